@@ -1,0 +1,180 @@
+#include "ppt/cfb.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "ppt/bytes.h"
+
+namespace ppt {
+namespace {
+
+constexpr uint32_t kEnd = 0xFFFFFFFE;
+constexpr uint32_t kNoStream = 0xFFFFFFFF;
+constexpr uint8_t kMagic[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+
+std::string Fold(const std::string& s) {
+  std::string r = s;
+  for (char& c : r) c = char((c >= 'a' && c <= 'z') ? c - 32 : c);
+  return r;
+}
+
+}  // namespace
+
+const uint8_t* CompoundFile::Sector(uint32_t n) const {
+  uint64_t off = (uint64_t(n) + 1) << shift_;
+  if (n >= 0xFFFFFFFA || off + (uint64_t(1) << shift_) > size_) return nullptr;
+  return data_ + off;
+}
+
+uint32_t CompoundFile::Next(uint32_t n) const {
+  return n < fat_.size() ? fat_[n] : kEnd;
+}
+
+bool CompoundFile::Open(const uint8_t* data, size_t size) {
+  data_ = data;
+  size_ = size;
+  if (size < 512 || memcmp(data, kMagic, 8) != 0) return false;
+  ByteReader h(data, 512);
+  h.Skip(26);
+  uint16_t major = h.U16();
+  h.Skip(2);  // byte order
+  shift_ = h.U16();
+  if (shift_ != 9 && shift_ != 12) shift_ = major == 4 ? 12 : 9;
+  uint32_t mini_shift = h.U16();
+  if (mini_shift != 6) mini_shift = 6;
+  h.Skip(6 + 4);
+  uint32_t n_fat = h.U32();
+  uint32_t first_dir = h.U32();
+  h.Skip(4);
+  mini_cutoff_ = h.U32();
+  if (mini_cutoff_ != 4096) mini_cutoff_ = 4096;
+  uint32_t first_minifat = h.U32();
+  uint32_t n_minifat = h.U32();
+  uint32_t first_difat = h.U32();
+  uint32_t n_difat = h.U32();
+  const size_t sector_size = size_t(1) << shift_;
+  const size_t max_sectors = size / sector_size + 1;
+
+  // The FAT sector list: 109 entries in the header, the rest in a chain of DIFAT sectors.
+  std::vector<uint32_t> fat_sectors;
+  for (int i = 0; i < 109; i++) {
+    uint32_t s = Le32(data + 76 + i * 4);
+    if (s < 0xFFFFFFFA) fat_sectors.push_back(s);
+  }
+  uint32_t d = first_difat;
+  for (uint32_t i = 0; i < n_difat && d < 0xFFFFFFFA && i < max_sectors; i++) {
+    const uint8_t* p = Sector(d);
+    if (!p) break;
+    size_t per = sector_size / 4 - 1;
+    for (size_t k = 0; k < per; k++) {
+      uint32_t s = Le32(p + k * 4);
+      if (s < 0xFFFFFFFA) fat_sectors.push_back(s);
+    }
+    d = Le32(p + per * 4);
+  }
+  (void)n_fat;
+  if (fat_sectors.size() > max_sectors) fat_sectors.resize(max_sectors);
+  for (uint32_t s : fat_sectors) {
+    const uint8_t* p = Sector(s);
+    if (!p) continue;
+    for (size_t k = 0; k < sector_size / 4; k++) fat_.push_back(Le32(p + k * 4));
+  }
+  if (fat_.size() > max_sectors) fat_.resize(max_sectors);
+
+  // Directory.
+  std::vector<uint8_t> dir;
+  if (!ReadChain(first_dir, UINT64_MAX, false, &dir) || dir.size() < 128) return false;
+  size_t n_entries = dir.size() / 128;
+  entries_.resize(n_entries);
+  for (size_t i = 0; i < n_entries; i++) {
+    const uint8_t* e = dir.data() + i * 128;
+    Entry& en = entries_[i];
+    size_t name_len = std::min<size_t>(Le16(e + 64), 64) / 2;
+    for (size_t k = 0; k < name_len; k++) {
+      uint16_t c = Le16(e + k * 2);
+      if (c == 0) break;
+      en.name += char(c < 128 ? c : '?');
+    }
+    en.name = Fold(en.name);
+    en.type = e[66];
+    en.left = Le32(e + 68);
+    en.right = Le32(e + 72);
+    en.child = Le32(e + 76);
+    en.start = Le32(e + 116);
+    en.size = Le32(e + 120);
+    if (major == 4) en.size |= uint64_t(Le32(e + 124)) << 32;
+  }
+  if (entries_[0].type != 5) return false;
+
+  // Mini stream and its allocation table.
+  std::vector<uint8_t> mf;
+  if (n_minifat && ReadChain(first_minifat, UINT64_MAX, false, &mf)) {
+    for (size_t k = 0; k + 4 <= mf.size(); k += 4) minifat_.push_back(Le32(mf.data() + k));
+  }
+  ReadChain(entries_[0].start, entries_[0].size, false, &ministream_);
+
+  // Walk the red-black tree below the root, guarding against cycles.
+  std::vector<uint32_t> stack{entries_[0].child};
+  std::vector<bool> seen(n_entries, false);
+  while (!stack.empty()) {
+    uint32_t i = stack.back();
+    stack.pop_back();
+    if (i == kNoStream || i >= n_entries || seen[i]) continue;
+    seen[i] = true;
+    top_.push_back(i);
+    stack.push_back(entries_[i].left);
+    stack.push_back(entries_[i].right);
+  }
+  return true;
+}
+
+bool CompoundFile::ReadChain(uint32_t start, uint64_t size, bool mini,
+                             std::vector<uint8_t>* out) const {
+  out->clear();
+  const size_t unit = mini ? 64 : (size_t(1) << shift_);
+  const size_t limit = mini ? minifat_.size() : fat_.size();
+  uint32_t s = start;
+  for (size_t steps = 0; s != kEnd && out->size() < size; steps++) {
+    if (steps > limit) return !out->empty();  // a cycle
+    const uint8_t* p = nullptr;
+    if (mini) {
+      uint64_t off = uint64_t(s) * 64;
+      if (s >= minifat_.size() || off + 64 > ministream_.size()) break;
+      p = ministream_.data() + off;
+    } else {
+      p = Sector(s);
+      if (!p) break;
+    }
+    size_t take = size_t(std::min<uint64_t>(unit, size - out->size()));
+    out->insert(out->end(), p, p + take);
+    s = mini ? minifat_[s] : Next(s);
+  }
+  return true;
+}
+
+const CompoundFile::Entry* CompoundFile::Find(const std::string& name) const {
+  std::string f = Fold(name);
+  for (uint32_t i : top_)
+    if (entries_[i].name == f) return &entries_[i];
+  return nullptr;
+}
+
+bool CompoundFile::Has(const std::string& name) const {
+  return Find(name) != nullptr;
+}
+
+bool CompoundFile::Read(const std::string& name, std::vector<uint8_t>* out) const {
+  const Entry* e = Find(name);
+  if (!e || e->type != 2) return false;
+  // A declared size larger than the file cannot be real; cap the read at the file size.
+  uint64_t size = std::min<uint64_t>(e->size, size_);
+  return ReadChain(e->start, size, size < mini_cutoff_, out);
+}
+
+std::vector<std::string> CompoundFile::Names() const {
+  std::vector<std::string> r;
+  for (uint32_t i : top_) r.push_back(entries_[i].name);
+  return r;
+}
+
+}  // namespace ppt

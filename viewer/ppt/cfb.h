@@ -1,0 +1,45 @@
+#pragma once
+// Reader for the compound file container (OLE structured storage) that holds a presentation's
+// streams. Works on a caller-owned byte buffer; every chain walk is bounded, so a damaged or
+// hostile file yields missing or short streams, never a hang.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ppt {
+
+class CompoundFile {
+ public:
+  // False when the bytes are not a compound file at all.
+  bool Open(const uint8_t* data, size_t size);
+  // A stream directly below the root storage, by case-insensitive name. A chain that breaks off
+  // early yields the part that could be read.
+  bool Read(const std::string& name, std::vector<uint8_t>* out) const;
+  bool Has(const std::string& name) const;
+  std::vector<std::string> Names() const;
+
+ private:
+  struct Entry {
+    std::string name;  // ASCII-folded, upper case
+    uint8_t type = 0;
+    uint32_t left = 0, right = 0, child = 0, start = 0;
+    uint64_t size = 0;
+  };
+  bool ReadChain(uint32_t start, uint64_t size, bool mini, std::vector<uint8_t>* out) const;
+  const uint8_t* Sector(uint32_t n) const;
+  uint32_t Next(uint32_t n) const;
+  const Entry* Find(const std::string& name) const;
+
+  const uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+  uint32_t shift_ = 9;
+  uint32_t mini_cutoff_ = 4096;
+  std::vector<uint32_t> fat_;
+  std::vector<uint32_t> minifat_;
+  std::vector<uint8_t> ministream_;
+  std::vector<Entry> entries_;
+  std::vector<uint32_t> top_;  // entries below the root
+};
+
+}  // namespace ppt

@@ -1,0 +1,141 @@
+#pragma once
+// The presentation as the viewer shows it: every slide of the show already resolved against its
+// master, with absolute anchors and concrete colours, so a renderer only has to paint.
+// Coordinates are master units (576 to the inch).
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ppt {
+
+struct Rgb {
+  uint8_t r = 0, g = 0, b = 0;
+  bool operator==(const Rgb& o) const { return r == o.r && g == o.g && b == o.b; }
+};
+
+struct Rect {
+  int32_t left = 0, top = 0, right = 0, bottom = 0;
+  int32_t width() const { return right - left; }
+  int32_t height() const { return bottom - top; }
+};
+
+struct Fill {
+  enum Kind { kNone, kSolid, kGradient, kPicture } kind = kNone;
+  Rgb color, color2;  // color2: the far end of a gradient
+  int blip = -1;      // index into Presentation::blips
+};
+
+struct Run {
+  std::u16string text;
+  std::string font;  // face name, UTF-8
+  uint8_t pitch_family = 0;
+  uint8_t charset = 0;
+  int size = 18;  // points
+  bool bold = false, italic = false, underline = false;
+  Rgb color;
+};
+
+struct Paragraph {
+  std::vector<Run> runs;
+  enum Align { kLeft, kCenter, kRight, kJustify } align = kLeft;
+  int level = 0;
+  int left_margin = 0;  // master units from the text box's inner left edge
+  int indent = 0;       // first-line / bullet position, master units
+  bool bullet = false;
+  char16_t bullet_char = 0x2022;
+  Rgb bullet_color;
+  int bullet_size = 100;  // percent of the first run's size
+};
+
+struct TextBody {
+  std::vector<Paragraph> paragraphs;
+  Rect insets{91, 45, 91, 45};  // left, top, right, bottom
+  enum Anchor { kTop, kMiddle, kBottom } anchor = kTop;
+  bool wrap = true;
+  bool empty() const;
+};
+
+struct Shape {
+  enum Geometry {
+    kRect,
+    kRoundRect,
+    kEllipse,
+    kLine,
+    kTriangle,
+    kRightTriangle,
+    kDiamond,
+    kParallelogram,
+    kTrapezoid,
+    kHexagon,
+    kOctagon,
+    kNone
+  };
+  Geometry geometry = kRect;
+  int type = 1;  // the drawing's shape type number
+  Rect anchor;
+  bool flip_h = false, flip_v = false;
+  int rotation = 0;  // degrees
+  Fill fill;
+  bool line = false;
+  Rgb line_color;
+  int line_width = 9525;  // EMU
+  int picture = -1;       // blip index for picture frames
+  int placeholder = -1;   // placeholder type, -1 when none
+  TextBody text;
+};
+
+struct Slide {
+  uint32_t slide_id = 0;
+  bool hidden = false;
+  bool auto_advance = false;  // advance after advance_ms when the show uses timings
+  int advance_ms = 0;
+  Fill background;
+  std::vector<Shape> shapes;  // in paint order, master objects first
+};
+
+struct Blip {
+  enum Type { kEmf, kWmf, kPict, kJpeg, kPng, kDib, kTiff, kUnknown } type = kUnknown;
+  std::vector<uint8_t> data;  // the picture's own file bytes; metafiles decompressed
+  Rect bounds;                // metafiles: frame in the metafile's units
+};
+
+struct ShowSettings {
+  bool use_timings = false;
+  bool loop = false;
+  bool use_range = false;
+  int first = 0, last = 0;  // one-based slide range when use_range
+};
+
+struct Presentation {
+  int32_t width = 5760, height = 4320;  // slide size, master units
+  ShowSettings show;
+  std::vector<Slide> slides;  // all slides in the order of the slide list
+  std::vector<Blip> blips;
+  bool repaired = false;  // the edit chain was broken and had to be rebuilt
+  // Indices into slides of what a show displays, in order: hidden slides and slides outside the
+  // show's range left out.
+  std::vector<size_t> ShowOrder() const;
+};
+
+enum class LoadError {
+  kNone,
+  kNotCompound,      // not a compound file: not a presentation at all
+  kNotPresentation,  // a compound file without presentation streams
+  kEncrypted,
+  kOldFormat,  // PowerPoint 95 and earlier
+  kDamaged,
+};
+
+struct LoadOptions {
+  size_t max_blip_bytes = 64u << 20;  // a single decompressed picture
+  size_t max_total_blip_bytes = 512u << 20;
+};
+
+LoadError Load(const uint8_t* data, size_t size, Presentation* out,
+               const LoadOptions& options = LoadOptions());
+
+// The text as UTF-8, for tests and the renderer's text dump.
+std::string ToUtf8(const std::u16string& s);
+
+}  // namespace ppt

@@ -1,0 +1,73 @@
+#pragma once
+// Text formatting of the binary format: paragraph and character property sets as stored in
+// style atoms and master styles, and how they stack.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ppt/bytes.h"
+
+namespace ppt {
+
+struct CharProps {
+  enum : uint32_t {
+    kBold = 1,
+    kItalic = 2,
+    kUnderline = 4,
+    kFont = 0x10000,
+    kSize = 0x20000,
+    kColor = 0x40000
+  };
+  uint32_t mask = 0;
+  bool bold = false, italic = false, underline = false;
+  uint16_t font = 0, size = 0;
+  uint32_t color = 0;  // ColorIndexStruct: r, g, b, index (0xFE: rgb; 0..7: scheme)
+  void Overlay(const CharProps& o);
+};
+
+struct ParaProps {
+  enum : uint32_t {
+    kHasBullet = 1,
+    kBulletHasFont = 2,
+    kBulletHasColor = 4,
+    kBulletHasSize = 8,
+    kBulletFont = 0x10,
+    kBulletColor = 0x20,
+    kBulletSize = 0x40,
+    kBulletChar = 0x80,
+    kLeftMargin = 0x100,
+    kIndent = 0x400,
+    kAlign = 0x800
+  };
+  uint32_t mask = 0;
+  uint16_t bullet_flags = 0, bullet_char = 0, bullet_font = 0, align = 0;
+  int16_t bullet_size = 0, left_margin = 0, indent = 0;
+  uint32_t bullet_color = 0;
+  void Overlay(const ParaProps& o);
+};
+
+bool ReadCharProps(ByteReader& r, CharProps* out);
+bool ReadParaProps(ByteReader& r, ParaProps* out);
+
+// Styles of one text type at its five indent levels.
+struct LevelStyles {
+  bool present = false;
+  ParaProps para[5];
+  CharProps chars[5];
+};
+
+// Parses a master style atom body; `instance` is its text type.
+void ReadMasterStyle(const uint8_t* data, size_t size, int instance, LevelStyles* out);
+
+struct StyleRun {
+  uint32_t count = 0;
+  uint16_t level = 0;
+  ParaProps para;
+  CharProps chars;
+};
+
+// Paragraph and character runs of a style atom covering `text_len` characters.
+void ReadStyleRuns(const uint8_t* data, size_t size, size_t text_len, std::vector<StyleRun>* paras,
+                   std::vector<StyleRun>* chars);
+
+}  // namespace ppt

@@ -1,0 +1,319 @@
+#pragma once
+// Writes small presentations in the binary format for tests: a compound file with a document,
+// one master and slides with a background colour, a text box and show settings, plus the damage
+// that real files come with (incremental saves, broken edit chains, encryption, old versions).
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace deck {
+
+using Bytes = std::vector<uint8_t>;
+
+struct SlideSpec {
+  uint32_t background = 0xFFFFFF;  // 0xBBGGRR as the format stores colours
+  std::string text;
+  bool hidden = false;
+  int advance_ms = -1;  // >= 0: advance automatically after this time
+};
+
+struct DeckSpec {
+  std::vector<SlideSpec> slides;
+  int32_t width = 5760, height = 4320;
+  bool use_timings = false, loop = false;
+  // Persist ids are given to slides in this order; the slide list keeps the order of `slides`.
+  std::vector<int> persist_order;
+  bool incremental = false;     // a second save replaces the first slide's text with "edited"
+  bool broken_pointer = false;  // the current-user record points into the middle of a record
+  bool chain_loop = false;      // the newest edit names itself as its predecessor
+  bool encrypted = false;
+  bool old_format = false;
+};
+
+inline void Put16(Bytes& b, uint32_t v) {
+  b.push_back(uint8_t(v));
+  b.push_back(uint8_t(v >> 8));
+}
+inline void Put32(Bytes& b, uint32_t v) {
+  Put16(b, v & 0xFFFF);
+  Put16(b, v >> 16);
+}
+inline Bytes Rec(uint16_t type, const Bytes& body, uint16_t inst = 0, uint16_t ver = 0) {
+  Bytes b;
+  Put16(b, uint16_t(ver | (inst << 4)));
+  Put16(b, type);
+  Put32(b, uint32_t(body.size()));
+  b.insert(b.end(), body.begin(), body.end());
+  return b;
+}
+inline Bytes Box(uint16_t type, const std::vector<Bytes>& kids, uint16_t inst = 0) {
+  Bytes body;
+  for (const Bytes& k : kids) body.insert(body.end(), k.begin(), k.end());
+  return Rec(type, body, inst, 0xF);
+}
+inline Bytes Words(std::initializer_list<uint32_t> v) {
+  Bytes b;
+  for (uint32_t x : v) Put32(b, x);
+  return b;
+}
+
+inline Bytes Fopt(const std::vector<std::pair<uint16_t, uint32_t>>& props) {
+  Bytes b;
+  for (auto& p : props) {
+    Put16(b, p.first);
+    Put32(b, p.second);
+  }
+  return Rec(0xF00B, b, uint16_t(props.size()), 3);
+}
+
+inline Bytes Fsp(uint16_t type, uint32_t id, uint32_t flags) {
+  return Rec(0xF00A, Words({id, flags}), type, 2);
+}
+
+inline Bytes Drawing(const SlideSpec* slide, bool master) {
+  std::vector<Bytes> group{
+      Box(0xF004, {Rec(0xF009, Words({0, 0, 0, 0}), 0, 1), Fsp(0, 0x400, 0x005)})};
+  if (slide && !slide->text.empty()) {
+    Bytes chars;
+    for (char c : slide->text) Put16(chars, uint8_t(c));
+    group.push_back(
+        Box(0xF004, {Fsp(202, 0x401, 0xA00), Fopt({{0x01BF, 0x00100000}, {0x01FF, 0x00080000}}),
+                     Rec(0xF010, Words({1000, 500, 5000, 2000})),
+                     Box(0xF00D, {Rec(0x0F9F, Words({4})), Rec(0x0FA0, chars)})}));
+  }
+  uint32_t bg = slide ? slide->background : 0xFFFFFF;
+  Bytes background = Box(0xF004, {Fsp(1, 0x402, 0xC00), Fopt({{0x0181, bg}, {0x0180, 0}})});
+  Bytes dg = Box(0xF002, {Rec(0xF008, Words({2, 0x402}), 1, 0), Box(0xF003, group), background});
+  (void)master;
+  return Box(0x040C, {dg});
+}
+
+inline Bytes SlideAtom(uint32_t master_id, uint16_t flags) {
+  Bytes b = Words({0, 0, 0, master_id, 0});
+  Put16(b, flags);
+  Put16(b, 0);
+  return Rec(0x03EF, b, 0, 2);
+}
+
+inline Bytes SlideRecord(const SlideSpec& s) {
+  std::vector<Bytes> kids{SlideAtom(0x80000000, 0x3)};
+  if (s.hidden || s.advance_ms >= 0) {
+    uint16_t flags = uint16_t((s.hidden ? 0x4 : 0) | (s.advance_ms >= 0 ? 0x400 : 0));
+    Bytes info = Words({uint32_t(s.advance_ms < 0 ? 0 : s.advance_ms), 0});
+    Put16(info, 0);
+    Put16(info, flags);
+    Put32(info, 0);
+    kids.push_back(Rec(0x03F9, info));
+  }
+  kids.push_back(Drawing(&s, false));
+  return Box(0x03EE, kids);
+}
+
+inline Bytes CompoundFile(const std::vector<std::pair<std::string, Bytes>>& streams);
+
+inline Bytes CurrentUser(uint32_t offset, bool encrypted) {
+  Bytes b = Words({0x14, encrypted ? 0xF3D1C4DFu : 0xE391C05Fu, offset});
+  Put16(b, 0);
+  Put16(b, 0x03F4);
+  b.push_back(3);
+  b.push_back(0);
+  Put16(b, 0);
+  Put32(b, 8);
+  return Rec(0x0FF6, b);
+}
+
+inline Bytes Build(const DeckSpec& spec) {
+  if (spec.old_format) {
+    Bytes doc = Rec(0x03E8, Bytes(16, 0), 0, 0xF);
+    return CompoundFile({{"PowerPoint Document", doc},
+                         {"PersistentStorage Directory", Bytes(64, 0)},
+                         {"Header", Bytes(57, 0)}});
+  }
+  const size_t n = spec.slides.size();
+  std::vector<int> order = spec.persist_order;
+  if (order.size() != n) {
+    order.clear();
+    for (size_t i = 0; i < n; i++) order.push_back(int(i));
+  }
+  // Persist ids: 1 document, 2 master, 3.. slides in `order`.
+  std::map<int, uint32_t> persist_of_slide;
+  for (size_t k = 0; k < n; k++) persist_of_slide[order[k]] = uint32_t(3 + k);
+
+  Bytes atom = Words({uint32_t(spec.width), uint32_t(spec.height), 4320, 5760, 1, 2, 1, 2, 0, 0});
+  Put16(atom, 1);
+  Put16(atom, 0);
+  Put32(atom, 0);
+  Bytes font(68, 0);
+  const char* face = "Arial";
+  for (int i = 0; face[i]; i++) font[i * 2] = uint8_t(face[i]);
+  Bytes masters = Box(0x0FF0, {Rec(0x03F3, Words({2, 0, 0, 0x80000000, 0}))}, 1);
+  std::vector<Bytes> list;
+  for (size_t i = 0; i < n; i++)
+    list.push_back(Rec(0x03F3, Words({persist_of_slide[int(i)], 0, 0, uint32_t(256 + i), 0})));
+  std::vector<Bytes> doc_kids{Rec(0x03E9, atom, 0, 1),
+                              Box(0x03F2, {Box(0x07D5, {Rec(0x0FB7, font)})}), masters,
+                              Box(0x0FF0, list, 0)};
+  if (spec.use_timings || spec.loop) {
+    Bytes info = Words({0, 0});
+    Put16(info, 0);
+    Put16(info, 0);
+    info.resize(info.size() + 64, 0);
+    Put16(info, uint16_t((spec.use_timings ? 0x01 : 0) | (spec.loop ? 0x80 : 0)));
+    Put16(info, 0);
+    doc_kids.push_back(Rec(0x0401, info, 0, 1));
+  }
+  doc_kids.push_back(Rec(0x03EA, {}));
+
+  Bytes scheme =
+      Words({0xFFFFFF, 0x000000, 0x808080, 0x000000, 0xE3E0BB, 0x993333, 0x999900, 0x00CC99});
+  Bytes master = Box(0x03F8, {SlideAtom(0, 0), Rec(0x07F0, scheme, 1), Drawing(nullptr, true)});
+
+  Bytes doc;
+  std::map<uint32_t, uint32_t> offsets;
+  auto add = [&](uint32_t id, const Bytes& rec) {
+    if (id) offsets[id] = uint32_t(doc.size());
+    doc.insert(doc.end(), rec.begin(), rec.end());
+  };
+  add(1, Box(0x03E8, doc_kids));
+  add(2, master);
+  for (size_t k = 0; k < n; k++) add(uint32_t(3 + k), SlideRecord(spec.slides[order[k]]));
+  Bytes dir = Words({1u | (uint32_t(offsets.size()) << 20)});
+  for (auto& o : offsets) Put32(dir, o.second);
+  uint32_t dir_offset = uint32_t(doc.size());
+  add(0, Rec(0x1772, dir));
+  uint32_t edit_offset = uint32_t(doc.size());
+  auto edit = [&](uint32_t last, uint32_t dir_at, uint32_t self) {
+    Bytes e = Words({256, 0x03000000, spec.chain_loop ? self : last, dir_at, 1, uint32_t(3 + n)});
+    Put16(e, 1);
+    Put16(e, 0);
+    return Rec(0x0FF5, e);
+  };
+  add(0, edit(0, dir_offset, edit_offset));
+  if (spec.incremental && n > 0) {
+    SlideSpec changed = spec.slides[0];
+    changed.text = "edited";
+    uint32_t id = persist_of_slide[0];
+    uint32_t slide_at = uint32_t(doc.size());
+    add(0, SlideRecord(changed));
+    uint32_t dir2 = uint32_t(doc.size());
+    add(0, Rec(0x1772, Words({id | (1u << 20), slide_at})));
+    uint32_t prev = edit_offset;
+    edit_offset = uint32_t(doc.size());
+    add(0, edit(prev, dir2, edit_offset));
+  }
+  uint32_t pointer = spec.broken_pointer ? 5 : edit_offset;
+  std::vector<std::pair<std::string, Bytes>> streams{
+      {"Current User", CurrentUser(pointer, spec.encrypted)}, {"PowerPoint Document", doc}};
+  if (spec.encrypted) streams.push_back({"EncryptedSummary", Bytes(64, 0)});
+  return CompoundFile(streams);
+}
+
+// A version 3 compound file with 512-byte sectors; streams under 4096 bytes go into the mini
+// stream as the container requires.
+inline Bytes CompoundFile(const std::vector<std::pair<std::string, Bytes>>& streams) {
+  const uint32_t kEnd = 0xFFFFFFFE, kFree = 0xFFFFFFFF, kFatSect = 0xFFFFFFFD;
+  Bytes mini;
+  std::vector<uint32_t> minifat, start(streams.size());
+  std::vector<Bytes> big;
+  std::vector<size_t> big_index(streams.size(), SIZE_MAX);
+  for (size_t i = 0; i < streams.size(); i++) {
+    const Bytes& s = streams[i].second;
+    if (s.size() < 4096) {
+      uint32_t first = uint32_t(mini.size() / 64);
+      size_t count = (s.size() + 63) / 64;
+      start[i] = count ? first : kEnd;
+      for (size_t k = 0; k < count; k++)
+        minifat.push_back(k + 1 < count ? uint32_t(first + k + 1) : kEnd);
+      mini.insert(mini.end(), s.begin(), s.end());
+      mini.resize((mini.size() + 63) / 64 * 64, 0);
+    } else {
+      big_index[i] = big.size();
+      big.push_back(s);
+    }
+  }
+  auto sectors = [](size_t bytes) { return uint32_t((bytes + 511) / 512); };
+  uint32_t n_dir = sectors((streams.size() + 1) * 128);
+  uint32_t n_minifat = sectors(minifat.size() * 4);
+  uint32_t n_mini = sectors(mini.size());
+  uint32_t n_big = 0;
+  for (const Bytes& b : big) n_big += sectors(b.size());
+  uint32_t n_fat = 1;
+  while (n_fat * 128 < n_fat + n_dir + n_minifat + n_mini + n_big) n_fat++;
+  std::vector<uint32_t> fat(n_fat * 128, kFree);
+  uint32_t next = 0;
+  for (uint32_t i = 0; i < n_fat; i++) fat[next++] = kFatSect;
+  auto chain = [&](uint32_t count) {
+    uint32_t first = count ? next : kEnd;
+    for (uint32_t k = 0; k < count; k++, next++) fat[next] = k + 1 < count ? next + 1 : kEnd;
+    return first;
+  };
+  uint32_t dir_start = chain(n_dir);
+  uint32_t minifat_start = chain(n_minifat);
+  uint32_t mini_start = chain(n_mini);
+  std::vector<uint32_t> big_start;
+  for (const Bytes& b : big) big_start.push_back(chain(sectors(b.size())));
+
+  Bytes out(512, 0);
+  const uint8_t magic[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+  std::copy(magic, magic + 8, out.begin());
+  auto set16 = [&](size_t at, uint32_t v) {
+    out[at] = uint8_t(v);
+    out[at + 1] = uint8_t(v >> 8);
+  };
+  auto set32 = [&](size_t at, uint32_t v) {
+    set16(at, v & 0xFFFF);
+    set16(at + 2, v >> 16);
+  };
+  set16(24, 0x3E);
+  set16(26, 3);
+  set16(28, 0xFFFE);
+  set16(30, 9);
+  set16(32, 6);
+  set32(44, n_fat);
+  set32(48, dir_start);
+  set32(56, 4096);
+  set32(60, n_minifat ? minifat_start : kEnd);
+  set32(64, n_minifat);
+  set32(68, kEnd);
+  for (int i = 0; i < 109; i++) set32(76 + i * 4, uint32_t(i) < n_fat ? uint32_t(i) : kFree);
+
+  auto append_padded = [&](const Bytes& b) {
+    out.insert(out.end(), b.begin(), b.end());
+    out.resize((out.size() + 511) / 512 * 512, 0);
+  };
+  Bytes fat_bytes;
+  for (uint32_t v : fat) Put32(fat_bytes, v);
+  append_padded(fat_bytes);
+  Bytes dir;
+  auto entry = [&](const std::string& name, uint8_t type, uint32_t child, uint32_t right,
+                   uint32_t first, uint32_t size) {
+    Bytes e(128, 0);
+    for (size_t i = 0; i < name.size() && i < 31; i++) e[i * 2] = uint8_t(name[i]);
+    e[64] = uint8_t((name.size() + 1) * 2);
+    e[66] = type;
+    e[67] = 1;
+    uint32_t vals[3] = {kFree, right, child};
+    for (int k = 0; k < 3; k++)
+      for (int j = 0; j < 4; j++) e[68 + k * 4 + j] = uint8_t(vals[k] >> (8 * j));
+    for (int j = 0; j < 4; j++) e[116 + j] = uint8_t(first >> (8 * j));
+    for (int j = 0; j < 4; j++) e[120 + j] = uint8_t(size >> (8 * j));
+    dir.insert(dir.end(), e.begin(), e.end());
+  };
+  entry("Root Entry", 5, streams.empty() ? kFree : 1, kFree, n_mini ? mini_start : kEnd,
+        uint32_t(mini.size()));
+  for (size_t i = 0; i < streams.size(); i++) {
+    uint32_t first = big_index[i] == SIZE_MAX ? start[i] : big_start[big_index[i]];
+    entry(streams[i].first, 2, kFree, i + 1 < streams.size() ? uint32_t(i + 2) : kFree, first,
+          uint32_t(streams[i].second.size()));
+  }
+  append_padded(dir);
+  Bytes mf;
+  for (uint32_t v : minifat) Put32(mf, v);
+  if (!mf.empty()) append_padded(mf);
+  if (!mini.empty()) append_padded(mini);
+  for (const Bytes& b : big) append_padded(b);
+  return out;
+}
+
+}  // namespace deck

@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "ppt/cfb.h"
+#include "ppt/presentation.h"
+#include "viewer/tests/deck_builder.h"
+
+namespace {
+
+using ppt::LoadError;
+
+LoadError LoadBytes(const deck::Bytes& b, ppt::Presentation* p) {
+  return ppt::Load(b.data(), b.size(), p);
+}
+
+std::string FirstText(const ppt::Slide& s) {
+  for (const ppt::Shape& sh : s.shapes)
+    for (const ppt::Paragraph& p : sh.text.paragraphs)
+      for (const ppt::Run& r : p.runs)
+        if (!r.text.empty()) return ppt::ToUtf8(r.text);
+  return "";
+}
+
+deck::DeckSpec ThreeSlides() {
+  deck::DeckSpec spec;
+  spec.slides = {{0x0000FF, "one"}, {0x00FF00, "two"}, {0xFF0000, "three"}};
+  return spec;
+}
+
+std::string CorpusDir() {
+  const char* env = getenv("KESTRANE_PPT_CORPUS");
+  return env ? env : "/work/shared/corpus/ppt";
+}
+
+bool ReadFile(const std::string& path, deck::Bytes* out) {
+  std::ifstream f(path, std::ios::binary);
+  if (!f) return false;
+  out->assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+  return true;
+}
+
+// --- what a well-formed file yields ------------------------------------------------------------
+
+TEST(ParserContent, SlidesBackgroundsTextAndSize) {
+  deck::DeckSpec spec = ThreeSlides();
+  spec.width = 7680;  // 16:9
+  ppt::Presentation p;
+  ASSERT_EQ(LoadBytes(deck::Build(spec), &p), LoadError::kNone);
+  EXPECT_EQ(p.width, 7680);
+  EXPECT_EQ(p.height, 4320);
+  ASSERT_EQ(p.slides.size(), 3u);
+  EXPECT_EQ(p.slides[0].background.kind, ppt::Fill::kSolid);
+  EXPECT_EQ(p.slides[0].background.color, (ppt::Rgb{255, 0, 0}));
+  EXPECT_EQ(p.slides[2].background.color, (ppt::Rgb{0, 0, 255}));
+  EXPECT_EQ(FirstText(p.slides[1]), "two");
+  EXPECT_FALSE(p.repaired);
+}
+
+TEST(ParserContent, ShowSettingsTimingsAndHiddenSlides) {
+  deck::DeckSpec spec = ThreeSlides();
+  spec.use_timings = true;
+  spec.loop = true;
+  spec.slides[0].advance_ms = 1500;
+  spec.slides[1].hidden = true;
+  ppt::Presentation p;
+  ASSERT_EQ(LoadBytes(deck::Build(spec), &p), LoadError::kNone);
+  EXPECT_TRUE(p.show.use_timings);
+  EXPECT_TRUE(p.show.loop);
+  EXPECT_TRUE(p.slides[0].auto_advance);
+  EXPECT_EQ(p.slides[0].advance_ms, 1500);
+  EXPECT_FALSE(p.slides[2].auto_advance);
+  EXPECT_TRUE(p.slides[1].hidden);
+  EXPECT_EQ(p.ShowOrder(), (std::vector<size_t>{0, 2}));
+
+  p.show.use_range = true;
+  p.show.first = 2;
+  p.show.last = 3;
+  EXPECT_EQ(p.ShowOrder(), (std::vector<size_t>{2}));
+  p.show.last = 99;  // a range past the end stops at the last slide
+  EXPECT_EQ(p.ShowOrder(), (std::vector<size_t>{2}));
+}
+
+// --- saves and order ---------------------------------------------------------------------------
+
+TEST(ParserSaves, IncrementalSaveUsesNewestVersionOfASlide) {
+  deck::DeckSpec spec = ThreeSlides();
+  spec.incremental = true;
+  ppt::Presentation p;
+  ASSERT_EQ(LoadBytes(deck::Build(spec), &p), LoadError::kNone);
+  ASSERT_EQ(p.slides.size(), 3u);
+  EXPECT_EQ(FirstText(p.slides[0]), "edited");
+  EXPECT_EQ(FirstText(p.slides[1]), "two");
+  EXPECT_FALSE(p.repaired);
+}
+
+TEST(ParserSaves, SlideOrderComesFromTheSlideListNotFromStorage) {
+  deck::DeckSpec spec = ThreeSlides();
+  spec.persist_order = {2, 0, 1};
+  ppt::Presentation p;
+  ASSERT_EQ(LoadBytes(deck::Build(spec), &p), LoadError::kNone);
+  ASSERT_EQ(p.slides.size(), 3u);
+  EXPECT_EQ(FirstText(p.slides[0]), "one");
+  EXPECT_EQ(FirstText(p.slides[1]), "two");
+  EXPECT_EQ(FirstText(p.slides[2]), "three");
+}
+
+// --- broken edit chains ------------------------------------------------------------------------
+
+TEST(ParserBrokenChain, PointerIntoTheMiddleOfARecordIsRepaired) {
+  deck::DeckSpec spec = ThreeSlides();
+  spec.broken_pointer = true;
+  spec.incremental = true;
+  ppt::Presentation p;
+  ASSERT_EQ(LoadBytes(deck::Build(spec), &p), LoadError::kNone);
+  EXPECT_TRUE(p.repaired);
+  ASSERT_EQ(p.slides.size(), 3u);
+  EXPECT_EQ(FirstText(p.slides[0]), "edited");  // the later save still wins after repair
+}
+
+TEST(ParserBrokenChain, EditThatNamesItselfDoesNotLoopForever) {
+  deck::DeckSpec spec = ThreeSlides();
+  spec.chain_loop = true;
+  ppt::Presentation p;
+  EXPECT_EQ(LoadBytes(deck::Build(spec), &p), LoadError::kNone);
+  EXPECT_EQ(p.slides.size(), 3u);
+}
+
+// --- files that cannot be shown ----------------------------------------------------------------
+
+TEST(ParserRefusal, EncryptedOldAndForeignFilesAreRefused) {
+  ppt::Presentation p;
+  deck::DeckSpec spec = ThreeSlides();
+  spec.encrypted = true;
+  EXPECT_EQ(LoadBytes(deck::Build(spec), &p), LoadError::kEncrypted);
+  spec.encrypted = false;
+  spec.old_format = true;
+  EXPECT_EQ(LoadBytes(deck::Build(spec), &p), LoadError::kOldFormat);
+  EXPECT_EQ(LoadBytes(deck::Bytes{'P', 'K', 3, 4, 0, 0}, &p), LoadError::kNotCompound);
+  EXPECT_EQ(LoadBytes(deck::Bytes(), &p), LoadError::kNotCompound);
+  deck::Bytes doc = deck::CompoundFile({{"WordDocument", deck::Bytes(5000, 0)}});
+  EXPECT_EQ(LoadBytes(doc, &p), LoadError::kNotPresentation);
+  deck::Bytes garbage = deck::CompoundFile(
+      {{"PowerPoint Document", deck::Bytes(300, 0xAB)}, {"Current User", deck::Bytes(8, 0)}});
+  EXPECT_EQ(LoadBytes(garbage, &p), LoadError::kDamaged);
+  EXPECT_TRUE(p.slides.empty());
+}
+
+// --- hostile lengths and offsets ---------------------------------------------------------------
+
+TEST(ParserHostile, EveryTruncationIsHandled) {
+  deck::Bytes full = deck::Build(ThreeSlides());
+  for (size_t n = 0; n < full.size(); n += 7) {
+    deck::Bytes cut(full.begin(), full.begin() + n);
+    ppt::Presentation p;
+    LoadBytes(cut, &p);  // any result but a crash
+  }
+}
+
+TEST(ParserHostile, RandomCorruptionFinishesQuickly) {
+  deck::DeckSpec spec = ThreeSlides();
+  spec.incremental = true;
+  deck::Bytes full = deck::Build(spec);
+  std::mt19937 rng(7);
+  auto start = std::chrono::steady_clock::now();
+  for (int round = 0; round < 1500; round++) {
+    deck::Bytes b = full;
+    int flips = 1 + int(rng() % 8);
+    for (int k = 0; k < flips; k++) {
+      size_t at = rng() % b.size();
+      // Favour values that make lengths, offsets and counts huge or zero.
+      static const uint8_t kValues[] = {0x00, 0xFF, 0x7F, 0x80, 0xFE};
+      b[at] = rng() % 2 ? kValues[rng() % 5] : uint8_t(rng());
+    }
+    ppt::Presentation p;
+    LoadBytes(b, &p);
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+}
+
+TEST(ParserHostile, CyclicSectorChainsAndHugeDeclaredSizes) {
+  deck::Bytes b = deck::Build(ThreeSlides());
+  // Point every FAT entry at sector 0: each chain becomes a cycle.
+  for (size_t i = 512 + 4; i < 1024; i += 4) {
+    b[i] = 0;
+    b[i + 1] = b[i + 2] = b[i + 3] = 0;
+  }
+  ppt::Presentation p;
+  LoadBytes(b, &p);
+  // A directory entry that declares a 4 GB stream.
+  deck::Bytes c = deck::Build(ThreeSlides());
+  for (size_t e = 1024; e + 128 <= c.size() && e < 1024 + 512; e += 128)
+    for (int j = 0; j < 4; j++) c[e + 120 + j] = 0xFF;
+  LoadBytes(c, &p);
+}
+
+// --- the public test corpus (skipped when absent) ----------------------------------------------
+
+TEST(ParserCorpus, KnownFilesLoadAsExpected) {
+  deck::Bytes b;
+  if (!ReadFile(CorpusDir() + "/incorrect_slide_order.ppt", &b)) GTEST_SKIP() << "no corpus";
+  ppt::Presentation p;
+  ASSERT_EQ(LoadBytes(b, &p), LoadError::kNone);
+  ASSERT_EQ(p.slides.size(), 3u);
+  EXPECT_EQ(FirstText(p.slides[0]), "Slide 1");
+  EXPECT_EQ(FirstText(p.slides[1]), "Slide 2");
+  EXPECT_EQ(FirstText(p.slides[2]), "Slide 3");
+
+  struct Expect {
+    const char* name;
+    LoadError error;
+    int slides;
+  } cases[] = {
+      {"PPT95.ppt", LoadError::kOldFormat, 0},
+      {"Password_Protected-hello.ppt", LoadError::kEncrypted, 0},
+      {"57272_corrupted_usereditatom.ppt", LoadError::kNone, 6},
+      {"backgrounds.ppt", LoadError::kNone, 4},
+      {"42520.ppt", LoadError::kNone, 19},
+  };
+  for (const Expect& e : cases) {
+    SCOPED_TRACE(e.name);
+    if (!ReadFile(CorpusDir() + "/" + e.name, &b)) continue;
+    EXPECT_EQ(LoadBytes(b, &p), e.error);
+    EXPECT_EQ(int(p.slides.size()), e.slides);
+  }
+  ASSERT_TRUE(ReadFile(CorpusDir() + "/table_test.ppt", &b));
+  ASSERT_EQ(LoadBytes(b, &p), LoadError::kNone);
+  EXPECT_EQ(p.width * 9, p.height * 16);
+}
+
+}  // namespace

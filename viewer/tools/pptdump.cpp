@@ -1,0 +1,40 @@
+// Prints what the parser makes of presentation files; a developer's aid, not shipped.
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "ppt/presentation.h"
+
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; i++) {
+    std::ifstream f(argv[i], std::ios::binary);
+    std::vector<uint8_t> data((std::istreambuf_iterator<char>(f)),
+                              std::istreambuf_iterator<char>());
+    ppt::Presentation p;
+    ppt::LoadError e = ppt::Load(data.data(), data.size(), &p);
+    printf("%s: error %d, %dx%d, %zu slides, %zu blips%s, timings %d loop %d\n", argv[i], int(e),
+           p.width, p.height, p.slides.size(), p.blips.size(), p.repaired ? " (repaired)" : "",
+           p.show.use_timings, p.show.loop);
+    for (size_t s = 0; s < p.slides.size(); s++) {
+      const ppt::Slide& sl = p.slides[s];
+      printf("  slide %zu id %u hidden %d auto %d/%d bg %d #%02x%02x%02x, %zu shapes\n", s + 1,
+             sl.slide_id, sl.hidden, sl.auto_advance, sl.advance_ms, sl.background.kind,
+             sl.background.color.r, sl.background.color.g, sl.background.color.b, sl.shapes.size());
+      for (const ppt::Shape& sh : sl.shapes) {
+        printf("    type %d ph %d [%d %d %d %d] fill %d #%02x%02x%02x line %d pic %d\n", sh.type,
+               sh.placeholder, sh.anchor.left, sh.anchor.top, sh.anchor.right, sh.anchor.bottom,
+               sh.fill.kind, sh.fill.color.r, sh.fill.color.g, sh.fill.color.b, sh.line,
+               sh.picture);
+        for (const ppt::Paragraph& para : sh.text.paragraphs) {
+          printf("      [al %d lv %d b %d]", para.align, para.level, para.bullet);
+          for (const ppt::Run& r : para.runs)
+            printf(" {%s %d%s%s #%02x%02x%02x} \"%s\"", r.font.c_str(), r.size, r.bold ? " b" : "",
+                   r.italic ? " i" : "", r.color.r, r.color.g, r.color.b,
+                   ppt::ToUtf8(r.text).c_str());
+          printf("\n");
+        }
+      }
+    }
+  }
+}
