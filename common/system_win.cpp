@@ -4,6 +4,7 @@
 
 #include "common/handle_win.h"
 #include "common/paths.h"
+#include "common/process_win.h"
 
 namespace kestrane {
 
@@ -45,63 +46,22 @@ std::optional<std::string> TreePath(std::string_view rest) {
 }
 
 std::string OwnFolder() {
-  std::vector<char> buf(MAX_PATH);
-  for (;;) {
-    DWORD n = GetModuleFileNameA(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-    if (n == 0) return {};
-    if (n < buf.size()) {
-      std::string p(buf.data(), n);
-      size_t cut = p.find_last_of('\\');
-      return cut == std::string::npos ? std::string() : p.substr(0, cut);
-    }
-    buf.resize(buf.size() * 2);
-  }
-}
-
-void PumpPendingMessages() {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-}
-
-bool StartProcess(const std::string& command_line, int show, DWORD* pid) {
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESHOWWINDOW;
-  si.wShowWindow = static_cast<WORD>(show);
-  PROCESS_INFORMATION pi{};
-  std::vector<char> cmd(command_line.begin(), command_line.end());
-  cmd.push_back('\0');
-  if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    return false;
-  AutoCloseHandle process(pi.hProcess), thread(pi.hThread);
-  if (pid) *pid = pi.dwProcessId;
-  return true;
+  char buf[MAX_PATH * 4];
+  return kestrane::OwnFolder(buf, sizeof buf) ? std::string(buf) : std::string();
 }
 
 void RunAndWait(const std::string& command_line, int show) {
-  DWORD pid = 0;
-  if (!StartProcess(command_line, show, &pid)) return;
-  PumpPendingMessages();
-  AutoCloseHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
-  if (!process) return;
-  WaitForSingleObject(process.get(), INFINITE);
+  kestrane::RunAndWait(command_line.c_str(), show);
+}
+
+bool StartProcess(const std::string& command_line, int show, DWORD* pid) {
+  return kestrane::StartProcess(command_line.c_str(), show, pid);
 }
 
 std::optional<std::string> FindOrdinaryFile(const std::string& path) {
-  if (path.empty() || path.find_first_of("*?") != std::string::npos) return std::nullopt;
-  WIN32_FIND_DATAA fd;
-  AutoFindHandle find(FindFirstFileA(path.c_str(), &fd));
-  if (!find.valid()) return std::nullopt;
-  const DWORD skip = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-  if (fd.dwFileAttributes & skip) return std::nullopt;
-  return std::string(fd.cFileName);
+  char name[MAX_PATH];
+  if (!IsOrdinaryFile(path.c_str(), name)) return std::nullopt;
+  return std::string(name);
 }
 
 bool FileExists(const std::string& path) {

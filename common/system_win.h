@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/process_win.h"
+
 namespace kestrane {
 
 // An environment variable; unset reads as empty.
@@ -18,9 +20,6 @@ std::optional<std::string> FirstPathEntry();
 
 // The folder of this program's own executable, without a trailing backslash.
 std::string OwnFolder();
-
-// Dispatches every window message already queued for this thread, once.
-void PumpPendingMessages();
 
 // Starts a command line as a new process (the first blank-separated word names the program) in
 // the given show state and blocks until that process has ended. Returns at once when the program

@@ -2,9 +2,7 @@
 // slide-show viewer and ends when the viewer ends. No visible window, no messages, ever.
 #include <windows.h>
 
-#include <string>
-
-#include "common/system_win.h"
+#include "common/process_win.h"
 
 namespace {
 
@@ -39,8 +37,10 @@ HWND CreateBorderless(const char* cls, const char* caption, int x, int y) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   g_instance = instance;
-  const std::string folder = kestrane::OwnFolder();
-  if (!kestrane::FindOrdinaryFile(folder + "\\view.ppt")) return 0;
+  char folder[MAX_PATH * 4], path[MAX_PATH * 4 + 40];
+  if (!kestrane::OwnFolder(folder, MAX_PATH * 4)) return 0;
+  wsprintfA(path, "%s\\view.ppt", folder);
+  if (!kestrane::IsOrdinaryFile(path)) return 0;
 
   const int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
   CreateBorderless(kMainClass, "View Microsoft PowerPoint Presentation", (cx - 6) / 2, (cy - 6) / 2);
@@ -49,6 +49,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
   // The viewer's path is quoted: an unpacking folder with blanks in its name must not make
   // Windows try to run some other program first.
-  kestrane::RunAndWait("\"" + folder + "\\PPTVIEW.EXE\" /S view.ppt", SW_SHOWNORMAL);
+  wsprintfA(path, "\"%s\\PPTVIEW.EXE\" /S view.ppt", folder);
+  kestrane::RunAndWait(path, SW_SHOWNORMAL);
   ExitProcess(0);
 }

@@ -1,0 +1,68 @@
+#include "common/process_win.h"
+
+namespace kestrane {
+
+void PumpPendingMessages() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+bool StartProcess(const char* command_line, int show, DWORD* pid) {
+  static char cmd[32768];  // CreateProcess may write into its command line
+  if (lstrlenA(command_line) >= static_cast<int>(sizeof cmd)) return false;
+  lstrcpyA(cmd, command_line);
+  STARTUPINFOA si;
+  ZeroMemory(&si, sizeof si);
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESHOWWINDOW;
+  si.wShowWindow = static_cast<WORD>(show);
+  PROCESS_INFORMATION pi;
+  ZeroMemory(&pi, sizeof pi);
+  if (!CreateProcessA(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return false;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  if (pid) *pid = pi.dwProcessId;
+  return true;
+}
+
+void RunAndWait(const char* command_line, int show) {
+  DWORD pid = 0;
+  if (!StartProcess(command_line, show, &pid)) return;
+  PumpPendingMessages();
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+  if (!process) return;
+  WaitForSingleObject(process, INFINITE);
+  CloseHandle(process);
+}
+
+bool OwnFolder(char* out, DWORD size) {
+  DWORD n = GetModuleFileNameA(nullptr, out, size);
+  if (n == 0 || n >= size) return false;
+  while (n > 0 && out[n - 1] != '\\') --n;
+  out[n ? n - 1 : 0] = '\0';
+  return true;
+}
+
+bool IsOrdinaryFile(const char* path, char* found_name) {
+  if (!path[0]) return false;
+  for (const char* p = path; *p; ++p)
+    if (*p == '*' || *p == '?') return false;
+  WIN32_FIND_DATAA fd;
+  HANDLE find = FindFirstFileA(path, &fd);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  FindClose(find);
+  if (fd.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+    return false;
+  if (found_name) lstrcpynA(found_name, fd.cFileName, MAX_PATH);
+  return true;
+}
+
+}  // namespace kestrane

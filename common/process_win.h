@@ -1,0 +1,27 @@
+#pragma once
+// Process helpers without the C++ library, so that the small programs a package carries can use
+// them and stay small.
+#include <windows.h>
+
+namespace kestrane {
+
+// Dispatches every window message already queued for this thread, once.
+void PumpPendingMessages();
+
+// Starts a command line (the first blank-separated word names the program, unless quoted) in the
+// given show state. False when it could not be started.
+bool StartProcess(const char* command_line, int show, DWORD* pid = nullptr);
+
+// Starts a command line and blocks until that process has ended. Returns at once when the program
+// cannot be started or the process cannot be opened for waiting. Pending messages are handled once
+// right after the start, so that what the window changed just before is painted.
+void RunAndWait(const char* command_line, int show);
+
+// This program's own folder, without a trailing backslash. False when it does not fit.
+bool OwnFolder(char* out, DWORD size);
+
+// True for a file that a directory listing of ordinary files shows: folders, hidden and system
+// files do not count, nor do wildcards. `found_name` (optional, MAX_PATH) receives the name.
+bool IsOrdinaryFile(const char* path, char* found_name = nullptr);
+
+}  // namespace kestrane
