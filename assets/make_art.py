@@ -419,16 +419,27 @@ def draw_pad(c, x0, y0, x1, y1, step, fold):
     draw_page(c, x0, y0, x1, y1, fold)
 
 
+CONTINENTS = (
+    [(-6.5, -4), (-4, -6.2), (-1, -6.5), (0.5, -5), (-0.5, -3.5), (-2, -2.5), (-2.5, -1),
+     (-3.8, -0.5), (-5, -1.5), (-6.5, -2.5)],
+    [(-2.8, 0.5), (-0.5, 0.8), (1, 2), (0.5, 4), (-1.2, 6.5), (-2.2, 6.8), (-2.4, 4), (-3.2, 1.8)],
+    [(2.8, -6), (5, -6.5), (7.5, -4), (8, 0), (7, 3), (5.5, 6), (4.2, 5.5), (4.5, 2.5), (3, 0.5),
+     (2.2, -1.5), (3.5, -3), (2.5, -4.5)],
+)
+
+
 def draw_globe(c, cx, cy, r):
     ball = circle(cx, cy, r)
     c.fill(ball, OCEAN_EDGE)
     inner = circle(cx, cy, r - 1)
     c.fill(inner, Radial(OCEAN_HI, OCEAN_LO, (cx - r * 0.35, cy - r * 0.4), r * 1.5, OCEAN))
     u = r / 8.0
-    # Two continents, kept inside the sea by intersecting with the ball.
-    land = (ellipse(cx - 2.6 * u, cy - 2.2 * u, 3.6 * u, 2.6 * u)
-            | ellipse(cx - 1.2 * u, cy + 2.4 * u, 2.0 * u, 3.4 * u)
-            | ellipse(cx + 4.0 * u, cy - 0.6 * u, 2.2 * u, 3.0 * u)) & circle(cx, cy, r - 1.5)
+    # The Atlantic: the Americas on the left, Europe and Africa on the right, cut by the sea.
+    land = None
+    for outline in CONTINENTS:
+        piece = polygon([(cx + x * u, cy + y * u) for x, y in outline])
+        land = piece if land is None else land | piece
+    land = land & circle(cx, cy, r - 1.5)
     if r < 5:
         land = (rect(cx - 2.5, cy - 2, cx - 0.5, cy) | rect(cx + 0.5, cy, cx + 2.5, cy + 2)) & inner
     c.fill(land, Radial(LAND, LAND_LO, (cx - r * 0.35, cy - r * 0.4), r * 1.5, LAND))
