@@ -568,6 +568,30 @@ Shape::Geometry GeometryOf(int type) {
   }
 }
 
+// Bullets drawn from symbol fonts, as the Unicode characters they look like.
+char16_t SymbolBullet(uint8_t c) {
+  switch (c) {
+    case 0x6E:
+      return 0x25A0;
+    case 0xA7:
+      return 0x25AA;
+    case 0xD8:
+      return 0x27A2;
+    case 0x71:
+      return 0x2751;
+    case 0x76:
+      return 0x2756;
+    case 0xFC:
+      return 0x2713;
+    case 0x6C:
+      return 0x25CF;
+    case 0xE0:
+      return 0x2192;
+    default:
+      return 0x2022;
+  }
+}
+
 int EmuToMaster(uint32_t emu) {
   return int(int32_t(emu) / 1587);
 }
@@ -747,6 +771,10 @@ void Loader::BuildText(const RawText& text, const Context& ctx, TextBody* body) 
     para.indent = pp.indent;
     para.bullet = pp.bullet_flags & 1;
     if (pp.bullet_char >= 0x20) para.bullet_char = pp.bullet_char;
+    bool symbol_font = (pp.bullet_flags & 2) && pp.bullet_font < fonts_.size() &&
+                       fonts_[pp.bullet_font].charset == 2;
+    if (symbol_font || (para.bullet_char >= 0xF000 && para.bullet_char <= 0xF0FF))
+      para.bullet_char = SymbolBullet(uint8_t(para.bullet_char));
     para.bullet_size = (pp.bullet_flags & 8) && pp.bullet_size > 0 ? pp.bullet_size : 100;
   };
   auto char_style = [&]() {

@@ -1,0 +1,21 @@
+#pragma once
+// Picks an installed face for a font a presentation names: the face itself, a metric-compatible
+// or look-alike replacement, or a generic face of the same family class.
+#include <windows.h>
+
+#include <set>
+#include <string>
+
+namespace viewer {
+
+class FontMapper {
+ public:
+  FontMapper();
+  std::string Resolve(const std::string& face, uint8_t pitch_family, uint8_t charset) const;
+  bool Installed(const std::string& face) const;
+
+ private:
+  std::set<std::string> installed_;  // upper case
+};
+
+}  // namespace viewer

@@ -1,0 +1,156 @@
+// PPTVIEW: shows a presentation as a full-screen slide show ("/S file"), or renders the slides a
+// show would display to numbered PNG files ("/R folder width [file]").
+#include <windows.h>
+#include <commdlg.h>
+#include <objbase.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/render_win.h"
+#include "app/show_win.h"
+#include "ppt/presentation.h"
+
+namespace {
+
+constexpr char kCaption[] = "PowerPoint Viewer";
+
+enum Exit { kOk = 0, kUsage = 1, kNoFile = 2, kCannotShow = 3, kRenderFailed = 4 };
+
+// The packaged folder holds stand-ins named like system DLLs; only the system folder may supply
+// DLLs to this process.
+void RestrictDllSearch() {
+  typedef BOOL(WINAPI * SetDefault)(DWORD);
+  HMODULE k = GetModuleHandleA("kernel32.dll");
+  auto set_default = reinterpret_cast<SetDefault>(
+      reinterpret_cast<void*>(GetProcAddress(k, "SetDefaultDllDirectories")));
+  if (set_default) set_default(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
+  SetDllDirectoryA("");
+}
+
+bool quiet = false;  // rendering for tests: report on stderr instead of a message box
+
+int Fail(int code, const std::string& text) {
+  if (quiet) {
+    std::string line = text + "\n";
+    DWORD n;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), line.data(), DWORD(line.size()), &n, nullptr);
+  } else {
+    MessageBoxA(nullptr, text.c_str(), kCaption, MB_OK | MB_ICONSTOP | MB_SETFOREGROUND);
+  }
+  return code;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* out, DWORD* error) {
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) {
+    *error = GetLastError();
+    return false;
+  }
+  LARGE_INTEGER size{};
+  bool ok = GetFileSizeEx(f, &size) && size.QuadPart < (1LL << 30);
+  if (ok) {
+    out->resize(size_t(size.QuadPart));
+    DWORD got = 0;
+    ok = size.QuadPart == 0 ||
+         (ReadFile(f, out->data(), DWORD(out->size()), &got, nullptr) && got == out->size());
+  }
+  *error = ok ? 0 : ERROR_READ_FAULT;
+  CloseHandle(f);
+  return ok;
+}
+
+std::string LoadMessage(ppt::LoadError e, const std::string& name) {
+  std::string q = "\"" + name + "\"";
+  switch (e) {
+    case ppt::LoadError::kEncrypted:
+      return q +
+             " is protected by a password. PowerPoint Viewer cannot show password-protected "
+             "presentations.";
+    case ppt::LoadError::kOldFormat:
+      return q +
+             " was saved in PowerPoint 95 or an earlier version. PowerPoint Viewer shows "
+             "presentations saved in PowerPoint 97 and later.";
+    case ppt::LoadError::kDamaged:
+      return q + " is damaged and cannot be shown.";
+    default:
+      return q + " is not a PowerPoint presentation, or it is damaged.";
+  }
+}
+
+std::string ChooseFile() {
+  char name[MAX_PATH] = "";
+  OPENFILENAMEA ofn{};
+  ofn.lStructSize = sizeof(ofn);
+  ofn.lpstrFilter =
+      "PowerPoint Presentations (*.ppt;*.pps;*.pot)\0*.ppt;*.pps;*.pot\0"
+      "All Files (*.*)\0*.*\0";
+  ofn.lpstrFile = name;
+  ofn.nMaxFile = MAX_PATH;
+  ofn.lpstrTitle = kCaption;
+  ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+  return GetOpenFileNameA(&ofn) ? std::string(name) : std::string();
+}
+
+int Render(const ppt::Presentation& p, const viewer::Command& c) {
+  CreateDirectoryA(c.folder.c_str(), nullptr);
+  viewer::SlideRenderer renderer(p);
+  int width = c.width;
+  int height = std::max(1, int(double(width) * p.height / p.width + 0.5));
+  int number = 0;
+  for (size_t index : p.ShowOrder()) {
+    viewer::Canvas canvas(width, height);
+    if (!canvas.ok()) return Fail(kRenderFailed, "Out of memory.");
+    std::string text;
+    RECT where{0, 0, width, height};
+    renderer.Paint(canvas.dc(), index, where, &text);
+    char base[32];
+    snprintf(base, sizeof base, "\\slide-%03d", ++number);
+    if (!viewer::SavePng(canvas, c.folder + base + ".png"))
+      return Fail(kRenderFailed, "Cannot write " + c.folder + base + ".png");
+    HANDLE f = CreateFileA((c.folder + base + ".txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f != INVALID_HANDLE_VALUE) {
+      DWORD n;
+      WriteFile(f, text.data(), DWORD(text.size()), &n, nullptr);
+      CloseHandle(f);
+    }
+  }
+  return kOk;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  RestrictDllSearch();
+  SetProcessDPIAware();
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  viewer::Command c = viewer::ParseCommandLine(GetCommandLineA());
+  quiet = c.mode == viewer::Command::kRender;
+  if (c.mode == viewer::Command::kBad)
+    return Fail(kUsage, "Usage: PPTVIEW /S presentation.ppt\nor: PPTVIEW /R folder width [file]");
+  if (c.mode == viewer::Command::kChoose) {
+    c.file = ChooseFile();
+    if (c.file.empty()) return kOk;
+  }
+  std::vector<uint8_t> bytes;
+  DWORD error = 0;
+  if (!ReadWholeFile(c.file, &bytes, &error)) {
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+        error == ERROR_INVALID_NAME)
+      return Fail(kNoFile, "PowerPoint Viewer cannot find the presentation \"" + c.file + "\".");
+    return Fail(kNoFile, "PowerPoint Viewer cannot open the presentation \"" + c.file + "\".");
+  }
+  ppt::Presentation p;
+  ppt::LoadError e = ppt::Load(bytes.data(), bytes.size(), &p);
+  bytes.clear();
+  bytes.shrink_to_fit();
+  if (e != ppt::LoadError::kNone) return Fail(kCannotShow, LoadMessage(e, c.file));
+  if (c.mode == viewer::Command::kRender) return Render(p, c);
+  std::string title = "PowerPoint Viewer - [" + c.file + "]";
+  viewer::SlideShow show(p);
+  return show.Run(instance, title.c_str());
+}

@@ -1,0 +1,71 @@
+#pragma once
+// Paints resolved slides with GDI. Pictures are decoded by Windows' own codecs (WIC) and
+// metafiles played back by GDI, so nothing beyond the system's DLLs is needed.
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ppt/presentation.h"
+
+namespace viewer {
+
+class FontMapper;
+
+class SlideRenderer {
+ public:
+  explicit SlideRenderer(const ppt::Presentation& p);
+  ~SlideRenderer();
+  SlideRenderer(const SlideRenderer&) = delete;
+  SlideRenderer& operator=(const SlideRenderer&) = delete;
+
+  // Paints slide `index` into `dc` within the given pixel rectangle. When `text` is given it
+  // receives the text painted, one line per paragraph.
+  void Paint(HDC dc, size_t index, const RECT& where, std::string* text = nullptr);
+
+ private:
+  struct Image;
+  Image* ImageFor(int blip);
+  void DrawImage(HDC dc, int blip, const RECT& r);
+  void DrawShape(HDC dc, const ppt::Shape& s, std::string* text);
+  void DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::string* text);
+  HFONT Font(const ppt::Run& run, int height_px);
+  int X(int32_t mu) const { return origin_x_ + int(mu * scale_ + (mu >= 0 ? 0.5 : -0.5)); }
+  int Y(int32_t mu) const { return origin_y_ + int(mu * scale_ + (mu >= 0 ? 0.5 : -0.5)); }
+  int Len(double mu) const { return int(mu * scale_ + 0.5); }
+
+  const ppt::Presentation& p_;
+  double scale_ = 1;
+  int origin_x_ = 0, origin_y_ = 0;
+  std::map<int, std::unique_ptr<Image>> images_;
+  std::map<std::string, HFONT> fonts_;
+  std::unique_ptr<FontMapper> mapper_;
+};
+
+// A top-down 32-bit bitmap selected into its own memory DC.
+class Canvas {
+ public:
+  Canvas(int width, int height);
+  ~Canvas();
+  Canvas(const Canvas&) = delete;
+  Canvas& operator=(const Canvas&) = delete;
+  HDC dc() const { return dc_; }
+  int width() const { return width_; }
+  int height() const { return height_; }
+  const uint8_t* pixels() const { return static_cast<const uint8_t*>(bits_); }
+  bool ok() const { return bitmap_ != nullptr; }
+
+ private:
+  HDC dc_ = nullptr;
+  HBITMAP bitmap_ = nullptr;
+  HGDIOBJ old_ = nullptr;
+  void* bits_ = nullptr;
+  int width_, height_;
+};
+
+// Writes the canvas as a PNG file through WIC.
+bool SavePng(const Canvas& c, const std::string& path);
+
+}  // namespace viewer
