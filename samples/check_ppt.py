@@ -157,6 +157,98 @@ def walk(data, start, end, visit, depth=0):
     need(off == end, "records end past their container")
 
 
+# Paragraph properties. Readers lay out the optional fields of a paragraph exception in three
+# ways: the documented order (text runs and most master levels), the layout older readers use for
+# the first level of the title, body, notes and other master styles, and the one they use for the
+# remaining master levels. A file reads the same everywhere only if each layout that a reader may
+# apply gives the same length and the same alignment and margins.
+PF_ORDER = {
+    "documented": [(0x800, "align"), (0x1000, 2), (0x2000, 2), (0x4000, 2), (0x100, "left"),
+                   (0x400, "indent"), (0x8000, 2), (0x100000, "tabs"), (0x10000, 2),
+                   (0xE0000, 2), (0x200000, 2)],
+    "first": [(0xF00, "align"), (0x1000, 2), (0x2000, 2), (0x4000, 2), (0x8000, "left"),
+              (0x10000, "indent"), (0x20000, 2), (0x200000, "tabs"), (0x40000, 2), (0x80000, 2),
+              (0x100000, 2)],
+    "later": [(0x800, "align"), (0x1000, 2), (0x2000, 2), (0x4000, 2), (0x8000, 2),
+              (0x100, "left"), (0x200, 2), (0x400, "indent"), (0x10000, 2), (0xE0000, 2),
+              (0x100000, "tabs"), (0x200000, 2)],
+}
+
+
+def read_pf(b, o, layout="documented"):
+    """Returns (offset after the exception, {align, left, indent} that it states)."""
+    (masks,) = struct.unpack_from("<I", b, o)
+    o += 4
+    for bit, size in ((0xF, 2), (0x80, 2), (0x10, 2), (0x40, 2), (0x20, 4)):
+        if masks & bit:
+            o += size
+    got = {}
+    for bit, what in PF_ORDER[layout]:
+        if not masks & bit:
+            continue
+        if what == "tabs":
+            (n,) = struct.unpack_from("<H", b, o)
+            o += 2 + 4 * n
+        elif isinstance(what, str):
+            got[what] = struct.unpack_from("<h", b, o)[0]
+            o += 2
+        else:
+            o += what
+    return o, got
+
+
+def read_cf(b, o):
+    (masks,) = struct.unpack_from("<I", b, o)
+    o += 4
+    need(not masks & 0x100000, "character run with the version-10 field, which readers size "
+         "differently")
+    if masks & 0xFFFF:
+        o += 2
+    for bit, size in ((0x10000, 2), (0x200000, 2), (0x400000, 2), (0x800000, 2), (0x20000, 2),
+                      (0x40000, 4), (0x80000, 2), (0x1000000, 2), (0x2000000, 2),
+                      (0x4000000, 4)):
+        if masks & bit:
+            o += size
+    return o
+
+
+def check_style_runs(b, off, rlen, nchars):
+    """The paragraph runs, then the character runs, each covering the text and its final mark."""
+    o, end = off + 8, off + 8 + rlen
+    for kind in ("paragraph", "character"):
+        covered = 0
+        while covered < nchars + 1:
+            need(o + 4 <= end, "%s runs end before the text does" % kind)
+            (n,) = struct.unpack_from("<I", b, o)
+            need(n > 0, "empty %s run" % kind)
+            covered += n
+            if kind == "paragraph":
+                o, _ = read_pf(b, o + 6)
+            else:
+                o = read_cf(b, o + 4)
+        need(covered == nchars + 1, "%s runs cover %d characters, the text has %d" %
+             (kind, covered, nchars + 1))
+    need(o == end, "text properties %d bytes longer than their runs" % (end - o))
+
+
+def check_master_style(b, off, inst, rlen):
+    o, end = off + 8, off + 8 + rlen
+    (levels,) = struct.unpack_from("<H", b, o)
+    o += 2
+    need(levels <= 5, "master style with %d levels" % levels)
+    for lvl in range(levels):
+        if inst >= 5:
+            o += 2
+        start = o
+        o, got = read_pf(b, start)
+        other = "first" if lvl == 0 and inst < 5 else "later"
+        o2, got2 = read_pf(b, start, other)
+        need(o == o2 and got == got2, "master style %d level %d reads differently in the %s-"
+             "level layout" % (inst, lvl, other))
+        o = read_cf(b, o)
+    need(o == end, "master style %d: %d bytes left after its levels" % (inst, end - o))
+
+
 class Summary:
     def __init__(self):
         self.slides = self.pictures = self.shapes = 0
@@ -261,6 +353,8 @@ def check_ppt(data, strict=True):
         s.pictures += 1
 
     # Every persisted object, top-level record by record.
+    last_text = [None]
+
     def visit_obj(off, ver, inst, rtype, rlen, depth):
         if rtype == 0xF00B:
             need(rlen >= 6 * inst, "shape properties shorter than their count")
@@ -274,6 +368,13 @@ def check_ppt(data, strict=True):
             raw = doc[off + 8:off + 8 + rlen]
             s.texts.append(raw.decode("utf-16-le", "replace") if rtype == 0x0FA0 else
                            raw.decode("latin-1"))
+            last_text[0] = rlen // 2 if rtype == 0x0FA0 else rlen
+        elif rtype == 0x0FA1 and strict:
+            need(last_text[0] is not None, "text properties without text")
+            check_style_runs(doc, off, rlen, last_text[0])
+            last_text[0] = None
+        elif rtype == 0x0FA3 and strict:
+            check_master_style(doc, off, inst, rlen)
 
     for pid, off in sorted(persist.items()):
         ver, inst, rtype, rlen = header(doc, off)

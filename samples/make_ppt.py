@@ -59,8 +59,8 @@ RT_TEXT_MASTER_STYLE = 0x0FA3
 RT_TEXT_CF_EXCEPTION = 0x0FA4
 RT_TEXT_PF_EXCEPTION = 0x0FA5
 RT_TEXT_BYTES = 0x0FA8
+RT_TEXT_SI_DEFAULTS = 0x0FA9
 RT_FONT_ENTITY = 0x0FB7
-RT_CSTRING = 0x0FBA
 RT_SLWT = 0x0FF0
 RT_USER_EDIT = 0x0FF5
 RT_CURRENT_USER = 0x0FF6
@@ -796,6 +796,8 @@ class Builder:
             rec(RT_TEXT_CF_EXCEPTION, cf_exception(size=18, color=1, bold=False, italic=False,
                                                    font=0)),
             rec(RT_TEXT_PF_EXCEPTION, b"\0\0" + pf_exception(bullet="", align=0)),
+            # Spelling checked, language English (United States), no alternative language.
+            rec(RT_TEXT_SI_DEFAULTS, struct.pack("<IHHH", 0x7, 0x2, 0x0409, 0)),
             master_style(TX_OTHER, [(pf_exception(bullet="", align=0, space_before=0, left=0,
                                                   indent=0, first_level=True),
                                      cf_exception(size=18, color=1, font=0))] +

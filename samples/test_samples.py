@@ -6,11 +6,14 @@
 """
 
 import io
+import math
 import os
+import random
 import struct
 import sys
 import tempfile
 import unittest
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
@@ -180,6 +183,111 @@ class CompoundFile(unittest.TestCase):
             self.assertEqual(sorted(cfb.streams), sorted(names), n)
 
 
+def decode_jpeg(data):
+    """A baseline decoder for what the generator writes (three components, no subsampling)."""
+    pos, qt, huff, comps = 2, {}, {}, []
+    while True:
+        marker, length = struct.unpack_from(">HH", data, pos)
+        seg = data[pos + 4:pos + 2 + length]
+        pos += 2 + length
+        if marker == 0xFFDB:
+            qt[seg[0] & 15] = list(seg[1:65])
+        elif marker == 0xFFC0:
+            height, width = struct.unpack_from(">HH", seg, 1)
+            comps = [(seg[6 + 3 * i], seg[8 + 3 * i]) for i in range(seg[5])]
+        elif marker == 0xFFC4:
+            counts, k, code, table = seg[1:17], 17, 0, {}
+            for length_ in range(1, 17):
+                for _ in range(counts[length_ - 1]):
+                    table[(length_, code)] = seg[k]
+                    k += 1
+                    code += 1
+                code <<= 1
+            huff[seg[0]] = table
+        elif marker == 0xFFDA:
+            tables = {seg[1 + 2 * i]: seg[2 + 2 * i] for i in range(seg[0])}
+            break
+    scan = data[pos:data.rindex(b"\xff\xd9")].replace(b"\xff\x00", b"\xff")
+    bits = "".join(format(b, "08b") for b in scan)
+    at = 0
+
+    def symbol(table):
+        nonlocal at
+        code = 0
+        for length_ in range(1, 17):
+            code = (code << 1) | (bits[at] == "1")
+            at += 1
+            if (length_, code) in table:
+                return table[(length_, code)]
+        raise ValueError("bad Huffman code")
+
+    def value(size):
+        nonlocal at
+        if not size:
+            return 0
+        v = int(bits[at:at + size], 2)
+        at += size
+        return v if v >= 1 << (size - 1) else v - (1 << size) + 1
+
+    cos_t = [[(math.sqrt(0.125) if u == 0 else 0.5) * math.cos((2 * x + 1) * u * math.pi / 16)
+              for u in range(8)] for x in range(8)]
+    planes = [[0] * (width * height) for _ in comps]
+    prev = [0] * len(comps)
+    for by in range(0, height, 8):
+        for bx in range(0, width, 8):
+            for c, (cid, q) in enumerate(comps):
+                sel = tables[cid]
+                coef = [0] * 64
+                prev[c] += value(symbol(huff[sel >> 4]))
+                coef[0] = prev[c] * qt[q][0]
+                k = 1
+                while k < 64:
+                    rs = symbol(huff[0x10 | (sel & 15)])
+                    if rs == 0:
+                        break
+                    k += rs >> 4
+                    coef[make_ppt.ZIGZAG[k]] = value(rs & 15) * qt[q][k]
+                    k += 1
+                for y in range(min(8, height - by)):
+                    for x in range(min(8, width - bx)):
+                        v = sum(cos_t[y][v_] * cos_t[x][u] * coef[v_ * 8 + u]
+                                for v_ in range(8) for u in range(8) if coef[v_ * 8 + u])
+                        planes[c][(by + y) * width + bx + x] = v + 128
+    out = bytearray()
+    for yy, cb, cr in zip(*planes):
+        for v in (yy + 1.402 * (cr - 128), yy - 0.344136 * (cb - 128) - 0.714136 * (cr - 128),
+                  yy + 1.772 * (cb - 128)):
+            out.append(max(0, min(255, int(round(v)))))
+    return width, height, bytes(out)
+
+
+class Pictures(unittest.TestCase):
+    def test_png_rows_survive(self):
+        rows = bytes(i * 7 % 256 for i in range(64 * 12 * 3))
+        data = make_ppt.png_bytes(64, 12, rows)
+        self.assertEqual(data[:8], b"\x89PNG\r\n\x1a\n")
+        ihdr_len, idat_at = struct.unpack_from(">I", data, 8)[0], 8 + 8 + 13 + 4
+        self.assertEqual(ihdr_len, 13)
+        (idat_len,) = struct.unpack_from(">I", data, idat_at)
+        raw = zlib.decompress(data[idat_at + 8:idat_at + 8 + idat_len])
+        self.assertEqual(b"".join(raw[y * 193 + 1:(y + 1) * 193] for y in range(12)), rows)
+        self.assertTrue(all(raw[y * 193] == 0 for y in range(12)))
+
+    def test_jpeg_decodes_close_to_its_source(self):
+        rng = random.Random(1)
+        w, h = 37, 21  # not a multiple of the block size
+        rows = make_ppt.photo_rows(rng, w, h)
+        dw, dh, back = decode_jpeg(make_ppt.jpeg_bytes(w, h, rows, quality=90))
+        self.assertEqual((dw, dh), (w, h))
+        err = sum(abs(a - b) for a, b in zip(rows, back)) / len(rows)
+        self.assertLess(err, 6.0)
+
+    def test_noise_png_is_incompressible_and_sized(self):
+        data = make_ppt.noise_png(random.Random(2), 300000)
+        self.assertAlmostEqual(len(data), 300000, delta=4000)
+        self.assertGreater(len(zlib.compress(data, 9)), len(data) * 0.99)
+
+
 class CheckerCatchesFaults(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -218,6 +326,29 @@ class CheckerCatchesFaults(unittest.TestCase):
         struct.pack_into("<I", data, root + 128 + 68, 1)  # first child's left sibling: itself
         self.assertBad(bytes(data), "loops")
         self.assertBad(self.good[:3000], "")
+
+    def test_master_style_that_readers_would_read_differently(self):
+        pf, cf = make_ppt.pf_exception, make_ppt.cf_exception(size=28)
+        sound = pf(bullet="*", left=324, indent=0, align=0, first_level=True)
+        naive = pf(bullet="*", left=324, indent=0, align=0)
+        for inst, first, ok in ((1, sound, True), (1, naive, False), (5, sound, False),
+                                (5, naive, True)):
+            atom = make_ppt.master_style(inst, [(first, cf), (naive, cf)])
+            if ok:
+                check_ppt.check_master_style(atom, 0, inst, len(atom) - 8)
+            else:
+                with self.assertRaises(check_ppt.Bad, msg=(inst, ok)):
+                    check_ppt.check_master_style(atom, 0, inst, len(atom) - 8)
+
+    def test_text_runs_must_cover_the_text_exactly(self):
+        header, chars, props = make_ppt.text_records(1, make_ppt.paras(["One", (1, "Two")]))
+        check_ppt.check_style_runs(props, 0, len(props) - 8, 7)
+        self.assertEqual(len(chars), 8 + 7)
+        for nchars in (6, 8):
+            with self.assertRaises(check_ppt.Bad):
+                check_ppt.check_style_runs(props, 0, len(props) - 8, nchars)
+        with self.assertRaises(check_ppt.Bad):
+            check_ppt.check_style_runs(props + b"\0\0", 0, len(props) - 6, 7)
 
     @unittest.skipUnless(os.path.isdir(CORPUS), "no corpus of real presentations")
     def test_real_presentations_read_or_refuse_cleanly(self):
