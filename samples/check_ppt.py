@@ -4,8 +4,8 @@
     check_ppt.py [--lenient] FILE.ppt...
 
 Prints one summary line per file; exit status 1 on any fault. Files we write are held to the
-letter: a balanced red-black directory tree and FAT sectors marked as such. --lenient accepts
-what other writers commonly get away with (unbalanced all-black trees, unmarked FAT sectors).
+letter: a balanced red-black directory tree, FAT sectors marked as such, no persist id above the
+edit's seed. --lenient accepts what other writers commonly get away with on those three points.
 
 Written apart from make_ppt.py so that it judges the generator instead of repeating it.
 """
@@ -267,7 +267,7 @@ def check_ppt(data, strict=True):
     need(token == 0xE391C05F, "encrypted presentation")
 
     # Follow the chain of edits, newest first; newer entries win in the persist directory.
-    persist, seen = {}, set()
+    persist, seen, edit_offsets = {}, set(), set()
     doc_ref = None
     while True:
         need(edit_off not in seen, "edit chain loops")
@@ -293,9 +293,16 @@ def check_ppt(data, strict=True):
                 need(pid <= max_id or not strict, "persist id %d above the seed %d" % (pid, max_id))
                 persist.setdefault(pid, struct.unpack_from("<I", doc, p + 4 + 4 * k)[0])
             p += 4 + 4 * count
+        edit_offsets.update((edit_off, dir_off))
         if last == 0:
             break
         edit_off = last
+    # The stream is one run of records, and every reference lands on one of them.
+    tops = set()
+    walk(doc, 0, len(doc), lambda off, *r: tops.add(off) if r[-1] == 0 else None)
+    for pid, off in persist.items():
+        need(off in tops, "persist object %d does not start a record" % pid)
+    need(edit_offsets <= tops, "an edit does not start a record")
     for pid, off in persist.items():
         need(off + 8 <= len(doc), "persist object %d beyond the stream" % pid)
         ver, inst, rtype, rlen = header(doc, off)
@@ -369,11 +376,13 @@ def check_ppt(data, strict=True):
             s.texts.append(raw.decode("utf-16-le", "replace") if rtype == 0x0FA0 else
                            raw.decode("latin-1"))
             last_text[0] = rlen // 2 if rtype == 0x0FA0 else rlen
-        elif rtype == 0x0FA1 and strict:
+        elif rtype == 0x0F9F:
+            last_text[0] = 0  # an empty text has no character atom
+        elif rtype == 0x0FA1:
             need(last_text[0] is not None, "text properties without text")
             check_style_runs(doc, off, rlen, last_text[0])
             last_text[0] = None
-        elif rtype == 0x0FA3 and strict:
+        elif rtype == 0x0FA3:
             check_master_style(doc, off, inst, rlen)
 
     for pid, off in sorted(persist.items()):

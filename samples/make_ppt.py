@@ -1226,16 +1226,12 @@ class Generator:
         self.deck.loop = args.loop
         self.deck.use_timings = args.use_timings or args.advance is not None
         self.deck.outline_refs = args.outline_refs
-        self.count = 0
 
     def flags(self):
-        n = self.count
-        self.count += 1
-        hidden = (n + 1) in self.args.hidden
         adv = None
         if self.args.advance is not None:
             adv = int(self.args.advance * 1000)
-        return dict(hidden=hidden, advance_ms=adv)
+        return dict(advance_ms=adv)
 
     def text_slide(self, title=None, bullets=None):
         rng = self.rng
@@ -1307,6 +1303,8 @@ class Generator:
                 self.text_slide()
         if a.size_mb:
             self.fill(int(a.size_mb * MIB))
+        for i, s in enumerate(d.slides):
+            s.hidden = (i + 1) in a.hidden
         return d
 
     def estimate(self):
@@ -1319,8 +1317,10 @@ class Generator:
 
     def fill(self, target):
         """Adds slides until the file is about target bytes: text slides first (all of it for
-        "text", a twentieth for "mixed"), then pictures, the last one cut to fit."""
+        "text", a twentieth for "mixed"), then pictures, the last one cut to fit. A mixed deck
+        is shuffled afterwards so that pictures are spread through it."""
         rng, kind = self.rng, self.args.fill
+        first_added = len(self.deck.slides)
         size = self.estimate()
         text_goal = {"text": target, "mixed": size + target // 20}.get(kind, 0)
         while size < min(text_goal, target) - 4096:
@@ -1340,6 +1340,10 @@ class Generator:
                 blip = self.deck.blip("png", noise_png(rng, min(chunk, room - room // 64 - 8192)))
             self.picture_slide(blip)
             size = self.estimate()
+        if kind == "mixed":
+            added = self.deck.slides[first_added:]
+            rng.shuffle(added)
+            self.deck.slides[first_added:] = added
         return size
 
 
