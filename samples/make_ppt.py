@@ -1371,6 +1371,8 @@ def parse_args(argv=None):
     a = p.parse_args(argv)
     if not 0 <= a.slides <= MAX_SLIDES:
         p.error("--slides must be between 0 and %d" % MAX_SLIDES)
+    if a.advance is not None and not 0 <= a.advance <= 86400:
+        p.error("--advance must be between 0 and 86400 seconds")
     if a.size_mb is not None and not 0 < a.size_mb <= 1900:
         p.error("--size-mb must be above 0 and at most 1900")
     return a

@@ -154,7 +154,7 @@ class GeneratedDecks(unittest.TestCase):
         self.assertGreater(s.pictures, 2)
 
     def test_rejects_impossible_requests(self):
-        for args in (["--slides", "5000"], ["--size-mb", "0"]):
+        for args in (["--slides", "5000"], ["--size-mb", "0"], ["--advance", "-1"]):
             with self.assertRaises(SystemExit):
                 with open(os.devnull, "w") as null:
                     old, sys.stderr = sys.stderr, null
