@@ -1,0 +1,432 @@
+// The packager and the self-extractor together, under the conditions a package meets: the
+// converter's own directive, hostile cabinets, damaged files and an unusable %TEMP%.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/system_win.h"
+#include "converter/texts.h"
+#include "packager/cabinet_win.h"
+#include "packager/package_win.h"
+#include "stub/package_format.h"
+
+namespace kestrane {
+namespace {
+
+const std::string kRoot = "C:\\pktest";
+const std::string kTree = "C:\\kestrane";
+const std::string kTemp = kRoot + "\\temp";
+const std::string kRecord = kRoot + "\\record.txt";
+const std::string kPackage = kTree + "\\temp\\temp.exe";
+const char* const kNames[] = {"GDIPLUS.DLL",       "INTLDATE.DLL", "PPTVIEW.EXE", "PPVWINTL.DLL",
+                              "view.ppt",          "SAEXT.DLL",    "view.exe",    "UNICOWS.DLL",
+                              "view.exe.manifest", "msvbvm60.dll"};
+
+std::string Slurp(const std::string& path) {
+  std::string bytes;
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return bytes;
+  char buf[65536];
+  DWORD got;
+  while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) bytes.append(buf, got);
+  CloseHandle(h);
+  return bytes;
+}
+
+void Spit(const std::string& path, const std::string& bytes) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
+  DWORD put;
+  WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
+  CloseHandle(h);
+}
+
+void RemoveTree(const std::string& path) {
+  WIN32_FIND_DATAA fd;
+  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &fd);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = fd.cFileName, full = path + "\\" + name;
+      if (name == "." || name == "..") continue;
+      SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(full);
+      else
+        DeleteFileA(full.c_str());
+    } while (FindNextFileA(find, &fd));
+    FindClose(find);
+  }
+  RemoveDirectoryA(path.c_str());
+}
+
+std::set<std::string> Listing(const std::string& folder) {
+  std::set<std::string> names;
+  WIN32_FIND_DATAA fd;
+  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &fd);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    std::string n = fd.cFileName;
+    if (n != "." && n != "..") names.insert(n);
+  } while (FindNextFileA(find, &fd));
+  FindClose(find);
+  return names;
+}
+
+std::map<std::string, std::string> RecordLines(const std::string& kind) {
+  std::map<std::string, std::string> out;
+  std::string text = Slurp(kRecord);
+  size_t n = 0;
+  for (size_t pos = 0; pos < text.size();) {
+    size_t nl = text.find('\n', pos);
+    std::string line = text.substr(pos, nl - pos);
+    pos = nl == std::string::npos ? text.size() : nl + 1;
+    if (line.compare(0, kind.size() + 1, kind + " ") == 0)
+      out[kind + std::to_string(n++)] = line.substr(kind.size() + 1);
+  }
+  return out;
+}
+
+std::string Record(const std::string& kind) {
+  auto lines = RecordLines(kind);
+  return lines.empty() ? std::string() : lines.begin()->second;
+}
+
+struct Dialog {
+  std::string caption, text;
+};
+
+struct Outcome {
+  bool started = false;
+  DWORD exit_code = 0;
+  std::vector<Dialog> dialogs;
+  std::string stderr_text;
+};
+
+struct DialogSearch {
+  DWORD pid;
+  std::set<HWND>* seen;
+  std::vector<Dialog>* found;
+};
+
+BOOL CALLBACK CollectText(HWND child, LPARAM param) {
+  char cls[32], text[1024];
+  GetClassNameA(child, cls, sizeof cls);
+  if (lstrcmpiA(cls, "Static") == 0 && GetWindowTextA(child, text, sizeof text) > 0)
+    *reinterpret_cast<std::string*>(param) += text;
+  return TRUE;
+}
+
+BOOL CALLBACK FindDialog(HWND w, LPARAM param) {
+  auto* s = reinterpret_cast<DialogSearch*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  char cls[32];
+  GetClassNameA(w, cls, sizeof cls);
+  if (pid != s->pid || !IsWindowVisible(w) || lstrcmpA(cls, "#32770") != 0 || s->seen->count(w))
+    return TRUE;
+  Dialog d;
+  char caption[256];
+  GetWindowTextA(w, caption, sizeof caption);
+  d.caption = caption;
+  EnumChildWindows(w, CollectText, reinterpret_cast<LPARAM>(&d.text));
+  s->found->push_back(d);
+  s->seen->insert(w);
+  PostMessageA(w, WM_COMMAND, IDOK, 0);
+  return TRUE;
+}
+
+// Runs a program, answers every message box it shows with OK (recording it), and waits for it.
+Outcome RunProgram(const std::string& program, const std::string& args = "") {
+  Outcome o;
+  const std::string err_path = kRoot + "\\stderr.txt";
+  SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+  HANDLE err =
+      CreateFileA(err_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdError = err;
+  si.hStdOutput = err;
+  PROCESS_INFORMATION pi;
+  std::string line = "\"" + program + "\"" + (args.empty() ? "" : " " + args);
+  o.started = CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                             &si, &pi);
+  CloseHandle(err);
+  if (!o.started) return o;
+  std::set<HWND> seen;
+  DialogSearch search{pi.dwProcessId, &seen, &o.dialogs};
+  for (int waited = 0; WaitForSingleObject(pi.hProcess, 100) == WAIT_TIMEOUT; waited += 100) {
+    EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
+    if (waited > 120000) {
+      ADD_FAILURE() << "still running: " << line;
+      TerminateProcess(pi.hProcess, 999);
+    }
+  }
+  GetExitCodeProcess(pi.hProcess, &o.exit_code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  o.stderr_text = Slurp(err_path);
+  return o;
+}
+
+// Bytes that compress well, like the text of a presentation, or not at all, like its pictures.
+std::string Content(size_t size, unsigned seed, bool compressible) {
+  std::string s(size, '\0');
+  uint32_t x = seed * 2654435761u + 1;
+  for (size_t i = 0; i < size; ++i) {
+    x = x * 1103515245u + 12345u;
+    s[i] = compressible ? "slide title body text "[(x >> 16) % 22] : static_cast<char>(x >> 24);
+  }
+  return s;
+}
+
+class Package : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RemoveTree(kRoot);
+    RemoveTree(kTree);
+    for (const std::string& d : {kRoot, kTemp, kTree, kTree + "\\tools", kTree + "\\temp"})
+      CreateDirectoryA(d.c_str(), nullptr);
+    SetEnvironmentVariableA("TEMP", kTemp.c_str());
+    SetEnvironmentVariableA("TMP", kTemp.c_str());
+    SetEnvironmentVariableA("KESTRANE_RECORD", kRecord.c_str());
+    for (const char* v : {"KESTRANE_RECORD_EXIT", "KESTRANE_RECORD_SLEEP", "KESTRANE_RECORD_CHILD"})
+      SetEnvironmentVariableA(v, nullptr);
+    unsigned seed = 1;
+    for (const char* name : kNames) {
+      std::string path = kTree + "\\" + name;
+      if (std::string(name) == "view.exe")
+        ASSERT_TRUE(CopyFileA((OwnFolder() + "\\recorder.exe").c_str(), path.c_str(), FALSE));
+      else
+        Spit(path, Content(seed * 37000, seed, seed % 2 == 0));
+      sources_[name] = Slurp(path);
+      ++seed;
+    }
+    ASSERT_TRUE(CopyFileA((OwnFolder() + "\\IExpress.exe").c_str(),
+                          (kTree + "\\tools\\IExpress.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(Stub().c_str(), (kTree + "\\tools\\wextract.exe").c_str(), FALSE));
+    directive_ = FillDirectiveMarkers(kDirectiveTemplate, "C", "C") + "\r\n";
+  }
+  void TearDown() override {
+    RemoveTree(kRoot);
+    RemoveTree(kTree);
+  }
+
+  static std::string Stub() { return OwnFolder() + "\\wextract1.exe"; }
+
+  Outcome Pack() {
+    Spit(kTree + "\\tools\\view.sed", directive_);
+    return RunProgram(kTree + "\\tools\\IExpress.exe", "/N /M /Q " + kTree + "\\tools\\view.sed");
+  }
+
+  // A package around a cabinet made from the given entries, without the packager's checks.
+  void PackRaw(const std::vector<CabinetEntry>& entries, const std::string& target) {
+    std::string error;
+    const std::string cab = kRoot + "\\raw.cab";
+    ASSERT_TRUE(BuildCabinet(entries, cab, &error)) << error;
+    PackageDecisions d;
+    d.title = "kestrane";
+    d.program = "view.exe";
+    ASSERT_TRUE(WritePackage(Stub(), cab, d, target, &error)) << error;
+    DeleteFileA(cab.c_str());
+  }
+
+  std::vector<CabinetEntry> Entries() {
+    std::vector<CabinetEntry> e;
+    for (const char* name : kNames) e.push_back({kTree + "\\" + name, name});
+    return e;
+  }
+
+  // What a failed start must leave: no program run, nothing in %TEMP%.
+  void ExpectStoppedCleanly(const Outcome& o, const char* what) {
+    EXPECT_NE(o.exit_code, 0u) << what;
+    EXPECT_EQ(Slurp(kRecord), "") << what;
+    EXPECT_TRUE(Listing(kTemp).empty()) << what;
+  }
+
+  std::map<std::string, std::string> sources_;
+  std::string directive_;
+};
+
+TEST_F(Package, BuildsFromTheConvertersDirectiveAndRunsThePresentationsLauncher) {
+  Outcome built = Pack();
+  ASSERT_TRUE(built.started);
+  ASSERT_EQ(built.exit_code, 0u) << built.stderr_text;
+  EXPECT_TRUE(built.dialogs.empty());
+  EXPECT_EQ(Listing(kTree + "\\temp"), std::set<std::string>{"temp.exe"});  // no scratch left
+
+  // The package carries the stub's icon.
+  auto icon_group = [](const std::string& file) {
+    std::string bytes;
+    HMODULE m = LoadLibraryExA(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (HRSRC r = m ? FindResourceA(m, MAKEINTRESOURCEA(1), RT_GROUP_ICON) : nullptr)
+      bytes.assign(static_cast<const char*>(LockResource(LoadResource(m, r))),
+                   SizeofResource(m, r));
+    if (m) FreeLibrary(m);
+    return bytes;
+  };
+  EXPECT_FALSE(icon_group(Stub()).empty());
+  EXPECT_EQ(icon_group(kPackage), icon_group(Stub()));
+
+  SetEnvironmentVariableA("KESTRANE_RECORD_EXIT", "42");
+  Outcome ran = RunProgram(kPackage);
+  EXPECT_EQ(ran.exit_code, 42u);
+  EXPECT_TRUE(ran.dialogs.empty());
+  const std::string exe = Record("exe"), cwd = Record("cwd");
+  ASSERT_EQ(exe.rfind(kTemp + "\\pk", 0), 0u) << exe;
+  EXPECT_EQ(exe, cwd + "\\view.exe");
+  EXPECT_EQ(Record("line"), "\"" + exe + "\"");
+  std::map<std::string, std::string> unpacked;
+  for (const auto& [key, line] : RecordLines("file")) {
+    unpacked[line.substr(0, line.find(' '))] = line;
+  }
+  ASSERT_EQ(unpacked.size(), 10u);
+  for (const auto& [name, bytes] : sources_) {
+    char expect[64];
+    snprintf(expect, sizeof expect, " %zu %08x", bytes.size(),
+             static_cast<unsigned>(Crc32(0, bytes.data(), bytes.size())));
+    EXPECT_EQ(unpacked[name], name + expect);
+  }
+  EXPECT_TRUE(Listing(kTemp).empty());  // the folder is gone
+
+  // A second start unpacks into a folder of another name.
+  DeleteFileA(kRecord.c_str());
+  EXPECT_EQ(RunProgram(kPackage).exit_code, 42u);
+  EXPECT_NE(Record("cwd"), cwd);
+  EXPECT_TRUE(Listing(kTemp).empty());
+}
+
+TEST_F(Package, WaitsForWhatTheProgramLeftRunningBeforeCleaningUp) {
+  ASSERT_EQ(Pack().exit_code, 0u);
+  SetEnvironmentVariableA("KESTRANE_RECORD_CHILD", "1500");
+  SetEnvironmentVariableA("KESTRANE_RECORD_EXIT", "7");
+  Outcome ran = RunProgram(kPackage);
+  EXPECT_EQ(ran.exit_code, 7u);
+  EXPECT_NE(Slurp(kRecord).find("child done"), std::string::npos);
+  EXPECT_TRUE(Listing(kTemp).empty());
+}
+
+TEST_F(Package, PackagerWritesNothingFromABrokenDirective) {
+  const std::string good = directive_;
+  const struct {
+    const char* what;
+    std::string directive;
+    const char* remove;
+    const char* reason;
+  } cases[] = {
+      {"missing file", good, "UNICOWS.DLL", "UNICOWS.DLL is missing"},
+      {"missing stub", good, "tools\\wextract.exe", "wextract.exe is missing"},
+      {"undefined reference",
+       good.substr(0, good.find("FriendlyName=kestrane")) +
+           good.substr(good.find("AppLaunched=view.exe")),
+       nullptr, "undefined reference %FriendlyName%"},
+      {"two files of one name",
+       good.substr(0, good.find("FILE5=")) + "FILE5=\"GDIPLUS.DLL\"" +
+           good.substr(good.find("\r\nFILE6=")),
+       nullptr, "two files are named"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetUp();
+    directive_ = c.directive;
+    Spit(kPackage, "a package from an earlier conversion");
+    if (c.remove) {
+      ASSERT_TRUE(DeleteFileA((kTree + "\\" + c.remove).c_str()));
+    }
+    Outcome o = Pack();
+    EXPECT_EQ(o.exit_code, 1u);
+    EXPECT_TRUE(o.dialogs.empty());  // /Q: no dialog
+    EXPECT_NE(o.stderr_text.find(c.reason), std::string::npos) << o.stderr_text;
+    EXPECT_EQ(o.stderr_text.find('\n'), o.stderr_text.size() - 1) << o.stderr_text;
+    EXPECT_TRUE(Listing(kTree + "\\temp").empty());  // neither package, stale one, nor scratch
+  }
+}
+
+TEST_F(Package, RefusesEntryNamesThatLeaveItsFolder) {
+  for (const char* name :
+       {"..\\evil.exe", "..\\..\\pktest\\evil.exe", "C:\\pktest\\evil.exe", "\\pktest\\evil.exe",
+        "C:evil.exe", "view.ppt:evil", "sub\\..\\..\\evil.exe", "CON", "nul.txt", "evil.exe."}) {
+    SCOPED_TRACE(name);
+    auto entries = Entries();
+    entries.insert(entries.begin() + 3, {kTree + "\\view.exe", name});
+    PackRaw(entries, kRoot + "\\hostile.exe");
+    Outcome o = RunProgram(kRoot + "\\hostile.exe");
+    ExpectStoppedCleanly(o, name);
+    ASSERT_EQ(o.dialogs.size(), 1u);
+    EXPECT_EQ(o.dialogs[0].caption, "kestrane");
+    EXPECT_NE(o.dialogs[0].text.find("which no package may hold"), std::string::npos)
+        << o.dialogs[0].text;
+    EXPECT_EQ(Listing(kRoot), (std::set<std::string>{"hostile.exe", "stderr.txt", "temp"}));
+    EXPECT_EQ(GetFileAttributesA("C:\\evil.exe"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA("C:\\pktest\\evil.exe"), INVALID_FILE_ATTRIBUTES);
+  }
+}
+
+TEST_F(Package, StopsWithOneMessageWhenDamagedOrTruncated) {
+  ASSERT_EQ(Pack().exit_code, 0u);
+  const std::string good = Slurp(kPackage);
+  const std::string damaged = kRoot + "\\damaged.exe";
+  struct Case {
+    const char* what;
+    std::string bytes;
+  };
+  std::string flipped_early = good, flipped_late = good;
+  flipped_early[good.size() / 3] ^= 0x10;
+  flipped_late[good.size() - 3000] ^= 0x01;
+  std::vector<Case> cases = {{"byte flipped in the cabinet", flipped_early},
+                             {"byte flipped near the end", flipped_late},
+                             {"truncated", good.substr(0, good.size() * 2 / 3)},
+                             {"stub without a package", Slurp(Stub())}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Spit(damaged, c.bytes);
+    Outcome o = RunProgram(damaged);
+    if (!o.started) continue;  // Windows itself refused the image: nothing ran, nothing unpacked
+    ExpectStoppedCleanly(o, c.what);
+    EXPECT_LE(o.dialogs.size(), 1u);
+    if (!o.dialogs.empty()) {
+      EXPECT_NE(o.dialogs[0].text.find("damaged or incomplete"), std::string::npos)
+          << o.dialogs[0].text;
+    }
+  }
+}
+
+TEST_F(Package, StopsWhenTempCannotBeWritten) {
+  ASSERT_EQ(Pack().exit_code, 0u);
+  SetEnvironmentVariableA("TEMP", (kRoot + "\\no such folder").c_str());
+  SetEnvironmentVariableA("TMP", (kRoot + "\\no such folder").c_str());
+  Outcome o = RunProgram(kPackage);
+  EXPECT_NE(o.exit_code, 0u);
+  EXPECT_EQ(Slurp(kRecord), "");
+  ASSERT_EQ(o.dialogs.size(), 1u);
+  EXPECT_EQ(o.dialogs[0].caption, "kestrane");
+  EXPECT_NE(o.dialogs[0].text.find("cannot be written"), std::string::npos) << o.dialogs[0].text;
+  EXPECT_EQ(Listing(kRoot), (std::set<std::string>{"stderr.txt", "temp"}));
+}
+
+TEST_F(Package, NeverLoadsALibraryLeftBesideIt) {
+  ASSERT_EQ(Pack().exit_code, 0u);
+  const std::string downloads = kRoot + "\\Downloads";
+  CreateDirectoryA(downloads.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileA(kPackage.c_str(), (downloads + "\\talk.exe").c_str(), FALSE));
+  for (const char* dll : {"cabinet.dll", "advapi32.dll", "version.dll", "cryptbase.dll"})
+    ASSERT_TRUE(CopyFileA((OwnFolder() + "\\planted.dll").c_str(), (downloads + "\\" + dll).c_str(),
+                          FALSE));
+  const std::string marker = kRoot + "\\planted-loaded";
+  SetEnvironmentVariableA("KESTRANE_PLANTED", marker.c_str());
+  SetEnvironmentVariableA("KESTRANE_RECORD_EXIT", "3");
+  SetCurrentDirectoryA(downloads.c_str());
+  Outcome o = RunProgram(downloads + "\\talk.exe");
+  SetCurrentDirectoryA("C:\\");
+  EXPECT_EQ(o.exit_code, 3u);  // unpacked with the system's library and ran
+  EXPECT_EQ(GetFileAttributesA(marker.c_str()), INVALID_FILE_ATTRIBUTES);
+  SetEnvironmentVariableA("KESTRANE_PLANTED", nullptr);
+}
+
+}  // namespace
+}  // namespace kestrane
