@@ -402,6 +402,7 @@ struct Line {
   std::vector<Piece> pieces;
   int width = 0;  // without trailing blanks
   int ascent = 0, descent = 0;
+  int height = 0;  // with line spacing
 };
 
 bool BreaksAnywhere(wchar_t c) {
@@ -414,6 +415,7 @@ void SlideRenderer::DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::
   struct Para {
     std::vector<Line> lines;
     int first_x = 0, rest_x = 0, bullet_x = 0;
+    int before = 0, after = 0;
     const ppt::Paragraph* p;
   };
   std::vector<Para> paras;
@@ -531,7 +533,20 @@ void SlideRenderer::DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::
       line.descent = Len(18 * 8 * 0.25);
     }
     finish();
-    for (const Line& l : para.lines) total += l.ascent + l.descent;
+    int size_px = Len((p.runs.empty() ? 18 : p.runs[0].size) * 8.0);
+    auto spacing = [&](int v) { return v >= 0 ? size_px * v / 100 : Len(-v); };
+    for (Line& l : para.lines) {
+      int natural = l.ascent + l.descent;
+      // A percentage is of a single line, which is 1.2 times the text size; spacing tighter than
+      // the font's own line height would make lines touch, so it is not applied.
+      int em = std::max(1, l.ascent + l.descent) * 100 / 115;
+      l.height = p.line_spacing >= 0 ? em * 12 * p.line_spacing / 1000 : Len(-p.line_spacing);
+      l.height = std::max(l.height, natural);
+      total += l.height;
+    }
+    if (!paras.empty()) para.before = spacing(p.space_before);
+    para.after = spacing(p.space_after);
+    total += para.before + (&p != &s.text.paragraphs.back() ? para.after : 0);
     paras.push_back(std::move(para));
   }
   int y = box.top;
@@ -541,6 +556,7 @@ void SlideRenderer::DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::
   SetTextAlign(dc, TA_BASELINE | TA_LEFT | TA_NOUPDATECP);
   SetBkMode(dc, TRANSPARENT);
   for (const Para& para : paras) {
+    y += para.before;
     for (size_t li = 0; li < para.lines.size(); li++) {
       const Line& l = para.lines[li];
       int start = li == 0 ? para.first_x : para.rest_x;
@@ -548,7 +564,7 @@ void SlideRenderer::DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::
       int x = box.left + start;
       if (para.p->align == ppt::Paragraph::kCenter) x += (avail - l.width) / 2;
       if (para.p->align == ppt::Paragraph::kRight) x += avail - l.width;
-      int base = y + l.ascent;
+      int base = y + l.height - l.descent;
       if (li == 0 && para.p->bullet && !para.p->runs.empty() && !l.pieces.empty()) {
         ppt::Run br = para.p->runs[0];
         int size_px = Len(br.size * 8.0 * std::min(400, std::max(25, para.p->bullet_size)) / 100);
@@ -566,8 +582,9 @@ void SlideRenderer::DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::
         ExtTextOutW(dc, x, base, 0, nullptr, pc.text.c_str(), UINT(pc.text.size()), nullptr);
         x += pc.width;
       }
-      y += l.ascent + l.descent;
+      y += l.height;
     }
+    y += para.after;
   }
 }
 

@@ -55,7 +55,30 @@ struct Context {
   const LevelStyles* styles = nullptr;  // nine text types
   const std::vector<RawText>* outline = nullptr;
   bool master = false;
+  // Placeholders of the master chain by type: slides' placeholders take what they leave unset
+  // (anchor, text insets, wrapping, vertical alignment) from them.
+  std::map<int, std::pair<Rect, std::map<uint16_t, uint32_t>>>* placeholders = nullptr;
 };
+
+int MasterPlaceholderFor(int type,
+                         const std::map<int, std::pair<Rect, std::map<uint16_t, uint32_t>>>& m) {
+  auto has = [&](int t) { return m.count(t) != 0; };
+  switch (type) {
+    case 0x0F:
+      return has(0x03) ? 0x03 : 0x01;
+    case 0x0D:
+    case 0x11:
+      return 0x01;
+    case 0x10:
+      return has(0x04) ? 0x04 : 0x02;
+    case 0x07:
+    case 0x08:
+    case 0x09:
+      return type;
+    default:
+      return 0x02;
+  }
+}
 
 struct Properties {
   std::map<uint16_t, uint32_t> values;
@@ -694,6 +717,22 @@ bool Loader::ReadShape(const Record& sp, const Transform& t, const Context& ctx,
     }
   }
   if (!have_fsp || deleted) return false;
+  if (ctx.placeholders && out->placeholder > 0) {
+    if (ctx.master) {
+      (*ctx.placeholders)[out->placeholder] = {have_anchor ? anchor : Rect(), props.values};
+    } else {
+      auto it = ctx.placeholders->find(MasterPlaceholderFor(out->placeholder, *ctx.placeholders));
+      if (it != ctx.placeholders->end()) {
+        if (!have_anchor) {
+          anchor = it->second.first;
+          have_anchor = true;
+        }
+        for (uint16_t id : {0x0081, 0x0082, 0x0083, 0x0084, 0x0085, 0x0087})
+          if (!props.Has(id) && it->second.second.count(id))
+            props.values[id] = it->second.second.at(id);
+      }
+    }
+  }
   *is_group = flags & 0x1;
   if (props.Flag(0x03BF, 1) == 1) return false;  // hidden
   if (!have_anchor) anchor = Rect{0, 0, 0, 0};
@@ -776,6 +815,9 @@ void Loader::BuildText(const RawText& text, const Context& ctx, TextBody* body) 
     if (symbol_font || (para.bullet_char >= 0xF000 && para.bullet_char <= 0xF0FF))
       para.bullet_char = SymbolBullet(uint8_t(para.bullet_char));
     para.bullet_size = (pp.bullet_flags & 8) && pp.bullet_size > 0 ? pp.bullet_size : 100;
+    para.line_spacing = pp.line_spacing;
+    para.space_before = pp.space_before;
+    para.space_after = pp.space_after;
   };
   auto char_style = [&]() {
     ParaProps unused;
@@ -946,6 +988,8 @@ void Loader::ReadSlide(const ListEntry& entry) {
   Fill background;
   background.kind = Fill::kSolid;
   background.color = ctx.scheme[0];
+  std::map<int, std::pair<Rect, std::map<uint16_t, uint32_t>>> placeholders;
+  ctx.placeholders = &placeholders;
   Context mctx = ctx;
   mctx.master = true;
   std::vector<Shape> shapes;

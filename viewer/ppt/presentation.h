@@ -46,6 +46,8 @@ struct Paragraph {
   char16_t bullet_char = 0x2022;
   Rgb bullet_color;
   int bullet_size = 100;  // percent of the first run's size
+  // Spacing: >= 0 percent of the text size, < 0 master units.
+  int line_spacing = 100, space_before = 0, space_after = 0;
 };
 
 struct TextBody {

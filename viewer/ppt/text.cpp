@@ -23,6 +23,9 @@ void ParaProps::Overlay(const ParaProps& o) {
   if (o.mask & kAlign) align = o.align;
   if (o.mask & kLeftMargin) left_margin = o.left_margin;
   if (o.mask & kIndent) indent = o.indent;
+  if (o.mask & kLineSpacing) line_spacing = o.line_spacing;
+  if (o.mask & kSpaceBefore) space_before = o.space_before;
+  if (o.mask & kSpaceAfter) space_after = o.space_after;
   mask |= o.mask;
 }
 
@@ -58,9 +61,9 @@ bool ReadParaProps(ByteReader& r, ParaProps* out) {
   if (m & 0x40) p.bullet_size = r.I16();
   if (m & 0x20) p.bullet_color = r.U32();
   if (m & 0x800) p.align = r.U16();
-  if (m & 0x1000) r.U16();  // line spacing
-  if (m & 0x2000) r.U16();  // space before
-  if (m & 0x4000) r.U16();  // space after
+  if (m & 0x1000) p.line_spacing = r.I16();
+  if (m & 0x2000) p.space_before = r.I16();
+  if (m & 0x4000) p.space_after = r.I16();
   if (m & 0x100) p.left_margin = r.I16();
   if (m & 0x400) p.indent = r.I16();
   if (m & 0x8000) r.U16();  // default tab size
@@ -71,7 +74,7 @@ bool ReadParaProps(ByteReader& r, ParaProps* out) {
   if (m & 0x10000) r.U16();   // font alignment
   if (m & 0xE0000) r.U16();   // wrap flags
   if (m & 0x200000) r.U16();  // text direction
-  p.mask = m & 0xDFF;
+  p.mask = m & 0x7DFF;
   *out = p;
   return r.ok();
 }
@@ -89,6 +92,15 @@ void ReadMasterStyle(const uint8_t* data, size_t size, int instance, LevelStyles
     out->para[level].Overlay(p);
     out->chars[level].Overlay(c);
     out->present = true;
+  }
+  // What a deeper level leaves unsaid it takes from the level above it.
+  for (int i = 1; i < 5; i++) {
+    ParaProps p = out->para[i - 1];
+    p.Overlay(out->para[i]);
+    out->para[i] = p;
+    CharProps c = out->chars[i - 1];
+    c.Overlay(out->chars[i]);
+    out->chars[i] = c;
   }
 }
 

@@ -37,11 +37,16 @@ struct ParaProps {
     kBulletChar = 0x80,
     kLeftMargin = 0x100,
     kIndent = 0x400,
-    kAlign = 0x800
+    kAlign = 0x800,
+    kLineSpacing = 0x1000,
+    kSpaceBefore = 0x2000,
+    kSpaceAfter = 0x4000
   };
   uint32_t mask = 0;
   uint16_t bullet_flags = 0, bullet_char = 0, bullet_font = 0, align = 0;
   int16_t bullet_size = 0, left_margin = 0, indent = 0;
+  // >= 0: percent of the text size; < 0: master units
+  int16_t line_spacing = 100, space_before = 0, space_after = 0;
   uint32_t bullet_color = 0;
   void Overlay(const ParaProps& o);
 };

@@ -27,7 +27,8 @@ int main(int argc, char** argv) {
                sh.fill.kind, sh.fill.color.r, sh.fill.color.g, sh.fill.color.b, sh.line,
                sh.picture);
         for (const ppt::Paragraph& para : sh.text.paragraphs) {
-          printf("      [al %d lv %d b %d]", para.align, para.level, para.bullet);
+          printf("      [al %d lv %d b %d ls %d sb %d sa %d]", para.align, para.level, para.bullet,
+                 para.line_spacing, para.space_before, para.space_after);
           for (const ppt::Run& r : para.runs)
             printf(" {%s %d%s%s #%02x%02x%02x} \"%s\"", r.font.c_str(), r.size, r.bold ? " b" : "",
                    r.italic ? " i" : "", r.color.r, r.color.g, r.color.b,
