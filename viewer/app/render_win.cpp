@@ -427,6 +427,16 @@ void SlideRenderer::DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::
     para.bullet_x = Len(std::max(0, p.indent));
     para.rest_x = Len(std::max(0, p.left_margin));
     para.first_x = p.bullet ? std::max(para.rest_x, para.bullet_x) : Len(std::max(0, p.indent));
+    if (p.bullet && !p.runs.empty()) {
+      // Text that would start under its bullet starts after it.
+      const ppt::Run& br = p.runs[0];
+      SelectObject(dc,
+                   Font(br, Len(br.size * 8.0 * std::min(400, std::max(25, p.bullet_size)) / 100)));
+      SIZE sz{};
+      wchar_t bc = wchar_t(p.bullet_char);
+      GetTextExtentPoint32W(dc, &bc, 1, &sz);
+      para.first_x = std::max(para.first_x, int(para.bullet_x + sz.cx + Len(br.size * 8.0 / 4)));
+    }
     std::vector<Piece> pieces;
     std::string plain;
     for (const ppt::Run& run : p.runs) {

@@ -49,12 +49,39 @@ struct Transform {
   }
 };
 
+// What a slide shows in its master's date, number and footer placeholders.
+struct Footers {
+  bool date = false, number = false, footer = false;
+  std::u16string date_text, footer_text;
+  int slide_number = 0;
+};
+
+Footers ReadFooters(const Record& container, Footers f) {
+  Children c(container);
+  Record r;
+  while (c.Next(&r)) {
+    if (r.type == rt::kHeadersFootersAtom && r.len >= 4) {
+      uint16_t flags = Le16(r.body + 2);
+      f.date = (flags & 0x1) && (flags & 0x4);  // only a fixed date: today's is not known here
+      f.number = flags & 0x8;
+      f.footer = flags & 0x20;
+    } else if (r.type == rt::kCString) {
+      std::u16string text;
+      for (size_t i = 0; i + 1 < r.len; i += 2) text += char16_t(Le16(r.body + i));
+      if (r.inst == 0) f.date_text = text;
+      if (r.inst == 2) f.footer_text = text;
+    }
+  }
+  return f;
+}
+
 // Everything a slide's drawing is resolved against: its colour scheme and text styles.
 struct Context {
   Rgb scheme[8];
   const LevelStyles* styles = nullptr;  // nine text types
   const std::vector<RawText>* outline = nullptr;
   bool master = false;
+  const Footers* footers = nullptr;
   // Placeholders of the master chain by type: slides' placeholders take what they leave unset
   // (anchor, text insets, wrapping, vertical alignment) from them.
   std::map<int, std::pair<Rect, std::map<uint16_t, uint32_t>>>* placeholders = nullptr;
@@ -151,6 +178,7 @@ class Loader {
   Rgb Color(uint32_t ref, const Context& ctx, Rgb fallback) const;
   Fill ReadFill(const Properties& p, const Context& ctx, bool filled_default) const;
   void BuildText(const RawText& text, const Context& ctx, TextBody* body);
+  bool FooterText(const Context& ctx, Shape* s);
   Rgb TextColor(uint32_t ci, const Context& ctx) const {
     if ((ci >> 24) == 0xFE) return FromColorRef(ci);
     if ((ci >> 24) < 8) return ctx.scheme[ci >> 24];
@@ -167,6 +195,8 @@ class Loader {
   std::vector<ListEntry> slides_, masters_;
   std::map<uint32_t, Master> master_cache_;
   size_t blip_bytes_ = 0;
+  Footers doc_footers_;
+  int slide_number_ = 0;
   uint32_t persist_crypt_ = 0;
   bool has_crypt_ = false;
   size_t shape_count_ = 0;
@@ -333,6 +363,9 @@ void Loader::ReadDocument(const Record& doc) {
         }
         break;
       }
+      case rt::kHeadersFooters:
+        if (r.inst == 3) doc_footers_ = ReadFooters(r, Footers());
+        break;
       case rt::kDrawingGroup: {
         Record dgg;
         if (FindChild(r, rt::kDggContainer, &dgg)) ReadBlipStore(dgg);
@@ -610,6 +643,14 @@ char16_t SymbolBullet(uint8_t c) {
       return 0x25CF;
     case 0xE0:
       return 0x2192;
+    case 0x75:
+      return 0x25C6;
+    case 0x77:
+      return 0x2B25;
+    case 0xA1:
+      return 0x25CB;
+    case 0x9F:
+      return 0x2022;
     default:
       return 0x2022;
   }
@@ -886,6 +927,37 @@ void Loader::BuildText(const RawText& text, const Context& ctx, TextBody* body) 
   body->paragraphs.push_back(para);
 }
 
+// A master's date, number or footer placeholder, filled for the slide when it shows it.
+bool Loader::FooterText(const Context& ctx, Shape* s) {
+  if (!ctx.footers) return false;
+  const Footers& f = *ctx.footers;
+  std::u16string text;
+  if (s->placeholder == 0x07 && f.date && !f.date_text.empty()) {
+    text = f.date_text;
+  } else if (s->placeholder == 0x08 && f.number) {
+    for (char c : std::to_string(f.slide_number)) text += char16_t(c);
+  } else if (s->placeholder == 0x09 && f.footer && !f.footer_text.empty()) {
+    text = f.footer_text;
+  } else {
+    return false;
+  }
+  Paragraph para;
+  if (!s->text.paragraphs.empty()) para = s->text.paragraphs[0];
+  ppt::Run run;
+  if (!para.runs.empty()) {
+    run = para.runs[0];
+  } else {
+    run.size = 14;
+    run.color = ctx.scheme[1];
+    if (!fonts_.empty()) run.font = fonts_[0].name;
+  }
+  run.text = text;
+  para.runs.assign(1, run);
+  para.bullet = false;
+  s->text.paragraphs.assign(1, para);
+  return true;
+}
+
 void Loader::GroupShapes(const Record& group, const Transform& t, const Context& ctx, int depth,
                          std::vector<Shape>* shapes) {
   if (depth > kMaxDepth) return;
@@ -914,7 +986,7 @@ void Loader::GroupShapes(const Record& group, const Transform& t, const Context&
         }
       }
       if (!ok || is_group) continue;
-      if (ctx.master && s.placeholder >= 0) continue;
+      if (ctx.master && s.placeholder >= 0 && !FooterText(ctx, &s)) continue;
       shape_count_++;
       shapes->push_back(std::move(s));
     } else if (r.type == rt::kSpgrContainer) {
@@ -950,6 +1022,7 @@ void Loader::DrawingShapes(const Record& container, const Context& ctx, std::vec
 
 void Loader::ReadSlide(const ListEntry& entry) {
   Record container;
+  slide_number_++;
   if (!Object(entry.persist, &container) || container.type != rt::kSlide) return;
   Slide slide;
   slide.slide_id = entry.slide_id;
@@ -992,6 +1065,11 @@ void Loader::ReadSlide(const ListEntry& entry) {
   ctx.placeholders = &placeholders;
   Context mctx = ctx;
   mctx.master = true;
+  Footers footers = doc_footers_;
+  Record hf;
+  if (FindChild(container, rt::kHeadersFooters, &hf)) footers = ReadFooters(hf, footers);
+  footers.slide_number = slide_number_;
+  mctx.footers = &footers;
   std::vector<Shape> shapes;
   bool has_bg = false;
   if (flags & 0x1) {

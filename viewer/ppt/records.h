@@ -93,6 +93,9 @@ enum : uint16_t {
   kCurrentUser = 0x0FF6,
   kPersistDirectory = 0x1772,
   kCryptSession = 0x2F14,
+  kHeadersFooters = 0x0FD9,
+  kHeadersFootersAtom = 0x0FDA,
+  kCString = 0x0FBA,
   // drawing records
   kDggContainer = 0xF000,
   kBStore = 0xF001,

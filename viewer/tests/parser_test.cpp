@@ -232,4 +232,39 @@ TEST(ParserCorpus, KnownFilesLoadAsExpected) {
   EXPECT_EQ(p.width * 9, p.height * 16);
 }
 
+TEST(ParserCorpus, MastersFootersAndInheritedStyles) {
+  deck::Bytes b;
+  if (!ReadFile(CorpusDir() + "/headers_footers.ppt", &b)) GTEST_SKIP() << "no corpus";
+  ppt::Presentation p;
+  ASSERT_EQ(LoadBytes(b, &p), LoadError::kNone);
+  ASSERT_EQ(p.slides.size(), 2u);
+  // The master's footer and number placeholders carry the slide's own texts.
+  auto texts = [](const ppt::Slide& s) {
+    std::string all;
+    for (const ppt::Shape& sh : s.shapes)
+      for (const ppt::Paragraph& para : sh.text.paragraphs)
+        for (const ppt::Run& r : para.runs) all += ppt::ToUtf8(r.text) + "|";
+    return all;
+  };
+  EXPECT_NE(texts(p.slides[0]).find("Global Slide Footer|"), std::string::npos);
+  EXPECT_NE(texts(p.slides[0]).find("|1|"), std::string::npos);
+  EXPECT_NE(texts(p.slides[1]).find("per-slide footer|"), std::string::npos);
+  EXPECT_NE(texts(p.slides[1]).find("|2|"), std::string::npos);
+
+  // Deeper outline levels take bullets from the levels above them; the title layout takes its
+  // look from the title master.
+  ASSERT_TRUE(ReadFile(CorpusDir() + "/slide_master.ppt", &b));
+  ASSERT_EQ(LoadBytes(b, &p), LoadError::kNone);
+  ASSERT_EQ(p.slides.size(), 3u);
+  const ppt::Shape* body = nullptr;
+  for (const ppt::Shape& sh : p.slides[0].shapes)
+    if (sh.text.paragraphs.size() == 3) body = &sh;
+  ASSERT_TRUE(body);
+  EXPECT_TRUE(body->text.paragraphs[2].bullet);
+  EXPECT_EQ(body->text.paragraphs[2].level, 2);
+  EXPECT_GT(body->text.paragraphs[2].left_margin, body->text.paragraphs[0].left_margin);
+  EXPECT_EQ(p.slides[0].background.color, (ppt::Rgb{0xCC, 0xFF, 0xCC}));
+  EXPECT_EQ(p.slides[2].shapes[0].text.paragraphs[0].runs[0].color, (ppt::Rgb{0x33, 0x33, 0x99}));
+}
+
 }  // namespace
