@@ -195,22 +195,35 @@ SlideRenderer::Image* SlideRenderer::ImageFor(int blip) {
   return raw;
 }
 
-void SlideRenderer::DrawImage(HDC dc, int blip, const RECT& r) {
+void SlideRenderer::DrawImage(HDC dc, int blip, const RECT& r, const double* crop) {
   Image* img = ImageFor(blip);
   int w = r.right - r.left, h = r.bottom - r.top;
   if (!img || w <= 0 || h <= 0) return;
+  // Crop fractions: top, bottom, left, right; negative ones (padding) are not applied.
+  double ct = crop ? std::max(0.0, crop[0]) : 0, cb = crop ? std::max(0.0, crop[1]) : 0;
+  double cl = crop ? std::max(0.0, crop[2]) : 0, cr = crop ? std::max(0.0, crop[3]) : 0;
+  if (ct + cb >= 0.99 || cl + cr >= 0.99) ct = cb = cl = cr = 0;
   if (img->metafile) {
     int saved = SaveDC(dc);
     IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
-    PlayEnhMetaFile(dc, img->metafile, &r);
+    double fw = w / (1 - cl - cr), fh = h / (1 - ct - cb);
+    RECT full{r.left - int(cl * fw), r.top - int(ct * fh), r.right + int(cr * fw),
+              r.bottom + int(cb * fh)};
+    PlayEnhMetaFile(dc, img->metafile, &full);
     RestoreDC(dc, saved);
     return;
   }
   if (!img->bitmap || uint64_t(w) * h > (64u << 20)) return;
   IWICImagingFactory* f = Factory();
+  UINT iw = 0, ih = 0;
+  img->bitmap->GetSize(&iw, &ih);
+  WICRect part{int(cl * iw), int(ct * ih), std::max(1, int(iw - (cl + cr) * iw)),
+               std::max(1, int(ih - (ct + cb) * ih))};
+  Com<IWICBitmapClipper> clipper;
   Com<IWICBitmapScaler> scaler;
-  if (!f || FAILED(f->CreateBitmapScaler(&scaler)) ||
-      FAILED(scaler->Initialize(img->bitmap, UINT(w), UINT(h), WICBitmapInterpolationModeFant)))
+  if (!f || FAILED(f->CreateBitmapClipper(&clipper)) ||
+      FAILED(clipper->Initialize(img->bitmap, &part)) || FAILED(f->CreateBitmapScaler(&scaler)) ||
+      FAILED(scaler->Initialize(clipper.p, UINT(w), UINT(h), WICBitmapInterpolationModeFant)))
     return;
   Canvas tmp(w, h);
   if (!tmp.ok()) return;
@@ -363,9 +376,21 @@ void SlideRenderer::DrawShape(HDC dc, const ppt::Shape& s, std::string* text) {
       case ppt::Shape::kOctagon:
         P(0.3, 0), P(0.7, 0), P(1, 0.3), P(1, 0.7), P(0.7, 1), P(0.3, 1), P(0, 0.7), P(0, 0.3);
         break;
+      case ppt::Shape::kFreeform:
+        break;
       default:
         Rectangle(dc, r.left, r.top, r.right + 1, r.bottom + 1);
         break;
+    }
+    if (s.geometry == ppt::Shape::kFreeform && s.path.size() >= 2) {
+      std::vector<POINT> path;
+      for (const ppt::Shape::Point& pt : s.path)
+        path.push_back(POINT{r.left + int(w * (s.flip_h ? 1 - pt.x : pt.x)),
+                             r.top + int(h * (s.flip_v ? 1 - pt.y : pt.y))});
+      if (brush)
+        Polygon(dc, path.data(), int(path.size()));
+      else
+        Polyline(dc, path.data(), int(path.size()));
     }
     if (n) {
       if (s.flip_h)
@@ -375,7 +400,7 @@ void SlideRenderer::DrawShape(HDC dc, const ppt::Shape& s, std::string* text) {
       Polygon(dc, pts, n);
     }
   }
-  if (s.picture >= 0) DrawImage(dc, s.picture, r);
+  if (s.picture >= 0) DrawImage(dc, s.picture, r, s.crop);
   SelectObject(dc, GetStockObject(NULL_BRUSH));
   SelectObject(dc, GetStockObject(BLACK_PEN));
   if (brush) DeleteObject(brush);

@@ -28,7 +28,7 @@ class SlideRenderer {
  private:
   struct Image;
   Image* ImageFor(int blip);
-  void DrawImage(HDC dc, int blip, const RECT& r);
+  void DrawImage(HDC dc, int blip, const RECT& r, const double* crop = nullptr);
   void DrawShape(HDC dc, const ppt::Shape& s, std::string* text);
   void DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::string* text);
   HFONT Font(const ppt::Run& run, int height_px);

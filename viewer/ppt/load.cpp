@@ -109,12 +109,20 @@ int MasterPlaceholderFor(int type,
 
 struct Properties {
   std::map<uint16_t, uint32_t> values;
+  std::map<uint16_t, std::pair<const uint8_t*, size_t>> complex;
   void Read(const Record& r) {
     ByteReader br = r.reader();
+    std::vector<std::pair<uint16_t, uint32_t>> pending;  // complex parts follow all entries
     for (int i = 0; i < r.inst && br.Has(6); i++) {
       uint16_t id = br.U16();
       uint32_t v = br.U32();
       values[id & 0x3FFF] = v;
+      if (id & 0x8000) pending.push_back({uint16_t(id & 0x3FFF), v});
+    }
+    for (auto& p : pending) {
+      size_t n = std::min<size_t>(p.second, br.left());
+      complex[p.first] = {br.here(), n};
+      br.Skip(n);
     }
   }
   bool Has(uint16_t id) const { return values.count(id) != 0; }
@@ -583,12 +591,34 @@ Fill Loader::ReadFill(const Properties& p, const Context& ctx, bool filled_defau
   return f;
 }
 
+// A freeform's outline: its vertices mapped into the shape's own coordinate box; curve control
+// points are taken as corners, which keeps the outline close enough for a shape's fill.
+void ReadPath(const Properties& props, Shape* out) {
+  auto it = props.complex.find(0x0145);
+  if (it == props.complex.end() || it->second.second < 6) return;
+  ByteReader br(it->second.first, it->second.second);
+  uint16_t n = br.U16();
+  br.U16();
+  uint16_t cb = br.U16();
+  bool wide = cb == 8;
+  double left = int32_t(props.Get(0x0140, 0)), top = int32_t(props.Get(0x0141, 0));
+  double right = int32_t(props.Get(0x0142, 21600)), bottom = int32_t(props.Get(0x0143, 21600));
+  if (right == left || bottom == top) return;
+  for (uint16_t i = 0; i < n && i < 4096 && br.ok(); i++) {
+    double x = wide ? br.I32() : br.I16();
+    double y = wide ? br.I32() : br.I16();
+    if (!br.ok()) break;
+    out->path.push_back({(x - left) / (right - left), (y - top) / (bottom - top)});
+  }
+}
+
 Shape::Geometry GeometryOf(int type) {
   switch (type) {
+    case 0:
+      return Shape::kFreeform;
     case 1:
     case 202:
     case 75:
-    case 0:
       return Shape::kRect;
     case 2:
       return Shape::kRoundRect;
@@ -784,6 +814,12 @@ bool Loader::ReadShape(const Record& sp, const Transform& t, const Context& ctx,
   out->flip_v = flags & 0x80;
   out->geometry = GeometryOf(out->type);
   out->rotation = int(int32_t(props.Get(0x0004, 0)) / 65536) % 360;
+  if (out->geometry == Shape::kFreeform) ReadPath(props, out);
+  for (int i = 0; i < 4; i++) {
+    // Crops are 16.16 fractions of the picture: top, bottom, left, right.
+    int32_t v = int32_t(props.Get(uint16_t(0x0100 + i), 0));
+    out->crop[i] = std::max(-4.0, std::min(0.99, v / 65536.0));
+  }
   const bool plain = out->type == 202 || out->type == 75 || out->placeholder >= 0;
   if (out->geometry != Shape::kLine) out->fill = ReadFill(props, ctx, !plain);
   int line = props.Flag(0x01FF, 3);

@@ -71,7 +71,7 @@ struct Shape {
     kTrapezoid,
     kHexagon,
     kOctagon,
-    kNone
+    kFreeform
   };
   Geometry geometry = kRect;
   int type = 1;  // the drawing's shape type number
@@ -81,9 +81,14 @@ struct Shape {
   Fill fill;
   bool line = false;
   Rgb line_color;
-  int line_width = 9525;  // EMU
-  int picture = -1;       // blip index for picture frames
-  int placeholder = -1;   // placeholder type, -1 when none
+  int line_width = 9525;          // EMU
+  int picture = -1;               // blip index for picture frames
+  double crop[4] = {0, 0, 0, 0};  // picture crop: top, bottom, left, right, fractions
+  struct Point {
+    double x, y;  // fractions of the anchor
+  };
+  std::vector<Point> path;  // freeforms: the outline, empty when unknown
+  int placeholder = -1;     // placeholder type, -1 when none
   TextBody text;
 };
 
