@@ -51,7 +51,7 @@ uint32_t LE32(const unsigned char* p) {
 struct Stream {
   HANDLE file;  // INVALID_HANDLE_VALUE for the cabinet
   const unsigned char* data;
-  uint32_t size, pos;
+  uint32_t size, pos;  // for a file: the size the cabinet announces, and the bytes written
 };
 
 struct Unpack {
@@ -102,6 +102,7 @@ FNWRITE(Write) {
     if (!g.write_error) g.write_error = GetLastError() ? GetLastError() : ERROR_DISK_FULL;
     return static_cast<UINT>(-1);
   }
+  s->pos += put;
   return put;
 }
 
@@ -164,10 +165,15 @@ FNFDINOTIFY(Notify) {
         g.write_error = ERROR_NOT_ENOUGH_MEMORY;
         return -1;
       }
+      s->data = nullptr;
+      s->size = static_cast<uint32_t>(pfdin->cb);
       return reinterpret_cast<INT_PTR>(s);
     }
     case fdintCLOSE_FILE_INFO: {
       Stream* s = reinterpret_cast<Stream*>(pfdin->hf);
+      // Not every cabinet library stops on a failed write; a short file must not pass as whole.
+      if (s->pos != s->size && !g.write_error) g.write_error = ERROR_DISK_FULL;
+      if (!FlushFileBuffers(s->file) && !g.write_error) g.write_error = GetLastError();
       FILETIME local, utc;
       if (DosDateTimeToFileTime(pfdin->date, pfdin->time, &local) &&
           LocalFileTimeToFileTime(&local, &utc))
@@ -372,7 +378,8 @@ DWORD Main() {
   HFDI fdi = fdi_create(Alloc, Free, Open, Read, Write, Close, Seek, cpuUNKNOWN, &erf);
   char empty[1] = "", cab_name[sizeof kCabinetName];
   lstrcpyA(cab_name, kCabinetName);
-  bool unpacked = fdi && fdi_copy(fdi, cab_name, empty, 0, Notify, nullptr, nullptr);
+  bool unpacked = fdi && fdi_copy(fdi, cab_name, empty, 0, Notify, nullptr, nullptr) &&
+                  !g.write_error && !g.refused;
   if (fdi) fdi_destroy(fdi);
   if (!unpacked) {
     RemoveTree(g.folder);

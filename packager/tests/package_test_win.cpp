@@ -281,6 +281,7 @@ TEST_F(Package, BuildsFromTheConvertersDirectiveAndRunsThePresentationsLauncher)
   ASSERT_EQ(exe.rfind(kTemp + "\\pk", 0), 0u) << exe;
   EXPECT_EQ(exe, cwd + "\\view.exe");
   EXPECT_EQ(Record("line"), "\"" + exe + "\"");
+  EXPECT_EQ(Record("show"), "1");  // SW_SHOWNORMAL
   std::map<std::string, std::string> unpacked;
   for (const auto& [key, line] : RecordLines("file")) {
     unpacked[line.substr(0, line.find(' '))] = line;
@@ -308,6 +309,22 @@ TEST_F(Package, WaitsForWhatTheProgramLeftRunningBeforeCleaningUp) {
   Outcome ran = RunProgram(kPackage);
   EXPECT_EQ(ran.exit_code, 7u);
   EXPECT_NE(Slurp(kRecord).find("child done"), std::string::npos);
+  EXPECT_TRUE(Listing(kTemp).empty());
+}
+
+TEST_F(Package, RunsTheAfterCommandInTheStoredWindowState) {
+  directive_ = directive_.replace(directive_.find("ShowInstallProgramWindow=0"), 26,
+                                  "ShowInstallProgramWindow=1");
+  directive_ = directive_.replace(directive_.find("PostInstallCmd=<None>"), 21,
+                                  "PostInstallCmd=\"view.exe\" /after");
+  ASSERT_EQ(Pack().exit_code, 0u);
+  SetEnvironmentVariableA("KESTRANE_RECORD_EXIT", "5");
+  Outcome ran = RunProgram(kPackage);
+  EXPECT_EQ(ran.exit_code, 5u);  // the program's, not the after command's
+  auto lines = RecordLines("line"), shows = RecordLines("show");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines["line1"], lines["line0"] + " /after");
+  EXPECT_EQ(shows, (std::map<std::string, std::string>{{"show0", "0"}, {"show1", "0"}}));
   EXPECT_TRUE(Listing(kTemp).empty());
 }
 
@@ -407,6 +424,28 @@ TEST_F(Package, StopsWhenTempCannotBeWritten) {
   EXPECT_EQ(o.dialogs[0].caption, "kestrane");
   EXPECT_NE(o.dialogs[0].text.find("cannot be written"), std::string::npos) << o.dialogs[0].text;
   EXPECT_EQ(Listing(kRoot), (std::set<std::string>{"stderr.txt", "temp"}));
+}
+
+// Needs a small drive, which full_disk.sh lays out as KESTRANE_SMALL_DRIVE.
+TEST_F(Package, StopsWhenTheDiskIsFull) {
+  const std::string drive = GetEnv("KESTRANE_SMALL_DRIVE");
+  if (drive.empty()) GTEST_SKIP() << "no small drive";
+  ULARGE_INTEGER free_bytes;
+  ASSERT_TRUE(GetDiskFreeSpaceExA((drive + "\\").c_str(), &free_bytes, nullptr, nullptr));
+  ASSERT_EQ(Pack().exit_code, 0u);
+  uint64_t unpacked = 0;
+  for (const auto& s : sources_) unpacked += s.second.size();
+  ASSERT_GT(unpacked, free_bytes.QuadPart);
+  SetEnvironmentVariableA("TEMP", (drive + "\\").c_str());
+  SetEnvironmentVariableA("TMP", (drive + "\\").c_str());
+  Outcome o = RunProgram(kPackage);
+  EXPECT_EQ(o.exit_code, static_cast<DWORD>(ERROR_DISK_FULL));
+  EXPECT_EQ(Slurp(kRecord), "");
+  ASSERT_EQ(o.dialogs.size(), 1u);
+  EXPECT_EQ(o.dialogs[0].caption, "kestrane");
+  EXPECT_NE(o.dialogs[0].text.find("not enough free space"), std::string::npos)
+      << o.dialogs[0].text;
+  EXPECT_TRUE(Listing(drive).empty());
 }
 
 TEST_F(Package, NeverLoadsALibraryLeftBesideIt) {

@@ -1,7 +1,8 @@
 // Stands in for the packaged program in tests. Appends to the file KESTRANE_RECORD: its own path,
-// its current folder, its command line and every file beside it with size and CRC; then sleeps
-// KESTRANE_RECORD_SLEEP ms, starts a copy of itself that outlives it by KESTRANE_RECORD_CHILD ms
-// (the copy appends "child done" when it ends), and exits with KESTRANE_RECORD_EXIT.
+// its current folder, its command line, its window state and every file beside it with size and
+// CRC; then sleeps KESTRANE_RECORD_SLEEP ms, starts a copy of itself that outlives it by
+// KESTRANE_RECORD_CHILD ms (the copy appends "child done" when it ends), and exits with
+// KESTRANE_RECORD_EXIT.
 #include <windows.h>
 
 #include <cstdio>
@@ -51,8 +52,10 @@ int main(int argc, char** argv) {
   char self[MAX_PATH], cwd[MAX_PATH];
   GetModuleFileNameA(nullptr, self, MAX_PATH);
   GetCurrentDirectoryA(MAX_PATH, cwd);
-  std::string text =
-      std::string("exe ") + self + "\ncwd " + cwd + "\nline " + GetCommandLineA() + "\n";
+  STARTUPINFOA si = {};
+  GetStartupInfoA(&si);
+  std::string text = std::string("exe ") + self + "\ncwd " + cwd + "\nline " + GetCommandLineA() +
+                     "\nshow " + std::to_string(si.wShowWindow) + "\n";
   WIN32_FIND_DATAA fd;
   HANDLE find = FindFirstFileA((std::string(cwd) + "\\*").c_str(), &fd);
   if (find != INVALID_HANDLE_VALUE) {
@@ -66,11 +69,12 @@ int main(int argc, char** argv) {
   Append(text);
   Sleep(static_cast<DWORD>(atoi(Env("KESTRANE_RECORD_SLEEP").c_str())));
   if (!Env("KESTRANE_RECORD_CHILD").empty()) {
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
+    STARTUPINFOA child_si = {};
+    child_si.cb = sizeof child_si;
     PROCESS_INFORMATION pi;
     std::string line = std::string("\"") + self + "\" child";
-    if (CreateProcessA(self, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    if (CreateProcessA(self, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &child_si,
+                       &pi)) {
       CloseHandle(pi.hThread);
       CloseHandle(pi.hProcess);
     }
