@@ -428,6 +428,7 @@ struct Line {
   int width = 0;  // without trailing blanks
   int ascent = 0, descent = 0;
   int height = 0;  // with line spacing
+  int used = 0;    // with trailing blanks
 };
 
 bool BreaksAnywhere(wchar_t c) {
@@ -522,8 +523,7 @@ void SlideRenderer::DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::
         finish();
         continue;
       }
-      int used = 0;
-      for (const Piece& q : line.pieces) used += q.width;
+      int used = line.used;
       if (!pc.space && used + pc.width > avail && line.width > 0) {
         finish();
         line.ascent = pc.ascent;
@@ -533,12 +533,11 @@ void SlideRenderer::DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::
       if (!pc.space && pc.width > avail && pc.text.size() > 1 && used == 0) {
         // A word longer than the line: break it between characters.
         SelectObject(dc, pc.font);
-        size_t fit = 1;
-        for (; fit < pc.text.size(); fit++) {
-          SIZE sz{};
-          GetTextExtentPoint32W(dc, pc.text.c_str(), int(fit + 1), &sz);
-          if (sz.cx > avail) break;
-        }
+        INT fit_count = 0;
+        SIZE whole{};
+        GetTextExtentExPointW(dc, pc.text.c_str(), int(pc.text.size()), avail, &fit_count, nullptr,
+                              &whole);
+        size_t fit = std::min(std::max<size_t>(size_t(fit_count), 1), pc.text.size() - 1);
         Piece rest = pc;
         rest.text = pc.text.substr(fit);
         pc.text.resize(fit);
@@ -549,13 +548,14 @@ void SlideRenderer::DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::
         rest.width = b.cx;
         pieces.insert(pieces.begin() + i + 1, rest);
         line.pieces.push_back(pieces[i]);
-        line.width = used + pieces[i].width;
+        line.width = line.used = used + pieces[i].width;
         finish();
         continue;
       }
       if (line.pieces.empty() && pc.space && !para.lines.empty()) continue;  // leading blanks
       line.pieces.push_back(pc);
-      if (!pc.space) line.width = used + pc.width;
+      line.used = used + pc.width;
+      if (!pc.space) line.width = line.used;
     }
     if (line.ascent == 0 && !p.runs.empty()) {
       SelectObject(dc, Font(p.runs[0], Len(p.runs[0].size * 8.0)));

@@ -927,7 +927,9 @@ void Loader::BuildText(const RawText& text, const Context& ctx, TextBody* body) 
     }
     para.runs.back().text += ch;
   };
-  for (size_t i = 0; i < text.chars.size(); i++) {
+  // Far more than a slide can show; bounds the work a hostile file can ask of the renderer.
+  const size_t shown = std::min<size_t>(text.chars.size(), 65536);
+  for (size_t i = 0; i < shown; i++) {
     char16_t ch = text.chars[i];
     if (ch == u'\r') {
       if (!bullet_colored)

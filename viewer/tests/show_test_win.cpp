@@ -342,4 +342,21 @@ TEST(RenderWine, WritesOneImageAndTextPerShownSlide) {
   RemoveDirectoryA((f.path() + "\\out").c_str());
 }
 
+TEST(RenderWine, HugeWordsAndLongTextFinishQuickly) {
+  Folder f;
+  deck::DeckSpec spec = Deck(2);
+  spec.slides[0].text = std::string(60000, 'W');
+  std::string words;
+  for (int i = 0; i < 6000; i++) words += "lorem ipsum ";
+  spec.slides[1].text = words;
+  f.Write("view.ppt", deck::Build(spec));
+  auto start = Clock::now();
+  Viewer v(f, "/R out 1024");
+  EXPECT_EQ(v.ExitCode(60000), 0);
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(60));
+  for (const char* name : {"slide-001.png", "slide-001.txt", "slide-002.png", "slide-002.txt"})
+    DeleteFileA((f.path() + "\\out\\" + name).c_str());
+  RemoveDirectoryA((f.path() + "\\out").c_str());
+}
+
 }  // namespace

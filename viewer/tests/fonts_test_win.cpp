@@ -1,0 +1,24 @@
+#include <gtest/gtest.h>
+
+#include "app/fonts_win.h"
+
+namespace {
+
+TEST(FontsWine, MissingFacesGetAnInstalledLookAlike) {
+  viewer::FontMapper m;
+  // Faces a presentation names but the machine lacks still end up as installed ones, of the
+  // same class where the file says which class it is.
+  for (const char* face : {"Calibri", "Cambria", "Helvetica", "Garamond", "No Such Face 123"}) {
+    SCOPED_TRACE(face);
+    std::string got = m.Resolve(face, FF_SWISS | VARIABLE_PITCH, ANSI_CHARSET);
+    EXPECT_TRUE(m.Installed(got)) << got;
+  }
+  std::string serif = m.Resolve("No Such Serif", FF_ROMAN | VARIABLE_PITCH, ANSI_CHARSET);
+  EXPECT_TRUE(m.Installed(serif));
+  EXPECT_NE(serif, m.Resolve("No Such Sans", FF_SWISS | VARIABLE_PITCH, ANSI_CHARSET));
+  EXPECT_TRUE(m.Installed(m.Resolve("", FF_MODERN | FIXED_PITCH, ANSI_CHARSET)));
+  // An installed face is kept as it is.
+  EXPECT_EQ(m.Resolve(serif, FF_SWISS, ANSI_CHARSET), serif);
+}
+
+}  // namespace
