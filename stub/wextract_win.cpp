@@ -173,7 +173,6 @@ FNFDINOTIFY(Notify) {
       Stream* s = reinterpret_cast<Stream*>(pfdin->hf);
       // Not every cabinet library stops on a failed write; a short file must not pass as whole.
       if (s->pos != s->size && !g.write_error) g.write_error = ERROR_DISK_FULL;
-      if (!FlushFileBuffers(s->file) && !g.write_error) g.write_error = GetLastError();
       FILETIME local, utc;
       if (DosDateTimeToFileTime(pfdin->date, pfdin->time, &local) &&
           LocalFileTimeToFileTime(&local, &utc))
