@@ -29,6 +29,9 @@ struct DeckSpec {
   bool chain_loop = false;      // the newest edit names itself as its predecessor
   bool encrypted = false;
   bool old_format = false;
+  // Complete picture records for the picture store, each shown on the first slide as picture
+  // number i + 1.
+  std::vector<Bytes> pictures;
 };
 
 inline void Put16(Bytes& b, uint32_t v) {
@@ -71,7 +74,7 @@ inline Bytes Fsp(uint16_t type, uint32_t id, uint32_t flags) {
   return Rec(0xF00A, Words({id, flags}), type, 2);
 }
 
-inline Bytes Drawing(const SlideSpec* slide, bool master) {
+inline Bytes Drawing(const SlideSpec* slide, bool master, size_t pictures = 0) {
   std::vector<Bytes> group{
       Box(0xF004, {Rec(0xF009, Words({0, 0, 0, 0}), 0, 1), Fsp(0, 0x400, 0x005)})};
   if (slide && !slide->text.empty()) {
@@ -82,6 +85,10 @@ inline Bytes Drawing(const SlideSpec* slide, bool master) {
                      Rec(0xF010, Words({1000, 500, 5000, 2000})),
                      Box(0xF00D, {Rec(0x0F9F, Words({4})), Rec(0x0FA0, chars)})}));
   }
+  for (size_t i = 0; i < pictures; i++)
+    group.push_back(
+        Box(0xF004, {Fsp(75, uint32_t(0x410 + i), 0xA00), Fopt({{0x4104, uint32_t(i + 1)}}),
+                     Rec(0xF010, Words({2000, 1000, 3000, 3000}))}));
   uint32_t bg = slide ? slide->background : 0xFFFFFF;
   Bytes background = Box(0xF004, {Fsp(1, 0x402, 0xC00), Fopt({{0x0181, bg}, {0x0180, 0}})});
   Bytes dg = Box(0xF002, {Rec(0xF008, Words({2, 0x402}), 1, 0), Box(0xF003, group), background});
@@ -96,7 +103,7 @@ inline Bytes SlideAtom(uint32_t master_id, uint16_t flags) {
   return Rec(0x03EF, b, 0, 2);
 }
 
-inline Bytes SlideRecord(const SlideSpec& s) {
+inline Bytes SlideRecord(const SlideSpec& s, size_t pictures = 0) {
   std::vector<Bytes> kids{SlideAtom(0x80000000, 0x3)};
   if (s.hidden || s.advance_ms >= 0) {
     uint16_t flags = uint16_t((s.hidden ? 0x4 : 0) | (s.advance_ms >= 0 ? 0x400 : 0));
@@ -106,7 +113,7 @@ inline Bytes SlideRecord(const SlideSpec& s) {
     Put32(info, 0);
     kids.push_back(Rec(0x03F9, info));
   }
-  kids.push_back(Drawing(&s, false));
+  kids.push_back(Drawing(&s, false, pictures));
   return Box(0x03EE, kids);
 }
 
@@ -163,6 +170,20 @@ inline Bytes Build(const DeckSpec& spec) {
     Put16(info, 0);
     doc_kids.push_back(Rec(0x0401, info, 0, 1));
   }
+  if (!spec.pictures.empty()) {
+    std::vector<Bytes> entries;
+    for (const Bytes& blip : spec.pictures) {
+      Bytes fbse(36, 0);
+      fbse[0] = fbse[1] = 6;  // PNG
+      uint32_t size = uint32_t(blip.size());
+      for (int i = 0; i < 4; i++) fbse[20 + i] = uint8_t(size >> (8 * i));
+      fbse[24] = 1;
+      fbse.insert(fbse.end(), blip.begin(), blip.end());
+      entries.push_back(Rec(0xF007, fbse, 6, 2));
+    }
+    doc_kids.push_back(
+        Box(0x040B, {Box(0xF000, {Box(0xF001, entries, uint16_t(entries.size()))})}));
+  }
   doc_kids.push_back(Rec(0x03EA, {}));
 
   Bytes scheme =
@@ -177,7 +198,9 @@ inline Bytes Build(const DeckSpec& spec) {
   };
   add(1, Box(0x03E8, doc_kids));
   add(2, master);
-  for (size_t k = 0; k < n; k++) add(uint32_t(3 + k), SlideRecord(spec.slides[order[k]]));
+  for (size_t k = 0; k < n; k++)
+    add(uint32_t(3 + k),
+        SlideRecord(spec.slides[order[k]], order[k] == 0 ? spec.pictures.size() : 0));
   Bytes dir = Words({1u | (uint32_t(offsets.size()) << 20)});
   for (auto& o : offsets) Put32(dir, o.second);
   uint32_t dir_offset = uint32_t(doc.size());

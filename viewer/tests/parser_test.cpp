@@ -6,6 +6,8 @@
 #include <iterator>
 #include <random>
 
+#include <zlib.h>
+
 #include "ppt/cfb.h"
 #include "ppt/presentation.h"
 #include "viewer/tests/deck_builder.h"
@@ -196,6 +198,62 @@ TEST(ParserHostile, CyclicSectorChainsAndHugeDeclaredSizes) {
   for (size_t e = 1024; e + 128 <= c.size() && e < 1024 + 512; e += 128)
     for (int j = 0; j < 4; j++) c[e + 120 + j] = 0xFF;
   LoadBytes(c, &p);
+}
+
+// --- pictures --------------------------------------------------------------------------------
+
+deck::Bytes BitmapBlip(uint16_t type, uint16_t inst, const deck::Bytes& data) {
+  deck::Bytes body(16, 0x11);
+  body.push_back(0xFF);
+  body.insert(body.end(), data.begin(), data.end());
+  return deck::Rec(type, body, inst, 0);
+}
+
+deck::Bytes MetafileBlip(const deck::Bytes& raw, uint32_t claimed_size) {
+  uLongf n = compressBound(uLong(raw.size()));
+  deck::Bytes packed(n);
+  compress2(packed.data(), &n, raw.data(), uLong(raw.size()), 9);
+  packed.resize(n);
+  deck::Bytes body(16, 0x22);
+  deck::Put32(body, claimed_size);
+  for (uint32_t v : {0u, 0u, 100u, 100u, 914400u, 914400u}) deck::Put32(body, v);
+  deck::Put32(body, uint32_t(packed.size()));
+  body.push_back(0);  // deflate
+  body.push_back(0xFE);
+  body.insert(body.end(), packed.begin(), packed.end());
+  return deck::Rec(0xF01A, body, 0x3D4, 0);
+}
+
+TEST(ParserPictures, PictureStoreFeedsPictureShapes) {
+  deck::DeckSpec spec = ThreeSlides();
+  const deck::Bytes png = {0x89, 'P', 'N', 'G', 1, 2, 3};
+  deck::Bytes emf(5000);
+  for (size_t i = 0; i < emf.size(); i++) emf[i] = uint8_t(i % 251);
+  spec.pictures = {BitmapBlip(0xF01E, 0x6E0, png), MetafileBlip(emf, uint32_t(emf.size()))};
+  ppt::Presentation p;
+  ASSERT_EQ(LoadBytes(deck::Build(spec), &p), LoadError::kNone);
+  ASSERT_EQ(p.blips.size(), 2u);
+  EXPECT_EQ(p.blips[0].type, ppt::Blip::kPng);
+  EXPECT_EQ(p.blips[0].data, png);
+  EXPECT_EQ(p.blips[1].type, ppt::Blip::kEmf);
+  EXPECT_EQ(p.blips[1].data, emf);  // inflated back to the original bytes
+  std::vector<int> shown;
+  for (const ppt::Shape& s : p.slides[0].shapes)
+    if (s.picture >= 0) shown.push_back(s.picture);
+  EXPECT_EQ(shown, (std::vector<int>{0, 1}));
+}
+
+TEST(ParserPictures, CompressedPictureCannotClaimUnboundedMemory) {
+  // Highly compressible data that claims 4 GB once inflated: the limit holds.
+  deck::DeckSpec spec = ThreeSlides();
+  spec.pictures = {MetafileBlip(deck::Bytes(1 << 20, 0), 0xFFFFFFFF)};
+  ppt::LoadOptions small;
+  small.max_blip_bytes = 1 << 16;
+  ppt::Presentation p;
+  deck::Bytes b = deck::Build(spec);
+  ASSERT_EQ(ppt::Load(b.data(), b.size(), &p, small), LoadError::kNone);
+  ASSERT_EQ(p.blips.size(), 1u);
+  EXPECT_LE(p.blips[0].data.size(), size_t(1 << 16));
 }
 
 // --- the public test corpus (skipped when absent) ----------------------------------------------
