@@ -45,6 +45,17 @@ LONG_PTR WindowStyle(HWND h) {
   return GetWindowLongPtrA(h, GWL_STYLE);
 }
 
+// A transparent child paints its parent's background, aligned as the parent paints it, so that
+// text over a picture shows the picture behind it.
+LRESULT ParentBackground(HDC dc, HWND child, Container& parent) {
+  POINT at{0, 0};
+  MapWindowPoints(child, parent.hwnd(), &at, 1);
+  SetBrushOrgEx(dc, -at.x, -at.y, nullptr);
+  SetBkMode(dc, TRANSPARENT);
+  SetBkColor(dc, parent.background_color());
+  return reinterpret_cast<LRESULT>(parent.background());
+}
+
 }  // namespace
 
 // ---- Font
@@ -249,8 +260,7 @@ void CheckBox::OnCommand(int code) {
 
 bool CheckBox::OnCtlColor(HDC dc, LRESULT* result) {
   if (!transparent_) return false;
-  SetBkMode(dc, TRANSPARENT);
-  *result = reinterpret_cast<LRESULT>(parent_->background());
+  *result = ParentBackground(dc, hwnd_, *parent_);
   return true;
 }
 
@@ -348,10 +358,8 @@ void Label::MakeLink(HCURSOR hand) {
 }
 
 bool Label::OnCtlColor(HDC dc, LRESULT* result) {
-  SetBkMode(dc, TRANSPARENT);
-  SetBkColor(dc, parent_->background_color());
+  *result = ParentBackground(dc, hwnd_, *parent_);
   SetTextColor(dc, color_ != CLR_INVALID ? color_ : GetSysColor(COLOR_WINDOWTEXT));
-  *result = reinterpret_cast<LRESULT>(parent_->background());
   return true;
 }
 
@@ -372,9 +380,11 @@ bool Panel::Create(Container& parent, const Rect& r, Border b, COLORREF color) {
 
 Panel::~Panel() {
   if (brush_) DeleteObject(brush_);
+  if (picture_brush_) DeleteObject(picture_brush_);
 }
 
 HBRUSH Panel::background() const {
+  if (picture_brush_) return picture_brush_;
   return brush_ ? brush_ : parent_->background();
 }
 
@@ -395,6 +405,8 @@ void Panel::SetBorder(Border b) {
 
 void Panel::SetBitmap(HBITMAP bmp, bool fit) {
   bitmap_ = bmp;
+  if (picture_brush_) DeleteObject(picture_brush_);
+  picture_brush_ = bmp ? CreatePatternBrush(bmp) : nullptr;
   if (fit && bmp) {
     BITMAP bm{};
     GetObjectA(bmp, sizeof bm, &bm);
@@ -419,7 +431,8 @@ void Panel::Paint() {
   HDC dc = BeginPaint(hwnd_, &ps);
   RECT rc;
   GetClientRect(hwnd_, &rc);
-  FillRect(dc, &rc, background());
+  SetBrushOrgEx(dc, 0, 0, nullptr);
+  FillRect(dc, &rc, brush_ ? brush_ : parent_->background());
   if (bitmap_) {
     BITMAP bm{};
     GetObjectA(bitmap_, sizeof bm, &bm);

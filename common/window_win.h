@@ -186,7 +186,7 @@ class Panel : public Control, public Container {
               COLORREF color = CLR_INVALID /* the face colour */);
   void SetBorder(Border b);
   Border border() const { return border_; }
-  // Shows a bitmap at the top left; `fit` sizes the panel to it.
+  // Shows a bitmap at the top left; `fit` sizes the panel to it. The panel does not own it.
   void SetBitmap(HBITMAP bmp, bool fit);
   void SetIcon(HICON icon, int size);
 
@@ -203,6 +203,7 @@ class Panel : public Control, public Container {
   COLORREF color_ = CLR_INVALID;
   HBRUSH brush_ = nullptr;
   HBITMAP bitmap_ = nullptr;
+  HBRUSH picture_brush_ = nullptr;  // what transparent children show over the picture
   HICON icon_ = nullptr;
   int icon_size_ = 32;
   bool pressed_ = false;

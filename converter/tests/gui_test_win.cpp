@@ -50,6 +50,7 @@ TEST_F(Wizard, OpensOnTheSelectionPage) {
   GetWindowRect(marker, &mr);
   EXPECT_LT(mr.right, 0);
   EXPECT_LT(mr.bottom, 0);
+  EXPECT_TRUE(d::Owner(marker));  // owned windows stay off the taskbar
   d::SaveScreenshot(form, "converter-selection");
 }
 
@@ -245,6 +246,53 @@ TEST_F(Wizard, EveryWayOutEndsTheProgramAtOnce) {
     EXPECT_TRUE(Ended()) << way.name;
     app.Kill();
   }
+}
+
+}  // namespace
+}  // namespace kestrane
+
+namespace kestrane {
+namespace {
+
+std::string VersionString(const std::vector<char>& info, const char* name) {
+  char* value = nullptr;
+  UINT len = 0;
+  std::string key = std::string("\\StringFileInfo\\040904b0\\") + name;
+  if (!VerQueryValueA(info.data(), key.c_str(), reinterpret_cast<void**>(&value), &len)) return "";
+  return std::string(value, len ? len - 1 : 0);
+}
+
+TEST(Program, CarriesItsIconVersionAndManifest) {
+  const std::string exe = Bin() + "\\kestrane\\kestrane.exe";
+  DWORD size = GetFileVersionInfoSizeA(exe.c_str(), nullptr);
+  ASSERT_GT(size, 0u);
+  std::vector<char> info(size);
+  ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, size, info.data()));
+  EXPECT_EQ(VersionString(info, "ProductName"), "kestrane");
+  EXPECT_EQ(VersionString(info, "FileVersion"), "1.00");
+  EXPECT_EQ(VersionString(info, "ProductVersion"), "1.00");
+  EXPECT_EQ(VersionString(info, "InternalName"), "kestrane");
+  EXPECT_EQ(VersionString(info, "OriginalFilename"), "kestrane.exe");
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT len = 0;
+  ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &len));
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+  EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+
+  HMODULE m = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_TRUE(m);
+  HRSRC group = FindResourceA(m, MAKEINTRESOURCEA(1), RT_GROUP_ICON);
+  ASSERT_TRUE(group);
+  auto* dir = static_cast<const WORD*>(LockResource(LoadResource(m, group)));
+  EXPECT_EQ(dir[2], 8);  // images in the product icon
+  HRSRC manifest = FindResourceA(m, MAKEINTRESOURCEA(1), RT_MANIFEST);
+  ASSERT_TRUE(manifest);
+  std::string text(static_cast<const char*>(LockResource(LoadResource(m, manifest))),
+                   SizeofResource(m, manifest));
+  EXPECT_NE(text.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+  EXPECT_NE(text.find("asInvoker"), std::string::npos);
+  FreeLibrary(m);
 }
 
 }  // namespace

@@ -63,7 +63,7 @@ class Wizard : public ::testing::Test {
     std::string text;
     for (HWND s : d::Children(box, "Static"))
       if (d::Text(s).size() > text.size()) text = d::Text(s);
-    d::Click(d::Child(box, button));
+    d::Click(d::Child(box, button, "Button"));
     d::WaitUntil([&] { return !IsWindow(box); });
     return text;
   }

@@ -139,6 +139,15 @@ HWND Child(HWND parent, int id) {
   return found;
 }
 
+HWND Child(HWND parent, int id, const std::string& cls) {
+  HWND found = nullptr;
+  Walk(parent, [&](HWND c) {
+    if (GetDlgCtrlID(c) == id && lstrcmpiA(ClassOf(c).c_str(), cls.c_str()) == 0) found = c;
+    return found != nullptr;
+  });
+  return found;
+}
+
 HWND ChildByText(HWND parent, const std::string& cls, const std::string& text) {
   HWND found = nullptr;
   Walk(parent, [&](HWND c) {

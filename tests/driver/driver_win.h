@@ -49,6 +49,7 @@ HWND WaitDialog(DWORD pid, HWND owner = nullptr, Duration limit = 10s);
 
 // Descendants, searched depth-first in z-order.
 HWND Child(HWND parent, int id);
+HWND Child(HWND parent, int id, const std::string& cls);
 HWND ChildByText(HWND parent, const std::string& cls, const std::string& text);
 std::vector<HWND> Children(HWND parent, const std::string& cls);
 
