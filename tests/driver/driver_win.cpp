@@ -82,8 +82,14 @@ BOOL CALLBACK CollectTop(HWND h, LPARAM lp) {
   DWORD pid = 0;
   GetWindowThreadProcessId(h, &pid);
   if (s->pid && pid != s->pid) return TRUE;
-  if (!s->caption.empty() && Text(h) != s->caption) return TRUE;
   if (!s->cls.empty() && ClassOf(h) != s->cls) return TRUE;
+  if (!s->caption.empty()) {
+    // The window manager keeps top-level captions, so no message reaches a thread that is
+    // blocked on purpose (a launcher waiting for its viewer).
+    char caption[256] = "";
+    GetWindowTextA(h, caption, sizeof caption);
+    if (s->caption != caption) return TRUE;
+  }
   s->found.push_back(h);
   return TRUE;
 }

@@ -1,0 +1,194 @@
+#include "installer/setup_win.h"
+
+#include <commctrl.h>
+
+#include "common/product.h"
+#include "common/system_win.h"
+#include "installer/install_win.h"
+#include "installer/setup_resources.h"
+
+namespace kestrane {
+
+namespace {
+
+constexpr char kTitle[] = "kestrane Setup";
+constexpr char kFinished[] =
+    "kestrane version 1.0 has been successfully installed on your computer.";
+constexpr char kIncomplete[] =
+    "kestrane version 1.0 could not be installed completely. These items could not be installed:";
+
+[[noreturn]] void EndProgram() {
+  ExitProcess(0);
+}
+
+HBITMAP LoadBitmapResource(int id) {
+  return static_cast<HBITMAP>(
+      LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, 0));
+}
+
+}  // namespace
+
+Form3::Form3() : font_("Arial", 8.25) {}
+
+bool Form3::Create(const std::vector<std::string>& missing) {
+  Style s;
+  s.title = kTitle;
+  s.client_w = Px(4875);
+  s.client_h = Px(2430);
+  s.dialog_frame = true;
+  s.in_taskbar = false;
+  if (!CreateWindowed(s)) return false;
+  SetControlFont(font_.get());
+
+  Picture1.Create(*this, {Px(285), Px(210), Px(480), Px(480)});
+  Picture1.SetIcon(
+      missing.empty() ? ui::LoadIconSized(IDI_FINISH, 32) : LoadIconA(nullptr, IDI_WARNING), 32);
+
+  std::string message = kFinished;
+  int extra = 0;
+  if (!missing.empty()) {
+    // The finish window grows to name everything that is missing.
+    message = kIncomplete;
+    for (const auto& m : missing) message += "\r\n" + m;
+    HDC dc = GetDC(hwnd());
+    HGDIOBJ old = SelectObject(dc, font_.get());
+    RECT r{0, 0, Px(3795), 0};
+    DrawTextA(dc, message.c_str(), -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd(), dc);
+    extra = r.bottom > Px(495) ? r.bottom - Px(495) : 0;
+  }
+  Label1.Create(*this, message, {Px(900), Px(225), Px(3795), Px(495) + extra}, ui::Label::kLeft,
+                true);
+  Check1.Create(*this, "&Run kestrane", {Px(900), Px(1095) + extra, Px(1275), Px(210)}, true);
+  Command1.Create(*this, "OK", {Px(2940), Px(1965) + extra, Px(1665), Px(360)});
+  Command1.on_click = [this] { OnClose(); };
+  SetDefaultButton(&Command1);
+  SetCancelButton(&Command1);
+  SetTabOrder({&Command1, &Check1});
+  if (extra) {
+    RECT w;
+    GetWindowRect(hwnd(), &w);
+    SetWindowPos(hwnd(), nullptr, w.left, w.top - extra / 2, w.right - w.left,
+                 w.bottom - w.top + extra, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  return true;
+}
+
+// OK, Enter, Esc and the close box all end here.
+void Form3::OnClose() {
+  if (Check1.Checked()) StartProcess(ConverterPath(), SW_SHOWNORMAL);
+  EndProgram();
+}
+
+Form1::Form1()
+    : Timer2(*this),
+      Timer1(*this),
+      font_("Arial", 8.25),
+      byline_font_("Arial", 6.75),
+      link_font_("Arial", 8.25, true),
+      heading_font_("Arial", 9.75, true),
+      glyph_font_("Wingdings 3", 15.75, false, false, false, SYMBOL_CHARSET) {}
+
+bool Form1::Create() {
+  Style s;
+  s.title = "kestrane 1.0 Setup";
+  s.client_w = Px(6735);
+  s.client_h = Px(5385);
+  s.minimize_box = true;
+  s.icon = ui::LoadIconSized(IDI_SETUP, 32);
+  s.small_icon = ui::LoadIconSized(IDI_SETUP, 16);
+  if (!CreateWindowed(s)) return false;
+  SetControlFont(font_.get());
+
+  Background.Create(*this, {0, 0, 450, 360}, ui::Panel::kNone, RGB(255, 255, 255));
+  Background.SetBitmap(LoadBitmapResource(IDB_BACKGROUND), false);
+
+  Picture1.Create(Background, {Px(2010), Px(855), Px(3060), Px(870)}, ui::Panel::kNone,
+                  RGB(255, 255, 255));
+  Picture1.SetBitmap(LoadBitmapResource(IDB_LOGO), false);
+  Label10.Create(Picture1, "by Tamsworth", {Px(1860), Px(660), 0, 0});
+  Label10.SetFont(byline_font_.get());
+  Label10.SetColor(RGB(0, 192, 0));
+
+  HCURSOR hand = static_cast<HCURSOR>(LoadImageA(
+      GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_LINK_HAND), IMAGE_CURSOR, 32, 32, 0));
+  Label3.Create(Background, product::kHomeHost, {Px(4770), Px(525), Px(1755), Px(210)});
+  Label3.SetFont(link_font_.get());
+  Label3.SetColor(RGB(0, 0, 255));
+  Label3.MakeLink(hand);
+  Label3.on_click = [] {
+    StartProcess(std::string("explorer.exe ") + product::kHomePage, SW_SHOWNORMAL);
+  };
+
+  Label1.Create(Background, "Welcome to kestrane Setup", {Px(300), Px(1980), 0, 0});
+  Label1.SetFont(heading_font_.get());
+  Label1.SetColor(RGB(192, 64, 0));
+  Label2.Create(Background,
+                "This quick setup wizard will install kestrane 1.0 software on your computer. To "
+                "continue, click the 'Install' button below.\r\n\r\nIf for any reason, you'd like "
+                "to uninstall this software in the future, you can use the ADD/REMOVE Programs "
+                "icon found in your Control Panel.",
+                {Px(300), Px(2355), Px(6105), Px(1290)}, ui::Label::kLeft, true);
+
+  Check1.Create(Background, "Add a &shortcut on Windows desktop",
+                {Px(345), Px(4290), Px(2970), Px(240)}, true);
+  Label9.Create(Background, "i", {Px(5625), Px(4515), Px(210), Px(375)}, ui::Label::kCenter);
+  Label9.SetFont(glyph_font_.get());
+  Command2.Create(Background, "Exit", {Px(3135), Px(4890), Px(1665), Px(360)});
+  Command1.Create(Background, "Install", {Px(4875), Px(4890), Px(1665), Px(360)});
+  Picture2.Create(Background, {0, Px(855), Px(120), Px(4650)}, ui::Panel::kNone,
+                  RGB(255, 255, 255));
+
+  Command1.on_click = [this] { Command1_Click(); };
+  Command2.on_click = [] { EndProgram(); };
+  SetDefaultButton(&Command1);
+  SetCancelButton(&Command2);
+  SetTabOrder({&Command1, &Command2, &Check1});
+
+  Timer2.SetInterval(100);
+  Timer2.on_tick = [this] { Timer2_Timer(); };
+  Timer1.SetInterval(1000);
+  Timer1.on_tick = [this] { Timer1_Timer(); };
+  return true;
+}
+
+void Form1::OnClose() {
+  EndProgram();
+}
+
+void Form1::Command1_Click() {
+  ShowWindow(hwnd(), SW_HIDE);
+  Timer2.SetEnabled(true);
+}
+
+void Form1::Timer2_Timer() {
+  Timer2.SetEnabled(false);
+  missing_ = RunInstallSequence(Check1.Checked(), OwnFolder());
+  Timer1.SetEnabled(true);
+}
+
+void Form1::Timer1_Timer() {
+  Timer1.SetEnabled(false);
+  Form3 finish;
+  if (!finish.Create(missing_)) EndProgram();
+  finish.ShowModal();
+  EndProgram();
+}
+
+}  // namespace kestrane
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  InitCommonControls();
+  if (!kestrane::ProbeWriteAccess()) {
+    MessageBoxA(nullptr,
+                "Please make sure you have enough privilages to run this software on this "
+                "computer and try again.\r\rSetup wil not be terminated now.",
+                "kestrane Setup", MB_OK | MB_ICONERROR);
+    return 1;
+  }
+  kestrane::Form1 welcome;
+  if (!welcome.Create()) return 1;
+  welcome.Show();
+  return kestrane::ui::Form::RunMessageLoop();
+}
