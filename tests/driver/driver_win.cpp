@@ -291,7 +291,10 @@ void ChooseMenuItem(HWND top, const std::string& caption) {
 std::string ArtifactsFolder() {
   char buf[MAX_PATH] = {};
   std::string dir;
-  if (GetEnvironmentVariableA("KESTRANE_BUILD", buf, MAX_PATH) && buf[0]) {
+  if (GetEnvironmentVariableA("KESTRANE_SCREENSHOTS", buf, MAX_PATH) && buf[0]) {
+    dir = buf;
+    if (dir.front() == '/') dir = "Z:" + dir;
+  } else if (GetEnvironmentVariableA("KESTRANE_BUILD", buf, MAX_PATH) && buf[0]) {
     dir = buf;
     // A Unix path reaches Wine's drive Z.
     if (dir.front() == '/') dir = "Z:" + dir;
