@@ -54,9 +54,9 @@ bool Form5::Create() {
                                                    0, 0, LR_CREATEDIBSECTION));
     c.box->SetBitmap(pictures_[i], true);
     c.box->SetCursor(hand);
-    c.box->on_click = [this, i] { Select(i + 1); };
+    c.box->on_click = [this, i] { Choose(i + 1); };
     c.box->on_double_click = [this, i] {
-      Select(i + 1);
+      Choose(i + 1);
       Save();
     };
     c.bar->SetId(ids::kChooserBar1 + i);
@@ -80,6 +80,12 @@ bool Form5::Create() {
 
 void Form5::Arm(int n) {
   if (n >= 1 && n <= 6) choices_[n - 1].timer->SetEnabled(true);
+}
+
+// The user's own choice: a preselection still pending must not overturn it.
+void Form5::Choose(int n) {
+  for (auto& c : choices_) c.timer->SetEnabled(false);
+  Select(n);
 }
 
 void Form5::Select(int n) {

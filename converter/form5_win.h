@@ -29,6 +29,7 @@ class Form5 : public ui::Form {
     int left, width;
   };
   void Select(int n);
+  void Choose(int n);
   void Save();
   std::array<Choice, 6> choices_;
   ui::Font label_font_;

@@ -80,7 +80,8 @@ class AboutBox : public Wizard {
   HWND Open() {
     d::ChooseMenuItem(form, "About kestrane...");
     HWND box = d::WaitTopWindow(app.pid(), "About kestrane", kFormClass);
-    if (box) d::WaitUntil([&] { return d::Visible(box); });
+    // Keys go to the focus, so wait until the box has taken it.
+    if (box) d::WaitUntil([&] { return d::Visible(box) && GetForegroundWindow() == box; });
     return box;
   }
 };
@@ -132,7 +133,7 @@ class Chooser : public Wizard {
   HWND Open() {
     d::Click(Ctl(ids::kCommand8));
     HWND c = d::WaitTopWindow(app.pid(), "Executable File Icon", kFormClass);
-    if (c) d::WaitUntil([&] { return d::Visible(c); });
+    if (c) d::WaitUntil([&] { return d::Visible(c) && GetForegroundWindow() == c; });
     return c;
   }
   HWND Box(HWND c, int n) { return d::Child(c, ids::kChooserBox1 + n - 1); }

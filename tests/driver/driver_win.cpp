@@ -240,7 +240,14 @@ void Key(HWND h, UINT vk) {
 }
 
 void KeyToFocus(HWND top, UINT vk) {
-  HWND f = Focus(top);
+  // A window that has just opened may not have taken the focus from its owner yet.
+  HWND f = nullptr;
+  WaitUntil(
+      [&] {
+        f = Focus(top);
+        return f && (f == top || IsChild(top, f));
+      },
+      5s);
   Key(f ? f : top, vk);
 }
 
