@@ -16,28 +16,13 @@
 namespace kestrane {
 namespace {
 
+using testing::LinkTarget;
 using testing::ReadFile;
 using testing::Snapshot;
 using testing::WriteFile;
 
 const std::string kSetup = "C:\\setup source";
 const std::string kPath1 = "C:\\inst\\system32";
-
-std::string LinkTarget(const std::string& link) {
-  ScopedCoInit com;
-  ComPtr<IShellLinkA> shell_link;
-  ComPtr<IPersistFile> file;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                              shell_link.receive_void())) ||
-      FAILED(shell_link->QueryInterface(IID_IPersistFile, file.receive_void())))
-    return "<no shell link>";
-  wchar_t wide[MAX_PATH];
-  MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH);
-  if (FAILED(file->Load(wide, STGM_READ))) return "<unreadable>";
-  char target[MAX_PATH] = "";
-  shell_link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
-  return target;
-}
 
 std::string RegString(const char* name, DWORD* type_out = nullptr) {
   char data[4096];
@@ -58,7 +43,8 @@ class Install : public ::testing::Test {
     testing::RemoveTree("C:\\inst");
     CreateDirectoryA("C:\\inst", nullptr);
     CreateDirectoryA(kPath1.c_str(), nullptr);
-    for (const auto& f : InstalledFiles()) WriteFile(kSetup + f.source, std::string("new ") + f.source);
+    for (const auto& f : InstalledFiles())
+      WriteFile(kSetup + f.source, std::string("new ") + f.source);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
     programs = SpecialFolder(CSIDL_PROGRAMS);
     desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
@@ -76,16 +62,32 @@ TEST_F(Install, LaysTheTreeShortcutsAndRegistration) {
   auto tree = Snapshot("C:\\kestrane");
   std::vector<std::string> names;
   for (const auto& [name, content] : tree) names.push_back(name);
-  EXPECT_EQ(names, (std::vector<std::string>{
-                       "GDIPLUS.DLL", "INTLDATE.DLL", "PELLUM.dll", "PPTVIEW.exe", "PPVWINTL.DLL",
-                       "SAEXT.DLL", "UNICOWS.DLL", "comdlg32.ocx", "kestrane.exe",
-                       "kestrane.exe.manifest", "msvbvm60.dll", "temp", "tools",
-                       "tools\\Advpack.dll", "tools\\IExpress.exe", "tools\\W95inf16.dll",
-                       "tools\\makecab.exe", "tools\\mcab.exe", "tools\\w95inf32.dll",
-                       "tools\\wextract", "tools\\wextract\\wextract1.dat",
-                       "tools\\wextract\\wextract2.dat", "tools\\wextract\\wextract3.dat",
-                       "tools\\wextract\\wextract4.dat", "tools\\wextract\\wextract5.dat",
-                       "tools\\wextract\\wextract6.dat"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"GDIPLUS.DLL",
+                                             "INTLDATE.DLL",
+                                             "PELLUM.dll",
+                                             "PPTVIEW.exe",
+                                             "PPVWINTL.DLL",
+                                             "SAEXT.DLL",
+                                             "UNICOWS.DLL",
+                                             "comdlg32.ocx",
+                                             "kestrane.exe",
+                                             "kestrane.exe.manifest",
+                                             "msvbvm60.dll",
+                                             "temp",
+                                             "tools",
+                                             "tools\\Advpack.dll",
+                                             "tools\\IExpress.exe",
+                                             "tools\\W95inf16.dll",
+                                             "tools\\makecab.exe",
+                                             "tools\\mcab.exe",
+                                             "tools\\w95inf32.dll",
+                                             "tools\\wextract",
+                                             "tools\\wextract\\wextract1.dat",
+                                             "tools\\wextract\\wextract2.dat",
+                                             "tools\\wextract\\wextract3.dat",
+                                             "tools\\wextract\\wextract4.dat",
+                                             "tools\\wextract\\wextract5.dat",
+                                             "tools\\wextract\\wextract6.dat"}));
   EXPECT_EQ(tree["PELLUM.dll"], "new \\pellum.exe");
   EXPECT_EQ(tree["kestrane.exe.manifest"], "new \\kestrane.man");
   EXPECT_EQ(tree["tools\\wextract\\wextract4.dat"], "new \\wextract4.exe");
@@ -109,7 +111,8 @@ TEST_F(Install, LaysTheTreeShortcutsAndRegistration) {
 TEST_F(Install, AReinstallReplacesEveryFileAndStillSucceeds) {
   RunInstallSequence(false, kSetup);
   EXPECT_FALSE(FileExists(desktop + kDesktopLink));
-  for (const auto& f : InstalledFiles()) WriteFile(kSetup + f.source, std::string("newer ") + f.source);
+  for (const auto& f : InstalledFiles())
+    WriteFile(kSetup + f.source, std::string("newer ") + f.source);
   EXPECT_EQ(RunInstallSequence(true, kSetup), std::vector<std::string>{});
   EXPECT_EQ(ReadFile("C:\\kestrane\\kestrane.exe"), "newer \\kestrane.exe");
   EXPECT_EQ(ReadFile("C:\\kestrane\\tools\\mcab.exe"), "newer \\mcab.exe");
@@ -146,7 +149,8 @@ TEST(SetRegistryValueTest, KeepsThePresentTypeAndRefusesOversizedValues) {
 
   EXPECT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, key, "DisplayVersion", "1.0"));
   DWORD type = 0, number = 0, size = 4;
-  RegQueryValueExA(k.get(), "DisplayVersion", nullptr, &type, reinterpret_cast<BYTE*>(&number), &size);
+  RegQueryValueExA(k.get(), "DisplayVersion", nullptr, &type, reinterpret_cast<BYTE*>(&number),
+                   &size);
   EXPECT_EQ(type, DWORD(REG_DWORD));
   EXPECT_EQ(number, 1u);
 
@@ -194,7 +198,8 @@ TEST_F(Install, UninstallRemovesOnlyWhatTheProductMade) {
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
   std::string cmd = "\"" + kPath1 + "\\kestrane_uninstall.exe\" /S";
-  ASSERT_TRUE(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+  ASSERT_TRUE(
+      CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
   WaitForSingleObject(pi.hProcess, 30000);
   CloseHandle(pi.hProcess);
   CloseHandle(pi.hThread);

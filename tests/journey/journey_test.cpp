@@ -21,6 +21,7 @@ namespace kestrane {
 namespace {
 
 using namespace driver;
+using testing::LinkTarget;
 using testing::Snapshot;
 
 const std::string kDownload = "C:\\Downloads\\kestrane-1.0";
@@ -30,22 +31,6 @@ const std::string kOutput = "C:\\My Shows\\kestrane tour.exe";
 void Step(const char* what) {
   fprintf(stderr, "journey: %s\n", what);
   fflush(stderr);
-}
-
-std::string LinkTarget(const std::string& link) {
-  ScopedCoInit com;
-  ComPtr<IShellLinkA> shell_link;
-  ComPtr<IPersistFile> file;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                              shell_link.receive_void())) ||
-      FAILED(shell_link->QueryInterface(IID_IPersistFile, file.receive_void())))
-    return {};
-  wchar_t wide[MAX_PATH];
-  MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH);
-  if (FAILED(file->Load(wide, STGM_READ))) return {};
-  char target[MAX_PATH] = "";
-  shell_link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
-  return target;
 }
 
 std::string Special(int csidl) {

@@ -1,11 +1,14 @@
 #include "tests/win/tree_fixture_win.h"
 
 #include <windows.h>
+#include <shobjidl.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "common/handle_win.h"
 
 namespace fs = std::filesystem;
 
@@ -26,6 +29,22 @@ bool WriteFile(const std::string& path, const std::string& bytes) {
   return static_cast<bool>(f);
 }
 
+std::string LinkTarget(const std::string& link) {
+  ScopedCoInit com;
+  ComPtr<IShellLinkA> shell_link;
+  ComPtr<IPersistFile> file;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                              shell_link.receive_void())) ||
+      FAILED(shell_link->QueryInterface(IID_IPersistFile, file.receive_void())))
+    return "<no shell link>";
+  wchar_t wide[MAX_PATH];
+  MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH);
+  if (FAILED(file->Load(wide, STGM_READ))) return "<unreadable>";
+  char target[MAX_PATH] = "";
+  shell_link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
+  return target;
+}
+
 void RemoveTree(const std::string& path) {
   std::error_code ec;
   fs::remove_all(path, ec);
@@ -34,8 +53,8 @@ void RemoveTree(const std::string& path) {
 std::map<std::string, std::string> Snapshot(const std::string& root) {
   std::map<std::string, std::string> out;
   std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(root, ec); it != fs::recursive_directory_iterator();
-       it.increment(ec)) {
+  for (auto it = fs::recursive_directory_iterator(root, ec);
+       it != fs::recursive_directory_iterator(); it.increment(ec)) {
     std::string rel = fs::relative(it->path(), root).string();
     if (it->is_directory()) {
       out[rel] = "<dir>";
