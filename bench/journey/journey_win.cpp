@@ -35,6 +35,17 @@ int Fail(const std::string& what) {
   return 1;
 }
 
+bool Running(const char* name) {
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32 pe{};
+  pe.dwSize = sizeof pe;
+  bool found = false;
+  for (BOOL ok = Process32First(snap, &pe); ok && !found; ok = Process32Next(snap, &pe))
+    found = lstrcmpiA(pe.szExeFile, name) == 0;
+  CloseHandle(snap);
+  return found;
+}
+
 // The visible windows of a process, for a failure message.
 std::string Windows(DWORD pid) {
   std::string out;
@@ -81,7 +92,7 @@ int Install(const std::string& delivery) {
   return 0;
 }
 
-// From the click on "Make EXE" until the result page shows.
+// From the click on "Make EXE" until the result page shows, watching the packager's process.
 int Convert(const std::string& deck, const std::string& output, int runs) {
   for (int i = 0; i < runs; ++i) {
     DeleteFileA(output.c_str());
@@ -100,7 +111,15 @@ int Convert(const std::string& deck, const std::string& output, int runs) {
     const double start = NowMs();
     Click(make);
     const double limit = start + 600000;
-    while (!Visible(finish) && NowMs() < limit) Sleep(1);
+    double packing = 0, packed = 0;
+    for (int n = 0; !Visible(finish) && NowMs() < limit; ++n) {
+      if (!packed && n % 5 == 0) {
+        const bool running = Running("IExpress.exe");
+        if (running && !packing) packing = NowMs();
+        if (!running && packing) packed = NowMs();
+      }
+      Sleep(1);
+    }
     const double done = NowMs();
     if (!Visible(finish)) return Fail("conversion did not reach the result page");
     Click(finish);
@@ -108,7 +127,10 @@ int Convert(const std::string& deck, const std::string& output, int runs) {
     WIN32_FILE_ATTRIBUTE_DATA a;
     if (!GetFileAttributesExA(output.c_str(), GetFileExInfoStandard, &a))
       return Fail("no package at " + output);
-    printf("%.1f\n", done - start);
+    // Then the share before the packager ran, the packager's, and the share after it.
+    if (!packing) packing = packed = start;
+    if (!packed) packed = done;
+    printf("%.1f %.1f %.1f %.1f\n", done - start, packing - start, packed - packing, done - packed);
     fflush(stdout);
   }
   return 0;
@@ -158,17 +180,6 @@ int Unpack(const std::string& package, const std::string& folder) {
   const BOOL ok = SetupIterateCabinetA(cab.c_str(), 0, ExtractEntry, target.data());
   DeleteFileA(cab.c_str());
   return ok && written == size ? 0 : Fail("cannot unpack " + package);
-}
-
-bool Running(const char* name) {
-  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  PROCESSENTRY32 pe{};
-  pe.dwSize = sizeof pe;
-  bool found = false;
-  for (BOOL ok = Process32First(snap, &pe); ok && !found; ok = Process32Next(snap, &pe))
-    found = lstrcmpiA(pe.szExeFile, name) == 0;
-  CloseHandle(snap);
-  return found;
 }
 
 // What the screen shows of a window, read back through the screen's device context. A whole
