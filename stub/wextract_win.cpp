@@ -249,8 +249,38 @@ int ShowCommand(int stored) {
   }
 }
 
-// Runs a packaged program from the folder and waits for it and for every process it started
-// (a launcher may end before the program it launched, whose files must outlive it).
+// Whether a process of `job` still runs a program from `folder`: a viewer left behind by its
+// launcher still holds unpacked files. Other programs started along the way (a desktop process,
+// a browser) may outlive the show and must not keep the package waiting.
+bool RunsFromFolder(HANDLE job, const char* folder) {
+  struct {
+    JOBOBJECT_BASIC_PROCESS_ID_LIST list;
+    ULONG_PTR more[63];
+  } ids = {};
+  ids.list.NumberOfAssignedProcesses = 64;
+  if (!QueryInformationJobObject(job, JobObjectBasicProcessIdList, &ids, sizeof ids, nullptr))
+    return false;
+  const int folder_n = lstrlenA(folder);
+  for (DWORD i = 0; i < ids.list.NumberOfProcessIdsInList && i < 64; ++i) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                 static_cast<DWORD>(ids.list.ProcessIdList[i]));
+    if (!process) continue;
+    char image[kPath];
+    DWORD n = sizeof image;
+    bool inside = QueryFullProcessImageNameA(process, 0, image, &n) &&
+                  static_cast<int>(n) > folder_n && image[folder_n] == '\\' &&
+                  CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, image, folder_n, folder,
+                                 folder_n) == CSTR_EQUAL;
+    DWORD code = 0;
+    bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+    CloseHandle(process);
+    if (inside && running) return true;
+  }
+  return false;
+}
+
+// Runs a packaged program from the folder and waits for it and for every program of the folder that
+// it started (a launcher may end before the program it launched, whose files must outlive it).
 bool Run(const char* command, int show, DWORD* exit_code, DWORD* error, char* program_out) {
   size_t n;
   const char* rest;
@@ -297,6 +327,9 @@ bool Run(const char* command, int show, DWORD* exit_code, DWORD* error, char* pr
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_BREAKAWAY_OK;
     SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
   }
+  // Makes sure the desktop exists now. Where it is started on demand (Wine), the first program to
+  // open a window would start it, inheriting that program's folder as its own and its job.
+  GetDesktopWindow();
   if (!CreateProcessA(path, line, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, g.folder, &si,
                       &pi)) {
     *error = GetLastError();
@@ -309,13 +342,8 @@ bool Run(const char* command, int show, DWORD* exit_code, DWORD* error, char* pr
   WaitForSingleObject(pi.hProcess, INFINITE);
   GetExitCodeProcess(pi.hProcess, exit_code);
   CloseHandle(pi.hProcess);
-  if (in_job) {
-    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION acct;
-    while (QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &acct, sizeof acct,
-                                     nullptr) &&
-           acct.ActiveProcesses > 0)
-      Sleep(200);
-  }
+  if (in_job)
+    while (RunsFromFolder(job, g.folder)) Sleep(200);
   if (job) CloseHandle(job);
   return true;
 }

@@ -72,9 +72,14 @@ int main(int argc, char** argv) {
     STARTUPINFOA child_si = {};
     child_si.cb = sizeof child_si;
     PROCESS_INFORMATION pi;
-    std::string line = std::string("\"") + self + "\" child";
-    if (CreateProcessA(self, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &child_si,
-                       &pi)) {
+    // KESTRANE_RECORD_OUTSIDE names a copy outside the package's folder to start instead, in
+    // its own folder.
+    std::string program =
+        Env("KESTRANE_RECORD_OUTSIDE").empty() ? self : Env("KESTRANE_RECORD_OUTSIDE");
+    std::string line = "\"" + program + "\" child";
+    std::string folder = program.substr(0, program.find_last_of('\\'));
+    if (CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                       program == self ? nullptr : folder.c_str(), &child_si, &pi)) {
       CloseHandle(pi.hThread);
       CloseHandle(pi.hProcess);
     }
