@@ -48,7 +48,13 @@ class Setup : public ::testing::Test {
       WaitUntil([&] { return SendMessageA(box, BM_GETCHECK, 0, 0) == BST_UNCHECKED; });
     }
     SaveScreenshot(welcome, "setup-welcome");
-    Click(ChildByText(welcome, "Button", "Install"));
+    HWND install = nullptr;
+    // The window shows before it has taken the focus; a click before then may be lost.
+    WaitUntil([&] {
+      install = ChildByText(welcome, "Button", "Install");
+      return install && Visible(install) && GetForegroundWindow() == welcome;
+    });
+    Click(install);
     HWND finish = WaitTopWindow(setup.pid(), "kestrane Setup", "", 30s);
     if (finish) WaitUntil([&] { return Visible(finish); });
     return finish;

@@ -132,7 +132,13 @@ TEST(Journey, FromSetupToTheLastSlide) {
     ASSERT_TRUE(welcome);
     WaitUntil([&] { return Visible(welcome); });
     SaveScreenshot(welcome, "01-setup-welcome");
-    Click(ChildByText(welcome, "Button", "Install"));
+    HWND install = nullptr;
+    // The window shows before it has taken the focus; a click before then may be lost.
+    WaitUntil([&] {
+      install = ChildByText(welcome, "Button", "Install");
+      return install && Visible(install) && GetForegroundWindow() == welcome;
+    });
+    Click(install);
     Step("install clicked");
     HWND finish = WaitTopWindow(setup.pid(), "kestrane Setup", "", 60s);
     ASSERT_TRUE(finish);
