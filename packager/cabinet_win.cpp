@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <fci.h>
 
+#include <zlib.h>
+
 #include <cstring>
 
 #include "stub/system_dll_win.h"
@@ -189,6 +191,35 @@ std::string Reason(const ERF& erf, const Context& c) {
 
 }  // namespace
 
+bool WorthCompressing(const std::string& path) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return true;  // the library will report it
+  LARGE_INTEGER size;
+  bool worth = true;
+  const DWORD kSample = 64 * 1024;
+  const int kSamples = 16;
+  if (GetFileSizeEx(h, &size) && size.QuadPart > kSample) {
+    std::vector<unsigned char> in(kSample), out(compressBound(kSample));
+    uint64_t raw = 0, packed = 0;
+    for (int i = 0; i < kSamples; ++i) {
+      LARGE_INTEGER at;
+      at.QuadPart = (size.QuadPart - kSample) / (kSamples - 1) * i;
+      DWORD got = 0;
+      if (!SetFilePointerEx(h, at, nullptr, FILE_BEGIN) ||
+          !ReadFile(h, in.data(), kSample, &got, nullptr) || got == 0)
+        break;
+      uLongf n = static_cast<uLongf>(out.size());
+      if (compress2(out.data(), &n, in.data(), got, 1) != Z_OK) break;
+      raw += got;
+      packed += n;
+    }
+    worth = raw == 0 || packed * 10 < raw * 9;
+  }
+  CloseHandle(h);
+  return worth;
+}
+
 bool BuildCabinet(const std::vector<CabinetEntry>& entries, const std::string& cab_path,
                   std::string* error) {
   HMODULE dll = LoadSystemDll("cabinet.dll");
@@ -224,9 +255,11 @@ bool BuildCabinet(const std::vector<CabinetEntry>& entries, const std::string& c
                         &cab, &c);
   bool ok = fci != nullptr;
   for (size_t i = 0; ok && i < entries.size(); ++i) {
+    // The library starts a new folder where the compression changes.
     ok = api.add_file(fci, const_cast<char*>(entries[i].source.c_str()),
                       const_cast<char*>(entries[i].name.c_str()), FALSE, NextCabinet, Status,
-                      OpenInfo, tcompTYPE_MSZIP);
+                      OpenInfo,
+                      WorthCompressing(entries[i].source) ? tcompTYPE_MSZIP : tcompTYPE_NONE);
   }
   if (ok) ok = api.flush(fci, FALSE, NextCabinet, Status);
   if (!ok) *error = Reason(erf, c);

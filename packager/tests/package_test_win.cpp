@@ -2,6 +2,7 @@
 // converter's own directive, hostile cabinets, damaged files and an unusable %TEMP%.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <fci.h>
 
 #include <map>
 #include <set>
@@ -274,6 +275,20 @@ TEST_F(Package, BuildsFromTheConvertersDirectiveAndRunsThePresentationsLauncher)
   };
   EXPECT_FALSE(icon_group(Stub()).empty());
   EXPECT_EQ(icon_group(kPackage), icon_group(Stub()));
+
+  // Content that does not compress is stored, in a folder apart from the compressed files.
+  const std::string package = Slurp(kPackage);
+  const size_t cab = package.find("MSCF\0\0\0\0", 0, 8);
+  ASSERT_NE(cab, std::string::npos);
+  uint16_t folders = 0;
+  memcpy(&folders, package.data() + cab + 26, 2);
+  std::set<uint16_t> kinds;
+  for (uint16_t f = 0; f < folders; ++f) {
+    uint16_t kind = 0;
+    memcpy(&kind, package.data() + cab + 36 + 8 * f + 6, 2);
+    kinds.insert(kind & 0x000F);
+  }
+  EXPECT_EQ(kinds, (std::set<uint16_t>{tcompTYPE_NONE, tcompTYPE_MSZIP}));
 
   SetEnvironmentVariableA("KESTRANE_RECORD_EXIT", "42");
   Outcome ran = RunProgram(kPackage);
