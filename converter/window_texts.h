@@ -3,12 +3,13 @@
 #include <string>
 #include <string_view>
 
+#include "common/product.h"
+
 namespace kestrane {
 
-// The maker's addresses. A reserved example domain until the product has its own.
-constexpr char kHomePage[] = "http://www.example.com/kestrane/";
-constexpr char kHomeHost[] = "www.example.com";
-constexpr char kSupportAddress[] = "support@example.com";
+using product::kHomeHost;
+using product::kHomePage;
+using product::kSupportAddress;
 
 // The conversion is available while the presentation field holds anything but U+0020 blanks.
 bool HasPresentationText(std::string_view text);
