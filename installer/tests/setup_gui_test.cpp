@@ -48,13 +48,7 @@ class Setup : public ::testing::Test {
       WaitUntil([&] { return SendMessageA(box, BM_GETCHECK, 0, 0) == BST_UNCHECKED; });
     }
     SaveScreenshot(welcome, "setup-welcome");
-    HWND install = nullptr;
-    // The window shows before it has taken the focus; a click before then may be lost.
-    WaitUntil([&] {
-      install = ChildByText(welcome, "Button", "Install");
-      return install && Visible(install) && GetForegroundWindow() == welcome;
-    });
-    Click(install);
+    Click(ReadyChild(welcome, "Button", "Install"));
     HWND finish = WaitTopWindow(setup.pid(), "kestrane Setup", "", 30s);
     if (finish) WaitUntil([&] { return Visible(finish); });
     return finish;

@@ -164,6 +164,15 @@ HWND ChildByText(HWND parent, const std::string& cls, const std::string& text) {
   return found;
 }
 
+HWND ReadyChild(HWND top, const std::string& cls, const std::string& text) {
+  HWND found = nullptr;
+  WaitUntil([&] {
+    found = ChildByText(top, cls, text);
+    return found && Visible(found) && GetForegroundWindow() == top;
+  });
+  return found;
+}
+
 std::vector<HWND> Children(HWND parent, const std::string& cls) {
   std::vector<HWND> out;
   Walk(parent, [&](HWND c) {

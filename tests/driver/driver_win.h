@@ -51,6 +51,9 @@ HWND WaitDialog(DWORD pid, HWND owner = nullptr, Duration limit = 10s);
 HWND Child(HWND parent, int id);
 HWND Child(HWND parent, int id, const std::string& cls);
 HWND ChildByText(HWND parent, const std::string& cls, const std::string& text);
+// The control once it shows and its window has the focus: a window shows before it takes the
+// focus, and a click before then may be lost.
+HWND ReadyChild(HWND top, const std::string& cls, const std::string& text);
 std::vector<HWND> Children(HWND parent, const std::string& cls);
 
 std::string Text(HWND h);

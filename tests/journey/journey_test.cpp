@@ -132,13 +132,7 @@ TEST(Journey, FromSetupToTheLastSlide) {
     ASSERT_TRUE(welcome);
     WaitUntil([&] { return Visible(welcome); });
     SaveScreenshot(welcome, "01-setup-welcome");
-    HWND install = nullptr;
-    // The window shows before it has taken the focus; a click before then may be lost.
-    WaitUntil([&] {
-      install = ChildByText(welcome, "Button", "Install");
-      return install && Visible(install) && GetForegroundWindow() == welcome;
-    });
-    Click(install);
+    Click(ReadyChild(welcome, "Button", "Install"));
     Step("install clicked");
     HWND finish = WaitTopWindow(setup.pid(), "kestrane Setup", "", 60s);
     ASSERT_TRUE(finish);
