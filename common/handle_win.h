@@ -36,8 +36,12 @@ class BasicHandle {
   HANDLE h_ = Invalid();
 };
 
-inline HANDLE NullHandleValue() { return nullptr; }
-inline HANDLE InvalidHandleValue() { return INVALID_HANDLE_VALUE; }
+inline HANDLE NullHandleValue() {
+  return nullptr;
+}
+inline HANDLE InvalidHandleValue() {
+  return INVALID_HANDLE_VALUE;
+}
 
 using AutoCloseHandle = BasicHandle<NullHandleValue>;    // CreateProcess, OpenProcess, events
 using AutoFileHandle = BasicHandle<InvalidHandleValue>;  // CreateFile

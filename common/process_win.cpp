@@ -59,7 +59,8 @@ bool IsOrdinaryFile(const char* path, char* found_name) {
   HANDLE find = FindFirstFileA(path, &fd);
   if (find == INVALID_HANDLE_VALUE) return false;
   FindClose(find);
-  if (fd.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+  if (fd.dwFileAttributes &
+      (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
     return false;
   if (found_name) lstrcpynA(found_name, fd.cFileName, MAX_PATH);
   return true;

@@ -67,7 +67,8 @@ void MakeExe(ConversionWindow& window) {
   }
   CopyIntoTree(TreePath(":\\kestrane\\PELLUM.DLL"), TreePath(":\\kestrane\\view.exe"));
   CopyIntoTree(input, TreePath(":\\kestrane\\view.ppt"));
-  if (auto sed = TreePath(":\\kestrane\\tools\\view.sed")) WriteTextFile(*sed, window.DirectiveText());
+  if (auto sed = TreePath(":\\kestrane\\tools\\view.sed"))
+    WriteTextFile(*sed, window.DirectiveText());
   if (auto man = TreePath(":\\kestrane\\view.exe.manifest"))
     WriteTextFile(*man, window.ManifestText());
 
@@ -102,8 +103,8 @@ bool ShellFileCopy(const std::string& src, const std::string& dest, bool NoConfi
   op.wFunc = FO_COPY;
   op.pFrom = from.data();
   op.pTo = to.data();
-  op.fFlags = static_cast<FILEOP_FLAGS>(NoConfirm ? (FOF_ALLOWUNDO | FOF_NOCONFIRMATION)
-                                                  : FOF_ALLOWUNDO);
+  op.fFlags =
+      static_cast<FILEOP_FLAGS>(NoConfirm ? (FOF_ALLOWUNDO | FOF_NOCONFIRMATION) : FOF_ALLOWUNDO);
   op.fAnyOperationsAborted = FALSE;
   op.hNameMappings = nullptr;
   op.lpszProgressTitle = nullptr;

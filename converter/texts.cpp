@@ -89,7 +89,8 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
   if (from.empty()) return std::string(text);
   std::string out;
   size_t pos = 0;
-  for (size_t hit; (hit = text.find(from, pos)) != std::string_view::npos; pos = hit + from.size()) {
+  for (size_t hit; (hit = text.find(from, pos)) != std::string_view::npos;
+       pos = hit + from.size()) {
     out.append(text, pos, hit - pos);
     out.append(to);
   }
@@ -104,6 +105,8 @@ std::string FillDirectiveMarkers(std::string text, const std::optional<std::stri
   return text;
 }
 
-bool HasPptExtension(std::string_view path) { return AsciiLower(ExtensionName(path)) == "ppt"; }
+bool HasPptExtension(std::string_view path) {
+  return AsciiLower(ExtensionName(path)) == "ppt";
+}
 
 }  // namespace kestrane

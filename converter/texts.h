@@ -19,7 +19,8 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
 std::string FillDirectiveMarkers(std::string text, const std::optional<std::string>& drive_for_tn1,
                                  const std::optional<std::string>& drive_for_tn2);
 
-constexpr char kMsgNotPpt[] = "The file you specified is not a Microsoft PowerPoint Presentation file.";
+constexpr char kMsgNotPpt[] =
+    "The file you specified is not a Microsoft PowerPoint Presentation file.";
 constexpr char kMsgMissing[] =
     "Microsoft PowerPoint Presentation file (PPT) you specified does not exist.";
 constexpr char kMsgNotCreated[] =

@@ -12,8 +12,12 @@ namespace kestrane {
 
 namespace {
 
-std::string Drive() { return WorkingDrive().value_or(""); }
-std::string Path1() { return FirstPathEntry().value_or(""); }
+std::string Drive() {
+  return WorkingDrive().value_or("");
+}
+std::string Path1() {
+  return FirstPathEntry().value_or("");
+}
 
 }  // namespace
 
@@ -78,9 +82,12 @@ bool ProbeWriteAccess() {
   return f.valid();
 }
 
-std::string ConverterPath() { return Drive() + ":\\kestrane" + "\\kestrane.exe"; }
+std::string ConverterPath() {
+  return Drive() + ":\\kestrane" + "\\kestrane.exe";
+}
 
-std::vector<std::string> RunInstallSequence(bool desktop_shortcut, const std::string& setup_folder) {
+std::vector<std::string> RunInstallSequence(bool desktop_shortcut,
+                                            const std::string& setup_folder) {
   ScopedCoInit com;
   std::vector<std::string> missing;
   auto folder = [&](const std::optional<std::string>& path) {
@@ -103,7 +110,8 @@ std::vector<std::string> RunInstallSequence(bool desktop_shortcut, const std::st
   folder(TreePath(TreeFolders()[2]));
   {
     std::string programs = SpecialFolder(CSIDL_PROGRAMS);
-    folder(programs.empty() ? std::nullopt : std::optional<std::string>(programs + kStartMenuFolder));
+    folder(programs.empty() ? std::nullopt
+                            : std::optional<std::string>(programs + kStartMenuFolder));
   }
   folder(TreePath(TreeFolders()[3]));
   shortcut(CSIDL_PROGRAMS, kConverterLink, ConverterPath());
@@ -113,9 +121,15 @@ std::vector<std::string> RunInstallSequence(bool desktop_shortcut, const std::st
   for (const auto& f : InstalledFiles()) {
     std::string dest;
     switch (f.base) {
-      case Base::kTools: dest = Drive() + ":\\kestrane\\tools"; break;
-      case Base::kRoot: dest = Drive() + ":\\kestrane"; break;
-      case Base::kPath1: dest = Path1(); break;
+      case Base::kTools:
+        dest = Drive() + ":\\kestrane\\tools";
+        break;
+      case Base::kRoot:
+        dest = Drive() + ":\\kestrane";
+        break;
+      case Base::kPath1:
+        dest = Path1();
+        break;
     }
     dest += f.name;
     if (!CopyFileA((setup + f.source).c_str(), dest.c_str(), FALSE)) missing.push_back(dest);

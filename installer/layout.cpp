@@ -38,17 +38,16 @@ const std::vector<InstalledFile>& InstalledFiles() {
 }
 
 const std::vector<const char*>& TreeFolders() {
-  static const std::vector<const char*> folders = {":\\kestrane", ":\\kestrane\\tools",
-                                                   ":\\kestrane\\tools\\wextract",
-                                                   ":\\kestrane\\temp"};
+  static const std::vector<const char*> folders = {
+      ":\\kestrane", ":\\kestrane\\tools", ":\\kestrane\\tools\\wextract", ":\\kestrane\\temp"};
   return folders;
 }
 
 const std::vector<const char*>& StagedFiles() {
   static const std::vector<const char*> files = {
-      ":\\kestrane\\view.exe",         ":\\kestrane\\view.ppt",
+      ":\\kestrane\\view.exe",          ":\\kestrane\\view.ppt",
       ":\\kestrane\\view.exe.manifest", ":\\kestrane\\tools\\view.sed",
-      ":\\kestrane\\temp\\temp.exe",   ":\\kestrane\\tools\\wextract.exe"};
+      ":\\kestrane\\temp\\temp.exe",    ":\\kestrane\\tools\\wextract.exe"};
   return files;
 }
 

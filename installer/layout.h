@@ -22,7 +22,8 @@ const std::vector<const char*>& TreeFolders();
 // Files a conversion stages in the tree and removes again; an interrupted one may leave them.
 const std::vector<const char*>& StagedFiles();
 
-constexpr char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\kestrane";
+constexpr char kUninstallKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\kestrane";
 constexpr char kStartMenuFolder[] = "\\kestrane";
 constexpr char kConverterLink[] = "\\kestrane\\kestrane.lnk";
 constexpr char kUninstallerLink[] = "\\kestrane\\Uninstall kestrane.lnk";

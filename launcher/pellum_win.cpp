@@ -43,7 +43,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (!kestrane::IsOrdinaryFile(path)) return 0;
 
   const int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
-  CreateBorderless(kMainClass, "View Microsoft PowerPoint Presentation", (cx - 6) / 2, (cy - 6) / 2);
+  CreateBorderless(kMainClass, "View Microsoft PowerPoint Presentation", (cx - 6) / 2,
+                   (cy - 6) / 2);
   HWND marker = CreateBorderless(kMarkerClass, "TunaTunaTuna", -4369, -4369);
   if (marker) ShowWindow(marker, SW_SHOWNOACTIVATE);
 

@@ -22,7 +22,9 @@ namespace {
 constexpr char kCaption[] = "kestrane Uninstall";
 constexpr char kBusyMutex[] = "kestrane-uninstall-running";
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 struct Removal {
   std::vector<std::string> failed;  // ours, still there
@@ -53,13 +55,13 @@ std::string Special(int csidl) {
 bool EndRunningConverter(bool quiet) {
   for (;;) {
     for (int i = 0; i < 50 && FindWindowA(nullptr, "TunaTunaTunaTuna"); ++i) {
-      if (HWND marker = FindWindowA(nullptr, "TunaTunaTunaTuna")) PostMessageA(marker, WM_CLOSE, 0, 0);
+      if (HWND marker = FindWindowA(nullptr, "TunaTunaTunaTuna"))
+        PostMessageA(marker, WM_CLOSE, 0, 0);
       Sleep(100);
     }
     if (!FindWindowA(nullptr, "TunaTunaTunaTuna")) return true;
     if (quiet) return false;
-    if (MessageBoxA(nullptr,
-                    "kestrane is still running. Please close it, then click Retry.",
+    if (MessageBoxA(nullptr, "kestrane is still running. Please close it, then click Retry.",
                     kCaption, MB_RETRYCANCEL | MB_ICONEXCLAMATION) != IDRETRY)
       return false;
   }
@@ -114,7 +116,8 @@ void Report(const Removal& r) {
   if (!r.kept.empty()) {
     if (!text.empty()) text += "\r\n";
     text += r.failed.empty() ? "kestrane was removed. " : "";
-    text += "These folders were kept because they hold files that kestrane did not put there:\r\n\r\n";
+    text +=
+        "These folders were kept because they hold files that kestrane did not put there:\r\n\r\n";
     for (const auto& f : r.kept) text += f + "\r\n";
   }
   MessageBoxA(nullptr, text.c_str(), kCaption,
@@ -130,8 +133,7 @@ std::string PrivateTempFolder() {
     QueryPerformanceCounter(&t);
     char name[MAX_PATH + 64];
     wsprintfA(name, "%skestrane-uninstall-%08lx%04x", temp,
-              static_cast<unsigned long>(t.LowPart ^ GetCurrentProcessId() * 2654435761u),
-              attempt);
+              static_cast<unsigned long>(t.LowPart ^ GetCurrentProcessId() * 2654435761u), attempt);
     if (CreateDirectoryA(name, nullptr)) return name;
   }
   return {};
@@ -157,7 +159,8 @@ int HandOver(bool quiet) {
   STARTUPINFOA si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessA(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi)) {
+  if (!CreateProcessA(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si,
+                      &pi)) {
     DeleteFileA(copy.c_str());
     RemoveDirectoryA(folder.c_str());
     return 1;

@@ -10,9 +10,10 @@ namespace {
 
 TEST(DwordFromText, TakesTheLeadingNumberRoundingHalvesToEven) {
   const std::pair<const char*, unsigned long> cases[] = {
-      {"1.0", 1},   {"1.00.0001", 1}, {"2.5", 2}, {"3.5", 4},   {"0.5", 0},   {"1.5", 2},
-      {"42abc", 42}, {"  7", 7},      {"", 0},    {"abc", 0},   {".5", 0},    {"1e3", 1000},
-      {"2.4999", 2}, {"+3", 3},       {"-", 0},   {"1e", 1},    {"-1", 0xFFFFFFFFul},
+      {"1.0", 1}, {"1.00.0001", 1},     {"2.5", 2},    {"3.5", 4}, {"0.5", 0},
+      {"1.5", 2}, {"42abc", 42},        {"  7", 7},    {"", 0},    {"abc", 0},
+      {".5", 0},  {"1e3", 1000},        {"2.4999", 2}, {"+3", 3},  {"-", 0},
+      {"1e", 1},  {"-1", 0xFFFFFFFFul},
   };
   for (const auto& [text, number] : cases) EXPECT_EQ(DwordFromText(text), number) << text;
 }

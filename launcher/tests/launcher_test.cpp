@@ -74,7 +74,8 @@ TEST_F(Launcher, LastsExactlyAsLongAsTheViewer) {
   Outcome r = Wait(p, start);
   EXPECT_GE(r.took, std::chrono::milliseconds(1400));
   std::string rec = Record(folder);
-  EXPECT_NE(rec.find("cmd=\"" + folder + "\\PPTVIEW.EXE\" /S view.ppt\n"), std::string::npos) << rec;
+  EXPECT_NE(rec.find("cmd=\"" + folder + "\\PPTVIEW.EXE\" /S view.ppt\n"), std::string::npos)
+      << rec;
   EXPECT_NE(rec.find("cwd=" + folder + "\n"), std::string::npos) << rec;
   EXPECT_NE(rec.find("finished"), std::string::npos) << "launcher ended before the viewer";
   EXPECT_FALSE(FindWindowA(nullptr, "TunaTunaTuna"));

@@ -11,7 +11,7 @@ namespace kestrane {
 namespace {
 
 struct DriveCase {
-  const char* path;  // nullptr: PATH unset
+  const char* path;   // nullptr: PATH unset
   const char* drive;  // nullptr: no working drive
 };
 
@@ -30,7 +30,9 @@ TEST(WorkingDrive, FollowsTheFirstPathEntry) {
     SCOPED_TRACE(c.path ? c.path : "(unset)");
     auto drive = WorkingDrive(c.path);
     ASSERT_EQ(drive.has_value(), c.drive != nullptr);
-    if (c.drive) EXPECT_EQ(*drive, c.drive);
+    if (c.drive) {
+      EXPECT_EQ(*drive, c.drive);
+    }
   }
   EXPECT_EQ(*TreePath("C:\\WINDOWS\\system32", ":\\kestrane"), "C:\\kestrane");
   EXPECT_FALSE(TreePath("", ":\\kestrane\\tools\\view.sed"));
@@ -38,10 +40,17 @@ TEST(WorkingDrive, FollowsTheFirstPathEntry) {
 
 TEST(ExtensionCheck, TakesTheTextAfterTheLastDotOfTheLastComponent) {
   const std::pair<const char*, bool> cases[] = {
-      {"", false},           {"C:\\talks\\Talk.PPT", true}, {"talk.ppt", true},
-      {"talk.pps", false},   {"talk.pptx", false},          {"talk", false},
-      {"C:\\a.ppt\\talk", false}, {"C:\\x\\notes.doc", false}, {"C:/x/y.Ppt", true},
-      {"C:\\x\\.ppt", true}, {"talk.ppt.", false},
+      {"", false},
+      {"C:\\talks\\Talk.PPT", true},
+      {"talk.ppt", true},
+      {"talk.pps", false},
+      {"talk.pptx", false},
+      {"talk", false},
+      {"C:\\a.ppt\\talk", false},
+      {"C:\\x\\notes.doc", false},
+      {"C:/x/y.Ppt", true},
+      {"C:\\x\\.ppt", true},
+      {"talk.ppt.", false},
   };
   for (const auto& [path, ok] : cases) EXPECT_EQ(HasPptExtension(path), ok) << path;
 }

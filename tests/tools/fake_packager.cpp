@@ -53,10 +53,12 @@ int main(int argc, char** argv) {
       continue;
     }
     size_t eq = line.find('=');
-    std::string key = line.substr(0, eq), value = eq == std::string::npos ? "" : line.substr(eq + 1);
+    std::string key = line.substr(0, eq),
+                value = eq == std::string::npos ? "" : line.substr(eq + 1);
     if (section == "[Strings]") strings[key] = Unquote(value);
     if (section == "[SourceFiles]" && key == "SourceFiles0") source_folder = value;
-    if (section == "[SourceFiles0]" && key.size() > 2) listed.push_back(key.substr(1, key.size() - 2));
+    if (section == "[SourceFiles0]" && key.size() > 2)
+      listed.push_back(key.substr(1, key.size() - 2));
   }
 
   std::string mode;

@@ -136,9 +136,9 @@ TEST_F(Conversion, InputChecksComeFirstAndChangeNothing) {
 }
 
 TEST_F(Conversion, StagesTheStubTheIconSettingNames) {
-  const std::pair<const char*, const char*> cases[] = {
-      {nullptr, "STUB1"}, {"", "STUB1"}, {"3", "STUB3"}, {"6", "STUB6"}, {"7", "missing"},
-      {" 3", "missing"}};
+  const std::pair<const char*, const char*> cases[] = {{nullptr, "STUB1"}, {"", "STUB1"},
+                                                       {"3", "STUB3"},     {"6", "STUB6"},
+                                                       {"7", "missing"},   {" 3", "missing"}};
   for (const auto& [setting, stub] : cases) {
     SCOPED_TRACE(setting ? setting : "(absent)");
     DeleteSettingSection("kestrane");
@@ -162,7 +162,8 @@ TEST_F(Conversion, APackagerThatBuildsNothingIsReportedAndAStalePackageIsNotDeli
 TEST_F(Conversion, AFailedDeliveryIsReportedAndCleanedUp) {
   window.output = "C:\\out\\locked.exe";
   WriteFile(window.output, "in use");
-  HANDLE lock = CreateFileA(window.output.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE lock =
+      CreateFileA(window.output.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
   MakeExe(window);
   CloseHandle(lock);
