@@ -258,8 +258,13 @@ bool RunsFromFolder(HANDLE job, const char* folder) {
     ULONG_PTR more[63];
   } ids = {};
   ids.list.NumberOfAssignedProcesses = 64;
-  if (!QueryInformationJobObject(job, JobObjectBasicProcessIdList, &ids, sizeof ids, nullptr))
+  if (!QueryInformationJobObject(job, JobObjectBasicProcessIdList, &ids, sizeof ids, nullptr) &&
+      GetLastError() != ERROR_MORE_DATA)
     return false;
+  // Image names come in long form; %TEMP% may be given in short form (C:\Users\JOHNSM~1\...).
+  char long_folder[kPath];
+  DWORD long_n = GetLongPathNameA(folder, long_folder, sizeof long_folder);
+  if (long_n > 0 && long_n < sizeof long_folder) folder = long_folder;
   const int folder_n = lstrlenA(folder);
   for (DWORD i = 0; i < ids.list.NumberOfProcessIdsInList && i < 64; ++i) {
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE,

@@ -329,6 +329,22 @@ TEST_F(Package, WaitsForWhatTheProgramLeftRunningBeforeCleaningUp) {
   EXPECT_TRUE(Listing(kTemp).empty());
 }
 
+TEST_F(Package, WaitsForItsOwnProgramsWhenTempIsGivenInShortForm) {
+  ASSERT_EQ(Pack().exit_code, 0u);
+  const std::string long_temp = kRoot + "\\a long temporary folder";
+  CreateDirectoryA(long_temp.c_str(), nullptr);
+  char short_temp[MAX_PATH];
+  DWORD n = GetShortPathNameA(long_temp.c_str(), short_temp, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH || long_temp == short_temp) GTEST_SKIP() << "no short names here";
+  SetEnvironmentVariableA("TEMP", short_temp);
+  SetEnvironmentVariableA("TMP", short_temp);
+  // Longer than the self-extractor retries a folder whose files are in use.
+  SetEnvironmentVariableA("KESTRANE_RECORD_CHILD", "11000");
+  EXPECT_EQ(RunProgram(kPackage).exit_code, 0u);
+  EXPECT_NE(Slurp(kRecord).find("child done"), std::string::npos);
+  EXPECT_TRUE(Listing(long_temp).empty());
+}
+
 TEST_F(Package, DoesNotWaitForProgramsFromOutsideItsFolder) {
   // A desktop or browser process that the show happened to start may run on for hours.
   ASSERT_EQ(Pack().exit_code, 0u);
