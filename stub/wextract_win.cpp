@@ -261,7 +261,8 @@ bool RunsFromFolder(HANDLE job, const char* folder) {
   if (!QueryInformationJobObject(job, JobObjectBasicProcessIdList, &ids, sizeof ids, nullptr) &&
       GetLastError() != ERROR_MORE_DATA)
     return false;
-  // Image names come in long form; %TEMP% may be given in short form (C:\Users\JOHNSM~1\...).
+  // %TEMP% may be given in short form (C:\Users\JOHNSM~1\...), and a program started through it
+  // may carry that form in its image name: both sides are compared in long form.
   char long_folder[kPath];
   DWORD long_n = GetLongPathNameA(folder, long_folder, sizeof long_folder);
   if (long_n > 0 && long_n < sizeof long_folder) folder = long_folder;
@@ -272,8 +273,14 @@ bool RunsFromFolder(HANDLE job, const char* folder) {
     if (!process) continue;
     char image[kPath];
     DWORD n = sizeof image;
-    bool inside = QueryFullProcessImageNameA(process, 0, image, &n) &&
-                  static_cast<int>(n) > folder_n && image[folder_n] == '\\' &&
+    bool named = QueryFullProcessImageNameA(process, 0, image, &n) != FALSE;
+    if (named) {
+      char long_image[kPath];
+      DWORD m = GetLongPathNameA(image, long_image, sizeof long_image);
+      if (m > 0 && m < sizeof long_image)
+        n = static_cast<DWORD>(lstrlenA(lstrcpyA(image, long_image)));
+    }
+    bool inside = named && static_cast<int>(n) > folder_n && image[folder_n] == '\\' &&
                   CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, image, folder_n, folder,
                                  folder_n) == CSTR_EQUAL;
     DWORD code = 0;
