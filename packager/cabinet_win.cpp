@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "stub/system_dll_win.h"
+#include "common/system_dll_win.h"
 
 namespace kestrane {
 

@@ -14,7 +14,7 @@
 #include "packager/cabinet_win.h"
 #include "packager/directive.h"
 #include "packager/package_win.h"
-#include "stub/system_dll_win.h"
+#include "common/system_dll_win.h"
 
 namespace kestrane {
 namespace {

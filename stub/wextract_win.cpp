@@ -10,7 +10,7 @@
 #include <ntsecapi.h>
 
 #include "stub/package_format.h"
-#include "stub/system_dll_win.h"
+#include "common/system_dll_win.h"
 
 namespace kestrane {
 namespace {

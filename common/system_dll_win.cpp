@@ -1,4 +1,4 @@
-#include "stub/system_dll_win.h"
+#include "common/system_dll_win.h"
 
 namespace kestrane {
 
