@@ -1,0 +1,160 @@
+// The package's resource section read back by the same reader that reads stubs, and stubs that
+// are not what they claim to be.
+#include "packager/pe_image.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace kestrane {
+namespace {
+
+void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  b[at] = static_cast<uint8_t>(v);
+  b[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// A minimal 32-bit program: headers and one code section, no resources.
+std::vector<uint8_t> TinyProgram() {
+  std::vector<uint8_t> b(0x600, 0);
+  b[0] = 'M', b[1] = 'Z';
+  const size_t pe = 0x80, opt = pe + 24;
+  Put32(b, 0x3C, pe);
+  Put32(b, pe, 0x00004550);
+  Put16(b, pe + 4, 0x14C);
+  Put16(b, pe + 6, 1);
+  Put16(b, pe + 20, 96 + 16 * 8);
+  Put16(b, opt, 0x10B);
+  Put32(b, opt + 32, 0x1000);
+  Put32(b, opt + 36, 0x200);
+  Put32(b, opt + 56, 0x2000);
+  Put32(b, opt + 60, 0x400);
+  Put32(b, opt + 92, 16);
+  const size_t sec = opt + 96 + 16 * 8;
+  memcpy(&b[sec], ".text", 5);
+  Put32(b, sec + 8, 0x10);
+  Put32(b, sec + 12, 0x1000);
+  Put32(b, sec + 16, 0x200);
+  Put32(b, sec + 20, 0x400);
+  return b;
+}
+
+// The program with the section appended as the package writer lays it out.
+std::vector<uint8_t> WithSection(const std::vector<uint8_t>& program, const StubImage& image,
+                                 const std::vector<PackageResource>& ours,
+                                 const std::vector<uint8_t>& tail) {
+  const ResourceSection rsrc =
+      BuildResourceSection(image, ours, static_cast<uint32_t>(tail.size()));
+  const uint32_t raw_at = AlignUp(image.file_end, image.file_alignment);
+  const uint32_t raw_size = AlignUp(rsrc.size, image.file_alignment);
+  std::vector<uint8_t> out(program);
+  out.resize(raw_at + raw_size, 0);
+  memcpy(&out[raw_at], rsrc.head.data(), rsrc.head.size());
+  memcpy(&out[raw_at + rsrc.tail_offset], tail.data(), tail.size());
+  std::vector<uint8_t> headers(out.begin(), out.begin() + image.header_size);
+  PatchHeaders(&headers, image, raw_at, raw_size, rsrc);
+  std::copy(headers.begin(), headers.end(), out.begin());
+  return out;
+}
+
+std::string Name(const ResourceLeaf& l) {
+  return l.name.text.empty() ? "#" + std::to_string(l.name.id)
+                             : std::string(l.name.text.begin(), l.name.text.end());
+}
+
+TEST(PeImage, TheWrittenDirectoryReadsBackSortedWithEveryResourceWhereItWasPut) {
+  std::vector<uint8_t> program = TinyProgram();
+  StubImage image;
+  std::string error;
+  ASSERT_TRUE(ReadStubImage(program.data(), program.size(), &image, &error)) << error;
+  EXPECT_TRUE(image.resources.empty());
+  EXPECT_EQ(image.next_rva, 0x2000u);
+
+  // A first package; its section then stands for a stub's own resources in a second one.
+  const std::vector<uint8_t> tail(70000, 0xAB);
+  std::vector<uint8_t> first =
+      WithSection(program, image, {{"TITLE", {'t', 0}}, {"ZED", {1, 2, 3}}, {"CABINET", {}}}, tail);
+  StubImage again;
+  ASSERT_TRUE(ReadStubImage(first.data(), first.size(), &again, &error)) << error;
+  ASSERT_EQ(again.resources.size(), 3u);
+  std::vector<std::string> names;
+  for (const auto& l : again.resources) {
+    EXPECT_EQ(l.type.id, 10u);
+    names.push_back(Name(l));
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"CABINET", "TITLE", "ZED"}));
+  const ResourceLeaf& cab = again.resources[0];
+  EXPECT_EQ(cab.size, tail.size());
+  EXPECT_EQ(cab.rva % 8, 0u);
+  EXPECT_EQ(first[cab.rva - 0x2000 + 0x600], 0xAB);  // rva to file offset of the section
+  EXPECT_EQ(again.next_rva, AlignUp(0x2000 + static_cast<uint32_t>(first.size() - 0x600), 0x1000));
+
+  // The second package keeps the first's resources where they are, replaces those it brings
+  // anew, and adds a numbered one of another type, which sorts after the named ones.
+  again.resources.push_back({{3, {}}, {1, {}}, 0x409, cab.rva, 16, 0});
+  std::vector<uint8_t> second =
+      WithSection(first, again, {{"TITLE", {'u', 0}}, {"CABINET", {}}}, {9, 9, 9, 9});
+  StubImage third;
+  ASSERT_TRUE(ReadStubImage(second.data(), second.size(), &third, &error)) << error;
+  ASSERT_EQ(third.resources.size(), 4u);
+  names.clear();
+  for (const auto& l : third.resources) names.push_back(Name(l));
+  EXPECT_EQ(names, (std::vector<std::string>{"#1", "CABINET", "TITLE", "ZED"}));
+  EXPECT_EQ(third.resources[0].lang, 0x409u);
+  EXPECT_EQ(third.resources[0].rva, cab.rva);  // the old data, not copied
+  EXPECT_EQ(third.resources[1].size, 4u);
+  EXPECT_EQ(third.resources[3].rva, again.resources[2].rva);
+}
+
+TEST(PeImage, RefusesDamagedOrFullStubsWithoutReadingPastThem) {
+  const std::vector<uint8_t> program = TinyProgram();
+  StubImage image;
+  std::string error;
+  std::vector<uint8_t> packaged = program;
+  ASSERT_TRUE(ReadStubImage(program.data(), program.size(), &image, &error));
+  packaged = WithSection(program, image, {{"A", {1}}, {"CABINET", {}}}, {7});
+  // Every cut ends in a refusal or a smaller, still consistent image, never in a read beyond.
+  for (size_t n = 0; n < packaged.size(); ++n) {
+    std::vector<uint8_t> cut(packaged.begin(), packaged.begin() + n);
+    ReadStubImage(cut.data(), cut.size(), &image, &error);
+  }
+  struct Case {
+    const char* what;
+    size_t at;
+    uint32_t value;
+    int width;
+  } cases[] = {{"not MZ", 0, 'X', 1},
+               {"header beyond the file", 0x3C, 0x7FFFFFF0, 4},
+               {"64-bit", 0x80 + 24, 0x20B, 2},
+               {"odd alignment", 0x80 + 24 + 36, 0x300, 4},
+               {"section beyond the file", 0x80 + 24 + 224 + 20, 0x10000, 4},
+               {"no room for a section", 0x80 + 24 + 224 + 40, 0x2E, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<uint8_t> bad = program;
+    if (c.width == 1) bad[c.at] = static_cast<uint8_t>(c.value);
+    if (c.width == 2) Put16(bad, c.at, c.value);
+    if (c.width == 4) Put32(bad, c.at, c.value);
+    EXPECT_FALSE(ReadStubImage(bad.data(), bad.size(), &image, &error));
+    EXPECT_EQ(error.rfind("the stub ", 0), 0u) << error;
+  }
+  // A directory that points into itself is refused, not followed for ever.
+  std::vector<uint8_t> loop = packaged;
+  const uint32_t raw_at = 0x600;
+  Put32(loop, raw_at + 16 + 4, 0x80000000u);  // the first type's directory is the root
+  EXPECT_FALSE(ReadStubImage(loop.data(), loop.size(), &image, &error));
+}
+
+TEST(PeImage, ChecksumMatchesTheKnownSumOfASmallImage) {
+  // The sum of 16-bit words folded, plus the length: 0x0201 + 0x0403 + 0x05 + 5.
+  const uint8_t bytes[] = {1, 2, 3, 4, 5};
+  EXPECT_EQ(PeSumFinish(PeSumAdd(0, bytes, 5), 5), 0x0201u + 0x0403u + 5u + 5u);
+  const uint8_t carry[] = {0xFF, 0xFF, 0x02, 0x00};
+  EXPECT_EQ(PeSumFinish(PeSumAdd(0, carry, 4), 4), 0x0002u + 4u);
+}
+
+}  // namespace
+}  // namespace kestrane
