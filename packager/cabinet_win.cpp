@@ -414,8 +414,8 @@ bool WorthCompressing(const std::string& path) {
 }
 
 bool WriteCabinet(const std::vector<CabinetEntry>& entries, OutputFile* out, uint64_t base,
-                  const std::string& scratch_folder, uint64_t scratch_memory,
-                  CabinetWritten* written, std::string* error) {
+                  const std::string& scratch_folder, uint64_t scratch_memory, CabinetSum* written,
+                  std::string* error) {
   HMODULE dll = LoadSystemDll("cabinet.dll");
   Api api;
   if (dll) {
@@ -520,6 +520,10 @@ bool OutputFile::WriteAt(uint64_t at, const void* data, size_t size) {
   buffer_at_ = at;
   buffer_.assign(static_cast<const char*>(data), static_cast<const char*>(data) + size);
   return true;
+}
+
+std::string OutputFile::Detail() const {
+  return " (error " + std::to_string(error_) + ")";
 }
 
 bool OutputFile::ReadAt(uint64_t at, void* data, size_t size) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "packager/pe_image.h"
+
 namespace kestrane {
 
 struct CabinetEntry {
@@ -22,14 +24,15 @@ bool WorthCompressing(const std::string& path);
 
 // The package file as it is written: sequential writes gathered into large blocks, every write
 // checked. `limit` stops writes past that many bytes as a full disk would (for tests).
-class OutputFile {
+class OutputFile : public PackageSink {
  public:
   explicit OutputFile(HANDLE file, uint64_t limit = UINT64_MAX);
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  bool WriteAt(uint64_t at, const void* data, size_t size);
-  bool ReadAt(uint64_t at, void* data, size_t size);
+  bool WriteAt(uint64_t at, const void* data, size_t size) override;
+  bool ReadAt(uint64_t at, void* data, size_t size) override;
+  std::string Detail() const override;
   bool Flush();
   // The first failure's system error code; 0 when all went well.
   DWORD error() const { return error_; }
@@ -49,16 +52,11 @@ struct CabinetLimits {
   uint64_t scratch_memory = uint64_t{512} << 20;  // the library's scratch data kept in memory
 };
 
-struct CabinetWritten {
-  uint32_t size = 0;
-  uint32_t crc = 0;  // CRC-32 of the cabinet's bytes, from what was written
-};
-
 // Writes a cabinet holding the entries in order into `out` from offset `base` on. Scratch data
 // beyond `scratch_memory` goes to files in `scratch_folder`. On failure sets `error` to a
 // one-line reason.
 bool WriteCabinet(const std::vector<CabinetEntry>& entries, OutputFile* out, uint64_t base,
-                  const std::string& scratch_folder, uint64_t scratch_memory,
-                  CabinetWritten* written, std::string* error);
+                  const std::string& scratch_folder, uint64_t scratch_memory, CabinetSum* written,
+                  std::string* error);
 
 }  // namespace kestrane

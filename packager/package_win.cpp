@@ -37,7 +37,7 @@ std::vector<uint8_t> Text(const std::string& s) {
 }
 
 // The package's resources in the order the section holds them; the cabinet last, as the tail.
-std::vector<PackageResource> Resources(const PackageDecisions& d, const CabinetWritten& cab) {
+std::vector<PackageResource> Resources(const PackageDecisions& d, const CabinetSum& cab) {
   std::vector<uint8_t> sum(8), show(4);
   PutLE32(sum.data(), cab.size);
   PutLE32(sum.data() + 4, cab.crc);
@@ -55,7 +55,7 @@ std::vector<PackageResource> Resources(const PackageDecisions& d, const CabinetW
 
 // The system's own resource functions must find the cabinet where it was written, with the sum
 // that describes it. Loading as data maps the file without reading the cabinet's bytes.
-bool ReadsBack(const std::string& path, const CabinetWritten& cab) {
+bool ReadsBack(const std::string& path, const CabinetSum& cab) {
   HMODULE m = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   if (!m) return false;
   auto find = [m](const char* name, DWORD* size) -> const uint8_t* {
@@ -76,34 +76,14 @@ bool ReadsBack(const std::string& path, const CabinetWritten& cab) {
   return ok;
 }
 
-bool SetChecksum(OutputFile* out, std::vector<uint8_t>* headers, uint32_t file_size) {
-  const uint32_t at = ChecksumOffset(*headers);
-  std::vector<uint8_t> block(1 << 20);
-  uint32_t sum = 0;
-  for (uint32_t pos = 0; pos < file_size;) {
-    const uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(block.size()), file_size - pos);
-    if (!out->ReadAt(pos, block.data(), n)) return false;
-    sum = PeSumAdd(sum, block.data(), n);  // the field is still zero in the file
-    pos += n;
-  }
-  uint8_t field[4];
-  PutLE32(field, PeSumFinish(sum, file_size));
-  return out->WriteAt(at, field, 4);
-}
-
 bool Build(const std::string& stub_path, const std::vector<CabinetEntry>& entries,
            const PackageDecisions& d, const std::string& scratch, const CabinetLimits& limits,
-           CabinetWritten* cab, std::string* error) {
+           CabinetSum* cab, std::string* error) {
   std::vector<uint8_t> stub;
   if (!ReadWhole(stub_path, &stub)) {
     *error = Describe("cannot read the stub");
     return false;
   }
-  StubImage image;
-  if (!ReadStubImage(stub.data(), stub.size(), &image, error)) return false;
-  const uint32_t raw_at = AlignUp(image.file_end, image.file_alignment);
-  const uint32_t tail_at = BuildResourceSection(image, Resources(d, *cab), 0).tail_offset;
-
   AutoFileHandle f(CreateFileA(scratch.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!f) {
@@ -111,31 +91,18 @@ bool Build(const std::string& stub_path, const std::vector<CabinetEntry>& entrie
     return false;
   }
   OutputFile out(f.get(), limits.write);
-  auto failed = [&] {
-    *error = Describe("cannot write the package", out.error());
-    return false;
-  };
-  // The stub, then the cabinet where the section will want it; the headers and the directory,
-  // whose fields depend on the cabinet's size, come last.
-  if (!out.WriteAt(0, stub.data(), stub.size())) return failed();
   const std::string folder = scratch.substr(0, scratch.find_last_of('\\') + 1);
-  if (!WriteCabinet(entries, &out, uint64_t{raw_at} + tail_at, folder, limits.scratch_memory, cab,
-                    error))
-    return false;
-  const ResourceSection rsrc = BuildResourceSection(image, Resources(d, *cab), cab->size);
-  if (uint64_t{raw_at} + rsrc.size > 0x7FFFFFFF - image.file_alignment) {
-    *error = "the files are too large for one package";
+  auto resources = [&d](const CabinetSum& sum) { return Resources(d, sum); };
+  auto cabinet = [&](uint64_t at, CabinetSum* sum) {
+    const bool ok = WriteCabinet(entries, &out, at, folder, limits.scratch_memory, sum, error);
+    *cab = *sum;
+    return ok;
+  };
+  if (!AssemblePackage(stub, resources, cabinet, &out, error)) return false;
+  if (!out.Flush()) {
+    *error = "cannot write the package" + out.Detail();
     return false;
   }
-  const uint32_t raw_size = AlignUp(rsrc.size, image.file_alignment);
-  std::vector<uint8_t> pad(raw_size - rsrc.size);
-  std::vector<uint8_t> headers(stub.begin(), stub.begin() + image.header_size);
-  PatchHeaders(&headers, image, raw_at, raw_size, rsrc);
-  if (!out.WriteAt(raw_at, rsrc.head.data(), rsrc.head.size()) ||
-      (!pad.empty() && !out.WriteAt(raw_at + rsrc.size, pad.data(), pad.size())) ||
-      !out.WriteAt(0, headers.data(), headers.size()) ||
-      (image.has_checksum && !SetChecksum(&out, &headers, raw_at + raw_size)) || !out.Flush())
-    return failed();
   f.reset();
   if (!ReadsBack(scratch, *cab)) {
     *error = "the written package does not read back";
@@ -164,7 +131,7 @@ bool WritePackage(const std::string& stub, const std::vector<CabinetEntry>& entr
     *error = Describe("cannot write beside the package");
     return false;
   }
-  CabinetWritten cab;
+  CabinetSum cab;
   bool ok = Build(stub, entries, decisions, scratch, limits, &cab, error);
   if (ok && !MoveFileExA(scratch.c_str(), target.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

@@ -421,4 +421,56 @@ uint32_t PeSumFinish(uint32_t sum, uint32_t file_size) {
   return sum + file_size;
 }
 
+namespace {
+
+bool SetChecksum(PackageSink* sink, const std::vector<uint8_t>& headers, uint32_t file_size) {
+  std::vector<uint8_t> block(1 << 20);
+  uint32_t sum = 0;
+  for (uint32_t pos = 0; pos < file_size;) {
+    const uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(block.size()), file_size - pos);
+    if (!sink->ReadAt(pos, block.data(), n)) return false;
+    sum = PeSumAdd(sum, block.data(), n);  // the field is still zero in the file
+    pos += n;
+  }
+  uint8_t field[4];
+  Put32(field, PeSumFinish(sum, file_size));
+  return sink->WriteAt(ChecksumOffset(headers), field, 4);
+}
+
+}  // namespace
+
+bool AssemblePackage(
+    const std::vector<uint8_t>& stub,
+    const std::function<std::vector<PackageResource>(const CabinetSum&)>& resources,
+    const std::function<bool(uint64_t at, CabinetSum* sum)>& cabinet, PackageSink* sink,
+    std::string* error) {
+  StubImage image;
+  if (!ReadStubImage(stub.data(), stub.size(), &image, error)) return false;
+  const uint32_t raw_at = AlignUp(image.file_end, image.file_alignment);
+  CabinetSum sum;
+  const uint32_t tail_at = BuildResourceSection(image, resources(sum), 0).tail_offset;
+  auto failed = [&] {
+    *error = "cannot write the package" + sink->Detail();
+    return false;
+  };
+  if (!sink->WriteAt(0, stub.data(), stub.size())) return failed();
+  if (!cabinet(uint64_t{raw_at} + tail_at, &sum)) return false;
+  const ResourceSection rsrc = BuildResourceSection(image, resources(sum), sum.size);
+  if (rsrc.tail_offset != tail_at ||
+      uint64_t{raw_at} + rsrc.size > 0x7FFFFFFF - image.file_alignment) {
+    *error = "the files are too large for one package";
+    return false;
+  }
+  const uint32_t raw_size = AlignUp(rsrc.size, image.file_alignment);
+  const std::vector<uint8_t> pad(raw_size - rsrc.size);
+  std::vector<uint8_t> headers(stub.begin(), stub.begin() + image.header_size);
+  PatchHeaders(&headers, image, raw_at, raw_size, rsrc);
+  if (!sink->WriteAt(raw_at, rsrc.head.data(), rsrc.head.size()) ||
+      (!pad.empty() && !sink->WriteAt(raw_at + rsrc.size, pad.data(), pad.size())) ||
+      !sink->WriteAt(0, headers.data(), headers.size()) ||
+      (image.has_checksum && !SetChecksum(sink, headers, raw_at + raw_size)))
+    return failed();
+  return true;
+}
+
 }  // namespace kestrane

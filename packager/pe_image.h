@@ -8,6 +8,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,31 @@ uint32_t ChecksumOffset(const std::vector<uint8_t>& headers);
 // zero), then `PeSumFinish` with the file's length.
 uint32_t PeSumAdd(uint32_t sum, const uint8_t* data, size_t size);
 uint32_t PeSumFinish(uint32_t sum, uint32_t file_size);
+
+// Where a package is written, at any offset.
+class PackageSink {
+ public:
+  virtual ~PackageSink() = default;
+  virtual bool WriteAt(uint64_t at, const void* data, size_t size) = 0;
+  virtual bool ReadAt(uint64_t at, void* data, size_t size) = 0;
+  // Appended to the reason of a failed write: the system's error, say.
+  virtual std::string Detail() const { return std::string(); }
+};
+
+struct CabinetSum {
+  uint32_t size = 0;
+  uint32_t crc = 0;  // CRC-32 of the cabinet's bytes
+};
+
+// Writes a package into `sink` in one pass: the stub, the cabinet that `cabinet` writes from the
+// offset it is handed, then the resource section and the headers, whose fields depend on the
+// cabinet's size. `resources` makes the package's resources for the cabinet's sum, the cabinet
+// (whose data is what `cabinet` wrote) last. On failure sets `error` to a one-line reason.
+bool AssemblePackage(
+    const std::vector<uint8_t>& stub,
+    const std::function<std::vector<PackageResource>(const CabinetSum&)>& resources,
+    const std::function<bool(uint64_t at, CabinetSum* sum)>& cabinet, PackageSink* sink,
+    std::string* error);
 
 inline uint32_t AlignUp(uint32_t v, uint32_t a) {
   return (v + a - 1) / a * a;
