@@ -53,10 +53,7 @@ struct Context {
   std::map<std::string, std::shared_ptr<Scratch>> scratch;
   int scratch_names = 0;
   uint64_t in_memory = 0, memory_limit = 0;
-  // The cabinet as written: its extent, and its CRC while the library writes it in order.
-  uint64_t cab_end = 0;
-  uint32_t cab_crc = 0;
-  bool cab_in_order = true;
+  CabinetSummer cab;
   DWORD last_error = 0;
   std::string failed_file;
 };
@@ -197,10 +194,14 @@ FNFCIOPEN(Open) {
   std::unique_ptr<Stream> st;
   if (strcmp(pszFile, kCabinetName) == 0) {
     st.reset(new Stream(Stream::kCabinet));
-    if (oflag & _O_TRUNC) c->cab_end = 0, c->cab_crc = 0, c->cab_in_order = true;
+    if (oflag & _O_TRUNC) c->cab.Restart();
   } else if (strncmp(pszFile, kScratchPrefix, sizeof kScratchPrefix - 1) == 0) {
     std::shared_ptr<Scratch>& s = c->scratch[pszFile];
-    if (!s || (oflag & _O_TRUNC)) s = std::make_shared<Scratch>();
+    if (s && (oflag & _O_TRUNC)) {
+      if (s->spill == INVALID_HANDLE_VALUE) c->in_memory -= s->blocks.size() * kBlock;
+      s.reset();
+    }
+    if (!s) s = std::make_shared<Scratch>();
     st.reset(new Stream(Stream::kScratch));
     st->scratch = s;
   } else {
@@ -221,7 +222,7 @@ FNFCIREAD(Read) {
   } else {
     Context* c = Ctx(pv);
     const UINT n =
-        static_cast<UINT>(std::min<uint64_t>(cb, c->cab_end - std::min(c->cab_end, st->pos)));
+        static_cast<UINT>(std::min<uint64_t>(cb, c->cab.end() - std::min(c->cab.end(), st->pos)));
     if (c->out->ReadAt(c->base + st->pos, p, n)) got = n, st->pos += n;
   }
   if (got == static_cast<UINT>(-1)) {
@@ -239,12 +240,9 @@ FNFCIWRITE(Write) {
     ok = ScratchWrite(c, st, static_cast<const char*>(memory), cb);
     if (!ok) c->last_error = GetLastError() ? GetLastError() : ERROR_DISK_FULL;
   } else if (st->kind == Stream::kCabinet) {
-    if (st->pos == c->cab_end)
-      c->cab_crc = Crc32(c->cab_crc, memory, cb);
-    else
-      c->cab_in_order = false;
+    c->cab.Wrote(st->pos, memory, cb);
     ok = c->out->WriteAt(c->base + st->pos, memory, cb);
-    if (ok) st->pos += cb, c->cab_end = std::max(c->cab_end, st->pos);
+    if (ok) st->pos += cb;
     if (!ok) c->last_error = c->out->error();
   }
   if (!ok) {
@@ -266,7 +264,7 @@ FNFCISEEK(Seek) {
   Context* c = Ctx(pv);
   Stream* st = S(hf);
   int64_t end = 0;
-  if (st->kind == Stream::kCabinet) end = static_cast<int64_t>(c->cab_end);
+  if (st->kind == Stream::kCabinet) end = static_cast<int64_t>(c->cab.end());
   if (st->kind == Stream::kScratch) end = static_cast<int64_t>(st->scratch->size);
   LARGE_INTEGER size;
   if (st->kind == Stream::kSource && seektype == SEEK_END) {
@@ -458,18 +456,17 @@ bool WriteCabinet(const std::vector<CabinetEntry>& entries, OutputFile* out, uin
   c.scratch.clear();
   FreeLibrary(dll);
   if (!ok) return false;
-  if (c.cab_end > 0x7FFFFFFF) {
+  if (c.cab.end() > 0x7FFFFFFF) {
     *error = "the files are too large for one package";
     return false;
   }
-  written->size = static_cast<uint32_t>(c.cab_end);
-  written->crc = c.cab_crc;
-  if (!c.cab_in_order) {
+  if (!c.cab.Finish(written)) {
     // The library went back over what it had written: the sum is taken from the file.
     std::vector<char> block(kBlock);
+    written->size = static_cast<uint32_t>(c.cab.end());
     written->crc = 0;
-    for (uint64_t at = 0; at < c.cab_end; at += kBlock) {
-      const size_t n = static_cast<size_t>(std::min<uint64_t>(kBlock, c.cab_end - at));
+    for (uint64_t at = 0; at < c.cab.end(); at += kBlock) {
+      const size_t n = static_cast<size_t>(std::min<uint64_t>(kBlock, c.cab.end() - at));
       if (!out->ReadAt(base + at, block.data(), n)) {
         *error = "cannot read the package back (error " + std::to_string(out->error()) + ")";
         return false;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <zlib.h>
+
 namespace kestrane {
 
 namespace {
@@ -419,6 +421,44 @@ uint32_t PeSumAdd(uint32_t sum, const uint8_t* data, size_t size) {
 uint32_t PeSumFinish(uint32_t sum, uint32_t file_size) {
   sum = (sum & 0xFFFF) + (sum >> 16);
   return sum + file_size;
+}
+
+void CabinetSummer::Restart() {
+  *this = CabinetSummer();
+}
+
+void CabinetSummer::Wrote(uint64_t at, const void* data, size_t size) {
+  const uint8_t* p = static_cast<const uint8_t*>(data);
+  const uint64_t end = at + size;
+  end_ = std::max(end_, end);
+  if (at < kHead) {
+    const size_t n = static_cast<size_t>(std::min(end, kHead) - at);
+    if (head_.size() < at + n) head_.resize(static_cast<size_t>(at + n));
+    memcpy(head_.data() + at, p, n);
+  }
+  if (end <= kHead) return;
+  const uint64_t from = std::max(at, kHead);
+  if (from != rest_end_) {
+    in_order_ = false;
+    return;
+  }
+  rest_crc_ =
+      static_cast<uint32_t>(crc32(rest_crc_, p + (from - at), static_cast<uInt>(end - from)));
+  rest_end_ = end;
+}
+
+bool CabinetSummer::Finish(CabinetSum* sum) const {
+  if (end_ > 0x7FFFFFFF) return false;
+  std::vector<uint8_t> head(head_);
+  head.resize(static_cast<size_t>(std::min(end_, kHead)));
+  uint32_t crc = static_cast<uint32_t>(crc32(0, head.data(), static_cast<uInt>(head.size())));
+  if (end_ > kHead) {
+    if (!in_order_ || rest_end_ != end_) return false;
+    crc = static_cast<uint32_t>(crc32_combine(crc, rest_crc_, static_cast<z_off_t>(end_ - kHead)));
+  }
+  sum->size = static_cast<uint32_t>(end_);
+  sum->crc = crc;
+  return true;
 }
 
 namespace {

@@ -87,6 +87,25 @@ struct CabinetSum {
   uint32_t crc = 0;  // CRC-32 of the cabinet's bytes
 };
 
+// The size and CRC of a cabinet from the writes that made it, without reading it back: the
+// cabinet library writes in order but goes back to its headers at the end, so the first bytes
+// are kept and the rest summed as it comes. Writes out of that order make `Finish` false, and the
+// sum must then come from the file.
+class CabinetSummer {
+ public:
+  static constexpr uint64_t kHead = 64 << 10;
+  void Restart();
+  void Wrote(uint64_t at, const void* data, size_t size);
+  uint64_t end() const { return end_; }
+  bool Finish(CabinetSum* sum) const;
+
+ private:
+  uint64_t end_ = 0, rest_end_ = kHead;
+  std::vector<uint8_t> head_;
+  uint32_t rest_crc_ = 0;
+  bool in_order_ = true;
+};
+
 // Writes a package into `sink` in one pass: the stub, the cabinet that `cabinet` writes from the
 // offset it is handed, then the resource section and the headers, whose fields depend on the
 // cabinet's size. `resources` makes the package's resources for the cabinet's sum, the cabinet

@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "stub/package_format.h"
+
 namespace kestrane {
 namespace {
 
@@ -146,6 +148,36 @@ TEST(PeImage, RefusesDamagedOrFullStubsWithoutReadingPastThem) {
   const uint32_t raw_at = 0x600;
   Put32(loop, raw_at + 16 + 4, 0x80000000u);  // the first type's directory is the root
   EXPECT_FALSE(ReadStubImage(loop.data(), loop.size(), &image, &error));
+}
+
+TEST(PeImage, TheCabinetsSumComesFromItsWritesEvenWhenItsHeadIsRewritten) {
+  // As the cabinet library writes: an unfinished signature, the data in blocks, the signature.
+  std::vector<uint8_t> file(300000);
+  uint32_t x = 1;
+  for (uint8_t& b : file) b = static_cast<uint8_t>((x = x * 1103515245u + 12345u) >> 24);
+  CabinetSummer summer;
+  std::vector<uint8_t> unfinished(file.begin(), file.begin() + 36);
+  memcpy(unfinished.data(), "!CAB", 4);
+  summer.Wrote(0, unfinished.data(), unfinished.size());
+  for (size_t at = 36; at < file.size(); at += 32768)
+    summer.Wrote(at, &file[at], std::min<size_t>(32768, file.size() - at));
+  summer.Wrote(0, file.data(), 4);
+  CabinetSum sum;
+  ASSERT_TRUE(summer.Finish(&sum));
+  EXPECT_EQ(sum.size, file.size());
+  EXPECT_EQ(sum.crc, Crc32(0, file.data(), file.size()));
+
+  // Small cabinets live in the head alone.
+  summer.Restart();
+  summer.Wrote(0, file.data(), 1000);
+  ASSERT_TRUE(summer.Finish(&sum));
+  EXPECT_EQ(sum.crc, Crc32(0, file.data(), 1000));
+
+  // Going back beyond the head cannot be summed from the writes: the caller reads the file.
+  summer.Restart();
+  summer.Wrote(0, file.data(), file.size());
+  summer.Wrote(200000, file.data(), 10);
+  EXPECT_FALSE(summer.Finish(&sum));
 }
 
 TEST(PeImage, ChecksumMatchesTheKnownSumOfASmallImage) {
