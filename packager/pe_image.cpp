@@ -220,71 +220,161 @@ bool ReadStubImage(const uint8_t* data, size_t size, StubImage* image, std::stri
   return true;
 }
 
-ResourceSection BuildResourceSection(const StubImage& stub,
-                                     const std::vector<PackageResource>& ours, uint32_t tail_size) {
-  // The stub's resources, less any the package replaces, and the package's.
+namespace {
+
+// The stub's resources, less any the package replaces, then the package's (their places still
+// zero), from `*first_ours` on.
+std::vector<ResourceLeaf> MergeLeaves(const StubImage& stub,
+                                      const std::vector<PackageResource>& ours,
+                                      size_t* first_ours) {
   std::vector<ResourceLeaf> leaves;
-  std::vector<ResourceKey> our_names;
+  std::vector<ResourceKey> names;
   for (const PackageResource& r : ours) {
     ResourceKey k;
     k.text.assign(r.name.begin(), r.name.end());
-    our_names.push_back(k);
+    names.push_back(k);
   }
   ResourceKey rcdata;
   rcdata.id = kRtRcdata;
   for (const ResourceLeaf& l : stub.resources) {
-    bool replaced = KeyEqual(l.type, rcdata) &&
-                    std::any_of(our_names.begin(), our_names.end(),
-                                [&](const ResourceKey& k) { return KeyEqual(k, l.name); });
+    const bool replaced = KeyEqual(l.type, rcdata) &&
+                          std::any_of(names.begin(), names.end(),
+                                      [&](const ResourceKey& k) { return KeyEqual(k, l.name); });
     if (!replaced) leaves.push_back(l);
   }
-  const size_t first_ours = leaves.size();
-  for (const ResourceKey& k : our_names) {
+  *first_ours = leaves.size();
+  for (const ResourceKey& k : names) {
     ResourceLeaf l;
     l.type = rcdata;
     l.name = k;
     leaves.push_back(l);
   }
-  std::vector<size_t> order(leaves.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+  return leaves;
+}
+
+// The leaves in directory order, and where each type's and each name's run begins in it (with
+// the end as a last entry).
+struct Groups {
+  std::vector<size_t> order, type_start, name_start;
+};
+
+Groups GroupLeaves(const std::vector<ResourceLeaf>& leaves) {
+  Groups g;
+  g.order.resize(leaves.size());
+  for (size_t i = 0; i < g.order.size(); ++i) g.order[i] = i;
+  std::stable_sort(g.order.begin(), g.order.end(), [&](size_t a, size_t b) {
     const ResourceLeaf &x = leaves[a], &y = leaves[b];
     if (!KeyEqual(x.type, y.type)) return KeyLess(x.type, y.type);
     if (!KeyEqual(x.name, y.name)) return KeyLess(x.name, y.name);
     return x.lang < y.lang;
   });
-
-  // Sizes: every directory, then the data entries, the texts, and the data.
-  uint32_t dir_bytes = kDirHeader, types = 0, names = 0;
-  for (size_t i = 0; i < order.size(); ++i) {
-    const ResourceLeaf& l = leaves[order[i]];
-    const ResourceLeaf* prev = i ? &leaves[order[i - 1]] : nullptr;
+  for (size_t i = 0; i < g.order.size(); ++i) {
+    const ResourceLeaf& l = leaves[g.order[i]];
+    const ResourceLeaf* prev = i ? &leaves[g.order[i - 1]] : nullptr;
     const bool new_type = !prev || !KeyEqual(prev->type, l.type);
-    const bool new_name = new_type || !KeyEqual(prev->name, l.name);
-    if (new_type) ++types, dir_bytes += kDirEntry + kDirHeader;
-    if (new_name) ++names, dir_bytes += kDirEntry + kDirHeader;
-    dir_bytes += kDirEntry;
+    if (new_type) g.type_start.push_back(i);
+    if (new_type || !KeyEqual(prev->name, l.name)) g.name_start.push_back(i);
   }
-  (void)types, (void)names;
-  const uint32_t entries_at = dir_bytes;
-  uint32_t strings_at = entries_at + static_cast<uint32_t>(leaves.size()) * kDataEntry;
-  std::vector<uint8_t> strings;
-  std::vector<std::pair<std::u16string, uint32_t>> string_at;
-  auto text_offset = [&](const std::u16string& t) {
-    for (const auto& s : string_at)
+  g.type_start.push_back(g.order.size());
+  g.name_start.push_back(g.order.size());
+  return g;
+}
+
+// Texts of named types and names, each once, as counted UTF-16.
+class Texts {
+ public:
+  explicit Texts(uint32_t at) : at_(at) {}
+  uint32_t Offset(const std::u16string& t) {
+    for (const auto& s : seen_)
       if (s.first == t) return s.second;
-    const uint32_t at = strings_at + static_cast<uint32_t>(strings.size());
-    strings.push_back(static_cast<uint8_t>(t.size()));
-    strings.push_back(static_cast<uint8_t>(t.size() >> 8));
-    for (char16_t c : t) strings.push_back(static_cast<uint8_t>(c)), strings.push_back(c >> 8);
-    string_at.emplace_back(t, at);
+    const uint32_t at = at_ + static_cast<uint32_t>(bytes_.size());
+    bytes_.push_back(static_cast<uint8_t>(t.size()));
+    bytes_.push_back(static_cast<uint8_t>(t.size() >> 8));
+    for (char16_t c : t) bytes_.push_back(static_cast<uint8_t>(c)), bytes_.push_back(c >> 8);
+    seen_.emplace_back(t, at);
     return at;
-  };
-  for (const ResourceLeaf& l : leaves) {
-    if (!l.type.text.empty()) text_offset(l.type.text);
-    if (!l.name.text.empty()) text_offset(l.name.text);
   }
-  uint32_t data_at = Pad8(strings_at + static_cast<uint32_t>(strings.size()));
+  uint32_t Key(const ResourceKey& k) {
+    return k.text.empty() ? uint32_t{k.id} : kHighBit | Offset(k.text);
+  }
+  const std::vector<uint8_t>& bytes() const { return bytes_; }
+
+ private:
+  uint32_t at_;
+  std::vector<uint8_t> bytes_;
+  std::vector<std::pair<std::u16string, uint32_t>> seen_;
+};
+
+void PutDirectory(uint8_t* at, uint32_t named, uint32_t numbered) {
+  Put16(at + 12, named);
+  Put16(at + 14, numbered);
+}
+
+// The tree, breadth first: the root, the type directories, the name directories; then the data
+// entries from `entries_at`, one per leaf in the leaves' own order.
+void WriteTree(uint8_t* h, const std::vector<ResourceLeaf>& leaves, const Groups& g,
+               uint32_t entries_at, Texts* texts) {
+  const size_t types = g.type_start.size() - 1, names = g.name_start.size() - 1;
+  std::vector<uint32_t> type_dir(types), name_dir(names);
+  uint32_t at = kDirHeader + static_cast<uint32_t>(types) * kDirEntry;
+  for (size_t t = 0, n = 0; t < types; ++t) {
+    type_dir[t] = at;
+    const size_t first = n;
+    while (n < names && g.name_start[n] < g.type_start[t + 1]) ++n;
+    at += kDirHeader + static_cast<uint32_t>(n - first) * kDirEntry;
+  }
+  for (size_t n = 0; n < names; ++n) {
+    name_dir[n] = at;
+    at += kDirHeader + static_cast<uint32_t>(g.name_start[n + 1] - g.name_start[n]) * kDirEntry;
+  }
+  uint32_t named_types = 0;
+  for (size_t t = 0, n = 0; t < types; ++t) {
+    const ResourceLeaf& type = leaves[g.order[g.type_start[t]]];
+    named_types += !type.type.text.empty();
+    Put32(h + kDirHeader + t * kDirEntry, texts->Key(type.type));
+    Put32(h + kDirHeader + t * kDirEntry + 4, kHighBit | type_dir[t]);
+    uint32_t named = 0, numbered = 0;
+    for (; n < names && g.name_start[n] < g.type_start[t + 1]; ++n) {
+      const ResourceLeaf& name = leaves[g.order[g.name_start[n]]];
+      uint8_t* e = h + type_dir[t] + kDirHeader + (named + numbered) * kDirEntry;
+      (name.name.text.empty() ? numbered : named)++;
+      Put32(e, texts->Key(name.name));
+      Put32(e + 4, kHighBit | name_dir[n]);
+      uint32_t langs = 0;
+      for (size_t i = g.name_start[n]; i < g.name_start[n + 1]; ++i, ++langs) {
+        const ResourceLeaf& leaf = leaves[g.order[i]];
+        const uint32_t entry = entries_at + static_cast<uint32_t>(g.order[i]) * kDataEntry;
+        Put32(h + name_dir[n] + kDirHeader + langs * kDirEntry, leaf.lang);
+        Put32(h + name_dir[n] + kDirHeader + langs * kDirEntry + 4, entry);
+        Put32(h + entry, leaf.rva);
+        Put32(h + entry + 4, leaf.size);
+        Put32(h + entry + 8, leaf.codepage);
+      }
+      PutDirectory(h + name_dir[n], 0, langs);
+    }
+    PutDirectory(h + type_dir[t], named, numbered);
+  }
+  PutDirectory(h, named_types, static_cast<uint32_t>(types) - named_types);
+}
+
+}  // namespace
+
+ResourceSection BuildResourceSection(const StubImage& stub,
+                                     const std::vector<PackageResource>& ours, uint32_t tail_size) {
+  size_t first_ours = 0;
+  std::vector<ResourceLeaf> leaves = MergeLeaves(stub, ours, &first_ours);
+  const Groups groups = GroupLeaves(leaves);
+
+  // Every directory, then the data entries, the texts, and the data.
+  const uint32_t entries_at =
+      kDirHeader +
+      static_cast<uint32_t>(groups.type_start.size() - 1 + groups.name_start.size() - 1) *
+          (kDirEntry + kDirHeader) +
+      static_cast<uint32_t>(leaves.size()) * kDirEntry;
+  Texts texts(entries_at + static_cast<uint32_t>(leaves.size()) * kDataEntry);
+  for (const ResourceLeaf& l : leaves) texts.Key(l.type), texts.Key(l.name);
+  uint32_t data_at = Pad8(entries_at + static_cast<uint32_t>(leaves.size()) * kDataEntry +
+                          static_cast<uint32_t>(texts.bytes().size()));
 
   ResourceSection out;
   std::vector<uint32_t> our_offset(ours.size());
@@ -292,83 +382,20 @@ ResourceSection BuildResourceSection(const StubImage& stub,
     our_offset[i] = data_at;
     data_at = Pad8(data_at + static_cast<uint32_t>(ours[i].data.size()));
   }
-  out.tail_offset = data_at;
   if (!ours.empty()) our_offset.back() = data_at;
+  out.tail_offset = data_at;
   out.size = data_at + tail_size;
   out.head.assign(data_at, 0);
   uint8_t* h = out.head.data();
-  const uint32_t rva = stub.next_rva;
-  memcpy(h + strings_at, strings.data(), strings.size());
-  for (size_t i = first_ours; i < leaves.size(); ++i) {
-    const size_t k = i - first_ours;
-    leaves[i].rva = rva + our_offset[k];
-    leaves[i].size = k + 1 == ours.size() ? tail_size : static_cast<uint32_t>(ours[k].data.size());
-    if (k + 1 < ours.size()) memcpy(h + our_offset[k], ours[k].data.data(), ours[k].data.size());
+  for (size_t k = 0; k < ours.size(); ++k) {
+    ResourceLeaf& leaf = leaves[first_ours + k];
+    leaf.rva = stub.next_rva + our_offset[k];
+    leaf.size = k + 1 == ours.size() ? tail_size : static_cast<uint32_t>(ours[k].data.size());
+    if (k + 1 < ours.size() && !ours[k].data.empty())
+      memcpy(h + our_offset[k], ours[k].data.data(), ours[k].data.size());
   }
-
-  // The tree, breadth first: the root, the type directories, then the name directories.
-  auto key_field = [&](const ResourceKey& k) {
-    return k.text.empty() ? uint32_t{k.id} : kHighBit | text_offset(k.text);
-  };
-  auto header = [&](uint32_t at, uint32_t named, uint32_t numbered) {
-    Put16(h + at + 12, named);
-    Put16(h + at + 14, numbered);
-  };
-  // Groups of `order` by type, and by type and name.
-  std::vector<size_t> type_start, name_start;
-  for (size_t i = 0; i < order.size(); ++i) {
-    const ResourceLeaf& l = leaves[order[i]];
-    const ResourceLeaf* prev = i ? &leaves[order[i - 1]] : nullptr;
-    if (!prev || !KeyEqual(prev->type, l.type)) type_start.push_back(i);
-    if (!prev || !KeyEqual(prev->type, l.type) || !KeyEqual(prev->name, l.name))
-      name_start.push_back(i);
-  }
-  type_start.push_back(order.size());
-  name_start.push_back(order.size());
-  uint32_t at = kDirHeader + static_cast<uint32_t>(type_start.size() - 1) * kDirEntry;
-  std::vector<uint32_t> type_dir(type_start.size() - 1), name_dir(name_start.size() - 1);
-  for (size_t t = 0; t + 1 < type_start.size(); ++t) {
-    type_dir[t] = at;
-    uint32_t n = 0;
-    for (size_t g = 0; g + 1 < name_start.size(); ++g)
-      if (name_start[g] >= type_start[t] && name_start[g] < type_start[t + 1]) ++n;
-    at += kDirHeader + n * kDirEntry;
-  }
-  for (size_t g = 0; g + 1 < name_start.size(); ++g) {
-    name_dir[g] = at;
-    at += kDirHeader + static_cast<uint32_t>(name_start[g + 1] - name_start[g]) * kDirEntry;
-  }
-  uint32_t named_types = 0;
-  for (size_t t = 0; t + 1 < type_start.size(); ++t) {
-    const ResourceLeaf& l = leaves[order[type_start[t]]];
-    named_types += !l.type.text.empty();
-    uint8_t* e = h + kDirHeader + t * kDirEntry;
-    Put32(e, key_field(l.type));
-    Put32(e + 4, kHighBit | type_dir[t]);
-    uint32_t named = 0, numbered = 0, slot = 0;
-    for (size_t g = 0; g + 1 < name_start.size(); ++g) {
-      if (name_start[g] < type_start[t] || name_start[g] >= type_start[t + 1]) continue;
-      const ResourceLeaf& n = leaves[order[name_start[g]]];
-      (n.name.text.empty() ? numbered : named)++;
-      uint8_t* ne = h + type_dir[t] + kDirHeader + slot++ * kDirEntry;
-      Put32(ne, key_field(n.name));
-      Put32(ne + 4, kHighBit | name_dir[g]);
-      uint32_t langs = 0;
-      for (size_t i = name_start[g]; i < name_start[g + 1]; ++i) {
-        const ResourceLeaf& leaf = leaves[order[i]];
-        const uint32_t entry = entries_at + static_cast<uint32_t>(order[i]) * kDataEntry;
-        uint8_t* le = h + name_dir[g] + kDirHeader + langs++ * kDirEntry;
-        Put32(le, leaf.lang);
-        Put32(le + 4, entry);
-        Put32(h + entry, leaf.rva);
-        Put32(h + entry + 4, leaf.size);
-        Put32(h + entry + 8, leaf.codepage);
-      }
-      header(name_dir[g], 0, langs);
-    }
-    header(type_dir[t], named, numbered);
-  }
-  header(0, named_types, static_cast<uint32_t>(type_start.size() - 1) - named_types);
+  WriteTree(h, leaves, groups, entries_at, &texts);
+  memcpy(h + entries_at + leaves.size() * kDataEntry, texts.bytes().data(), texts.bytes().size());
   return out;
 }
 

@@ -180,6 +180,72 @@ TEST(PeImage, TheCabinetsSumComesFromItsWritesEvenWhenItsHeadIsRewritten) {
   EXPECT_FALSE(summer.Finish(&sum));
 }
 
+class MemorySink : public PackageSink {
+ public:
+  bool WriteAt(uint64_t at, const void* data, size_t size) override {
+    if (at + size > limit) return false;
+    if (bytes.size() < at + size) bytes.resize(at + size);
+    memcpy(bytes.data() + at, data, size);
+    return true;
+  }
+  bool ReadAt(uint64_t at, void* data, size_t size) override {
+    if (at + size > bytes.size()) return false;
+    memcpy(data, bytes.data() + at, size);
+    return true;
+  }
+  std::vector<uint8_t> bytes;
+  uint64_t limit = UINT64_MAX;
+};
+
+TEST(PeImage, APackageOfAStubWithAChecksumCarriesItsOwn) {
+  std::vector<uint8_t> program = TinyProgram();
+  const size_t checksum_at = 0x80 + 24 + 64;
+  Put32(program, checksum_at, 0x1234);
+  const std::vector<uint8_t> cab(5000, 0x5A);
+  auto resources = [](const CabinetSum& sum) {
+    std::vector<uint8_t> s(8);
+    memcpy(s.data(), &sum.size, 4);
+    memcpy(s.data() + 4, &sum.crc, 4);
+    return std::vector<PackageResource>{{"CABSUM", s}, {"CABINET", {}}};
+  };
+  MemorySink sink;
+  auto cabinet = [&](uint64_t at, CabinetSum* sum) {
+    sum->size = static_cast<uint32_t>(cab.size());
+    sum->crc = Crc32(0, cab.data(), cab.size());
+    return sink.WriteAt(at, cab.data(), cab.size());
+  };
+  std::string error;
+  ASSERT_TRUE(AssemblePackage(program, resources, cabinet, &sink, &error)) << error;
+  std::vector<uint8_t> out = sink.bytes;
+  ASSERT_EQ(out.size() % 0x200, 0u);
+  uint32_t stored;
+  memcpy(&stored, &out[checksum_at], 4);
+  Put32(out, checksum_at, 0);
+  EXPECT_EQ(stored, PeSumFinish(PeSumAdd(0, out.data(), out.size()),
+                                static_cast<uint32_t>(out.size())));
+  StubImage image;
+  ASSERT_TRUE(ReadStubImage(sink.bytes.data(), sink.bytes.size(), &image, &error)) << error;
+  ASSERT_EQ(image.resources.size(), 2u);
+  EXPECT_EQ(image.resources[0].size, cab.size());
+
+  // A sink that fills up: the reason names the write.
+  for (uint64_t limit : {uint64_t{10}, uint64_t{0x700}, uint64_t{sink.bytes.size() - 1}}) {
+    MemorySink small;
+    small.limit = limit;
+    auto into_small = [&](uint64_t at, CabinetSum* sum) {
+      sum->size = static_cast<uint32_t>(cab.size());
+      if (!small.WriteAt(at, cab.data(), cab.size())) {
+        error = "cannot write the package";
+        return false;
+      }
+      return true;
+    };
+    error.clear();
+    EXPECT_FALSE(AssemblePackage(program, resources, into_small, &small, &error));
+    EXPECT_EQ(error, "cannot write the package");
+  }
+}
+
 TEST(PeImage, ChecksumMatchesTheKnownSumOfASmallImage) {
   // The sum of 16-bit words folded, plus the length: 0x0201 + 0x0403 + 0x05 + 5.
   const uint8_t bytes[] = {1, 2, 3, 4, 5};
