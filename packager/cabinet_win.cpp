@@ -464,7 +464,7 @@ bool WriteCabinet(const std::vector<CabinetEntry>& entries, OutputFile* out, uin
     // The library went back over what it had written: the sum is taken from the file.
     std::vector<char> block(kBlock);
     written->size = static_cast<uint32_t>(c.cab.end());
-    written->crc = 0;
+    written->crc = written->words = 0;
     for (uint64_t at = 0; at < c.cab.end(); at += kBlock) {
       const size_t n = static_cast<size_t>(std::min<uint64_t>(kBlock, c.cab.end() - at));
       if (!out->ReadAt(base + at, block.data(), n)) {
@@ -472,6 +472,7 @@ bool WriteCabinet(const std::vector<CabinetEntry>& entries, OutputFile* out, uin
         return false;
       }
       written->crc = Crc32(written->crc, block.data(), n);
+      written->words = PeSumAdd(written->words, reinterpret_cast<uint8_t*>(block.data()), n);
     }
   }
   return true;

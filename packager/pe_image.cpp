@@ -183,7 +183,7 @@ bool ReadStubImage(const uint8_t* data, size_t size, StubImage* image, std::stri
   image->file_end = static_cast<uint32_t>(size);
   auto power_of_two = [](uint32_t v) { return v >= 512 && (v & (v - 1)) == 0; };
   if (!power_of_two(image->file_alignment) || !power_of_two(image->section_alignment) ||
-      image->header_size > size)
+      image->header_size > size || image->header_size % image->file_alignment)
     return fail("has a damaged header");
 
   const uint32_t table = opt + opt_size;
@@ -445,6 +445,31 @@ uint32_t PeSumAdd(uint32_t sum, const uint8_t* data, size_t size) {
   return sum;
 }
 
+uint32_t PeSumCombine(uint32_t a, uint32_t b) {
+  uint32_t sum = a + b;
+  sum = (sum & 0xFFFF) + (sum >> 16);
+  return (sum & 0xFFFF) + (sum >> 16);
+}
+
+void PeSummer::Add(const void* data, size_t size) {
+  const uint8_t* p = static_cast<const uint8_t*>(data);
+  if (size == 0) return;
+  if (odd_ >= 0) {
+    const uint8_t word[2] = {static_cast<uint8_t>(odd_), p[0]};
+    sum_ = PeSumAdd(sum_, word, 2);
+    odd_ = -1;
+    ++p, --size;
+  }
+  sum_ = PeSumAdd(sum_, p, size & ~size_t{1});
+  if (size & 1) odd_ = p[size - 1];
+}
+
+uint32_t PeSummer::sum() const {
+  if (odd_ < 0) return sum_;
+  const uint8_t last = static_cast<uint8_t>(odd_);
+  return PeSumAdd(sum_, &last, 1);
+}
+
 uint32_t PeSumFinish(uint32_t sum, uint32_t file_size) {
   sum = (sum & 0xFFFF) + (sum >> 16);
   return sum + file_size;
@@ -488,24 +513,6 @@ bool CabinetSummer::Finish(CabinetSum* sum) const {
   return true;
 }
 
-namespace {
-
-bool SetChecksum(PackageSink* sink, const std::vector<uint8_t>& headers, uint32_t file_size) {
-  std::vector<uint8_t> block(1 << 20);
-  uint32_t sum = 0;
-  for (uint32_t pos = 0; pos < file_size;) {
-    const uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(block.size()), file_size - pos);
-    if (!sink->ReadAt(pos, block.data(), n)) return false;
-    sum = PeSumAdd(sum, block.data(), n);  // the field is still zero in the file
-    pos += n;
-  }
-  uint8_t field[4];
-  Put32(field, PeSumFinish(sum, file_size));
-  return sink->WriteAt(ChecksumOffset(headers), field, 4);
-}
-
-}  // namespace
-
 bool AssemblePackage(
     const std::vector<uint8_t>& stub,
     const std::function<std::vector<PackageResource>(const CabinetSum&)>& resources,
@@ -532,10 +539,18 @@ bool AssemblePackage(
   const std::vector<uint8_t> pad(raw_size - rsrc.size);
   std::vector<uint8_t> headers(stub.begin(), stub.begin() + image.header_size);
   PatchHeaders(&headers, image, raw_at, raw_size, rsrc);
+  if (image.has_checksum) {
+    // Summed from the pieces, each at an even offset: no pass reads the package back.
+    uint32_t words = PeSumAdd(0, headers.data(), headers.size());
+    words = PeSumCombine(
+        words, PeSumAdd(0, stub.data() + image.header_size, stub.size() - image.header_size));
+    words = PeSumCombine(words, PeSumAdd(0, rsrc.head.data(), rsrc.head.size()));
+    words = PeSumCombine(words, sum.words);
+    Put32(headers.data() + ChecksumOffset(headers), PeSumFinish(words, raw_at + raw_size));
+  }
   if (!sink->WriteAt(raw_at, rsrc.head.data(), rsrc.head.size()) ||
       (!pad.empty() && !sink->WriteAt(raw_at + rsrc.size, pad.data(), pad.size())) ||
-      !sink->WriteAt(0, headers.data(), headers.size()) ||
-      (image.has_checksum && !SetChecksum(sink, headers, raw_at + raw_size)))
+      !sink->WriteAt(0, headers.data(), headers.size()))
     return failed();
   return true;
 }

@@ -71,6 +71,19 @@ uint32_t ChecksumOffset(const std::vector<uint8_t>& headers);
 // zero), then `PeSumFinish` with the file's length.
 uint32_t PeSumAdd(uint32_t sum, const uint8_t* data, size_t size);
 uint32_t PeSumFinish(uint32_t sum, uint32_t file_size);
+// The sum of two pieces that each start at an even offset.
+uint32_t PeSumCombine(uint32_t a, uint32_t b);
+
+// `PeSumAdd` for a stream that comes in pieces of any length.
+class PeSummer {
+ public:
+  void Add(const void* data, size_t size);
+  uint32_t sum() const;  // a pending odd byte counts as a word's low half
+
+ private:
+  uint32_t sum_ = 0;
+  int odd_ = -1;
+};
 
 // Where a package is written, at any offset.
 class PackageSink {
@@ -84,7 +97,8 @@ class PackageSink {
 
 struct CabinetSum {
   uint32_t size = 0;
-  uint32_t crc = 0;  // CRC-32 of the cabinet's bytes
+  uint32_t crc = 0;    // CRC-32 of the cabinet's bytes
+  uint32_t words = 0;  // their `PeSumAdd`, for a stub whose image carries a checksum
 };
 
 // The size and CRC of a cabinet from the writes that made it, without reading it back: the
@@ -103,6 +117,7 @@ class CabinetSummer {
   uint64_t end_ = 0, rest_end_ = kHead;
   std::vector<uint8_t> head_;
   uint32_t rest_crc_ = 0;
+  PeSummer rest_words_;
   bool in_order_ = true;
 };
 

@@ -109,6 +109,7 @@ int Main(int argc, char** argv) {
   auto cabinet = [&](uint64_t at, CabinetSum* sum) {
     sum->size = static_cast<uint32_t>(cab.size());
     sum->crc = Crc32(0, cab.data(), cab.size());
+    sum->words = PeSumAdd(0, cab.data(), cab.size());
     return sink.WriteAt(at, cab.data(), cab.size());
   };
   std::string error;

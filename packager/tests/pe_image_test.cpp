@@ -212,6 +212,7 @@ TEST(PeImage, APackageOfAStubWithAChecksumCarriesItsOwn) {
   auto cabinet = [&](uint64_t at, CabinetSum* sum) {
     sum->size = static_cast<uint32_t>(cab.size());
     sum->crc = Crc32(0, cab.data(), cab.size());
+    sum->words = PeSumAdd(0, cab.data(), cab.size());
     return sink.WriteAt(at, cab.data(), cab.size());
   };
   std::string error;
@@ -221,8 +222,8 @@ TEST(PeImage, APackageOfAStubWithAChecksumCarriesItsOwn) {
   uint32_t stored;
   memcpy(&stored, &out[checksum_at], 4);
   Put32(out, checksum_at, 0);
-  EXPECT_EQ(stored, PeSumFinish(PeSumAdd(0, out.data(), out.size()),
-                                static_cast<uint32_t>(out.size())));
+  EXPECT_EQ(stored,
+            PeSumFinish(PeSumAdd(0, out.data(), out.size()), static_cast<uint32_t>(out.size())));
   StubImage image;
   ASSERT_TRUE(ReadStubImage(sink.bytes.data(), sink.bytes.size(), &image, &error)) << error;
   ASSERT_EQ(image.resources.size(), 2u);
@@ -252,6 +253,16 @@ TEST(PeImage, ChecksumMatchesTheKnownSumOfASmallImage) {
   EXPECT_EQ(PeSumFinish(PeSumAdd(0, bytes, 5), 5), 0x0201u + 0x0403u + 5u + 5u);
   const uint8_t carry[] = {0xFF, 0xFF, 0x02, 0x00};
   EXPECT_EQ(PeSumFinish(PeSumAdd(0, carry, 4), 4), 0x0002u + 4u);
+
+  // In pieces of odd lengths, as the cabinet library writes, the sum is the same.
+  std::vector<uint8_t> data(10001);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + 3);
+  PeSummer pieces;
+  for (size_t at = 0, n = 1; at < data.size(); at += n, n = n * 3 % 17 + 1)
+    pieces.Add(&data[at], std::min(n, data.size() - at));
+  EXPECT_EQ(pieces.sum(), PeSumAdd(0, data.data(), data.size()));
+  EXPECT_EQ(PeSumCombine(PeSumAdd(0, data.data(), 5000), PeSumAdd(0, &data[5000], 5001)),
+            PeSumAdd(0, data.data(), data.size()));
 }
 
 }  // namespace
