@@ -130,6 +130,13 @@ bool ScratchWrite(Context* c, Stream* st, const char* p, UINT cb) {
       }
       c->in_memory += kBlock;
     }
+    // A write past the end leaves zeros between, as a file would.
+    for (uint64_t at = s->size; at < st->pos;) {
+      const size_t off = static_cast<size_t>(at % kBlock);
+      const size_t n = static_cast<size_t>(std::min<uint64_t>(kBlock - off, st->pos - at));
+      memset(s->blocks[at / kBlock].get() + off, 0, n);
+      at += n;
+    }
     for (uint64_t at = st->pos; at < end;) {
       const size_t off = static_cast<size_t>(at % kBlock);
       const size_t n = static_cast<size_t>(std::min<uint64_t>(kBlock - off, end - at));
