@@ -16,6 +16,7 @@ constexpr uint32_t kCoffSections = 4 + 2;
 constexpr uint32_t kCoffOptionalSize = 4 + 16;
 constexpr uint32_t kOptional = 4 + 20;
 constexpr uint16_t kPe32Magic = 0x10B;
+constexpr uint16_t kPe32PlusMagic = 0x20B;  // 64-bit: the same fields, the directories 16 later
 constexpr uint32_t kOptInitializedData = 8;
 constexpr uint32_t kOptSectionAlignment = 32;
 constexpr uint32_t kOptFileAlignment = 36;
@@ -24,6 +25,7 @@ constexpr uint32_t kOptSizeOfHeaders = 60;
 constexpr uint32_t kOptChecksum = 64;
 constexpr uint32_t kOptDirectoryCount = 92;
 constexpr uint32_t kOptDirectories = 96;
+constexpr uint32_t kOptPlusShift = 16;
 constexpr uint32_t kDirResource = 2;
 constexpr uint32_t kDirSecurity = 4;
 constexpr uint32_t kSectionHeader = 40;
@@ -43,6 +45,11 @@ uint16_t Get16(const uint8_t* p) {
 uint32_t Get32(const uint8_t* p) {
   return p[0] | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
          static_cast<uint32_t>(p[3]) << 24;
+}
+
+// Where the data directories lie past their place in a 32-bit image.
+uint32_t DirectoryShift(const uint8_t* optional_header) {
+  return Get16(optional_header) == kPe32PlusMagic ? kOptPlusShift : 0;
 }
 void Put16(uint8_t* p, uint32_t v) {
   p[0] = static_cast<uint8_t>(v);
@@ -171,10 +178,13 @@ bool ReadStubImage(const uint8_t* data, size_t size, StubImage* image, std::stri
   const uint32_t sections = Get16(data + pe + kCoffSections);
   const uint32_t opt_size = Get16(data + pe + kCoffOptionalSize);
   const uint32_t opt = pe + kOptional;
-  if (!b.Has(opt, opt_size) || opt_size < kOptDirectories || Get16(data + opt) != kPe32Magic)
-    return fail("is not a 32-bit Windows program");
-  const uint32_t dirs = Get32(data + opt + kOptDirectoryCount);
-  if (dirs <= kDirSecurity || opt_size < kOptDirectories + dirs * 8)
+  if (!b.Has(opt, opt_size) || opt_size < 2 ||
+      (Get16(data + opt) != kPe32Magic && Get16(data + opt) != kPe32PlusMagic))
+    return fail("is not a Windows program of a known kind");
+  const uint32_t shift = DirectoryShift(data + opt);
+  if (opt_size < kOptDirectories + shift) return fail("has no resource directory entry");
+  const uint32_t dirs = Get32(data + opt + kOptDirectoryCount + shift);
+  if (dirs <= kDirSecurity || opt_size < kOptDirectories + shift + dirs * 8)
     return fail("has no resource directory entry");
   image->file_alignment = Get32(data + opt + kOptFileAlignment);
   image->section_alignment = Get32(data + opt + kOptSectionAlignment);
@@ -212,7 +222,7 @@ bool ReadStubImage(const uint8_t* data, size_t size, StubImage* image, std::stri
   if (next > 0x70000000) return fail("has a damaged section table");
 
   image->resources.clear();
-  const uint8_t* rdir = data + opt + kOptDirectories + kDirResource * 8;
+  const uint8_t* rdir = data + opt + kOptDirectories + shift + kDirResource * 8;
   if (Get32(rdir) != 0) {
     ResourceReader reader(b, list, Get32(rdir));
     if (!reader.Read(&image->resources)) return fail("has a damaged resource directory");
@@ -409,7 +419,8 @@ void PatchHeaders(std::vector<uint8_t>* headers, const StubImage& stub, uint32_t
   const uint32_t pe = Get32(d + kLfanewAt), opt = pe + kOptional;
   const uint32_t sections = Get16(d + pe + kCoffSections);
   const uint32_t table = opt + Get16(d + pe + kCoffOptionalSize);
-  uint8_t* rdir = d + opt + kOptDirectories + kDirResource * 8;
+  const uint32_t shift = DirectoryShift(d + opt);
+  uint8_t* rdir = d + opt + kOptDirectories + shift + kDirResource * 8;
   for (uint32_t i = 0; i < sections; ++i) {
     uint8_t* s = d + table + i * kSectionHeader;
     // Renamed only so that no reader takes it for the directory; the stub's resource data in it
@@ -427,7 +438,7 @@ void PatchHeaders(std::vector<uint8_t>* headers, const StubImage& stub, uint32_t
   Put32(rdir, stub.next_rva);
   Put32(rdir + 4, rsrc.size);
   // A signature cannot cover what it never saw.
-  memset(d + opt + kOptDirectories + kDirSecurity * 8, 0, 8);
+  memset(d + opt + kOptDirectories + shift + kDirSecurity * 8, 0, 8);
   Put32(d + opt + kOptSizeOfImage, AlignUp(stub.next_rva + rsrc.size, stub.section_alignment));
   Put32(d + opt + kOptInitializedData, Get32(d + opt + kOptInitializedData) + raw_size);
   Put32(d + opt + kOptChecksum, 0);
