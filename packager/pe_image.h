@@ -39,7 +39,8 @@ struct StubImage {
 };
 
 // Reads what the writer needs from the stub's bytes. False, with a one-line reason, for anything
-// that is not a Windows program (32-bit, or 64-bit for test builds) with room in its header for one more section.
+// that is not a Windows program (32-bit, or 64-bit for test builds) with room in its header for one
+// more section.
 bool ReadStubImage(const uint8_t* data, size_t size, StubImage* image, std::string* error);
 
 // A resource of the package: RT_RCDATA, language neutral.
