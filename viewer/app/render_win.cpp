@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "app/fonts_win.h"
+#include "app/system_api_win.h"
 
 namespace viewer {
 namespace {
@@ -24,6 +25,7 @@ struct Com {
 IWICImagingFactory* Factory() {
   static IWICImagingFactory* factory = [] {
     IWICImagingFactory* f = nullptr;
+    sys::LoadImagingLibrary();
     CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                      reinterpret_cast<void**>(&f));
     return f;
@@ -231,7 +233,7 @@ void SlideRenderer::DrawImage(HDC dc, int blip, const RECT& r, const double* cro
                                 const_cast<BYTE*>(tmp.pixels()))))
     return;
   BLENDFUNCTION bf{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  AlphaBlend(dc, r.left, r.top, w, h, tmp.dc(), 0, 0, w, h, bf);
+  sys::AlphaBlend(dc, r.left, r.top, w, h, tmp.dc(), 0, 0, w, h, bf);
 }
 
 HFONT SlideRenderer::Font(const ppt::Run& run, int height_px) {
@@ -277,7 +279,7 @@ void SlideRenderer::Paint(HDC dc, size_t index, const RECT& where, std::string* 
                       {where.right, where.bottom, COLOR16(bg.color2.r << 8),
                        COLOR16(bg.color2.g << 8), COLOR16(bg.color2.b << 8), 0}};
     GRADIENT_RECT gr{0, 1};
-    GradientFill(dc, v, 2, &gr, 1, GRADIENT_FILL_RECT_V);
+    sys::GradientFill(dc, v, 2, &gr, 1, GRADIENT_FILL_RECT_V);
   } else if (bg.kind == ppt::Fill::kPicture) {
     DrawImage(dc, bg.blip, where);
   }
