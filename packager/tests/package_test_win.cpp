@@ -506,20 +506,26 @@ TEST_F(Package, NeverLoadsALibraryLeftBesideIt) {
   const std::string downloads = kRoot + "\\Downloads";
   CreateDirectoryA(downloads.c_str(), nullptr);
   ASSERT_TRUE(CopyFileA(kPackage.c_str(), (downloads + "\\talk.exe").c_str(), FALSE));
-  ASSERT_TRUE(CopyFileA((OwnFolder() + "\\planted.dll").c_str(),
-                        (downloads + "\\cabinet.dll").c_str(), FALSE));
+  // The cabinet library it unpacks with, and where Windows keeps the random numbers it names
+  // its folder with.
+  for (const char* dll : {"cabinet.dll", "cryptbase.dll"}) {
+    ASSERT_TRUE(CopyFileA((OwnFolder() + "\\planted.dll").c_str(), (downloads + "\\" + dll).c_str(),
+                          FALSE));
+  }
   const std::string marker = kRoot + "\\planted-loaded";
   SetEnvironmentVariableA("KESTRANE_PLANTED", marker.c_str());
   SetEnvironmentVariableA("KESTRANE_RECORD_EXIT", "3");
   // Wine prefers its own copy of the library to any file; told to prefer files for this program,
-  // it loads a planted one wherever the program looks it up by name, as Windows would. (Only this
-  // library: Wine's own user32 imports others that Windows' does not, before the stub runs.)
+  // it loads a planted one wherever the program looks it up by name, as Windows would. (Only
+  // these: Wine's own user32 imports others that Windows' does not, before the stub runs.)
   const char kAppOverrides[] = "Software\\Wine\\AppDefaults\\talk.exe\\DllOverrides";
   {
     RegKey key;
     ASSERT_EQ(key.Create(HKEY_CURRENT_USER, kAppOverrides), ERROR_SUCCESS);
-    RegSetValueExA(key.get(), "cabinet", 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"),
-                   15);
+    for (const char* dll : {"cabinet", "cryptbase"}) {
+      RegSetValueExA(key.get(), dll, 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"),
+                     15);
+    }
   }
   SetCurrentDirectoryA(downloads.c_str());
   Outcome o = RunProgram(downloads + "\\talk.exe");

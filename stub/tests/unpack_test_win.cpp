@@ -44,12 +44,12 @@ bool Exists(const std::string& path) {
 }
 
 // The real library, with every allocation after the first `allowed` failing: those ask the
-// stub's own allocator for more than a 32-bit process can have.
+// stub's own allocator for more than any process can have.
 CabinetLibrary g_real;
 int g_allowed;
 PFNALLOC g_alloc;
 FNALLOC(RationedAlloc) {
-  return g_allowed-- > 0 ? g_alloc(cb) : g_alloc(0x7FFFFFF0u);
+  return g_allowed-- > 0 ? g_alloc(cb) : g_alloc(0xFFFFFF00u);
 }
 HFDI DIAMONDAPI RationedCreate(PFNALLOC alloc, PFNFREE free, PFNOPEN open, PFNREAD read,
                                PFNWRITE write, PFNCLOSE close, PFNSEEK seek, int cpu, PERF erf) {
