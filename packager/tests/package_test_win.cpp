@@ -345,6 +345,33 @@ TEST_F(Package, WaitsForItsOwnProgramsWhenTempIsGivenInShortForm) {
   EXPECT_TRUE(Listing(long_temp).empty());
 }
 
+// A package started inside a job of someone else's (a scheduler, a compatibility shim) may not get
+// a job of its own on every Windows; it must still wait for its programs before cleaning up.
+TEST_F(Package, WaitsForItsProgramsWhenStartedInsideAJob) {
+  ASSERT_EQ(Pack().exit_code, 0u);
+  SetEnvironmentVariableA("KESTRANE_RECORD_CHILD", "1500");
+  SetEnvironmentVariableA("KESTRANE_RECORD_EXIT", "9");
+  HANDLE outer = CreateJobObjectA(nullptr, nullptr);
+  ASSERT_TRUE(outer);
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi;
+  std::string line = "\"" + kPackage + "\"";
+  ASSERT_TRUE(CreateProcessA(kPackage.c_str(), &line[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                             nullptr, nullptr, &si, &pi));
+  EXPECT_TRUE(AssignProcessToJobObject(outer, pi.hProcess));
+  ResumeThread(pi.hThread);
+  EXPECT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
+  DWORD code = 0;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  CloseHandle(outer);
+  EXPECT_EQ(code, 9u);
+  EXPECT_NE(Slurp(kRecord).find("child done"), std::string::npos) << "cleaned up too early";
+  EXPECT_TRUE(Listing(kTemp).empty());
+}
+
 TEST_F(Package, DoesNotWaitForProgramsFromOutsideItsFolder) {
   // A desktop or browser process that the show happened to start may run on for hours.
   ASSERT_EQ(Pack().exit_code, 0u);
