@@ -318,8 +318,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   kestrane::RestrictDllSearchToSystem();
   using namespace kestrane;
   auto args = Arguments();
-  if (args.size() == 4 && args[1] == "/continue")
+  if (args.size() >= 2 && args[1] == "/continue") {
+    if (args.size() != 4) return 1;
     return Continue(strtoul(args[2].c_str(), nullptr, 10), args[3] == "1");
+  }
   bool quiet = args.size() >= 2 && (lstrcmpiA(args[1].c_str(), "/S") == 0);
   if (!quiet &&
       MessageBoxA(nullptr,
