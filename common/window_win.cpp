@@ -765,10 +765,33 @@ LRESULT Form::Handle(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcA(h, msg, wp, lp);
 }
 
+bool Form::SwallowsAccessKey(const MSG& m) const {
+  if (keys_off_.empty()) return false;
+  if (m.message == WM_CHAR) {
+    LRESULT code = SendMessageA(m.hwnd, WM_GETDLGCODE, m.wParam, reinterpret_cast<LPARAM>(&m));
+    if (code & (DLGC_WANTCHARS | DLGC_WANTALLKEYS)) return false;  // text, not an access key
+  } else if (m.message != WM_SYSCHAR) {
+    return false;
+  }
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  const char key = lower(static_cast<char>(m.wParam));
+  for (const Control* c : keys_off_) {
+    const std::string caption = c->Text();
+    for (size_t i = 0; i + 1 < caption.size(); ++i) {
+      if (caption[i] != '&') continue;
+      if (caption[i + 1] != '&' && lower(caption[i + 1]) == key) return true;
+      ++i;  // "&&" is a plain ampersand
+    }
+  }
+  return false;
+}
+
 bool Form::PumpOne(const MSG& m) {
   if (m.message == WM_QUIT) return false;
   HWND root = m.hwnd ? GetAncestor(m.hwnd, GA_ROOT) : nullptr;
-  if (root && FromHwnd(root) && IsDialogMessageA(root, const_cast<MSG*>(&m))) return true;
+  Form* form = root ? FromHwnd(root) : nullptr;
+  if (form && form->SwallowsAccessKey(m)) return true;
+  if (form && IsDialogMessageA(root, const_cast<MSG*>(&m))) return true;
   TranslateMessage(&m);
   DispatchMessageA(&m);
   return true;

@@ -362,6 +362,10 @@ class Form : public Container {
   // Handles one message as the loop would; false on WM_QUIT.
   static bool PumpOne(const MSG& m);
 
+  // Controls that stay as they are but no longer answer their access keys (Alt and the letter,
+  // or the letter alone where the focus takes no text): those that a panel covers, for instance.
+  void SetAccessKeysOff(std::vector<Control*> controls) { keys_off_ = std::move(controls); }
+
  protected:
   // Close box, Alt+F4, system menu. The default unloads the form.
   virtual void OnClose() { Unload(); }
@@ -387,6 +391,8 @@ class Form : public Container {
   std::map<UINT, Timer*> timers_;
   std::vector<HWND> disabled_by_modal_;
   bool modal_ = false;
+  std::vector<Control*> keys_off_;
+  bool SwallowsAccessKey(const MSG& m) const;
 };
 
 // Shared by every container: routes notifications from children to the control that sent them.

@@ -171,19 +171,18 @@ void Form1::SetResultFileName(const std::string& name) {
   Label6.SetText(name);
 }
 
-// The covered controls stay enabled but must not answer their access keys (Alt+E, Alt+B...)
-// behind the result page; hidden, they cannot, and the panel looks the same.
-void Form1::ShowSelectionControls(bool on) {
-  for (ui::Control* c :
-       {static_cast<ui::Control*>(&Text1), static_cast<ui::Control*>(&Command1),
-        static_cast<ui::Control*>(&Command4), static_cast<ui::Control*>(&Command3),
-        static_cast<ui::Control*>(&Command2), static_cast<ui::Control*>(&Command8)})
-    c->SetVisible(on);
+// The covered controls stay enabled behind the result page, but must not answer their access
+// keys there: Alt+E would convert again, Alt+B open the file dialog.
+void Form1::CoveredAccessKeys(bool off) {
+  if (off)
+    SetAccessKeysOff({&Text1, &Command1, &Command4, &Command3, &Command2, &Command8});
+  else
+    SetAccessKeysOff({});
 }
 
 void Form1::ShowResultPanel() {
   finished_ = true;
-  ShowSelectionControls(false);
+  CoveredAccessKeys(true);
   Picture3.SetVisible(true);
   Picture3.BringToTop();
   // The covered button that started the conversion must not keep the focus: Enter means Finish.

@@ -59,7 +59,7 @@ class Form1 : public ui::Form, public ConversionWindow {
   void support_Click();
   void about_Click();
   void SelectionTabOrder(bool on);
-  void ShowSelectionControls(bool on);
+  void CoveredAccessKeys(bool off);
 
   ui::Font arial_, small_fonts_, symbol_;
   bool converting_ = false;

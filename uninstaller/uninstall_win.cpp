@@ -138,7 +138,7 @@ Removal RemoveProduct(const std::string& installed_uninstaller) {
   LONG k = RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
   if (k != ERROR_SUCCESS && k != ERROR_FILE_NOT_FOUND)
     r.failed.push_back("HKEY_LOCAL_MACHINE\\" + std::string(kUninstallKey));
-  DeleteSettingSection("kestrane");
+  DeleteSettingSection(product::kSettingsApp);
 
   if (!installed_uninstaller.empty()) {
     r.File(installed_uninstaller + ".manifest", installed_uninstaller + ".manifest");

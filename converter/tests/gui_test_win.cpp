@@ -228,6 +228,8 @@ TEST_F(Conversion, TheResultPageIgnoresTheAccessKeysOfTheCoveredControls) {
   for (char key : {'e', 'b'}) {
     PostMessageA(d::Focus(form), WM_SYSCHAR, key, 1 | (1 << 29));
     EXPECT_FALSE(d::WaitDialog(app.pid(), nullptr, 3s)) << key;
+    PostMessageA(d::Focus(form), WM_CHAR, key, 1);  // the letter alone, on a button
+    EXPECT_FALSE(d::WaitDialog(app.pid(), nullptr, 3s)) << key;
   }
   EXPECT_FALSE(FileExists("C:\\out\\talk.exe"));
   EXPECT_TRUE(d::Visible(Ctl(ids::kPicture3)));
