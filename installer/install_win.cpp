@@ -163,13 +163,12 @@ std::vector<std::string> RunInstallSequence(bool desktop_shortcut,
                                             const std::string& setup_folder) {
   ScopedCoInit com;
   std::vector<std::string> missing;
-  // Tree folders that could not be made safe take no file.
+  // Tree folders that exist but could not be made safe take no file.
   bool unsafe[4] = {false, false, false, false};
   auto tree_folder = [&](size_t i) {
     auto path = TreePath(TreeFolders()[i]);
     if (!path) {
       missing.push_back("the folder of the working tree (PATH names no working drive)");
-      unsafe[i] = true;
       return;
     }
     if (i > 0 && unsafe[0]) {
@@ -187,7 +186,6 @@ std::vector<std::string> RunInstallSequence(bool desktop_shortcut,
                           "run setup again)");
         break;
       case Folder::kFailed:
-        unsafe[i] = true;
         missing.push_back(*path);
         break;
     }
