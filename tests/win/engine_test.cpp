@@ -43,6 +43,8 @@ class Conversion : public ::testing::Test {
   void SetUp() override {
     SetEnvironmentVariableA("PATH", "C:\\windows\\system32;C:\\windows");
     SetEnvironmentVariableA("KESTRANE_FAKE_PACKAGER", nullptr);
+    // Filled as the window fills it at load, with this test's PATH (not the one before).
+    window.directive = FillDirectiveMarkers(kDirectiveTemplate, WorkingDrive(), WorkingDrive());
     testing::LayInstalledTree(OwnFolder() + "\\fake_packager.exe");
     DeleteSettingSection("kestrane");
     testing::RemoveTree("C:\\talks");
@@ -215,7 +217,7 @@ TEST_F(Conversion, RefusesAnOutputThatIsThePresentationOrInTheTree) {
   window.output = "C:\\kestrane2\\talk.exe";  // a neighbour of the tree is no part of it
   CreateDirectoryA("C:\\kestrane2", nullptr);
   MakeExe(window);
-  EXPECT_EQ(window.calls.back(), "result");
+  EXPECT_EQ(window.calls.back(), "result") << ::testing::PrintToString(window.calls);
   testing::RemoveTree("C:\\kestrane2");
 }
 
