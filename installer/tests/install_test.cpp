@@ -170,7 +170,9 @@ constexpr DWORD kChangeRightsButAdding = kChangeRights & ~FILE_ADD_FILE;
 // given, may do the rest), and where the system keeps access lists, it has exactly `sddl`.
 void ExpectProtected(const std::string& path, const char* sddl, DWORD users_forbidden = 0) {
   EXPECT_EQ(Strangers(path, users_forbidden != 0, users_forbidden), "") << path;
-  if (KeepsAccessLists()) EXPECT_EQ(AccessOf(path), Meant(sddl)) << path;
+  if (KeepsAccessLists()) {
+    EXPECT_EQ(AccessOf(path), Meant(sddl)) << path;
+  }
 }
 
 // A junction-like link to a folder, or false where the file system or the system cannot make one.
@@ -443,9 +445,8 @@ std::vector<std::string> CopyFolders() {
   std::vector<std::string> found;
   WIN32_FIND_DATAA fd;
   AutoFindHandle find(FindFirstFileA((std::string(temp) + "kestrane-uninstall-*").c_str(), &fd));
-  if (find) do
-      found.push_back(std::string(temp) + fd.cFileName);
-    while (FindNextFileA(find.get(), &fd));
+  for (bool more = find.valid(); more; more = FindNextFileA(find.get(), &fd))
+    found.push_back(std::string(temp) + fd.cFileName);
   return found;
 }
 
