@@ -85,6 +85,12 @@ bool Parts(const Descriptor& d, PSID* owner, PACL* dacl) {
 
 }  // namespace
 
+const char* WithoutOwner(const char* sddl) {
+  return lstrlenA(sddl) > 4 && sddl[0] == 'O' && sddl[1] == ':' && sddl[2] == 'B' && sddl[3] == 'A'
+             ? sddl + 4
+             : sddl;
+}
+
 Descriptor::Descriptor(const char* sddl) {
   const Api& api = Functions();
   if (!api.ok || !api.to_sd(sddl, SDDL_REVISION_1, &sd_, nullptr)) sd_ = nullptr;
@@ -103,8 +109,12 @@ bool Apply(const std::string& path, const char* sddl) {
   PACL dacl = nullptr;
   if (!Parts(d, &owner, &dacl)) return false;
   std::string p = path;
-  return Functions().set_named(&p[0], SE_FILE_OBJECT, kOwnerAndList, owner, nullptr, dacl,
-                               nullptr) == ERROR_SUCCESS;
+  DWORD r =
+      Functions().set_named(&p[0], SE_FILE_OBJECT, kOwnerAndList, owner, nullptr, dacl, nullptr);
+  if (r == ERROR_INVALID_OWNER)
+    r = Functions().set_named(&p[0], SE_FILE_OBJECT, kOwnerAndList & ~OWNER_SECURITY_INFORMATION,
+                              nullptr, nullptr, dacl, nullptr);
+  return r == ERROR_SUCCESS;
 }
 
 bool Apply(HANDLE file, const char* sddl) {
@@ -112,8 +122,12 @@ bool Apply(HANDLE file, const char* sddl) {
   PSID owner = nullptr;
   PACL dacl = nullptr;
   if (!Parts(d, &owner, &dacl)) return false;
-  return Functions().set_handle(file, SE_FILE_OBJECT, kOwnerAndList, owner, nullptr, dacl,
-                                nullptr) == ERROR_SUCCESS;
+  DWORD r =
+      Functions().set_handle(file, SE_FILE_OBJECT, kOwnerAndList, owner, nullptr, dacl, nullptr);
+  if (r == ERROR_INVALID_OWNER)
+    r = Functions().set_handle(file, SE_FILE_OBJECT, kOwnerAndList & ~OWNER_SECURITY_INFORMATION,
+                               nullptr, nullptr, dacl, nullptr);
+  return r == ERROR_SUCCESS;
 }
 
 std::string Read(const std::string& path) {
@@ -152,7 +166,10 @@ bool OwnedByAdministrators(const std::string& path) {
 bool CreateFolder(const std::string& path, const char* sddl) {
   Descriptor d(sddl);
   if (!d.valid()) return false;
-  return CreateDirectoryA(path.c_str(), d.attributes()) != FALSE;
+  if (CreateDirectoryA(path.c_str(), d.attributes())) return true;
+  if (GetLastError() != ERROR_INVALID_OWNER) return false;
+  Descriptor mine(WithoutOwner(sddl));
+  return mine.valid() && CreateDirectoryA(path.c_str(), mine.attributes());
 }
 
 }  // namespace kestrane::security

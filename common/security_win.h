@@ -11,6 +11,10 @@ namespace kestrane::security {
 // Administrators and SYSTEM only, for the folders and files of a program that runs elevated.
 constexpr char kAdminsOnly[] = "O:BAD:P(A;OICI;0x1f01ff;;;SY)(A;OICI;0x1f01ff;;;BA)";
 
+// The same text without its owner, for a process that may not make Administrators the owner (one
+// that is not elevated): the access list still holds, the owner is then this process's user.
+const char* WithoutOwner(const char* sddl);
+
 // A security descriptor made from SDDL text, for CreateDirectory and CreateFile.
 class Descriptor {
  public:

@@ -64,11 +64,15 @@ bool CopyProtected(const std::string& src, const std::string& dest) {
   AutoFileHandle in(CreateFileA(src.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!in) return false;
-  security::Descriptor access(kInstalledFileAccess);
-  if (!access.valid()) return false;
-  AutoFileHandle out(CreateFileA(dest.c_str(), GENERIC_WRITE | WRITE_DAC | WRITE_OWNER, 0,
-                                 access.attributes(), CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                 nullptr));
+  security::Descriptor access(kInstalledFileAccess),
+      mine(security::WithoutOwner(kInstalledFileAccess));
+  if (!access.valid() || !mine.valid()) return false;
+  auto create = [&](security::Descriptor& d) {
+    return CreateFileA(dest.c_str(), GENERIC_WRITE | WRITE_DAC | WRITE_OWNER, 0, d.attributes(),
+                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
+  AutoFileHandle out(create(access));
+  if (!out && GetLastError() == ERROR_INVALID_OWNER) out.reset(create(mine));
   if (!out) return false;
   bool ok =
       GetLastError() != ERROR_ALREADY_EXISTS || security::Apply(out.get(), kInstalledFileAccess);
