@@ -2,12 +2,14 @@
 // Paints resolved slides with GDI. Pictures are decoded by Windows' own codecs (WIC) and
 // metafiles played back by GDI, so nothing beyond the system's DLLs is needed.
 #include <windows.h>
+#include <wincodec.h>
 
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "geom/outline.h"
 #include "ppt/presentation.h"
 
 namespace viewer {
@@ -26,10 +28,24 @@ class SlideRenderer {
   void Paint(HDC dc, size_t index, const RECT& where, std::string* text = nullptr);
 
  private:
-  struct Image;
+  // A picture decoded once: a bitmap or a metafile.
+  struct Image {
+    IWICBitmapSource* bitmap = nullptr;
+    HENHMETAFILE metafile = nullptr;
+    ~Image() {
+      if (bitmap) bitmap->Release();
+      if (metafile) DeleteEnhMetaFile(metafile);
+    }
+  };
   Image* ImageFor(int blip);
   void DrawImage(HDC dc, int blip, const RECT& r, const double* crop = nullptr);
   void DrawShape(HDC dc, const ppt::Shape& s, std::string* text);
+  // Painters per kind; `pts` are device points of the shape's outline figures.
+  void FillBackground(HDC dc, const ppt::Fill& fill, const RECT& where);
+  void FillOutline(HDC dc, const ppt::Shape& s, const std::vector<std::vector<POINT>>& figures,
+                   const RECT& box);
+  void StrokeOutline(HDC dc, const ppt::Shape& s, const geom::Outline& outline,
+                     const std::vector<std::vector<POINT>>& figures);
   void DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::string* text);
   HFONT Font(const ppt::Run& run, int height_px);
   int X(int32_t mu) const { return origin_x_ + int(mu * scale_ + (mu >= 0 ? 0.5 : -0.5)); }

@@ -77,7 +77,9 @@ struct Shape {
   int type = 1;  // the drawing's shape type number
   Rect anchor;
   bool flip_h = false, flip_v = false;
-  int rotation = 0;  // degrees
+  int rotation = 0;                                     // degrees
+  int32_t adjust[10] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0};  // the shape's adjust values as stored
+  uint16_t adjust_set = 0;                              // bit i: adjust[i] was stored
   Fill fill;
   bool line = false;
   Rgb line_color;

@@ -1,0 +1,130 @@
+#include "app/render_win.h"
+
+#include <wincodec.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/fonts_win.h"
+#include "app/paint_util_win.h"
+#include "app/system_api_win.h"
+
+namespace viewer {
+namespace {
+
+// A device-independent bitmap file around the bare bitmap the picture store keeps, so that the
+// system's BMP codec can read it.
+std::vector<uint8_t> DibAsFile(const std::vector<uint8_t>& dib) {
+  if (dib.size() < 40) return {};
+  uint32_t header = dib[0] | (dib[1] << 8) | (dib[2] << 16) | (uint32_t(dib[3]) << 24);
+  uint16_t bits = uint16_t(dib[14] | (dib[15] << 8));
+  uint32_t compression = dib[16] | (dib[17] << 8) | (dib[18] << 16) | (uint32_t(dib[19]) << 24);
+  uint32_t used =
+      dib.size() >= 36 ? dib[32] | (dib[33] << 8) | (dib[34] << 16) | (uint32_t(dib[35]) << 24) : 0;
+  if (header < 12 || header > 1024) return {};
+  uint64_t palette = bits <= 8 ? uint64_t(used ? used : (1u << bits)) * 4 : uint64_t(used) * 4;
+  if (header == 40 && compression == 3) palette += 12;
+  uint64_t off = 14 + header + palette;
+  std::vector<uint8_t> f(14, 0);
+  uint32_t total = uint32_t(14 + dib.size());
+  f[0] = 'B';
+  f[1] = 'M';
+  for (int i = 0; i < 4; i++) f[2 + i] = uint8_t(total >> (8 * i));
+  for (int i = 0; i < 4; i++) f[10 + i] = uint8_t(off >> (8 * i));
+  f.insert(f.end(), dib.begin(), dib.end());
+  return f;
+}
+
+}  // namespace
+
+SlideRenderer::Image* SlideRenderer::ImageFor(int blip) {
+  if (blip < 0 || size_t(blip) >= p_.blips.size()) return nullptr;
+  auto it = images_.find(blip);
+  if (it != images_.end()) return it->second.get();
+  std::unique_ptr<Image> img(new Image);
+  const ppt::Blip& b = p_.blips[blip];
+  if (b.type == ppt::Blip::kEmf && !b.data.empty()) {
+    img->metafile = SetEnhMetaFileBits(UINT(b.data.size()), b.data.data());
+  } else if (b.type == ppt::Blip::kWmf && b.data.size() > 22) {
+    const uint8_t* d = b.data.data();
+    size_t n = b.data.size();
+    if (d[0] == 0xD7 && d[1] == 0xCD && d[2] == 0xC6 && d[3] == 0x9A) {
+      d += 22;
+      n -= 22;
+    }
+    METAFILEPICT mfp{MM_ANISOTROPIC, 0, 0, nullptr};
+    img->metafile = SetWinMetaFileBits(UINT(n), d, nullptr, &mfp);
+  } else if (b.type == ppt::Blip::kPng || b.type == ppt::Blip::kJpeg ||
+             b.type == ppt::Blip::kTiff || b.type == ppt::Blip::kDib) {
+    std::vector<uint8_t> file;
+    const std::vector<uint8_t>* bytes = &b.data;
+    if (b.type == ppt::Blip::kDib) {
+      file = DibAsFile(b.data);
+      bytes = &file;
+    }
+    IWICImagingFactory* f = Factory();
+    Com<IWICStream> stream;
+    Com<IWICBitmapDecoder> decoder;
+    Com<IWICBitmapFrameDecode> frame;
+    Com<IWICFormatConverter> conv;
+    UINT w = 0, h = 0;
+    if (f && !bytes->empty() && SUCCEEDED(f->CreateStream(&stream)) &&
+        SUCCEEDED(
+            stream->InitializeFromMemory(const_cast<BYTE*>(bytes->data()), DWORD(bytes->size()))) &&
+        SUCCEEDED(f->CreateDecoderFromStream(stream.p, nullptr, WICDecodeMetadataCacheOnDemand,
+                                             &decoder)) &&
+        SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(frame->GetSize(&w, &h)) && w > 0 &&
+        h > 0 && uint64_t(w) * h <= (64u << 20) && SUCCEEDED(f->CreateFormatConverter(&conv)) &&
+        SUCCEEDED(conv->Initialize(frame.p, GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone,
+                                   nullptr, 0, WICBitmapPaletteTypeCustom))) {
+      IWICBitmap* decoded = nullptr;
+      // Decoded once into memory: the stream over the picture bytes need not outlive this.
+      if (SUCCEEDED(f->CreateBitmapFromSource(conv.p, WICBitmapCacheOnLoad, &decoded)))
+        img->bitmap = decoded;
+    }
+  }
+  Image* raw = img.get();
+  images_[blip] = std::move(img);
+  return raw;
+}
+
+void SlideRenderer::DrawImage(HDC dc, int blip, const RECT& r, const double* crop) {
+  Image* img = ImageFor(blip);
+  int w = r.right - r.left, h = r.bottom - r.top;
+  if (!img || w <= 0 || h <= 0) return;
+  // Crop fractions: top, bottom, left, right; negative ones (padding) are not applied.
+  double ct = crop ? std::max(0.0, crop[0]) : 0, cb = crop ? std::max(0.0, crop[1]) : 0;
+  double cl = crop ? std::max(0.0, crop[2]) : 0, cr = crop ? std::max(0.0, crop[3]) : 0;
+  if (ct + cb >= 0.99 || cl + cr >= 0.99) ct = cb = cl = cr = 0;
+  if (img->metafile) {
+    int saved = SaveDC(dc);
+    IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+    double fw = w / (1 - cl - cr), fh = h / (1 - ct - cb);
+    RECT full{r.left - int(cl * fw), r.top - int(ct * fh), r.right + int(cr * fw),
+              r.bottom + int(cb * fh)};
+    PlayEnhMetaFile(dc, img->metafile, &full);
+    RestoreDC(dc, saved);
+    return;
+  }
+  if (!img->bitmap || uint64_t(w) * h > (64u << 20)) return;
+  IWICImagingFactory* f = Factory();
+  UINT iw = 0, ih = 0;
+  img->bitmap->GetSize(&iw, &ih);
+  WICRect part{int(cl * iw), int(ct * ih), std::max(1, int(iw - (cl + cr) * iw)),
+               std::max(1, int(ih - (ct + cb) * ih))};
+  Com<IWICBitmapClipper> clipper;
+  Com<IWICBitmapScaler> scaler;
+  if (!f || FAILED(f->CreateBitmapClipper(&clipper)) ||
+      FAILED(clipper->Initialize(img->bitmap, &part)) || FAILED(f->CreateBitmapScaler(&scaler)) ||
+      FAILED(scaler->Initialize(clipper.p, UINT(w), UINT(h), WICBitmapInterpolationModeFant)))
+    return;
+  Canvas tmp(w, h);
+  if (!tmp.ok()) return;
+  if (FAILED(scaler->CopyPixels(nullptr, UINT(w * 4), UINT(w * 4 * h),
+                                const_cast<BYTE*>(tmp.pixels()))))
+    return;
+  BLENDFUNCTION bf{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  sys::AlphaBlend(dc, r.left, r.top, w, h, tmp.dc(), 0, 0, w, h, bf);
+}
+
+}  // namespace viewer

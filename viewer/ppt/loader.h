@@ -1,0 +1,169 @@
+#pragma once
+// The loader's own types, shared by the files that read one area of the format each: the edit
+// chain and persist directory (persist.cpp), the picture store (pictures.cpp), shapes and their
+// drawing properties (shapes.cpp), text (text_build.cpp) and the document with its slides
+// (load.cpp).
+#include <cmath>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ppt/presentation.h"
+#include "ppt/props.h"
+#include "ppt/records.h"
+#include "ppt/text.h"
+
+namespace ppt {
+namespace detail {
+
+// A slide list entry: the slide's persist reference and the outline texts stored beside it.
+struct RawText {
+  int type = 4;
+  std::u16string chars;
+  Record style;
+  bool has_style = false;
+};
+
+struct ListEntry {
+  uint32_t persist = 0;
+  uint32_t slide_id = 0;
+  std::vector<RawText> texts;
+};
+
+struct Font {
+  std::string name;
+  uint8_t charset = 0, pitch_family = 0;
+};
+
+struct Transform {
+  double sx = 1, sy = 1, dx = 0, dy = 0;
+  Rect Apply(const Rect& r) const {
+    Rect o;
+    o.left = int32_t(std::lround(r.left * sx + dx));
+    o.right = int32_t(std::lround(r.right * sx + dx));
+    o.top = int32_t(std::lround(r.top * sy + dy));
+    o.bottom = int32_t(std::lround(r.bottom * sy + dy));
+    return o;
+  }
+};
+
+// What a slide shows in its master's date, number and footer placeholders.
+struct Footers {
+  bool date = false, number = false, footer = false;
+  std::u16string date_text, footer_text;
+  int slide_number = 0;
+};
+
+Footers ReadFooters(const Record& container, Footers f);
+
+// Everything a slide's drawing is resolved against: its colour scheme and text styles.
+struct Context {
+  Rgb scheme[8];
+  const LevelStyles* styles = nullptr;  // nine text types
+  const std::vector<RawText>* outline = nullptr;
+  bool master = false;
+  const Footers* footers = nullptr;
+  // Placeholders of the master chain by type: slides' placeholders take what they leave unset
+  // (anchor, text insets, wrapping, vertical alignment) from them.
+  std::map<int, std::pair<Rect, std::map<uint16_t, uint32_t>>>* placeholders = nullptr;
+};
+
+inline Rgb FromColorRef(uint32_t v) {
+  return Rgb{uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16)};
+}
+
+int MasterPlaceholderFor(int type,
+                         const std::map<int, std::pair<Rect, std::map<uint16_t, uint32_t>>>& m);
+inline int EmuToMaster(uint32_t emu) {
+  return int(int32_t(emu) / 1587);
+}
+bool Inflate(const uint8_t* data, size_t size, size_t expected, size_t cap,
+             std::vector<uint8_t>* out);
+
+class Loader {
+ public:
+  Loader(const std::vector<uint8_t>& doc, const std::vector<uint8_t>& pictures,
+         const LoadOptions& options, Presentation* out)
+      : doc_(doc), pictures_(pictures), options_(options), out_(out) {}
+
+  LoadError Run(uint32_t current_edit, bool have_current_user);
+
+ private:
+  bool At(uint32_t offset, Record* r) const {
+    return RecordAt(doc_.data(), doc_.size(), offset, r);
+  }
+  bool Object(uint32_t persist, Record* r) const {
+    auto it = persist_.find(persist);
+    return it != persist_.end() && At(it->second, r);
+  }
+  bool ReadEditChain(uint32_t first, uint32_t* doc_ref, bool* encrypted);
+  void RepairByScan(uint32_t* doc_ref, uint32_t* doc_offset);
+  void ReadDocument(const Record& doc);
+  void ReadSlideList(const Record& list, std::vector<ListEntry>* out);
+  void ReadBlipStore(const Record& dgg);
+  bool ReadBlip(const uint8_t* data, size_t size, Blip* out);
+  void ReadSlide(const ListEntry& entry);
+
+  struct Master {
+    bool loaded = false;
+    bool title_master = false;
+    Record container;
+    Rgb scheme[8];
+    LevelStyles styles[9];
+    uint32_t parent_id = 0;  // title masters: their main master
+    bool master_objects = true;
+  };
+  Master* FindMaster(uint32_t slide_id, int depth = 0);
+  void ReadScheme(const Record& container, Rgb* scheme, bool* found);
+  void DrawingShapes(const Record& container, const Context& ctx, std::vector<Shape>* shapes,
+                     Fill* background, bool* has_background);
+  void GroupShapes(const Record& group, const Transform& t, const Context& ctx, int depth,
+                   std::vector<Shape>* shapes);
+  // A shape's records as stored, before anything is inherited or mapped.
+  struct ShapeRecords {
+    Properties props;
+    bool have_fsp = false, have_anchor = false, have_child = false;
+    int type = 0;
+    uint32_t flags = 0;
+    int placeholder = -1;
+    Rect anchor, child_space;
+    std::vector<RawText> texts;
+    Record client_data;  // interactive info, animation info, placeholder
+    bool has_client_data = false;
+  };
+  void ReadShapeRecords(const Record& sp, const Context& ctx, ShapeRecords* rec);
+  void ReadTextbox(const Record& box, const Context& ctx, std::vector<RawText>* texts);
+  void InheritPlaceholder(const Context& ctx, ShapeRecords* rec);
+  void MapShape(const ShapeRecords& rec, const Transform& t, const Context& ctx, Shape* out);
+  bool ReadShape(const Record& sp, const Transform& t, const Context& ctx, Shape* out,
+                 Rect* child_space, bool* is_group);
+  Rgb Color(uint32_t ref, const Context& ctx, Rgb fallback) const;
+  Fill ReadFill(const Properties& p, const Context& ctx, bool filled_default) const;
+  void BuildText(const RawText& text, const Context& ctx, TextBody* body);
+  bool FooterText(const Context& ctx, Shape* s);
+  Rgb TextColor(uint32_t ci, const Context& ctx) const {
+    if ((ci >> 24) == 0xFE) return FromColorRef(ci);
+    if ((ci >> 24) < 8) return ctx.scheme[ci >> 24];
+    return ctx.scheme[1];
+  }
+
+  const std::vector<uint8_t>& doc_;
+  const std::vector<uint8_t>& pictures_;
+  LoadOptions options_;
+  Presentation* out_;
+  std::map<uint32_t, uint32_t> persist_;
+  std::vector<Font> fonts_;
+  LevelStyles doc_styles_[9];
+  std::vector<ListEntry> slides_, masters_;
+  std::map<uint32_t, Master> master_cache_;
+  size_t blip_bytes_ = 0;
+  Footers doc_footers_;
+  int slide_number_ = 0;
+  uint32_t persist_crypt_ = 0;
+  bool has_crypt_ = false;
+  size_t shape_count_ = 0;
+};
+
+}  // namespace detail
+}  // namespace ppt

@@ -1,0 +1,370 @@
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <set>
+
+#include "ppt/loader.h"
+
+namespace ppt {
+namespace detail {
+
+namespace {
+constexpr int kMaxDepth = 24;
+constexpr size_t kMaxShapes = 20000;
+}  // namespace
+
+int MasterPlaceholderFor(int type,
+                         const std::map<int, std::pair<Rect, std::map<uint16_t, uint32_t>>>& m) {
+  auto has = [&](int t) { return m.count(t) != 0; };
+  switch (type) {
+    case 0x0F:
+      return has(0x03) ? 0x03 : 0x01;
+    case 0x0D:
+    case 0x11:
+      return 0x01;
+    case 0x10:
+      return has(0x04) ? 0x04 : 0x02;
+    case 0x07:
+    case 0x08:
+    case 0x09:
+      return type;
+    default:
+      return 0x02;
+  }
+}
+
+Rgb Loader::Color(uint32_t ref, const Context& ctx, Rgb fallback) const {
+  uint8_t flags = uint8_t(ref >> 24);
+  if (flags & 0x08) return ctx.scheme[(ref & 0xFF) % 8];
+  if (flags & 0x10) return fallback;
+  return FromColorRef(ref);
+}
+
+Fill Loader::ReadFill(const Properties& p, const Context& ctx, bool filled_default) const {
+  Fill f;
+  int filled = p.Flag(prop::kFillBooleans, 4);
+  if (filled == 0 || (filled < 0 && !filled_default)) return f;
+  uint32_t type = p.Get(prop::kFillType, 0);
+  f.color = Color(p.Get(prop::kFillColor, 0xFFFFFF), ctx, ctx.scheme[4]);
+  f.color2 = Color(p.Get(prop::kFillBackColor, 0xFFFFFF), ctx, ctx.scheme[0]);
+  if (type == 2 || type == 3) {
+    uint32_t pib = p.Get(prop::kFillBlip, 0);
+    if (pib >= 1 && pib <= out_->blips.size()) {
+      f.kind = Fill::kPicture;
+      f.blip = int(pib - 1);
+      return f;
+    }
+    f.kind = Fill::kSolid;
+  } else if (type >= 4 && type <= 8) {
+    f.kind = Fill::kGradient;
+  } else {
+    f.kind = Fill::kSolid;
+  }
+  if (p.Has(prop::kFillOpacity) && p.Get(prop::kFillOpacity, 0x10000) == 0) f.kind = Fill::kNone;
+  return f;
+}
+
+// A freeform's outline: its vertices mapped into the shape's own coordinate box; curve control
+// points are taken as corners, which keeps the outline close enough for a shape's fill.
+void ReadPath(const Properties& props, Shape* out) {
+  auto it = props.complex.find(prop::kVertices);
+  if (it == props.complex.end() || it->second.second < 6) return;
+  ByteReader br(it->second.first, it->second.second);
+  uint16_t n = br.U16();
+  br.U16();
+  uint16_t cb = br.U16();
+  bool wide = cb == 8;
+  double left = int32_t(props.Get(prop::kGeoLeft, 0)), top = int32_t(props.Get(prop::kGeoTop, 0));
+  double right = int32_t(props.Get(prop::kGeoRight, 21600)),
+         bottom = int32_t(props.Get(prop::kGeoBottom, 21600));
+  if (right == left || bottom == top) return;
+  for (uint16_t i = 0; i < n && i < 4096 && br.ok(); i++) {
+    double x = wide ? br.I32() : br.I16();
+    double y = wide ? br.I32() : br.I16();
+    if (!br.ok()) break;
+    out->path.push_back({(x - left) / (right - left), (y - top) / (bottom - top)});
+  }
+}
+
+Shape::Geometry GeometryOf(int type) {
+  switch (type) {
+    case 0:
+      return Shape::kFreeform;
+    case 1:
+    case 202:
+    case 75:
+      return Shape::kRect;
+    case 2:
+      return Shape::kRoundRect;
+    case 3:
+      return Shape::kEllipse;
+    case 4:
+      return Shape::kDiamond;
+    case 5:
+      return Shape::kTriangle;
+    case 6:
+      return Shape::kRightTriangle;
+    case 7:
+      return Shape::kParallelogram;
+    case 8:
+      return Shape::kTrapezoid;
+    case 9:
+      return Shape::kHexagon;
+    case 10:
+      return Shape::kOctagon;
+    case 20:
+    case 32:
+    case 33:
+    case 34:
+    case 35:
+    case 36:
+    case 37:
+    case 38:
+    case 39:
+    case 40:
+      return Shape::kLine;
+    default:
+      return Shape::kRect;
+  }
+}
+
+// Step one: the shape's own records, as stored.
+void Loader::ReadShapeRecords(const Record& sp, const Context& ctx, ShapeRecords* rec) {
+  Children c(sp);
+  Record r;
+  while (c.Next(&r)) {
+    switch (r.type) {
+      case rt::kFsp:
+        if (r.len >= 8) {
+          rec->have_fsp = true;
+          rec->type = r.inst;
+          rec->flags = Le32(r.body + 4);
+        }
+        break;
+      case rt::kFspgr:
+        if (r.len >= 16) {
+          ByteReader br = r.reader();
+          rec->child_space.left = br.I32();
+          rec->child_space.top = br.I32();
+          rec->child_space.right = br.I32();
+          rec->child_space.bottom = br.I32();
+        }
+        break;
+      case rt::kFopt:
+      case rt::kTertiaryFopt:
+        rec->props.Read(r);
+        break;
+      case rt::kChildAnchor:
+        if (r.len >= 16) {
+          ByteReader br = r.reader();
+          rec->anchor.left = br.I32();
+          rec->anchor.top = br.I32();
+          rec->anchor.right = br.I32();
+          rec->anchor.bottom = br.I32();
+          rec->have_anchor = rec->have_child = true;
+        }
+        break;
+      case rt::kClientAnchor:
+        if (rec->have_child) break;
+        if (r.len >= 16) {
+          ByteReader br = r.reader();
+          rec->anchor.top = br.I32();
+          rec->anchor.left = br.I32();
+          rec->anchor.right = br.I32();
+          rec->anchor.bottom = br.I32();
+          rec->have_anchor = true;
+        } else if (r.len >= 8) {
+          ByteReader br = r.reader();
+          rec->anchor.top = br.I16();
+          rec->anchor.left = br.I16();
+          rec->anchor.right = br.I16();
+          rec->anchor.bottom = br.I16();
+          rec->have_anchor = true;
+        }
+        break;
+      case rt::kClientData: {
+        rec->client_data = r;
+        rec->has_client_data = true;
+        Record ph;
+        if (FindChild(r, rt::kPlaceholderAtom, &ph) && ph.len >= 5) rec->placeholder = ph.body[4];
+        break;
+      }
+      case rt::kClientTextbox:
+        ReadTextbox(r, ctx, &rec->texts);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+void Loader::ReadTextbox(const Record& box, const Context& ctx, std::vector<RawText>* texts) {
+  Children tc(box);
+  Record x;
+  while (tc.Next(&x)) {
+    if (x.type == rt::kTextHeader) {
+      RawText text;
+      text.type = x.len >= 4 ? int(Le32(x.body)) : 4;
+      texts->push_back(text);
+    } else if (x.type == rt::kOutlineTextRef && x.len >= 4) {
+      uint32_t index = Le32(x.body);
+      if (ctx.outline && index < ctx.outline->size()) {
+        if (!texts->empty() && texts->back().chars.empty()) texts->pop_back();
+        texts->push_back((*ctx.outline)[index]);
+      }
+    } else if (texts->empty()) {
+      continue;
+    } else if (x.type == rt::kTextChars) {
+      for (size_t i = 0; i + 1 < x.len; i += 2) texts->back().chars += char16_t(Le16(x.body + i));
+    } else if (x.type == rt::kTextBytes) {
+      for (size_t i = 0; i < x.len; i++) texts->back().chars += char16_t(x.body[i]);
+    } else if (x.type == rt::kStyleTextProp) {
+      texts->back().style = x;
+      texts->back().has_style = true;
+    }
+  }
+}
+
+// Step two: a master's placeholders are remembered; a slide's take from the master's what they
+// leave unset (anchor, text insets, wrapping, vertical alignment).
+void Loader::InheritPlaceholder(const Context& ctx, ShapeRecords* rec) {
+  if (!ctx.placeholders || rec->placeholder <= 0) return;
+  if (ctx.master) {
+    (*ctx.placeholders)[rec->placeholder] = {rec->have_anchor ? rec->anchor : Rect(),
+                                             rec->props.values};
+    return;
+  }
+  auto it = ctx.placeholders->find(MasterPlaceholderFor(rec->placeholder, *ctx.placeholders));
+  if (it == ctx.placeholders->end()) return;
+  if (!rec->have_anchor) {
+    rec->anchor = it->second.first;
+    rec->have_anchor = true;
+  }
+  for (uint16_t id : {prop::kTextLeft, prop::kTextTop, prop::kTextRight, prop::kTextBottom,
+                      prop::kWrapText, prop::kAnchorText})
+    if (!rec->props.Has(id) && it->second.second.count(id))
+      rec->props.values[id] = it->second.second.at(id);
+}
+
+// Step three: the stored properties mapped onto what the renderer paints.
+void Loader::MapShape(const ShapeRecords& rec, const Transform& t, const Context& ctx, Shape* out) {
+  const Properties& props = rec.props;
+  out->type = rec.type;
+  out->placeholder = rec.placeholder;
+  out->anchor = t.Apply(rec.have_anchor ? rec.anchor : Rect{0, 0, 0, 0});
+  if (out->anchor.left > out->anchor.right) std::swap(out->anchor.left, out->anchor.right);
+  if (out->anchor.top > out->anchor.bottom) std::swap(out->anchor.top, out->anchor.bottom);
+  out->flip_h = rec.flags & 0x40;
+  out->flip_v = rec.flags & 0x80;
+  out->geometry = GeometryOf(out->type);
+  out->rotation = int(int32_t(props.Get(prop::kRotation, 0)) / 65536) % 360;
+  for (int i = 0; i < 10; i++) {
+    uint16_t id = uint16_t(prop::kAdjustValue + i);
+    if (props.Has(id)) {
+      out->adjust[i] = int32_t(props.Get(id, 0));
+      out->adjust_set |= 1u << i;
+    }
+  }
+  if (out->geometry == Shape::kFreeform) ReadPath(props, out);
+  for (int i = 0; i < 4; i++) {
+    // Crops are 16.16 fractions of the picture: top, bottom, left, right.
+    int32_t v = int32_t(props.Get(uint16_t(prop::kCropFromTop + i), 0));
+    out->crop[i] = std::max(-4.0, std::min(0.99, v / 65536.0));
+  }
+  const bool plain = out->type == 202 || out->type == 75 || out->placeholder >= 0;
+  if (out->geometry != Shape::kLine) out->fill = ReadFill(props, ctx, !plain);
+  int line = props.Flag(prop::kLineBooleans, 3);
+  out->line = line == 1 || (line < 0 && (!plain || out->geometry == Shape::kLine));
+  out->line_color = Color(props.Get(prop::kLineColor, 0), ctx, ctx.scheme[1]);
+  out->line_width = int(std::min<uint32_t>(props.Get(prop::kLineWidth, 9525), 2000000));
+  if (out->type == 75 || props.Has(prop::kPib)) {
+    uint32_t pib = props.Get(prop::kPib, 0);
+    if (pib >= 1 && pib <= out_->blips.size()) out->picture = int(pib - 1);
+  }
+  TextBody& body = out->text;
+  body.insets.left = EmuToMaster(props.Get(prop::kTextLeft, 91440));
+  body.insets.top = EmuToMaster(props.Get(prop::kTextTop, 45720));
+  body.insets.right = EmuToMaster(props.Get(prop::kTextRight, 91440));
+  body.insets.bottom = EmuToMaster(props.Get(prop::kTextBottom, 45720));
+  body.wrap = props.Get(prop::kWrapText, 0) != 2;
+  uint32_t a = props.Get(prop::kAnchorText, 0);
+  body.anchor = a <= 5 ? TextBody::Anchor(a % 3) : TextBody::kTop;
+  for (const RawText& text : rec.texts) BuildText(text, ctx, &body);
+}
+
+bool Loader::ReadShape(const Record& sp, const Transform& t, const Context& ctx, Shape* out,
+                       Rect* child_space, bool* is_group) {
+  ShapeRecords rec;
+  ReadShapeRecords(sp, ctx, &rec);
+  if (!rec.have_fsp || (rec.flags & 0x8)) return false;  // deleted
+  *child_space = rec.child_space;
+  InheritPlaceholder(ctx, &rec);
+  *is_group = rec.flags & 0x1;
+  if (rec.props.Flag(prop::kGroupBooleans, 1) == 1) return false;  // hidden
+  MapShape(rec, t, ctx, out);
+  return true;
+}
+
+void Loader::GroupShapes(const Record& group, const Transform& t, const Context& ctx, int depth,
+                         std::vector<Shape>* shapes) {
+  if (depth > kMaxDepth) return;
+  Children c(group);
+  Record r;
+  bool first = true;
+  Transform inner = t;
+  while (c.Next(&r) && shape_count_ < kMaxShapes) {
+    if (r.type == rt::kSpContainer) {
+      Shape s;
+      Rect space{0, 0, 0, 0};
+      bool is_group = false;
+      bool ok = ReadShape(r, t, ctx, &s, &space, &is_group);
+      if (first) {
+        first = false;
+        if (is_group) {
+          // The group's own record: maps the children's coordinates onto its anchor.
+          if (depth > 0 && space.width() != 0 && space.height() != 0) {
+            inner.sx = double(s.anchor.width()) / space.width();
+            inner.sy = double(s.anchor.height()) / space.height();
+            inner.dx = s.anchor.left - space.left * inner.sx;
+            inner.dy = s.anchor.top - space.top * inner.sy;
+          }
+          if (depth > 0 && !ok) return;  // a hidden or deleted group hides its children
+          continue;
+        }
+      }
+      if (!ok || is_group) continue;
+      if (ctx.master && s.placeholder >= 0 && !FooterText(ctx, &s)) continue;
+      shape_count_++;
+      shapes->push_back(std::move(s));
+    } else if (r.type == rt::kSpgrContainer) {
+      GroupShapes(r, inner, ctx, depth + 1, shapes);
+      first = false;
+    }
+  }
+}
+
+void Loader::DrawingShapes(const Record& container, const Context& ctx, std::vector<Shape>* shapes,
+                           Fill* background, bool* has_background) {
+  Record drawing, dg;
+  if (!FindChild(container, rt::kDrawing, &drawing) || !FindChild(drawing, rt::kDgContainer, &dg))
+    return;
+  Children c(dg);
+  Record r;
+  while (c.Next(&r)) {
+    if (r.type == rt::kSpgrContainer) {
+      GroupShapes(r, Transform(), ctx, 0, shapes);
+    } else if (r.type == rt::kSpContainer) {
+      Record fsp;
+      if (!FindChild(r, rt::kFsp, &fsp) || fsp.len < 8 || !(Le32(fsp.body + 4) & 0x400)) continue;
+      Record opt;
+      Properties props;
+      Children pc(r);
+      while (pc.Next(&opt))
+        if (opt.type == rt::kFopt || opt.type == rt::kTertiaryFopt) props.Read(opt);
+      *background = ReadFill(props, ctx, true);
+      *has_background = true;
+    }
+  }
+}
+}  // namespace detail
+}  // namespace ppt
