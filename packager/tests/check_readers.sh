@@ -7,7 +7,10 @@
 set -u
 stub=$1 package=$2
 shift 2
-for tool in wrestool cabextract i686-w64-mingw32-objdump; do
+# The 64-bit linker's objdump reads 32-bit and 64-bit images alike (test builds may be 64-bit).
+objdump=i686-w64-mingw32-objdump
+command -v x86_64-w64-mingw32-objdump >/dev/null && objdump=x86_64-w64-mingw32-objdump
+for tool in wrestool cabextract $objdump; do
   command -v $tool >/dev/null || { echo "readers: $tool is missing (scripts/bootstrap)"; exit 1; }
 done
 out=$(mktemp -d)
@@ -42,7 +45,7 @@ check wrestool -x --raw --type=10 --name=CABINET -o "$out/cabinet.cab" "$package
 check cabextract -q -t "$out/cabinet.cab"
 check cmp <(cabextract -l "$out/cabinet.cab" | grep ' | ') <(grep ' | ' "$out/cab.txt")
 
-i686-w64-mingw32-objdump -p "$package" > "$out/objdump.txt" 2>&1
+$objdump -p "$package" > "$out/objdump.txt" 2>&1
 check test $? -eq 0
 check grep -q "CABINET" "$out/objdump.txt"
 if grep -qi "corrupt\|invalid\|warning" "$out/objdump.txt"; then
