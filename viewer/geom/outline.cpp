@@ -11,7 +11,10 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-constexpr int kRectangleType = 1;
+// Rectangles, picture frames and text boxes are their box.
+bool IsBox(int type) {
+  return type == 1 || type == 75 || type == 202;
+}
 
 SubPath Polygon(std::initializer_list<Pt> fractions, double w, double h) {
   SubPath p;
@@ -162,7 +165,7 @@ Outline ShapeOutline(const ppt::Shape& s, double w, double h) {
     p.fill = false;
     o.parts.push_back(p);
     o.open_line = true;
-  } else if (preset && s.type != kRectangleType) {
+  } else if (preset && !IsBox(s.type)) {
     PresetOutline(s, *preset, w, h, &o);
   }
   if (o.parts.empty() && !o.open_line)

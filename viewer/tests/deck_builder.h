@@ -15,7 +15,8 @@ struct SlideSpec {
   uint32_t background = 0xFFFFFF;  // 0xBBGGRR as the format stores colours
   std::string text;
   bool hidden = false;
-  int advance_ms = -1;  // >= 0: advance automatically after this time
+  int advance_ms = -1;                       // >= 0: advance automatically after this time
+  std::vector<std::vector<uint8_t>> shapes;  // further shape containers, drawn after the text
 };
 
 struct DeckSpec {
@@ -85,6 +86,8 @@ inline Bytes Drawing(const SlideSpec* slide, bool master, size_t pictures = 0) {
                      Rec(0xF010, Words({1000, 500, 5000, 2000})),
                      Box(0xF00D, {Rec(0x0F9F, Words({4})), Rec(0x0FA0, chars)})}));
   }
+  if (slide)
+    for (const Bytes& shape : slide->shapes) group.push_back(shape);
   for (size_t i = 0; i < pictures; i++)
     group.push_back(
         Box(0xF004, {Fsp(75, uint32_t(0x410 + i), 0xA00), Fopt({{0x4104, uint32_t(i + 1)}}),

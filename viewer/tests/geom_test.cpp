@@ -8,6 +8,7 @@
 #include "geom/outline.h"
 #include "geom/path_eval.h"
 #include "geom/preset.h"
+#include "viewer/tests/deck_builder.h"
 
 namespace {
 
@@ -194,6 +195,15 @@ TEST(PresetGeometry, ThreeDFacesAndGlyphsCarryShades) {
   EXPECT_LT(home.parts.back().shade, 0);  // the glyph
 }
 
+TEST(PresetGeometry, BracketPairsFillBetweenTheirBrackets) {
+  for (int type : {185, 186}) {
+    Outline o = geom::ShapeOutline(ShapeOf(type), 200, 100);
+    ASSERT_EQ(o.parts.size(), 3u) << type;
+    EXPECT_TRUE(o.parts[0].fill && o.parts[0].closed && !o.parts[0].stroke) << type;
+    EXPECT_TRUE(!o.parts[1].fill && o.parts[1].stroke && !o.parts[1].closed) << type;
+  }
+}
+
 TEST(PresetGeometry, DonutHoleIsOneFillPath) {
   Outline o = geom::ShapeOutline(ShapeOf(23), 100, 100);
   ASSERT_EQ(o.parts.size(), 2u);
@@ -244,9 +254,11 @@ TEST(PresetGeometry, KindsDrawnBeforeKeepTheirShape) {
   Outline r = geom::ShapeOutline(right, 100, 100);
   EXPECT_TRUE(HasPoint(r, 100, 0));
   EXPECT_FALSE(HasPoint(r, 0, 0));
-  Outline box = geom::ShapeOutline(ShapeOf(1), 80, 40);
-  ASSERT_EQ(box.parts.size(), 1u);
-  EXPECT_EQ(box.parts[0].pts.size(), 4u);
+  for (int type : {1, 75, 202}) {
+    Outline box = geom::ShapeOutline(ShapeOf(type), 80, 40);
+    ASSERT_EQ(box.parts.size(), 1u);
+    EXPECT_EQ(box.parts[0].pts.size(), 4u);
+  }
   Outline line = geom::ShapeOutline(ShapeOf(20), 80, 40);
   EXPECT_TRUE(line.open_line);
   Outline unknown = geom::ShapeOutline(ShapeOf(142), 80, 40);
@@ -328,6 +340,63 @@ TEST(FreeformGeometry, RandomProgramsNeverFail) {
     Outline o = geom::ShapeOutline(s, 1 + rng() % 1000, rng() % 1000);
     EXPECT_TRUE(Finite(o));
   }
+}
+
+// Shapes read from a file: adjust values and a freeform's stored path reach the outline.
+deck::Bytes ShapeRecord(uint16_t type, const std::vector<std::pair<uint16_t, uint32_t>>& props,
+                        const std::vector<std::pair<uint16_t, deck::Bytes>>& arrays) {
+  deck::Bytes table, data;
+  for (auto& p : props) {
+    deck::Put16(table, p.first);
+    deck::Put32(table, p.second);
+  }
+  for (auto& a : arrays) {
+    deck::Put16(table, uint16_t(a.first | 0x8000));
+    deck::Put32(table, uint32_t(a.second.size()));
+    data.insert(data.end(), a.second.begin(), a.second.end());
+  }
+  table.insert(table.end(), data.begin(), data.end());
+  deck::Bytes fopt = deck::Rec(0xF00B, table, uint16_t(props.size() + arrays.size()), 3);
+  return deck::Box(0xF004, {deck::Fsp(type, 0x500, 0xA00), fopt,
+                            deck::Rec(0xF010, deck::Words({1000, 1000, 3160, 2080}))});
+}
+
+deck::Bytes Array16(uint16_t cb, const std::vector<int32_t>& v) {
+  deck::Bytes b;
+  size_t per = cb == 8 ? 2 : 1;
+  deck::Put16(b, uint16_t(v.size() / per));
+  deck::Put16(b, uint16_t(v.size() / per));
+  deck::Put16(b, cb);
+  for (int32_t x : v) cb == 8 ? deck::Put32(b, uint32_t(x)) : deck::Put16(b, uint16_t(x));
+  return b;
+}
+
+TEST(ShapesFromFiles, AdjustValuesAndStoredPathsShapeTheOutline) {
+  deck::DeckSpec spec;
+  spec.slides.resize(1);
+  // A right arrow whose head starts half-way; a freeform of one curve, closed.
+  spec.slides[0].shapes.push_back(ShapeRecord(13, {{0x0147, 10800}}, {}));
+  spec.slides[0].shapes.push_back(
+      ShapeRecord(0, {{0x0142, 1000}, {0x0143, 1000}},
+                  {{0x0145, Array16(8, {0, 1000, 0, 0, 1000, 0, 1000, 1000})},
+                   {0x0146, Array16(2, {0x4000, 0x2001, 0x6001, 0x8000})}}));
+  deck::Bytes file = deck::Build(spec);
+  ppt::Presentation p;
+  ASSERT_EQ(ppt::Load(file.data(), file.size(), &p), ppt::LoadError::kNone);
+  ASSERT_EQ(p.slides.size(), 1u);
+  const ppt::Shape* arrow = nullptr;
+  const ppt::Shape* freeform = nullptr;
+  for (const ppt::Shape& s : p.slides[0].shapes) {
+    if (s.type == 13) arrow = &s;
+    if (s.type == 0) freeform = &s;
+  }
+  ASSERT_TRUE(arrow && freeform);
+  EXPECT_TRUE(HasPoint(geom::ShapeOutline(*arrow, 200, 100), 100, 0));
+  Outline o = geom::ShapeOutline(*freeform, 100, 100);
+  ASSERT_EQ(o.parts.size(), 1u);
+  EXPECT_TRUE(o.parts[0].closed);
+  EXPECT_TRUE(HasPoint(o, 50, 25, 0.01));
+  EXPECT_FALSE(HasPoint(o, 0, 0, 1));
 }
 
 }  // namespace
