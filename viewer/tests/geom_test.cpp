@@ -227,6 +227,19 @@ TEST(PresetGeometry, WedgeCalloutsPointAtTheirTip) {
   }
 }
 
+TEST(PresetGeometry, ArrowCalloutsPointAwayFromTheirBox) {
+  Outline right = geom::ShapeOutline(ShapeOf(77), 216, 216);
+  EXPECT_TRUE(HasPoint(right, 216, 108));
+  EXPECT_TRUE(HasPoint(right, 144, 0));
+  Outline down = geom::ShapeOutline(ShapeOf(80), 216, 216);
+  EXPECT_TRUE(HasPoint(down, 108, 216));
+  EXPECT_TRUE(HasPoint(down, 216, 144));
+  Outline both = geom::ShapeOutline(ShapeOf(81), 216, 216);
+  EXPECT_TRUE(HasPoint(both, 0, 108));
+  EXPECT_TRUE(HasPoint(both, 216, 108));
+  EXPECT_EQ(both.text_box.left, 54);
+}
+
 TEST(PresetGeometry, ConnectorsAreOpenLinesThroughTheirAdjust) {
   ppt::Shape s = ShapeOf(34);
   SetAdjust(&s, 0, 5400);
@@ -375,11 +388,10 @@ TEST(ShapesFromFiles, AdjustValuesAndStoredPathsShapeTheOutline) {
   deck::DeckSpec spec;
   spec.slides.resize(1);
   // A right arrow whose head starts half-way; a freeform of one curve, closed.
-  spec.slides[0].shapes.push_back(ShapeRecord(13, {{0x0147, 10800}}, {}));
-  spec.slides[0].shapes.push_back(
-      ShapeRecord(0, {{0x0142, 1000}, {0x0143, 1000}},
-                  {{0x0145, Array16(8, {0, 1000, 0, 0, 1000, 0, 1000, 1000})},
-                   {0x0146, Array16(2, {0x4000, 0x2001, 0x6001, 0x8000})}}));
+  spec.shapes.push_back(ShapeRecord(13, {{0x0147, 10800}}, {}));
+  spec.shapes.push_back(ShapeRecord(0, {{0x0142, 1000}, {0x0143, 1000}},
+                                    {{0x0145, Array16(8, {0, 1000, 0, 0, 1000, 0, 1000, 1000})},
+                                     {0x0146, Array16(2, {0x4000, 0x2001, 0x6001, 0x8000})}}));
   deck::Bytes file = deck::Build(spec);
   ppt::Presentation p;
   ASSERT_EQ(ppt::Load(file.data(), file.size(), &p), ppt::LoadError::kNone);
