@@ -260,6 +260,7 @@ void Loader::ReadSlide(const ListEntry& entry) {
   bool own_has = false;
   Context sctx = ctx;
   sctx.outline = &entry.texts;
+  sctx.footers = &footers;  // fields in the slide's own text
   DrawingShapes(container, sctx, &shapes, &own_bg, &own_has);
   if (own_has && !(flags & 0x4)) background = own_bg;
   if (background.kind == Fill::kNone) {

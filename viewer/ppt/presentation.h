@@ -34,6 +34,7 @@ struct Run {
   int size = 18;  // points
   bool bold = false, italic = false, underline = false;
   bool shadow = false, emboss = false;
+  Rgb shadow_color{128, 128, 128};
   int escapement = 0;  // percent of the size the baseline is raised (> 0) or lowered (< 0)
   Rgb color;
 };
@@ -73,6 +74,9 @@ struct TextBody {
   // Text flow: kDown runs lines top to bottom turned a quarter clockwise, kUp a quarter
   // counter-clockwise.
   enum Flow { kHorizontal, kDown, kUp } flow = kHorizontal;
+  // Fields the text shows, as bits of FieldBits.
+  enum FieldBits : uint8_t { kSlideNumberField = 1, kDateField = 2, kHeaderFooterField = 4 };
+  uint8_t fields = 0;
   bool empty() const;
 };
 
