@@ -40,7 +40,9 @@ std::wstring WideOf(const std::u16string& s) {
 }
 
 ppt::Rgb Mix(const ppt::Rgb& a, const ppt::Rgb& b, int percent_b) {
-  auto m = [&](uint8_t x, uint8_t y) { return uint8_t((x * (100 - percent_b) + y * percent_b) / 100); };
+  auto m = [&](uint8_t x, uint8_t y) {
+    return uint8_t((x * (100 - percent_b) + y * percent_b) / 100);
+  };
   return ppt::Rgb{m(a.r, b.r), m(a.g, b.g), m(a.b, b.b)};
 }
 

@@ -5,9 +5,9 @@
 namespace ppt {
 namespace {
 
-const char* const kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
-                               "July",    "August",   "September", "October", "November",
-                               "December"};
+const char* const kMonths[] = {"January",   "February", "March",    "April",
+                               "May",       "June",     "July",     "August",
+                               "September", "October",  "November", "December"};
 const char* const kDays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                              "Thursday", "Friday", "Saturday"};
 
@@ -56,8 +56,7 @@ std::u16string FormatDateTime(int format, const DateTime& t) {
   const std::string month = kMonths[(t.month - 1) % 12];
   const std::string mon = month.substr(0, 3);
   const std::string yyyy = std::to_string(t.year), yy = Two(t.year % 100);
-  const std::string short_date =
-      std::to_string(t.month) + "/" + std::to_string(t.day) + "/" + yyyy;
+  const std::string short_date = std::to_string(t.month) + "/" + std::to_string(t.day) + "/" + yyyy;
   const int h12 = t.hour % 12 == 0 ? 12 : t.hour % 12;
   const std::string ampm = t.hour < 12 ? " AM" : " PM";
   const std::string hm12 = std::to_string(h12) + ":" + Two(t.minute);

@@ -63,7 +63,7 @@ struct Transform {
 // What a slide shows in its master's date, number and footer placeholders.
 struct Footers {
   bool date = false, number = false, footer = false;
-  bool today = false;   // the date shown is the day of the show, in `date_format`
+  bool today = false;  // the date shown is the day of the show, in `date_format`
   int date_format = 0;
   std::u16string date_text, footer_text, header_text;
   int slide_number = 0;

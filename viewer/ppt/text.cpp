@@ -58,9 +58,9 @@ bool ReadCharProps(ByteReader& r, CharProps* out) {
   if (m & 0x40000) c.color = r.U32();
   if (m & 0x80000) c.position = r.I16();
   if (m & 0x100000) r.U32();
-  c.mask = m & (CharProps::kBold | CharProps::kItalic | CharProps::kUnderline |
-                CharProps::kShadow | CharProps::kEmboss | CharProps::kExtension |
-                CharProps::kFont | CharProps::kSize | CharProps::kColor | CharProps::kPosition);
+  c.mask = m & (CharProps::kBold | CharProps::kItalic | CharProps::kUnderline | CharProps::kShadow |
+                CharProps::kEmboss | CharProps::kExtension | CharProps::kFont | CharProps::kSize |
+                CharProps::kColor | CharProps::kPosition);
   *out = c;
   return r.ok();
 }
@@ -175,7 +175,7 @@ std::u16string Roman(int n, bool upper) {
     int value;
     const char* lower;
   } kDigits[] = {{1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"},
-                 {90, "xc"},  {50, "l"},   {40, "xl"},  {10, "x"},   {9, "ix"},
+                 {90, "xc"},  {50, "l"},   {40, "xl"}, {10, "x"},   {9, "ix"},
                  {5, "v"},    {4, "iv"},   {1, "i"}};
   std::u16string s;
   for (const auto& d : kDigits)
@@ -206,13 +206,13 @@ std::u16string AutoNumberText(uint16_t scheme, int n) {
     Style style;
     Frame frame;
   } kSchemes[] = {
-      {kLower, kPeriod},      {kUpper, kPeriod},          {kNumber, kParenRight},
-      {kNumber, kPeriod},     {kRomanLower, kParens},     {kRomanLower, kParenRight},
-      {kRomanLower, kPeriod}, {kRomanUpper, kPeriod},     {kLower, kParens},
-      {kLower, kParenRight},  {kUpper, kParens},          {kUpper, kParenRight},
-      {kNumber, kParens},     {kNumber, kPlain},          {kRomanUpper, kParens},
+      {kLower, kPeriod},          {kUpper, kPeriod},      {kNumber, kParenRight},
+      {kNumber, kPeriod},         {kRomanLower, kParens}, {kRomanLower, kParenRight},
+      {kRomanLower, kPeriod},     {kRomanUpper, kPeriod}, {kLower, kParens},
+      {kLower, kParenRight},      {kUpper, kParens},      {kUpper, kParenRight},
+      {kNumber, kParens},         {kNumber, kPlain},      {kRomanUpper, kParens},
       {kRomanUpper, kParenRight}, {kNumber, kPlain},      {kNumber, kPeriod},
-      {kCircled, kPlain},     {kCircled, kPlain},         {kCircledBlack, kPlain},
+      {kCircled, kPlain},         {kCircled, kPlain},     {kCircledBlack, kPlain},
   };
   auto e = scheme < sizeof(kSchemes) / sizeof(kSchemes[0]) ? kSchemes[scheme]
                                                            : kSchemes[3];  // 1. otherwise

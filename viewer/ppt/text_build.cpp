@@ -37,11 +37,10 @@ void MapTextFrame(const Properties& props, TextBody* body) {
   static const struct {
     TextBody::Anchor anchor;
     bool centered;
-  } kAnchors[] = {{TextBody::kTop, false},    {TextBody::kMiddle, false},
-                  {TextBody::kBottom, false}, {TextBody::kTop, true},
-                  {TextBody::kMiddle, true},  {TextBody::kBottom, true},
-                  {TextBody::kTop, false},    {TextBody::kBottom, false},
-                  {TextBody::kTop, true},     {TextBody::kBottom, true}};
+  } kAnchors[] = {{TextBody::kTop, false},  {TextBody::kMiddle, false}, {TextBody::kBottom, false},
+                  {TextBody::kTop, true},   {TextBody::kMiddle, true},  {TextBody::kBottom, true},
+                  {TextBody::kTop, false},  {TextBody::kBottom, false}, {TextBody::kTop, true},
+                  {TextBody::kBottom, true}};
   uint32_t a = props.Get(prop::kAnchorText, 0);
   if (a < sizeof(kAnchors) / sizeof(kAnchors[0])) {
     body->anchor = kAnchors[a].anchor;
@@ -283,9 +282,10 @@ void Loader::BuildText(const RawText& text, const Context& ctx, TextBody* body) 
     if (field != fields.end()) {
       std::u16string shows = FieldText(*field->second, ctx);
       Field::Kind kind = field->second->kind;
-      body->fields |= kind == Field::kSlideNumber                                 ? TextBody::kSlideNumberField
-                      : kind == Field::kDateTime || kind == Field::kGenericDate ? TextBody::kDateField
-                                                                                : TextBody::kHeaderFooterField;
+      body->fields |= kind == Field::kSlideNumber ? TextBody::kSlideNumberField
+                      : kind == Field::kDateTime || kind == Field::kGenericDate
+                          ? TextBody::kDateField
+                          : TextBody::kHeaderFooterField;
       if (!shows.empty() || ch == u'*') {
         add_text(shows);
         continue;
