@@ -74,6 +74,8 @@ Footers ReadFooters(const Record& container, Footers f);
 // The text frame's own properties: wrapping, anchoring, flow, fitting.
 void MapTextFrame(const Properties& props, TextBody* body);
 void ReadParaExtensionTags(const Record& client_data, std::vector<ParaExtension>* out);
+// The data of a programmable tag named ___PPT9 among `tags`' children.
+bool FindPpt9Tag(const Record& tags, Record* data);
 
 // Everything a slide's drawing is resolved against: its colour scheme and text styles.
 struct Context {
@@ -165,6 +167,7 @@ class Loader {
   Fill ReadFill(const Properties& p, const Context& ctx, bool filled_default) const;
   void BuildText(const RawText& text, const Context& ctx, TextBody* body);
   std::u16string FieldText(const Field& f, const Context& ctx) const;
+  void ReadBulletPictures(const Record& doc_tags);
   bool FooterText(const Context& ctx, Shape* s);
   Rgb TextColor(uint32_t ci, const Context& ctx) const {
     if ((ci >> 24) == 0xFE) return FromColorRef(ci);
@@ -188,6 +191,7 @@ class Loader {
   bool has_crypt_ = false;
   size_t shape_count_ = 0;
   DateTime now_;
+  std::vector<int> bullet_blips_;  // picture bullets: index into out_->blips, -1 unreadable
 };
 
 }  // namespace detail

@@ -96,6 +96,8 @@ enum : uint16_t {
   kFooterMC = 0x0FFA,
   kRtfDateTimeMC = 0x1015,
   kProgTags = 0x1388,
+  kBlipCollection9 = 0x07F8,
+  kBlipEntity9 = 0x07F9,
   kProgBinaryTag = 0x138A,
   kBinaryTagData = 0x138B,
   kFontEntity = 0x0FB7,

@@ -259,25 +259,29 @@ void Loader::ReadTextbox(const Record& box, const Context& ctx, std::vector<RawT
   }
 }
 
-// The extended paragraph props (automatic numbering) a shape keeps among its programmable tags.
-void ReadParaExtensionTags(const Record& client_data, std::vector<ParaExtension>* out) {
-  Record tags;
-  if (!FindChild(client_data, rt::kProgTags, &tags)) return;
+bool FindPpt9Tag(const Record& tags, Record* data) {
   Children c(tags);
   Record tag;
   while (c.Next(&tag)) {
     if (tag.type != rt::kProgBinaryTag) continue;
     Children parts(tag);
-    Record name, data;
-    if (!parts.Next(&name) || name.type != rt::kCString || !parts.Next(&data) ||
-        data.type != rt::kBinaryTagData)
+    Record name;
+    if (!parts.Next(&name) || name.type != rt::kCString || !parts.Next(data) ||
+        data->type != rt::kBinaryTagData)
       continue;
     std::u16string n;
     for (size_t i = 0; i + 1 < name.len; i += 2) n += char16_t(Le16(name.body + i));
-    Record atom;
-    if (n == u"___PPT9" && FindChild(data, rt::kStyleTextProp9, &atom))
-      ReadParaExtensions(atom.body, atom.len, out);
+    if (n == u"___PPT9") return true;
   }
+  return false;
+}
+
+// The extended paragraph props (automatic numbering) a shape keeps among its programmable tags.
+void ReadParaExtensionTags(const Record& client_data, std::vector<ParaExtension>* out) {
+  Record tags, data, atom;
+  if (FindChild(client_data, rt::kProgTags, &tags) && FindPpt9Tag(tags, &data) &&
+      FindChild(data, rt::kStyleTextProp9, &atom))
+    ReadParaExtensions(atom.body, atom.len, out);
 }
 
 // Step two: a master's placeholders are remembered; a slide's take from the master's what they

@@ -55,6 +55,25 @@ void MapTextFrame(const Properties& props, TextBody* body) {
     body->flow = TextBody::kUp;
 }
 
+// Pictures bullets are drawn with, kept apart from the picture store in the document's tags.
+void Loader::ReadBulletPictures(const Record& doc_tags) {
+  Record data, collection;
+  if (!FindPpt9Tag(doc_tags, &data) || !FindChild(data, rt::kBlipCollection9, &collection)) return;
+  Children c(collection);
+  Record entity;
+  while (c.Next(&entity) && bullet_blips_.size() < 1000) {
+    if (entity.type != rt::kBlipEntity9) continue;
+    Blip blip;
+    if (entity.len > 2 && blip_bytes_ < options_.max_total_blip_bytes &&
+        ReadBlip(entity.body + 2, entity.len - 2, &blip)) {
+      bullet_blips_.push_back(int(out_->blips.size()));
+      out_->blips.push_back(std::move(blip));
+    } else {
+      bullet_blips_.push_back(-1);
+    }
+  }
+}
+
 std::u16string Loader::FieldText(const Field& f, const Context& ctx) const {
   const Footers* footers = ctx.footers;
   switch (f.kind) {
@@ -249,6 +268,10 @@ void Loader::BuildText(const RawText& text, const Context& ctx, TextBody* body) 
         int start = para_ext->has_scheme ? para_ext->start : 1;
         n = n > 0 ? n + 1 : std::max(1, start);
         para.bullet_text = AutoNumberText(para_ext->has_scheme ? para_ext->scheme : 3, n);
+      } else if (para.bullet && para_ext && para_ext->blip >= 0 &&
+                 size_t(para_ext->blip) < bullet_blips_.size()) {
+        para.bullet_blip = bullet_blips_[size_t(para_ext->blip)];
+        n = 0;
       } else {
         n = 0;
       }

@@ -131,6 +131,12 @@ inline Bytes FieldAtom(uint16_t type, uint32_t pos, uint8_t format = 0) {
   return Rec(type, b);
 }
 
+inline Bytes Ppt9Tag(const Bytes& data) {
+  Bytes name;
+  for (char c : std::string("___PPT9")) Put16(name, uint8_t(c));
+  return Box(0x138A, {Rec(0x0FBA, name), Rec(0x138B, data)});
+}
+
 // A shape's programmable tag with extended paragraph props: per entry automatic numbering in
 // `scheme` from `start` (scheme < 0: no number).
 inline Bytes NumberingTag(const std::vector<std::pair<int, int>>& entries) {
@@ -147,9 +153,28 @@ inline Bytes NumberingTag(const std::vector<std::pair<int, int>>& entries) {
     Put32(atom, 0);  // character props
     Put32(atom, 0);  // special info
   }
-  Bytes name;
-  for (char c : std::string("___PPT9")) Put16(name, uint8_t(c));
-  return Box(0x1388, {Box(0x138A, {Rec(0x0FBA, name), Rec(0x138B, Rec(0x0FAC, atom))})});
+  return Box(0x1388, {Ppt9Tag(Rec(0x0FAC, atom))});
+}
+
+// A shape's tag giving its first paragraph the document's picture bullet number `blip`.
+inline Bytes PictureBulletTag(uint16_t blip) {
+  Bytes atom;
+  Put32(atom, 0x00800000);
+  Put16(atom, blip);
+  Put32(atom, 0);
+  Put32(atom, 0);
+  return Box(0x1388, {Ppt9Tag(Rec(0x0FAC, atom))});
+}
+
+// The document's tag with the pictures bullets are drawn with (complete picture records).
+inline Bytes BulletPictures(const std::vector<Bytes>& blips) {
+  std::vector<Bytes> entities;
+  for (const Bytes& b : blips) {
+    Bytes e{0x06, 0x00};
+    e.insert(e.end(), b.begin(), b.end());
+    entities.push_back(Rec(0x07F9, e));
+  }
+  return Box(0x1388, {Ppt9Tag(Box(0x07F8, entities))});
 }
 
 inline Bytes SlideAtom(uint32_t master_id, uint16_t flags) {

@@ -201,6 +201,25 @@ TEST(TextParagraphs, AutomaticNumbersCountOnFromTheirStart) {
   EXPECT_EQ(body.paragraphs[2].runs[0].size, body.paragraphs[0].runs[0].size);
 }
 
+TEST(TextParagraphs, PictureBulletsComeFromTheDocumentsBulletPictures) {
+  Bytes png_body(16, 0x11);
+  png_body.push_back(0xFF);
+  png_body += Bytes{0x89, 'P', 'N', 'G', 7};
+  Bytes png = deck::Rec(0xF01E, png_body, 0x6E0);
+  deck::SlideSpec slide;
+  slide.text = "pictured";
+  slide.text_records = {deck::StyleTextProp(9, 0, 0x1, U16s({1}), 0, {})};
+  slide.client_data = {deck::PictureBulletTag(1)};
+  ppt::Presentation p;
+  ASSERT_TRUE(LoadSlide(slide, &p, {deck::BulletPictures({png, png})}));
+  ASSERT_EQ(TextOf(p).paragraphs.size(), 1u);
+  int blip = TextOf(p).paragraphs[0].bullet_blip;
+  ASSERT_GE(blip, 0);
+  ASSERT_LT(size_t(blip), p.blips.size());
+  EXPECT_EQ(p.blips[size_t(blip)].type, ppt::Blip::kPng);
+  EXPECT_EQ(blip, 1);  // the second bullet picture, after an empty picture store
+}
+
 TEST(TextParagraphs, NumberingSchemes) {
   struct Case {
     uint16_t scheme;
