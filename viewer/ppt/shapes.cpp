@@ -191,6 +191,8 @@ void Loader::ReadShapeRecords(const Record& sp, const Context& ctx, ShapeRecords
       }
       case rt::kClientTextbox:
         ReadTextbox(r, ctx, &rec->texts);
+        rec->textbox = r;
+        rec->has_textbox = true;
         break;
       default:
         break;
@@ -290,6 +292,7 @@ void Loader::MapShape(const ShapeRecords& rec, const Transform& t, const Context
   uint32_t a = props.Get(prop::kAnchorText, 0);
   body.anchor = a <= 5 ? TextBody::Anchor(a % 3) : TextBody::kTop;
   for (const RawText& text : rec.texts) BuildText(text, ctx, &body);
+  ReadShowRecords(rec, ctx, out);
 }
 
 bool Loader::ReadShape(const Record& sp, const Transform& t, const Context& ctx, Shape* out,
@@ -312,6 +315,8 @@ void Loader::GroupShapes(const Record& group, const Transform& t, const Context&
   Record r;
   bool first = true;
   Transform inner = t;
+  const size_t start = shapes->size();
+  Shape group_shape;
   while (c.Next(&r) && shape_count_ < kMaxShapes) {
     if (r.type == rt::kSpContainer) {
       Shape s;
@@ -329,6 +334,7 @@ void Loader::GroupShapes(const Record& group, const Transform& t, const Context&
             inner.dy = s.anchor.top - space.top * inner.sy;
           }
           if (depth > 0 && !ok) return;  // a hidden or deleted group hides its children
+          if (depth > 0) group_shape = s;
           continue;
         }
       }
@@ -341,6 +347,7 @@ void Loader::GroupShapes(const Record& group, const Transform& t, const Context&
       first = false;
     }
   }
+  InheritGroupShow(group_shape, shapes, start);
 }
 
 void Loader::DrawingShapes(const Record& container, const Context& ctx, std::vector<Shape>* shapes,
