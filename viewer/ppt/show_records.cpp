@@ -69,8 +69,8 @@ bool ParseSlideTarget(const std::u16string& text, uint32_t* id, int* number) {
   if (comma > 9) return false;
   *id = uint32_t(strtoul(s.substr(0, comma).c_str(), nullptr, 10));
   size_t second = s.find(',', comma + 1);
-  std::string n = s.substr(comma + 1, second == std::string::npos ? std::string::npos
-                                                                   : second - comma - 1);
+  std::string n =
+      s.substr(comma + 1, second == std::string::npos ? std::string::npos : second - comma - 1);
   *number = n.size() > 0 && n.size() < 6 && n.find_first_not_of("0123456789") == std::string::npos
                 ? atoi(n.c_str())
                 : 0;
@@ -169,7 +169,8 @@ void Loader::ReadSounds(const Record& collection) {
       if (x.type == rt::kCString && x.inst == 0) s.name = ToUtf8(CString(x));
       if (x.type == rt::kCString && x.inst == 2) {
         std::string id = Ascii(CString(x));
-        if (!id.empty() && id.size() < 10 && id.find_first_not_of("0123456789") == std::string::npos) {
+        if (!id.empty() && id.size() < 10 &&
+            id.find_first_not_of("0123456789") == std::string::npos) {
           s.id = uint32_t(strtoul(id.c_str(), nullptr, 10));
           have_id = true;
         }

@@ -151,9 +151,9 @@ inline Bytes Interactive(const LinkSpec& l, uint16_t inst) {
 }
 
 inline Bytes Animation(const AnimSpec& a) {
-  Bytes b = Words({a.dim, uint32_t((a.reverse ? 1 : 0) | (a.automatic ? 4 : 0) |
-                                   (a.sound_id ? 0x10 : 0)),
-                   a.sound_id, uint32_t(a.delay_ms)});
+  Bytes b =
+      Words({a.dim, uint32_t((a.reverse ? 1 : 0) | (a.automatic ? 4 : 0) | (a.sound_id ? 0x10 : 0)),
+             a.sound_id, uint32_t(a.delay_ms)});
   Put16(b, uint16_t(a.order));
   Put16(b, 1);
   for (uint8_t v : {a.build_type, a.effect, a.direction, a.after, uint8_t(0), uint8_t(0),
@@ -165,8 +165,8 @@ inline Bytes Animation(const AnimSpec& a) {
 inline Bytes ShapeRecord(const ShapeSpec& sh, uint32_t id) {
   std::vector<Bytes> kids{
       Fsp(1, id, 0xA00), Fopt({{0x0181, sh.fill}, {0x01BF, 0x00100010}, {0x01FF, 0x00080000}}),
-      Rec(0xF010, Words({uint32_t(sh.top), uint32_t(sh.left), uint32_t(sh.right),
-                         uint32_t(sh.bottom)}))};
+      Rec(0xF010,
+          Words({uint32_t(sh.top), uint32_t(sh.left), uint32_t(sh.right), uint32_t(sh.bottom)}))};
   std::vector<Bytes> data;
   if (!sh.group) {
     if (sh.has_click) data.push_back(Interactive(sh.click, 0));
@@ -251,9 +251,9 @@ inline Bytes SlideAtom(uint32_t master_id, uint16_t flags) {
 inline Bytes SlideRecord(const SlideSpec& s, size_t pictures = 0) {
   std::vector<Bytes> kids{SlideAtom(0x80000000, 0x3)};
   if (s.hidden || s.advance_ms >= 0 || s.effect >= 0) {
-    uint16_t flags = uint16_t((s.hidden ? 0x4 : 0) | (s.advance_ms >= 0 ? 0x400 : 0x1) |
-                              (s.sound_id ? 0x10 : 0) | (s.loop_sound ? 0x40 : 0) |
-                              (s.stop_sound ? 0x100 : 0));
+    uint16_t flags =
+        uint16_t((s.hidden ? 0x4 : 0) | (s.advance_ms >= 0 ? 0x400 : 0x1) |
+                 (s.sound_id ? 0x10 : 0) | (s.loop_sound ? 0x40 : 0) | (s.stop_sound ? 0x100 : 0));
     Bytes info = Words({uint32_t(s.advance_ms < 0 ? 0 : s.advance_ms), s.sound_id});
     info.push_back(s.direction);
     info.push_back(uint8_t(s.effect < 0 ? 0 : s.effect));
