@@ -7,6 +7,7 @@
 
 #include "app/fonts_win.h"
 #include "app/paint_util_win.h"
+#include "app/system_api_win.h"
 
 namespace viewer {
 
@@ -39,7 +40,7 @@ void SlideRenderer::FillBackground(HDC dc, const ppt::Fill& bg, const RECT& wher
                       {where.right, where.bottom, COLOR16(bg.color2.r << 8),
                        COLOR16(bg.color2.g << 8), COLOR16(bg.color2.b << 8), 0}};
     GRADIENT_RECT gr{0, 1};
-    GradientFill(dc, v, 2, &gr, 1, GRADIENT_FILL_RECT_V);
+    sys::GradientFill(dc, v, 2, &gr, 1, GRADIENT_FILL_RECT_V);
   } else if (bg.kind == ppt::Fill::kPicture) {
     DrawImage(dc, bg.blip, where);
   }
