@@ -212,8 +212,16 @@ void SlideRenderer::DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::
   SetBkMode(dc, TRANSPARENT);
   for (const Para& para : paras) {
     y += para.before;
+    // A paragraph that a build has not brought yet keeps its place but paints nothing.
+    const size_t pi = size_t(&para - paras.data());
+    const bool unbuilt = paragraph_states_ && pi < paragraph_states_->size() &&
+                         (*paragraph_states_)[pi] == show::ShapeView::kHidden;
     for (size_t li = 0; li < para.lines.size(); li++) {
       const Line& l = para.lines[li];
+      if (unbuilt) {
+        y += l.height;
+        continue;
+      }
       int start = li == 0 ? para.first_x : para.rest_x;
       int avail = (box.right - box.left) - start;
       int x = box.left + start;
@@ -235,6 +243,9 @@ void SlideRenderer::DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::
         SelectObject(dc, pc.font);
         SetTextColor(dc, Ref(pc.run->color));
         ExtTextOutW(dc, x, base, 0, nullptr, pc.text.c_str(), UINT(pc.text.size()), nullptr);
+        if (link_areas_ && pc.run->link >= 0)
+          link_areas_->push_back({shape_index_, pc.run->link,
+                                  RECT{x, base - l.ascent, x + pc.width, base + l.descent}});
         x += pc.width;
       }
       y += l.height;
