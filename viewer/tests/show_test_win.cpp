@@ -359,4 +359,314 @@ TEST(RenderWine, HugeWordsAndLongTextFinishQuickly) {
   RemoveDirectoryA((f.path() + "\\out").c_str());
 }
 
+// --- builds, transitions, links, kiosk shows and sounds ---------------------------------------
+
+LRESULT Query(HWND w, UINT msg) {
+  DWORD_PTR r = 0;
+  if (!SendMessageTimeoutA(w, msg, 0, 0, SMTO_ABORTIFHUNG, 5000, &r)) return -2;
+  return LRESULT(r);
+}
+
+bool WaitFor(HWND w, UINT msg, LRESULT want, int timeout_ms = 5000) {
+  auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (Clock::now() < end) {
+    if (Query(w, msg) == want) return true;
+    Sleep(10);
+  }
+  return false;
+}
+
+// A click on the point of the slide given in master units, through the letterbox.
+void ClickSlide(HWND w, int32_t x, int32_t y, int32_t slide_w = 5760, int32_t slide_h = 4320) {
+  RECT c;
+  GetClientRect(w, &c);
+  int pw = c.right, ph = int(double(c.right) * slide_h / slide_w);
+  if (ph > c.bottom) {
+    ph = c.bottom;
+    pw = int(double(c.bottom) * slide_w / slide_h);
+  }
+  int px = (c.right - pw) / 2 + int(double(x) * pw / slide_w);
+  int py = (c.bottom - ph) / 2 + int(double(y) * ph / slide_h);
+  PostMessageA(w, WM_MOUSEMOVE, 0, MAKELPARAM(px, py));
+  PostMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(px, py));
+  PostMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(px, py));
+  Sleep(50);
+}
+
+deck::ShapeSpec Button(int32_t left, int32_t top) {
+  deck::ShapeSpec s;
+  s.left = left;
+  s.top = top;
+  s.right = left + 1000;
+  s.bottom = top + 600;
+  s.fill = 0x00FFFF;
+  return s;
+}
+
+TEST(ShowWineBuilds, ThreeStepsTakeThreeClicksAndBackUndoesOne) {
+  Folder f;
+  deck::DeckSpec spec = Deck(2);
+  for (int i = 0; i < 3; i++) {
+    deck::ShapeSpec s = Button(500 + 1500 * i, 2500);
+    s.anim.on = true;
+    s.anim.order = int16_t(i + 1);
+    s.anim.effect = i == 1 ? 12 : 0;  // the second flies in from the left
+    spec.slides[0].shapes.push_back(s);
+  }
+  f.Write("view.ppt", deck::Build(spec));
+  Viewer v(f);
+  HWND w = v.Window();
+  ASSERT_TRUE(w);
+  EXPECT_EQ(Query(w, viewer::kQueryBuildStep), 0);
+  EXPECT_EQ(Viewer::Key(w, VK_SPACE), 1);
+  EXPECT_TRUE(WaitFor(w, viewer::kQueryBuildStep, 1));
+  PostMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+  EXPECT_TRUE(WaitFor(w, viewer::kQueryBuildStep, 2));
+  EXPECT_TRUE(WaitFor(w, viewer::kQueryAnimating, 0));
+  EXPECT_EQ(Viewer::Key(w, VK_LEFT), 1);  // back a step, same slide
+  EXPECT_TRUE(WaitFor(w, viewer::kQueryBuildStep, 1));
+  EXPECT_EQ(Viewer::Key(w, VK_RIGHT), 1);
+  EXPECT_TRUE(WaitFor(w, viewer::kQueryAnimating, 0));
+  EXPECT_EQ(Viewer::Key(w, VK_NEXT), 1);
+  EXPECT_TRUE(WaitFor(w, viewer::kQueryBuildStep, 3));
+  EXPECT_TRUE(WaitFor(w, viewer::kQueryAnimating, 0));
+  EXPECT_EQ(Viewer::Key(w, VK_RETURN), 2);  // only now the next slide
+  PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(v.ExitCode(), 0);
+}
+
+TEST(ShowWineBuilds, TimedBuildRunsOnItsOwn) {
+  Folder f;
+  deck::DeckSpec spec = Deck(2);
+  spec.use_timings = true;
+  deck::ShapeSpec s = Button(1000, 2000);
+  s.anim.on = true;
+  s.anim.automatic = true;
+  s.anim.delay_ms = 300;
+  spec.slides[0].shapes.push_back(s);
+  f.Write("view.ppt", deck::Build(spec));
+  Viewer v(f);
+  HWND w = v.Window();
+  ASSERT_TRUE(w);
+  EXPECT_TRUE(WaitFor(w, viewer::kQueryBuildStep, 1, 5000));
+  EXPECT_EQ(Viewer::Shown(w), 1);
+  PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(v.ExitCode(), 0);
+}
+
+COLORREF ScreenPixel(int x, int y) {
+  HDC dc = GetDC(nullptr);
+  COLORREF c = GetPixel(dc, x, y);
+  ReleaseDC(nullptr, dc);
+  return c;
+}
+
+TEST(ShowWineTransitions, FramesLieBetweenTheSlidesAndAClickFinishes) {
+  Folder f;
+  deck::DeckSpec spec = Deck(2);  // red, then green
+  spec.slides[0].text.clear();
+  spec.slides[1].text.clear();
+  spec.slides[1].effect = 10;  // wipe, moving right
+  spec.slides[1].direction = 2;
+  spec.slides[1].speed = 0;  // slow
+  f.Write("view.ppt", deck::Build(spec));
+  Viewer v(f);
+  HWND w = v.Window();
+  ASSERT_TRUE(w);
+  RECT c;
+  GetClientRect(w, &c);
+  const int y = c.bottom / 2, left = c.right / 20, right = c.right - c.right / 20;
+  PostMessageA(w, WM_KEYDOWN, VK_RIGHT, 0);
+  ASSERT_TRUE(WaitFor(w, viewer::kQueryAnimating, 1, 2000));
+  Sleep(450);  // about half of a slow wipe
+  // Mid-wipe the new slide has reached the left edge but not the right one.
+  COLORREF l = ScreenPixel(left, y), r = ScreenPixel(right, y);
+  EXPECT_GT(Query(w, viewer::kQueryFrames), 1);
+  if (Query(w, viewer::kQueryAnimating) == 1) {
+    EXPECT_EQ(l, RGB(0, 255, 0));
+    EXPECT_EQ(r, RGB(255, 0, 0));
+  }
+  PostMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+  EXPECT_TRUE(WaitFor(w, viewer::kQueryAnimating, 0, 300));
+  EXPECT_EQ(Viewer::Shown(w), 2);
+  Sleep(100);
+  EXPECT_EQ(ScreenPixel(right, y), RGB(0, 255, 0));
+  PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(v.ExitCode(), 0);
+}
+
+TEST(ShowWineLinks, ActionButtonJumpsToSlideFourAndEndShowEnds) {
+  Folder f;
+  deck::DeckSpec spec = Deck(5);
+  spec.hyperlinks = {{1, "", "259,4,Slide 4"}};
+  deck::ShapeSpec jump = Button(3000, 3000);
+  jump.has_click = true;
+  jump.click = {4, 0, 7, 1};
+  spec.slides[0].shapes.push_back(jump);
+  deck::ShapeSpec end = Button(3000, 3000);
+  end.has_click = true;
+  end.click = {3, 6};
+  spec.slides[3].shapes.push_back(end);
+  f.Write("view.ppt", deck::Build(spec));
+  Viewer v(f);
+  HWND w = v.Window();
+  ASSERT_TRUE(w);
+  ClickSlide(w, 3500, 3300);
+  EXPECT_TRUE(Viewer::WaitShown(w, 4, 3000));
+  EXPECT_FALSE(v.Exited());
+  ClickSlide(w, 100, 100);  // away from the button: the next slide
+  EXPECT_TRUE(Viewer::WaitShown(w, 5, 3000));
+  EXPECT_EQ(Viewer::Key(w, VK_LEFT), 4);
+  ClickSlide(w, 3500, 3300);
+  EXPECT_EQ(v.ExitCode(), 0);
+}
+
+// Points the shell's web-address handler at a command that notes what it was given, for the
+// time of a test; the handler it replaces is put back afterwards.
+class WebRecorder {
+ public:
+  explicit WebRecorder(const std::string& note) {
+    std::string cmd = "cmd.exe /c echo %1> \"" + note + "\"";
+    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, kKey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                        nullptr, &key_, nullptr) != ERROR_SUCCESS)
+      return;
+    char old[1024];
+    DWORD size = sizeof old - 1, type = 0;
+    if (RegQueryValueExA(key_, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(old), &size) ==
+            ERROR_SUCCESS &&
+        (type == REG_SZ || type == REG_EXPAND_SZ)) {
+      old[size] = 0;
+      old_ = old;
+      old_type_ = type;
+      had_old_ = true;
+    }
+    ok_ = RegSetValueExA(key_, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(cmd.c_str()),
+                         DWORD(cmd.size() + 1)) == ERROR_SUCCESS;
+  }
+  ~WebRecorder() {
+    if (!key_) return;
+    if (had_old_)
+      RegSetValueExA(key_, nullptr, 0, old_type_, reinterpret_cast<const BYTE*>(old_.c_str()),
+                     DWORD(old_.size() + 1));
+    else
+      RegDeleteValueA(key_, nullptr);
+    RegCloseKey(key_);
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  static constexpr const char* kKey = "http\\shell\\open\\command";
+  HKEY key_ = nullptr;
+  bool ok_ = false, had_old_ = false;
+  std::string old_;
+  DWORD old_type_ = REG_SZ;
+};
+
+bool WaitFile(const std::string& path, int timeout_ms) {
+  auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (Clock::now() < end) {
+    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
+TEST(ShowWineLinks, WebLinkOpensThroughTheShellAndProgramsNeverRun) {
+  Folder f;
+  const std::string opened = f.path() + "\\opened.txt", ran = f.path() + "\\ran.txt";
+  WebRecorder recorder(opened);
+  ASSERT_TRUE(recorder.ok());
+  deck::DeckSpec spec = Deck(2);
+  std::string program = "cmd.exe /c echo ran> \"" + ran + "\"";
+  spec.hyperlinks = {{1, "http://example.com/kestrane", ""}, {2, program, ""}};
+  deck::ShapeSpec web = Button(500, 3000), run = Button(3000, 3000), file = Button(500, 1500);
+  web.has_click = run.has_click = file.has_click = true;
+  web.click = {4, 0, 8, 1};
+  run.click = {2, 0, 0xFF, 2};  // run a program
+  file.click = {4, 0, 0xA, 2};  // open a file
+  spec.slides[0].shapes = {web, run, file};
+  f.Write("view.ppt", deck::Build(spec));
+  Viewer v(f);
+  HWND w = v.Window();
+  ASSERT_TRUE(w);
+  ClickSlide(w, 3500, 3300);
+  ClickSlide(w, 1000, 1800);
+  ClickSlide(w, 1000, 3300);
+  EXPECT_TRUE(WaitFile(opened, 10000));
+  Sleep(1000);
+  EXPECT_EQ(GetFileAttributesA(ran.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(Viewer::Shown(w), 1);  // refused links show nothing and the show goes on
+  FILE* note = fopen(opened.c_str(), "rb");
+  if (note) {
+    char buf[128] = {};
+    fread(buf, 1, sizeof buf - 1, note);
+    fclose(note);
+    EXPECT_NE(std::string(buf).find("http://example.com/kestrane"), std::string::npos);
+  }
+  PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(v.ExitCode(), 0);
+}
+
+TEST(ShowWineKiosk, ClicksOutsideLinksDoNothingAndTheShowLoops) {
+  Folder f;
+  deck::DeckSpec spec = Deck(2);
+  spec.kiosk = true;
+  for (auto& s : spec.slides) s.advance_ms = 700;
+  deck::ShapeSpec next = Button(3000, 3000);
+  next.has_click = true;
+  next.click = {3, 1};
+  spec.slides[0].shapes.push_back(next);
+  f.Write("view.ppt", deck::Build(spec));
+  Viewer v(f);
+  HWND w = v.Window();
+  ASSERT_TRUE(w);
+  ClickSlide(w, 100, 100);
+  EXPECT_EQ(Viewer::Key(w, VK_SPACE), 1);
+  EXPECT_EQ(Viewer::Shown(w), 1);
+  ClickSlide(w, 3500, 3300);  // the kiosk's own "next" button works
+  EXPECT_TRUE(Viewer::WaitShown(w, 2, 2000));
+  EXPECT_TRUE(Viewer::WaitShown(w, 1, 5000));  // loops on its timings
+  EXPECT_FALSE(v.Exited());
+  PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(v.ExitCode(), 0);
+}
+
+deck::Bytes Wave() {
+  deck::Bytes b;
+  auto tag = [&](const char* t) { b.insert(b.end(), t, t + 4); };
+  const uint32_t samples = 4000;
+  tag("RIFF");
+  deck::Put32(b, 36 + samples);
+  tag("WAVE");
+  tag("fmt ");
+  deck::Put32(b, 16);
+  deck::Put16(b, 1);
+  deck::Put16(b, 1);
+  deck::Put32(b, 8000);
+  deck::Put32(b, 8000);
+  deck::Put16(b, 1);
+  deck::Put16(b, 8);
+  tag("data");
+  deck::Put32(b, samples);
+  for (uint32_t i = 0; i < samples; i++) b.push_back(uint8_t(128 + ((i / 8) % 2 ? 40 : -40)));
+  return b;
+}
+
+TEST(ShowWineSounds, TransitionSoundGoesToTheSystem) {
+  Folder f;
+  deck::DeckSpec spec = Deck(2);
+  spec.sounds = {{1, "beep", Wave()}};
+  spec.slides[1].effect = 0;
+  spec.slides[1].sound_id = 1;
+  f.Write("view.ppt", deck::Build(spec));
+  Viewer v(f);
+  HWND w = v.Window();
+  ASSERT_TRUE(w);
+  EXPECT_EQ(Query(w, viewer::kQuerySounds), 0);
+  EXPECT_EQ(Viewer::Key(w, VK_RIGHT), 2);
+  EXPECT_TRUE(WaitFor(w, viewer::kQuerySounds, 1, 3000));
+  PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(v.ExitCode(), 0);
+}
+
 }  // namespace
