@@ -66,7 +66,16 @@ void SlideShow::ShowState(bool animate_step, bool transition) {
   }
   const size_t slide = nav_.slide(), step = nav_.step();
   std::vector<LinkArea> links;
-  std::unique_ptr<Canvas> next = Picture(slide, step, &links);
+  std::unique_ptr<Canvas> next;
+  RECT box = SlideBox();
+  if (ahead_ && ahead_slide_ == slide && ahead_step_ == step &&
+      ahead_->width() == box.right - box.left && ahead_->height() == box.bottom - box.top) {
+    next = std::move(ahead_);
+    links = std::move(ahead_links_);
+  } else {
+    next = Picture(slide, step, &links);
+  }
+  ahead_.reset();
   const int w = next->width(), h = next->height();
   std::unique_ptr<Canvas> before =
       shown_ && shown_->width() == w && shown_->height() == h ? std::move(shown_) : nullptr;
@@ -119,6 +128,16 @@ void SlideShow::Settle() {
   if (result) shown_ = std::move(result);
   ArmTimers();
   InvalidateRect(wnd_, nullptr, FALSE);
+  PostMessageA(wnd_, kDrawAhead, 0, 0);  // once what is on screen has been painted
+}
+
+void SlideShow::DrawAhead() {
+  if (effect_.active() || nav_.at_end() || nav_.step() >= nav_.steps().size()) return;
+  if (ahead_ && ahead_slide_ == nav_.slide() && ahead_step_ == nav_.step() + 1) return;
+  ahead_links_.clear();
+  ahead_ = Picture(nav_.slide(), nav_.step() + 1, &ahead_links_);
+  ahead_slide_ = nav_.slide();
+  ahead_step_ = nav_.step() + 1;
 }
 
 bool SlideShow::FinishEffect() {

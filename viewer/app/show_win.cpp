@@ -264,6 +264,9 @@ LRESULT SlideShow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       return effect_.active() ? 1 : 0;
     case kQueryFrames:
       return LRESULT(effect_.frames());
+    case kDrawAhead:
+      DrawAhead();
+      return 0;
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT: {

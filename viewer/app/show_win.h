@@ -25,6 +25,8 @@ constexpr UINT kQuerySounds = WM_APP + 3;
 constexpr UINT kQueryAnimating = WM_APP + 4;
 // Frames of effects drawn so far.
 constexpr UINT kQueryFrames = WM_APP + 5;
+// Internal: draws the next build step's picture ahead of the click.
+constexpr UINT kDrawAhead = WM_APP + 20;
 constexpr char kShowWindowClass[] = "PPTVIEW.SlideShow";
 
 class SlideShow {
@@ -65,6 +67,11 @@ class SlideShow {
   std::unique_ptr<Canvas> shown_;  // the settled picture of what is on screen
   size_t shown_slide_ = SIZE_MAX, shown_step_ = 0;
   std::vector<LinkArea> links_;  // text links of the settled picture
+  // The picture of the next build step, drawn while the show waits, so a click shows it at once.
+  std::unique_ptr<Canvas> ahead_;
+  size_t ahead_slide_ = SIZE_MAX, ahead_step_ = 0;
+  std::vector<LinkArea> ahead_links_;
+  void DrawAhead();
   HWND wnd_ = nullptr;
   bool painted_ = false;
   bool cursor_hidden_ = false;
