@@ -241,12 +241,14 @@ LRESULT SlideShow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       size_t key;
       bool link = ActionAt(pt, false, &key) || ActionAt(pt, true, &key);
       SetCursor(cursor_hidden_ ? nullptr : LoadCursor(nullptr, link ? IDC_HAND : IDC_ARROW));
+      pointer_ = cursor_hidden_ ? 2 : link ? 1 : 0;
       return TRUE;
     }
     case WM_TIMER:
       if (wp == kPointerTimer) {
         KillTimer(wnd_, kPointerTimer);
         cursor_hidden_ = true;
+        pointer_ = 2;
         if (GetForegroundWindow() == wnd_) SetCursor(nullptr);
       } else if (wp == kStepTimer || wp == kAdvanceTimer) {
         KillTimer(wnd_, wp);
@@ -264,6 +266,8 @@ LRESULT SlideShow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       return effect_.active() ? 1 : 0;
     case kQueryFrames:
       return LRESULT(effect_.frames());
+    case kQueryPointer:
+      return pointer_;
     case kDrawAhead:
       DrawAhead();
       return 0;

@@ -25,6 +25,8 @@ constexpr UINT kQuerySounds = WM_APP + 3;
 constexpr UINT kQueryAnimating = WM_APP + 4;
 // Frames of effects drawn so far.
 constexpr UINT kQueryFrames = WM_APP + 5;
+// The pointer as last set: 0 the arrow, 1 the hand over a link, 2 hidden.
+constexpr UINT kQueryPointer = WM_APP + 6;
 // Internal: draws the next build step's picture ahead of the click.
 constexpr UINT kDrawAhead = WM_APP + 20;
 constexpr char kShowWindowClass[] = "PPTVIEW.SlideShow";
@@ -75,6 +77,7 @@ class SlideShow {
   HWND wnd_ = nullptr;
   bool painted_ = false;
   bool cursor_hidden_ = false;
+  int pointer_ = 0;  // as kQueryPointer answers
   POINT last_mouse_{-1, -1};
   size_t hover_ = SIZE_MAX;
   uint32_t seed_ = 0;

@@ -376,8 +376,8 @@ bool WaitFor(HWND w, UINT msg, LRESULT want, int timeout_ms = 5000) {
   return false;
 }
 
-// A click on the point of the slide given in master units, through the letterbox.
-void ClickSlide(HWND w, int32_t x, int32_t y, int32_t slide_w = 5760, int32_t slide_h = 4320) {
+// The window point of a slide point given in master units, through the letterbox.
+POINT ClientPoint(HWND w, int32_t x, int32_t y, int32_t slide_w = 5760, int32_t slide_h = 4320) {
   RECT c;
   GetClientRect(w, &c);
   int pw = c.right, ph = int(double(c.right) * slide_h / slide_w);
@@ -385,8 +385,20 @@ void ClickSlide(HWND w, int32_t x, int32_t y, int32_t slide_w = 5760, int32_t sl
     ph = c.bottom;
     pw = int(double(c.bottom) * slide_w / slide_h);
   }
-  int px = (c.right - pw) / 2 + int(double(x) * pw / slide_w);
-  int py = (c.bottom - ph) / 2 + int(double(y) * ph / slide_h);
+  return POINT{(c.right - pw) / 2 + int(double(x) * pw / slide_w),
+               (c.bottom - ph) / 2 + int(double(y) * ph / slide_h)};
+}
+
+POINT SlidePoint(HWND w, int32_t x, int32_t y) {
+  POINT p = ClientPoint(w, x, y);
+  ClientToScreen(w, &p);
+  return p;
+}
+
+// A click on the point of the slide given in master units.
+void ClickSlide(HWND w, int32_t x, int32_t y) {
+  POINT cp = ClientPoint(w, x, y);
+  int px = cp.x, py = cp.y;
   PostMessageA(w, WM_MOUSEMOVE, 0, MAKELPARAM(px, py));
   PostMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(px, py));
   PostMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(px, py));
@@ -518,6 +530,40 @@ TEST(ShowWineLinks, ActionButtonJumpsToSlideFourAndEndShowEnds) {
   EXPECT_TRUE(Viewer::WaitShown(w, 5, 3000));
   EXPECT_EQ(Viewer::Key(w, VK_LEFT), 4);
   ClickSlide(w, 3500, 3300);
+  EXPECT_EQ(v.ExitCode(), 0);
+}
+
+TEST(ShowWineLinks, TextLinksMouseOverAndTheHandPointer) {
+  Folder f;
+  deck::DeckSpec spec = Deck(4);
+  deck::ShapeSpec text = Button(500, 2500);
+  text.right = 5000;
+  text.fill = 0xFFFFFF;
+  text.text = "Go to slide three";
+  text.text_links.push_back({0, 17, {3, 4}, false});  // the whole line: the last slide
+  spec.slides[0].shapes.push_back(text);
+  deck::ShapeSpec over = Button(3000, 3600);
+  over.has_over = true;
+  over.over = {3, 1};
+  spec.slides[1].shapes.push_back(over);
+  f.Write("view.ppt", deck::Build(spec));
+  Viewer v(f);
+  HWND w = v.Window();
+  ASSERT_TRUE(w);
+  // The pointer over the linked words is a hand; still for a few seconds, it hides.
+  POINT on = SlidePoint(w, 800, 2600);
+  SetCursorPos(on.x, on.y);
+  EXPECT_TRUE(WaitFor(w, viewer::kQueryPointer, 1, 3000));
+  EXPECT_TRUE(WaitFor(w, viewer::kQueryPointer, 2, 6000));
+  ClickSlide(w, 800, 2600);
+  EXPECT_TRUE(Viewer::WaitShown(w, 4, 3000));
+  EXPECT_EQ(Viewer::Key(w, VK_HOME), 1);
+  EXPECT_EQ(Viewer::Key(w, VK_RIGHT), 2);
+  // The pointer onto the shape with a mouse-over action: the action runs.
+  POINT pt = SlidePoint(w, 3500, 3900);
+  SetCursorPos(pt.x, pt.y);
+  EXPECT_TRUE(Viewer::WaitShown(w, 3, 3000));
+  PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
   EXPECT_EQ(v.ExitCode(), 0);
 }
 
