@@ -147,6 +147,8 @@ void Loader::ReadSlideList(const Record& list, std::vector<ListEntry>* out) {
     } else if (r.type == rt::kStyleTextProp) {
       texts.back().style = r;
       texts.back().has_style = true;
+    } else if (r.type == rt::kInteractiveInfo || r.type == rt::kTxInteractiveInfoAtom) {
+      texts.back().links.push_back(r);
     }
   }
 }

@@ -23,6 +23,7 @@ struct RawText {
   std::u16string chars;
   Record style;
   bool has_style = false;
+  std::vector<Record> links;  // action settings of its runs and the ranges they cover
 };
 
 struct ListEntry {
@@ -131,8 +132,6 @@ class Loader {
     std::vector<RawText> texts;
     Record client_data;  // interactive info, animation info, placeholder
     bool has_client_data = false;
-    Record textbox;  // its text links
-    bool has_textbox = false;
   };
   // Builds, links and sounds: what the show does beyond painting (show_records.cpp).
   void ReadExObjects(const Record& list);

@@ -191,8 +191,6 @@ void Loader::ReadShapeRecords(const Record& sp, const Context& ctx, ShapeRecords
       }
       case rt::kClientTextbox:
         ReadTextbox(r, ctx, &rec->texts);
-        rec->textbox = r;
-        rec->has_textbox = true;
         break;
       default:
         break;
@@ -223,6 +221,8 @@ void Loader::ReadTextbox(const Record& box, const Context& ctx, std::vector<RawT
     } else if (x.type == rt::kStyleTextProp) {
       texts->back().style = x;
       texts->back().has_style = true;
+    } else if (x.type == rt::kInteractiveInfo || x.type == rt::kTxInteractiveInfoAtom) {
+      texts->back().links.push_back(x);
     }
   }
 }

@@ -304,13 +304,13 @@ void Loader::ReadShowRecords(const ShapeRecords& rec, const Context& ctx, Shape*
       b.stop_sound = flags & kAnimStopSound;
     }
   }
-  if (!rec.has_textbox) return;
-  // Text links: each run's action settings, then the range of text they apply to.
+  // Text links: each run's action settings, then the range of text they apply to. Ranges count
+  // the characters of the one text a shape normally holds.
+  if (rec.texts.size() != 1) return;
   std::vector<std::pair<uint32_t, uint32_t>> ranges;
   TextLink pending;
-  Children c(rec.textbox);
-  Record r;
-  while (c.Next(&r) && ranges.size() < kMaxTextLinks) {
+  for (const Record& r : rec.texts[0].links) {
+    if (ranges.size() >= kMaxTextLinks) break;
     if (r.type == rt::kInteractiveInfo) {
       (r.inst == 1 ? pending.over : pending.click) = ReadAction(r);
     } else if (r.type == rt::kTxInteractiveInfoAtom && r.len >= 8) {
