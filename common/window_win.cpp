@@ -1,5 +1,7 @@
 #include "common/window_win.h"
 
+#include "common/comctl_win.h"
+
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
@@ -89,7 +91,7 @@ Font::~Font() {
 
 Control::~Control() {
   if (hwnd_) {
-    RemoveWindowSubclass(hwnd_, SubclassProc, kSubclassId);
+    lib::RemoveWindowSubclass(hwnd_, SubclassProc, kSubclassId);
     SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
     DestroyWindow(hwnd_);
   }
@@ -99,7 +101,7 @@ Control::~Control() {
 Control* Control::FromHwnd(HWND h) {
   if (!h) return nullptr;
   DWORD_PTR data = 0;
-  if (!GetWindowSubclass(h, SubclassProc, kSubclassId, &data)) return nullptr;
+  if (!lib::GetWindowSubclass(h, SubclassProc, kSubclassId, &data)) return nullptr;
   return reinterpret_cast<Control*>(data);
 }
 
@@ -113,7 +115,7 @@ bool Control::CreateChild(Container& parent, const char* cls, const std::string&
                           parent.hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)),
                           GetModuleHandleA(nullptr), this);
   if (!hwnd_) return false;
-  SetWindowSubclass(hwnd_, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+  lib::SetWindowSubclass(hwnd_, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
   if (HFONT f = parent.form().control_font()) SendMessageA(hwnd_, WM_SETFONT, WPARAM(f), FALSE);
   return true;
 }
@@ -128,10 +130,10 @@ LRESULT CALLBACK Control::SubclassProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, U
   }
   if (self->OnMessage(msg, wp, lp, &result)) return result;
   if (msg == WM_NCDESTROY) {
-    RemoveWindowSubclass(h, SubclassProc, kSubclassId);
+    lib::RemoveWindowSubclass(h, SubclassProc, kSubclassId);
     self->hwnd_ = nullptr;
   }
-  return DefSubclassProc(h, msg, wp, lp);
+  return lib::DefSubclassProc(h, msg, wp, lp);
 }
 
 std::string Control::Text() const {
@@ -807,7 +809,7 @@ bool FileDialog::Show(HWND owner, bool save) {
   ofn.lpstrFile = buffer.data();
   ofn.nMaxFile = static_cast<DWORD>(buffer.size());
   ofn.Flags = flags_ | OFN_EXPLORER;
-  BOOL ok = save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
+  BOOL ok = save ? lib::GetSaveFileNameA(&ofn) : lib::GetOpenFileNameA(&ofn);
   if (!ok) return false;
   file_name = buffer.data();
   return true;

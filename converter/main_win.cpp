@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "common/comctl_win.h"
 #include "converter/form1_win.h"
 
 namespace {
@@ -12,7 +13,7 @@ constexpr char kInstanceMutex[] = "kestrane.converter.instance";
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  InitCommonControls();
+  kestrane::lib::InitCommonControls();
 
   // Running launchers hold files this program is about to replace; each one found is asked to
   // close, and the next pass reaches the one behind it.

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "common/comctl_win.h"
 #include "common/product.h"
 #include "common/system_dll_win.h"
 #include "common/system_win.h"
@@ -181,7 +182,7 @@ void Form1::Timer1_Timer() {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   kestrane::RestrictDllSearchToSystem();
-  InitCommonControls();
+  kestrane::lib::InitCommonControls();
   if (!kestrane::ProbeWriteAccess()) {
     MessageBoxA(nullptr,
                 "Please make sure you have enough privilages to run this software on this "
