@@ -156,16 +156,10 @@ void Wedge(Frame* f, const Box& a, double p, int spokes, bool wedge) {
   }
 }
 
-// The picture-wide effects, drawn inside `a` over the old picture.
-bool Reveal(Frame* f, int effect, int dir, double p, const Box& a, uint32_t seed, bool build) {
+// Effects that move or blend whole pictures, drawn inside `a` over the old picture.
+bool RevealByMotion(Frame* f, int effect, int dir, double p, const Box& a, bool build) {
   const int d = std::min(std::max(dir, 0), 7);
   switch (effect) {
-    case fx::kBlinds:
-      Stripes(f, a, p, dir == 0, kBlindsCount);
-      return true;
-    case fx::kChecker:
-      Checker(f, a, p, dir == 0);
-      return true;
     case fx::kCover:
       Shifted(f, a, -int(kDirX[d] * (1 - p) * a.w), -int(kDirY[d] * (1 - p) * a.h), kNew);
       return true;
@@ -179,6 +173,58 @@ bool Reveal(Frame* f, int effect, int dir, double p, const Box& a, uint32_t seed
       Shifted(f, a, -int(kDirX[e] * (1 - p) * a.w), -int(kDirY[e] * (1 - p) * a.h), kNew);
       return true;
     }
+    case fx::kComb:
+      for (int i = 0; i < kCombCount; i++) {
+        int sign = i % 2 ? 1 : -1;
+        if (dir == 0) {
+          int y0 = a.y + a.h * i / kCombCount, y1 = a.y + a.h * (i + 1) / kCombCount;
+          Box bar{a.x, y0, a.w, y1 - y0};
+          Shifted(f, bar, sign * int((1 - p) * a.w), 0, kNew);
+        } else {
+          int x0 = a.x + a.w * i / kCombCount, x1 = a.x + a.w * (i + 1) / kCombCount;
+          Box bar{x0, a.y, x1 - x0, a.h};
+          Shifted(f, bar, 0, sign * int((1 - p) * a.h), kNew);
+        }
+      }
+      return true;
+    case fx::kNewsflash: {
+      int w = std::max(1, Part(p, a.w)), h = std::max(1, Part(p, a.h));
+      f->blits.push_back(Blit{kNew, a, a.x + (a.w - w) / 2, a.y + (a.h - h) / 2, w, h});
+      return true;
+    }
+    case fx::kFade:
+      if (build) {
+        f->blend = kNew;
+        f->alpha = uint8_t(std::lround(p * 255));
+      } else if (p < 0.5) {
+        f->blend = kBlack;
+        f->alpha = uint8_t(std::lround(p * 2 * 255));
+      } else {
+        f->base = kNew;
+        f->blend = kBlack;
+        f->alpha = uint8_t(std::lround((1 - p) * 2 * 255));
+      }
+      return true;
+    case fx::kSmoothFade:
+      f->blend = kNew;
+      f->alpha = uint8_t(std::lround(p * 255));
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Effects that uncover the new picture part by part, inside `a`.
+bool RevealByArea(Frame* f, int effect, int dir, double p, const Box& a, uint32_t seed,
+                  bool build) {
+  const int d = std::min(std::max(dir, 0), 7);
+  switch (effect) {
+    case fx::kBlinds:
+      Stripes(f, a, p, dir == 0, kBlindsCount);
+      return true;
+    case fx::kChecker:
+      Checker(f, a, p, dir == 0);
+      return true;
     case fx::kDissolve:
       Cells(f, a, p, build ? std::max(a.w, a.h) / 16 : std::max(a.w, a.h) / 48, seed);
       return true;
@@ -260,45 +306,14 @@ bool Reveal(Frame* f, int effect, int dir, double p, const Box& a, uint32_t seed
       Polygon(f, a, pts);
       return true;
     }
-    case fx::kComb:
-      for (int i = 0; i < kCombCount; i++) {
-        int sign = i % 2 ? 1 : -1;
-        if (dir == 0) {
-          int y0 = a.y + a.h * i / kCombCount, y1 = a.y + a.h * (i + 1) / kCombCount;
-          Box bar{a.x, y0, a.w, y1 - y0};
-          Shifted(f, bar, sign * int((1 - p) * a.w), 0, kNew);
-        } else {
-          int x0 = a.x + a.w * i / kCombCount, x1 = a.x + a.w * (i + 1) / kCombCount;
-          Box bar{x0, a.y, x1 - x0, a.h};
-          Shifted(f, bar, 0, sign * int((1 - p) * a.h), kNew);
-        }
-      }
-      return true;
-    case fx::kNewsflash: {
-      int w = std::max(1, Part(p, a.w)), h = std::max(1, Part(p, a.h));
-      f->blits.push_back(Blit{kNew, a, a.x + (a.w - w) / 2, a.y + (a.h - h) / 2, w, h});
-      return true;
-    }
-    case fx::kFade:
-      if (build) {
-        f->blend = kNew;
-        f->alpha = uint8_t(std::lround(p * 255));
-      } else if (p < 0.5) {
-        f->blend = kBlack;
-        f->alpha = uint8_t(std::lround(p * 2 * 255));
-      } else {
-        f->base = kNew;
-        f->blend = kBlack;
-        f->alpha = uint8_t(std::lround((1 - p) * 2 * 255));
-      }
-      return true;
-    case fx::kSmoothFade:
-      f->blend = kNew;
-      f->alpha = uint8_t(std::lround(p * 255));
-      return true;
     default:
       return false;
   }
+}
+
+bool Reveal(Frame* f, int effect, int dir, double p, const Box& a, uint32_t seed, bool build) {
+  return RevealByMotion(f, effect, dir, p, a, build) ||
+         RevealByArea(f, effect, dir, p, a, seed, build);
 }
 
 constexpr int kRandomChoices[] = {fx::kBlinds,  fx::kChecker,    fx::kCover,   fx::kDissolve,
@@ -310,73 +325,9 @@ double Clamp01(double p) {
   return p < 0 ? 0 : p > 1 ? 1 : p;
 }
 
-}  // namespace
-
-void ResolveRandom(int* effect, int* direction, uint32_t seed) {
-  if (*effect != fx::kRandom) return;
-  uint32_t r = Mix(seed ^ 0x9E3779B9u);
-  *effect = kRandomChoices[r % (sizeof kRandomChoices / sizeof kRandomChoices[0])];
-  *direction = int((r >> 8) % (*effect == fx::kStrips ? 4 : 2)) + (*effect == fx::kStrips ? 4 : 0);
-}
-
-int TransitionMs(int effect, int direction, ppt::Transition::Speed speed) {
-  if (effect == fx::kCut) return direction == 1 ? kThroughBlackMs : 0;
-  Frame probe;
-  if (effect != fx::kRandom && !Reveal(&probe, effect, direction, 0.5, Box{0, 0, 16, 16}, 0, false))
-    return 0;  // an effect we do not draw: a cut
-  switch (speed) {
-    case ppt::Transition::kSlow:
-      return kSlowMs;
-    case ppt::Transition::kMedium:
-      return kMediumMs;
-    default:
-      return kFastMs;
-  }
-}
-
-Frame TransitionFrame(int effect, int direction, double progress, int w, int h, uint32_t seed) {
-  ResolveRandom(&effect, &direction, seed);
-  double p = Clamp01(progress);
-  Frame f;
-  if (effect == fx::kCut) {
-    f.base = direction == 1 && p < 0.5 ? kBlack : kNew;
-    return f;
-  }
-  if (p >= 1 || !Reveal(&f, effect, direction, p, Box{0, 0, w, h}, seed, false)) {
-    f = Frame();
-    f.base = kNew;
-  }
-  return f;
-}
-
-int BuildMs(int effect, int direction) {
-  if (effect == fx::kCut) return 0;
-  if (effect == fx::kFly && direction >= 12 && direction <= 15) return kCrawlMs;
-  return kBuildMs;
-}
-
-Frame BuildFrame(int effect, int direction, double progress, const Box& area, int w, int h,
-                 uint32_t seed) {
-  if (effect == fx::kRandom) {
-    uint32_t r = Mix(seed);
-    effect = r % 3 == 0 ? fx::kFly : kRandomChoices[r % 16];
-    direction = effect == fx::kFly ? int((r >> 8) % 8) : int((r >> 8) % 2);
-    if (effect == fx::kStrips) direction += 4;
-  }
-  double p = Clamp01(progress);
-  Frame f;
-  if (p >= 1 || effect == fx::kCut || effect == fx::kFlash) {
-    f.base = kNew;
-    return f;
-  }
-  if (effect != fx::kFly) {
-    if (!Reveal(&f, effect, direction, p, area, seed, true)) {
-      f = Frame();
-      f.base = kNew;
-    }
-    return f;
-  }
-  Moving& m = f.moving;
+// How a shape of the fly family moves at progress p: from where, how scaled, seen where.
+void FlyMotion(Moving* out, int direction, double p, const Box& area, int w, int h) {
+  Moving& m = *out;
   m.on = true;
   m.area = area;
   m.clip = Box{0, 0, w, h};
@@ -473,6 +424,75 @@ Frame BuildFrame(int effect, int direction, double progress, const Box& area, in
       m.dy = (h - cy) * q;
       break;
   }
+}
+
+}  // namespace
+
+void ResolveRandom(int* effect, int* direction, uint32_t seed) {
+  if (*effect != fx::kRandom) return;
+  uint32_t r = Mix(seed ^ 0x9E3779B9u);
+  *effect = kRandomChoices[r % (sizeof kRandomChoices / sizeof kRandomChoices[0])];
+  *direction = int((r >> 8) % (*effect == fx::kStrips ? 4 : 2)) + (*effect == fx::kStrips ? 4 : 0);
+}
+
+int TransitionMs(int effect, int direction, ppt::Transition::Speed speed) {
+  if (effect == fx::kCut) return direction == 1 ? kThroughBlackMs : 0;
+  Frame probe;
+  if (effect != fx::kRandom && !Reveal(&probe, effect, direction, 0.5, Box{0, 0, 16, 16}, 0, false))
+    return 0;  // an effect we do not draw: a cut
+  switch (speed) {
+    case ppt::Transition::kSlow:
+      return kSlowMs;
+    case ppt::Transition::kMedium:
+      return kMediumMs;
+    default:
+      return kFastMs;
+  }
+}
+
+Frame TransitionFrame(int effect, int direction, double progress, int w, int h, uint32_t seed) {
+  ResolveRandom(&effect, &direction, seed);
+  double p = Clamp01(progress);
+  Frame f;
+  if (effect == fx::kCut) {
+    f.base = direction == 1 && p < 0.5 ? kBlack : kNew;
+    return f;
+  }
+  if (p >= 1 || !Reveal(&f, effect, direction, p, Box{0, 0, w, h}, seed, false)) {
+    f = Frame();
+    f.base = kNew;
+  }
+  return f;
+}
+
+int BuildMs(int effect, int direction) {
+  if (effect == fx::kCut) return 0;
+  if (effect == fx::kFly && direction >= 12 && direction <= 15) return kCrawlMs;
+  return kBuildMs;
+}
+
+Frame BuildFrame(int effect, int direction, double progress, const Box& area, int w, int h,
+                 uint32_t seed) {
+  if (effect == fx::kRandom) {
+    uint32_t r = Mix(seed);
+    effect = r % 3 == 0 ? fx::kFly : kRandomChoices[r % 16];
+    direction = effect == fx::kFly ? int((r >> 8) % 8) : int((r >> 8) % 2);
+    if (effect == fx::kStrips) direction += 4;
+  }
+  double p = Clamp01(progress);
+  Frame f;
+  if (p >= 1 || effect == fx::kCut || effect == fx::kFlash) {
+    f.base = kNew;
+    return f;
+  }
+  if (effect != fx::kFly) {
+    if (!Reveal(&f, effect, direction, p, area, seed, true)) {
+      f = Frame();
+      f.base = kNew;
+    }
+    return f;
+  }
+  FlyMotion(&f.moving, direction, p, area, w, h);
   return f;
 }
 
