@@ -282,6 +282,8 @@ LRESULT SlideShow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     }
     case WM_DESTROY:
+      // However the window closes, no sound may outlive the bytes it plays from.
+      sound_.Stop();
       KillTimer(wnd_, kAdvanceTimer);
       KillTimer(wnd_, kStepTimer);
       KillTimer(wnd_, kPointerTimer);

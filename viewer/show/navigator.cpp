@@ -46,6 +46,8 @@ KeyCommand CommandForKey(unsigned key, bool ctrl) {
       k.command = Command::kLast;
       break;
     case vk::kEscape:
+    case vk::kMinus:
+    case vk::kSubtract:
       k.command = Command::kEnd;
       break;
     case vk::kCancel:

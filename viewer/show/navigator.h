@@ -45,7 +45,9 @@ enum : unsigned {
   kNumpad0 = 0x60,
   kNumpad9 = 0x69,
   kComma = 0xBC,
+  kMinus = 0xBD,
   kPeriod = 0xBE,
+  kSubtract = 0x6D,
 };
 }  // namespace vk
 

@@ -185,6 +185,7 @@ TEST(ShowNavigator, KeysTypedNumbersBlankScreensAndHiddenSlides) {
   EXPECT_EQ(key(show::vk::kCancel, false).kind, show::Change::kNothing);
   EXPECT_EQ(key(show::vk::kCancel, true).kind, show::Change::kQuit);
   EXPECT_EQ(key(show::vk::kEscape).kind, show::Change::kQuit);
+  EXPECT_EQ(key(show::vk::kMinus).kind, show::Change::kQuit);
 }
 
 TEST(ShowNavigator, LinksJumpAndResolveSlides) {
