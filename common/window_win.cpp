@@ -37,9 +37,8 @@ void RegisterClasses(WNDPROC form_proc, WNDPROC panel_proc) {
 }
 
 int ScreenDpi() {
-  HDC dc = GetDC(nullptr);
-  int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-  ReleaseDC(nullptr, dc);
+  WindowDC dc(nullptr);
+  int dpi = GetDeviceCaps(dc.get(), LOGPIXELSY);
   return dpi > 0 ? dpi : 96;
 }
 
@@ -324,15 +323,16 @@ bool Label::Create(Container& parent, const std::string& caption, const Rect& r,
 }
 
 void Label::FitToText() {
-  HDC dc = GetDC(hwnd_);
-  HFONT f = reinterpret_cast<HFONT>(SendMessageA(hwnd_, WM_GETFONT, 0, 0));
-  HGDIOBJ old = SelectObject(dc, f ? f : GetStockObject(DEFAULT_GUI_FONT));
-  std::string text = Text();
   RECT rc{0, 0, 0, 0};
-  DrawTextA(dc, text.empty() ? " " : text.c_str(), -1, &rc,
-            DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-  SelectObject(dc, old);
-  ReleaseDC(hwnd_, dc);
+  {
+    WindowDC dc(hwnd_);
+    HFONT f = reinterpret_cast<HFONT>(SendMessageA(hwnd_, WM_GETFONT, 0, 0));
+    HGDIOBJ old = SelectObject(dc.get(), f ? f : GetStockObject(DEFAULT_GUI_FONT));
+    std::string text = Text();
+    DrawTextA(dc.get(), text.empty() ? " " : text.c_str(), -1, &rc,
+              DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc.get(), old);
+  }
   // A little room for italic overhang and the static control's own margins.
   SetWindowPos(hwnd_, nullptr, 0, 0, rc.right + 4, rc.bottom,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -374,20 +374,17 @@ void Label::OnCommand(int code) {
 
 bool Panel::Create(Container& parent, const Rect& r, Border b, COLORREF color) {
   color_ = color;
-  if (color != CLR_INVALID) brush_ = CreateSolidBrush(color);
+  if (color != CLR_INVALID) brush_.reset(CreateSolidBrush(color));
   border_ = b;
   DWORD ex = WS_EX_CONTROLPARENT | (b == kSunken ? WS_EX_CLIENTEDGE : 0);
   return CreateChild(parent, kPanelClass, "", WS_CLIPSIBLINGS, ex, r);
 }
 
-Panel::~Panel() {
-  if (brush_) DeleteObject(brush_);
-  if (picture_brush_) DeleteObject(picture_brush_);
-}
+Panel::~Panel() = default;
 
 HBRUSH Panel::background() const {
-  if (picture_brush_) return picture_brush_;
-  return brush_ ? brush_ : parent_->background();
+  if (picture_brush_) return picture_brush_.get();
+  return brush_ ? brush_.get() : parent_->background();
 }
 
 COLORREF Panel::background_color() const {
@@ -407,8 +404,7 @@ void Panel::SetBorder(Border b) {
 
 void Panel::SetBitmap(HBITMAP bmp, bool fit) {
   bitmap_ = bmp;
-  if (picture_brush_) DeleteObject(picture_brush_);
-  picture_brush_ = bmp ? CreatePatternBrush(bmp) : nullptr;
+  picture_brush_.reset(bmp ? CreatePatternBrush(bmp) : nullptr);
   if (fit && bmp) {
     BITMAP bm{};
     GetObjectA(bmp, sizeof bm, &bm);
@@ -434,7 +430,7 @@ void Panel::Paint() {
   RECT rc;
   GetClientRect(hwnd_, &rc);
   SetBrushOrgEx(dc, 0, 0, nullptr);
-  FillRect(dc, &rc, brush_ ? brush_ : parent_->background());
+  FillRect(dc, &rc, brush_ ? brush_.get() : parent_->background());
   if (bitmap_) {
     BITMAP bm{};
     GetObjectA(bitmap_, sizeof bm, &bm);
@@ -771,10 +767,33 @@ LRESULT Form::Handle(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcA(h, msg, wp, lp);
 }
 
+bool Form::SwallowsAccessKey(const MSG& m) const {
+  if (keys_off_.empty()) return false;
+  if (m.message == WM_CHAR) {
+    LRESULT code = SendMessageA(m.hwnd, WM_GETDLGCODE, m.wParam, reinterpret_cast<LPARAM>(&m));
+    if (code & (DLGC_WANTCHARS | DLGC_WANTALLKEYS)) return false;  // text, not an access key
+  } else if (m.message != WM_SYSCHAR) {
+    return false;
+  }
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  const char key = lower(static_cast<char>(m.wParam));
+  for (const Control* c : keys_off_) {
+    const std::string caption = c->Text();
+    for (size_t i = 0; i + 1 < caption.size(); ++i) {
+      if (caption[i] != '&') continue;
+      if (caption[i + 1] != '&' && lower(caption[i + 1]) == key) return true;
+      ++i;  // "&&" is a plain ampersand
+    }
+  }
+  return false;
+}
+
 bool Form::PumpOne(const MSG& m) {
   if (m.message == WM_QUIT) return false;
   HWND root = m.hwnd ? GetAncestor(m.hwnd, GA_ROOT) : nullptr;
-  if (root && FromHwnd(root) && IsDialogMessageA(root, const_cast<MSG*>(&m))) return true;
+  Form* form = root ? FromHwnd(root) : nullptr;
+  if (form && form->SwallowsAccessKey(m)) return true;
+  if (form && IsDialogMessageA(root, const_cast<MSG*>(&m))) return true;
   TranslateMessage(&m);
   DispatchMessageA(&m);
   return true;
