@@ -5,6 +5,9 @@
 namespace viewer {
 namespace {
 constexpr UINT_PTR kAdvanceTimer = 1;
+// Timer messages come only when no other message waits: the next slides' pictures are decoded
+// then, one per tick, while the current slide is on screen.
+constexpr UINT_PTR kPrefetchTimer = 2;
 constexpr char kEndText[] = "End of slide show, click to exit.";
 }  // namespace
 
@@ -100,6 +103,8 @@ LRESULT SlideShow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       if (wp == kAdvanceTimer) {
         KillTimer(wnd_, kAdvanceTimer);
         Next();
+      } else if (wp == kPrefetchTimer && !renderer_.Prefetch(order_, pos_)) {
+        KillTimer(wnd_, kPrefetchTimer);
       }
       return 0;
     case kQueryShownSlide:
@@ -113,6 +118,7 @@ LRESULT SlideShow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       Paint(dc);
       EndPaint(wnd_, &ps);
       painted_ = true;
+      SetTimer(wnd_, kPrefetchTimer, USER_TIMER_MINIMUM, nullptr);
       return 0;
     }
     case WM_DESTROY:
