@@ -12,6 +12,8 @@
 #include "app/mapped_file_win.h"
 #include "app/render_win.h"
 #include "app/show_win.h"
+#include "common/comctl_win.h"
+#include "common/system_dll_win.h"
 #include "ppt/presentation.h"
 
 namespace {
@@ -19,17 +21,6 @@ namespace {
 constexpr char kCaption[] = "PowerPoint Viewer";
 
 enum Exit { kOk = 0, kUsage = 1, kNoFile = 2, kCannotShow = 3, kRenderFailed = 4 };
-
-// The packaged folder holds stand-ins named like system DLLs; only the system folder may supply
-// DLLs to this process.
-void RestrictDllSearch() {
-  typedef BOOL(WINAPI * SetDefault)(DWORD);
-  HMODULE k = GetModuleHandleA("kernel32.dll");
-  auto set_default = reinterpret_cast<SetDefault>(
-      reinterpret_cast<void*>(GetProcAddress(k, "SetDefaultDllDirectories")));
-  if (set_default) set_default(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
-  SetDllDirectoryA("");
-}
 
 bool quiet = false;  // rendering for tests: report on stderr instead of a message box
 
@@ -73,7 +64,7 @@ std::string ChooseFile() {
   ofn.nMaxFile = MAX_PATH;
   ofn.lpstrTitle = kCaption;
   ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-  return GetOpenFileNameA(&ofn) ? std::string(name) : std::string();
+  return kestrane::lib::GetOpenFileNameA(&ofn) ? std::string(name) : std::string();
 }
 
 int Render(const ppt::Presentation& p, const viewer::Command& c) {
@@ -106,7 +97,8 @@ int Render(const ppt::Presentation& p, const viewer::Command& c) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  RestrictDllSearch();
+  // The packaged folder holds stand-ins named like system DLLs.
+  kestrane::RestrictDllSearchToSystem();
   SetProcessDPIAware();
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   viewer::Command c = viewer::ParseCommandLine(GetCommandLineA());

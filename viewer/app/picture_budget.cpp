@@ -18,6 +18,7 @@ PictureBudget::PictureBudget(const ppt::Presentation& p, size_t limit_bytes)
     for (const ppt::Shape& sh : s.shapes) {
       if (sh.fill.kind == ppt::Fill::kPicture) add(sh.fill.blip);
       add(sh.picture);
+      for (const ppt::Paragraph& para : sh.text.paragraphs) add(para.bullet_blip);
       if (sh.picture >= 0 && size_t(sh.picture) < p.blips.size()) framed_.insert(sh.picture);
     }
     for (int b : pics) slides_of_[b].push_back(i);

@@ -7,6 +7,7 @@
 
 #include "app/fonts_win.h"
 #include "app/paint_util_win.h"
+#include "app/system_api_win.h"
 
 namespace viewer {
 namespace {
@@ -200,7 +201,7 @@ void SlideRenderer::DrawImage(HDC dc, int blip, const RECT& r, const double* cro
                                 const_cast<BYTE*>(tmp.pixels()))))
     return;
   BLENDFUNCTION bf{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  AlphaBlend(dc, r.left, r.top, w, h, tmp.dc(), 0, 0, w, h, bf);
+  sys::AlphaBlend(dc, r.left, r.top, w, h, tmp.dc(), 0, 0, w, h, bf);
 }
 
 }  // namespace viewer

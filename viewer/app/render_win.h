@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "app/picture_budget.h"
+#include "app/paint_util_win.h"
 #include "geom/outline.h"
 #include "ppt/presentation.h"
+#include "text/layout.h"
 
 namespace viewer {
 
@@ -49,12 +51,12 @@ class SlideRenderer {
   void DrawShape(HDC dc, const ppt::Shape& s, std::string* text);
   // Painters per kind; `pts` are device points of the shape's outline figures.
   void FillBackground(HDC dc, const ppt::Fill& fill, const RECT& where);
-  void FillOutline(HDC dc, const ppt::Shape& s, const std::vector<std::vector<POINT>>& figures,
-                   const RECT& box);
+  void FillOutline(HDC dc, const ppt::Shape& s, const geom::Outline& outline,
+                   const std::vector<std::vector<POINT>>& figures, const RECT& r);
   void StrokeOutline(HDC dc, const ppt::Shape& s, const geom::Outline& outline,
                      const std::vector<std::vector<POINT>>& figures);
   void DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::string* text);
-  HFONT Font(const ppt::Run& run, int height_px);
+  HFONT Font(const text::Font& font);  // cached for the renderer's life
   int X(int32_t mu) const { return origin_x_ + int(mu * scale_ + (mu >= 0 ? 0.5 : -0.5)); }
   int Y(int32_t mu) const { return origin_y_ + int(mu * scale_ + (mu >= 0 ? 0.5 : -0.5)); }
   int Len(double mu) const { return int(mu * scale_ + 0.5); }
@@ -65,7 +67,7 @@ class SlideRenderer {
   std::map<int, std::unique_ptr<Image>> images_;
   PictureBudget budget_;
   std::set<int> prefetched_;  // tried for the slide on screen
-  std::map<std::string, HFONT> fonts_;
+  std::map<std::string, AutoFont> fonts_;
   std::unique_ptr<FontMapper> mapper_;
 };
 
