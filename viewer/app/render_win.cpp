@@ -11,7 +11,8 @@
 
 namespace viewer {
 
-SlideRenderer::SlideRenderer(const ppt::Presentation& p) : p_(p), mapper_(new FontMapper) {}
+SlideRenderer::SlideRenderer(const ppt::Presentation& p)
+    : p_(p), budget_(p, kDecodedPictureBudget), mapper_(new FontMapper) {}
 
 SlideRenderer::~SlideRenderer() = default;
 
@@ -37,6 +38,8 @@ void SlideRenderer::Paint(HDC dc, size_t index, const RECT& where, std::string* 
                           const SlideView* view) {
   if (index >= p_.slides.size()) return;
   const ppt::Slide& slide = p_.slides[index];
+  if (budget_.current() != index) prefetched_.clear();
+  budget_.SetCurrent(index);
   scale_ = double(where.right - where.left) / p_.width;
   origin_x_ = where.left;
   origin_y_ = where.top;

@@ -6,9 +6,11 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "app/picture_budget.h"
 #include "app/paint_util_win.h"
 #include "geom/outline.h"
 #include "ppt/presentation.h"
@@ -44,18 +46,23 @@ class SlideRenderer {
   // receives the text painted, one line per paragraph.
   void Paint(HDC dc, size_t index, const RECT& where, std::string* text = nullptr,
              const SlideView* view = nullptr);
+  // Decodes one picture of the slides after `order[pos]`, for a show to call while it is idle;
+  // false when there is nothing left to prepare.
+  bool Prefetch(const std::vector<size_t>& order, size_t pos);
 
  private:
   // A picture decoded once: a bitmap or a metafile.
   struct Image {
     IWICBitmapSource* bitmap = nullptr;
     HENHMETAFILE metafile = nullptr;
+    size_t bytes = 0;  // memory held, for the budget of decoded pictures
     ~Image() {
       if (bitmap) bitmap->Release();
       if (metafile) DeleteEnhMetaFile(metafile);
     }
   };
   Image* ImageFor(int blip);
+  std::unique_ptr<Image> Decode(int blip);
   void DrawImage(HDC dc, int blip, const RECT& r, const double* crop = nullptr);
   void DrawShape(HDC dc, const ppt::Shape& s, std::string* text);
   // Painters per kind; `pts` are device points of the shape's outline figures.
@@ -78,6 +85,8 @@ class SlideRenderer {
   double scale_ = 1;
   int origin_x_ = 0, origin_y_ = 0;
   std::map<int, std::unique_ptr<Image>> images_;
+  PictureBudget budget_;
+  std::set<int> prefetched_;  // tried for the slide on screen
   std::map<std::string, AutoFont> fonts_;
   std::unique_ptr<FontMapper> mapper_;
 };

@@ -10,6 +10,9 @@ namespace {
 constexpr UINT_PTR kAdvanceTimer = 1, kStepTimer = 2, kPointerTimer = 3;
 constexpr UINT kPointerStillMs = 3000;  // the pointer hides after this long without moving
 constexpr UINT kMinAdvanceMs = 50;
+// Timer messages come only when no other message waits: the next slides' pictures are decoded
+// then, one per tick, while the current slide is on screen.
+constexpr UINT_PTR kPrefetchTimer = 4;
 constexpr char kEndText[] = "End of slide show, click to exit.";
 constexpr size_t kLinksPerShape = 1024;
 
@@ -253,6 +256,8 @@ LRESULT SlideShow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       } else if (wp == kStepTimer || wp == kAdvanceTimer) {
         KillTimer(wnd_, wp);
         if (!effect_.active()) Apply(nav_.Next());
+      } else if (wp == kPrefetchTimer && !renderer_.Prefetch(nav_.order(), nav_.position())) {
+        KillTimer(wnd_, kPrefetchTimer);
       }
       return 0;
     case kQueryShownSlide:
@@ -279,6 +284,7 @@ LRESULT SlideShow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       Paint(dc);
       EndPaint(wnd_, &ps);
       painted_ = true;
+      SetTimer(wnd_, kPrefetchTimer, USER_TIMER_MINIMUM, nullptr);
       return 0;
     }
     case WM_DESTROY:

@@ -4,6 +4,7 @@
 
 #include "ppt/cfb.h"
 #include "ppt/loader.h"
+#include "ppt/picture_store.h"
 
 namespace ppt {
 namespace detail {
@@ -347,16 +348,25 @@ std::string ToUtf8(const std::u16string& s) {
 
 LoadError Load(const uint8_t* data, size_t size, Presentation* out, const LoadOptions& options) {
   *out = Presentation();
-  CompoundFile cf;
-  if (!cf.Open(data, size)) return LoadError::kNotCompound;
+  auto store = std::make_shared<PictureStore>(options);
+  const CompoundFile& cf = store->file();
+  if (!store->Open(data, size)) return LoadError::kNotCompound;
   if (cf.Has("EncryptedSummary")) return LoadError::kEncrypted;
-  std::vector<uint8_t> doc, pictures, user;
   // PowerPoint 95 kept its edits in streams of its own beside a document stream of the same name.
   if (cf.Has("PersistentStorage Directory") || cf.Has("PP40")) return LoadError::kOldFormat;
-  if (!cf.Read("PowerPoint Document", &doc)) {
-    return LoadError::kNotPresentation;
+  StreamReader& doc_stream = store->document();
+  if (!cf.Stream("PowerPoint Document", &doc_stream)) return LoadError::kNotPresentation;
+  // The document is read in place when its sectors follow each other, as they mostly do.
+  std::vector<uint8_t> doc_copy;
+  const size_t doc_size = size_t(doc_stream.size());
+  const uint8_t* doc = doc_stream.Contiguous(0, doc_size);
+  if (!doc) {
+    doc_copy.resize(doc_size);
+    doc_copy.resize(doc_stream.Read(0, doc_size, doc_copy.data()));
+    doc = doc_copy.data();
   }
-  cf.Read("Pictures", &pictures);
+  cf.Stream("Pictures", &store->pictures());
+  std::vector<uint8_t> user;
   uint32_t current_edit = 0;
   bool have_user = false;
   if (cf.Read("Current User", &user)) {
@@ -371,12 +381,16 @@ LoadError Load(const uint8_t* data, size_t size, Presentation* out, const LoadOp
       if (token == detail::kTokenEncrypted) return LoadError::kEncrypted;
       if (version != 0 && version < 0x03F4) return LoadError::kOldFormat;
       have_user = token == detail::kTokenPlain || token == 0;
-      (void)version;
     }
   }
-  Loader loader(doc, pictures, options, out);
+  Loader loader(doc, doc_copy.empty() ? doc_size : doc_copy.size(), store->pictures(), options,
+                out);
   LoadError e = loader.Run(current_edit, have_user);
-  if (e != LoadError::kNone) *out = Presentation();
+  // Pictures inside the document stream are read from the file later, never from a copy.
+  if (e != LoadError::kNone)
+    *out = Presentation();
+  else
+    out->store = std::move(store);
   return e;
 }
 

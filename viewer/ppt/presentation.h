@@ -4,6 +4,7 @@
 // Coordinates are master units (576 to the inch).
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -199,11 +200,29 @@ struct Slide {
   std::vector<Shape> shapes;  // in paint order, master objects first
 };
 
+// A picture of the picture store, by reference: its bytes stay in the file until a slide needs
+// them (Presentation::Picture).
 struct Blip {
   enum Type { kEmf, kWmf, kPict, kJpeg, kPng, kDib, kTiff, kUnknown } type = kUnknown;
-  std::vector<uint8_t> data;  // the picture's own file bytes; metafiles decompressed
-  Rect bounds;                // metafiles: frame in the metafile's units
+  enum Source { kNowhere, kDocument, kPictureStream } source = kNowhere;
+  uint64_t offset = 0;    // of the picture's stored bytes within its stream
+  uint64_t length = 0;    // stored bytes
+  bool deflated = false;  // metafiles are mostly stored compressed
+  uint32_t raw_size = 0;  // metafiles: the size once decompressed, as the file claims it
+  Rect bounds;            // metafiles: frame in the metafile's units
 };
+
+// A picture's own file bytes, metafiles decompressed. `data` points into the file itself when
+// the bytes lie there in one piece, else into `owner`; empty when the picture is unreadable or
+// beyond the limits.
+struct PictureBytes {
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+  std::shared_ptr<const std::vector<uint8_t>> owner;
+  bool ok() const { return data && size; }
+};
+
+class PictureStore;
 
 struct ShowSettings {
   bool use_timings = false;
@@ -221,6 +240,9 @@ struct Presentation {
   std::vector<Slide> slides;  // all slides in the order of the slide list
   std::vector<Blip> blips;
   std::vector<Sound> sounds;
+  // Reads pictures on demand from the bytes given to Load, which must outlive every use of it.
+  std::shared_ptr<PictureStore> store;
+  PictureBytes Picture(int blip) const;
   bool repaired = false;  // the edit chain was broken and had to be rebuilt
   // Indices into slides of what a show displays, in order: hidden slides and slides outside the
   // show's range left out.
@@ -239,10 +261,14 @@ enum class LoadError {
 struct LoadOptions {
   // The moment date and time fields show, as local time; all zero: now.
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-  size_t max_blip_bytes = 64u << 20;  // a single decompressed picture
-  size_t max_total_blip_bytes = 512u << 20;
+  size_t max_blip_bytes = 64u << 20;  // a single decompressed or copied picture
+  // Decompressed or copied picture bytes the store keeps for reuse; pictures lying in one piece
+  // in the file cost nothing here.
+  size_t max_total_blip_bytes = 32u << 20;
 };
 
+// Reads the document, slide list and slides; pictures are only located. `data` must stay valid
+// as long as `out`'s pictures are used.
 LoadError Load(const uint8_t* data, size_t size, Presentation* out,
                const LoadOptions& options = LoadOptions());
 

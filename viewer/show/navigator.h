@@ -78,6 +78,14 @@ class Navigator {
   int blank() const { return blank_; }  // 0 none, 1 black, 2 white
   bool kiosk() const { return kiosk_; }
   bool empty() const { return order_.empty(); }
+  // The slides a show displays, in order, and where in that order the show is (the order's
+  // length on the end screen).
+  const std::vector<size_t>& order() const { return order_; }
+  size_t position() const {
+    for (size_t i = 0; i < order_.size(); i++)
+      if (order_[i] == slide_) return i;
+    return order_.size();
+  }
 
   Change Next();
   Change Previous();

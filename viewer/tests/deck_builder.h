@@ -2,6 +2,7 @@
 // Writes small presentations in the binary format for tests: a compound file with a document,
 // one master and slides with a background colour, a text box and show settings, plus the damage
 // that real files come with (incremental saves, broken edit chains, encryption, old versions).
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -93,10 +94,13 @@ struct DeckSpec {
   bool chain_loop = false;      // the newest edit names itself as its predecessor
   bool encrypted = false;
   bool old_format = false;
-  // Complete picture records for the picture store, each shown on the first slide as picture
-  // number i + 1.
+  // Complete picture records for the picture store. Unless slide_pictures is given, each is shown
+  // on the first slide as picture number i + 1.
   std::vector<Bytes> pictures;
-  std::vector<Bytes> shapes;  // further shape containers on the first slide, after its text
+  std::vector<std::vector<int>> slide_pictures;  // per slide: the one-based pictures it shows
+  bool picture_stream = false;  // pictures in a stream of their own, as PowerPoint saves them
+  bool scattered = false;       // large streams' sectors interleaved instead of in one run
+  std::vector<Bytes> shapes;    // further shape containers on the first slide, after its text
   // Further records of the document container (headers and footers).
   std::vector<Bytes> doc_records;
 };
@@ -224,7 +228,7 @@ inline Bytes ShapeRecord(const ShapeSpec& sh, uint32_t id) {
   return Box(0xF003, {gsp, inner});
 }
 
-inline Bytes Drawing(const SlideSpec* slide, bool master, size_t pictures = 0,
+inline Bytes Drawing(const SlideSpec* slide, bool master, const std::vector<int>& pictures = {},
                      const std::vector<Bytes>* shapes = nullptr) {
   std::vector<Bytes> group{
       Box(0xF004, {Rec(0xF009, Words({0, 0, 0, 0}), 0, 1), Fsp(0, 0x400, 0x005)})};
@@ -242,9 +246,9 @@ inline Bytes Drawing(const SlideSpec* slide, bool master, size_t pictures = 0,
     group.push_back(Box(0xF004, shape));
   }
   if (shapes) group.insert(group.end(), shapes->begin(), shapes->end());
-  for (size_t i = 0; i < pictures; i++)
+  for (size_t i = 0; i < pictures.size(); i++)
     group.push_back(
-        Box(0xF004, {Fsp(75, uint32_t(0x410 + i), 0xA00), Fopt({{0x4104, uint32_t(i + 1)}}),
+        Box(0xF004, {Fsp(75, uint32_t(0x410 + i), 0xA00), Fopt({{0x4104, uint32_t(pictures[i])}}),
                      Rec(0xF010, Words({2000, 1000, 3000, 3000}))}));
   if (slide)
     for (size_t i = 0; i < slide->shapes.size(); i++)
@@ -332,7 +336,7 @@ inline Bytes SlideAtom(uint32_t master_id, uint16_t flags) {
   return Rec(0x03EF, b, 0, 2);
 }
 
-inline Bytes SlideRecord(const SlideSpec& s, size_t pictures = 0,
+inline Bytes SlideRecord(const SlideSpec& s, const std::vector<int>& pictures = {},
                          const std::vector<Bytes>* shapes = nullptr) {
   std::vector<Bytes> kids{SlideAtom(0x80000000, 0x3)};
   if (s.hidden || s.advance_ms >= 0 || s.effect >= 0) {
@@ -350,7 +354,8 @@ inline Bytes SlideRecord(const SlideSpec& s, size_t pictures = 0,
   return Box(0x03EE, kids);
 }
 
-inline Bytes CompoundFile(const std::vector<std::pair<std::string, Bytes>>& streams);
+inline Bytes CompoundFile(const std::vector<std::pair<std::string, Bytes>>& streams,
+                          bool scattered = false);
 
 inline Bytes CurrentUser(uint32_t offset, bool encrypted) {
   Bytes b = Words({0x14, encrypted ? 0xF3D1C4DFu : 0xE391C05Fu, offset});
@@ -421,6 +426,7 @@ inline Bytes Build(const DeckSpec& spec) {
     Put16(info, 0);
     doc_kids.push_back(Rec(0x0401, info, 0, 1));
   }
+  Bytes picture_stream;
   if (!spec.pictures.empty()) {
     std::vector<Bytes> entries;
     for (const Bytes& blip : spec.pictures) {
@@ -429,7 +435,13 @@ inline Bytes Build(const DeckSpec& spec) {
       uint32_t size = uint32_t(blip.size());
       for (int i = 0; i < 4; i++) fbse[20 + i] = uint8_t(size >> (8 * i));
       fbse[24] = 1;
-      fbse.insert(fbse.end(), blip.begin(), blip.end());
+      if (spec.picture_stream) {
+        uint32_t delay = uint32_t(picture_stream.size());
+        for (int i = 0; i < 4; i++) fbse[28 + i] = uint8_t(delay >> (8 * i));
+        picture_stream.insert(picture_stream.end(), blip.begin(), blip.end());
+      } else {
+        fbse.insert(fbse.end(), blip.begin(), blip.end());
+      }
       entries.push_back(Rec(0xF007, fbse, 6, 2));
     }
     doc_kids.push_back(
@@ -450,10 +462,16 @@ inline Bytes Build(const DeckSpec& spec) {
   };
   add(1, Box(0x03E8, doc_kids));
   add(2, master);
-  for (size_t k = 0; k < n; k++)
+  std::vector<int> all;
+  for (size_t i = 0; i < spec.pictures.size(); i++) all.push_back(int(i + 1));
+  for (size_t k = 0; k < n; k++) {
+    size_t slide = size_t(order[k]);
+    std::vector<int> shown = slide == 0 ? all : std::vector<int>();
+    if (!spec.slide_pictures.empty())
+      shown = slide < spec.slide_pictures.size() ? spec.slide_pictures[slide] : std::vector<int>();
     add(uint32_t(3 + k),
-        SlideRecord(spec.slides[order[k]], order[k] == 0 ? spec.pictures.size() : 0,
-                    order[k] == 0 ? &spec.shapes : nullptr));
+        SlideRecord(spec.slides[slide], shown, slide == 0 ? &spec.shapes : nullptr));
+  }
   Bytes dir = Words({1u | (uint32_t(offsets.size()) << 20)});
   for (auto& o : offsets) Put32(dir, o.second);
   uint32_t dir_offset = uint32_t(doc.size());
@@ -482,12 +500,15 @@ inline Bytes Build(const DeckSpec& spec) {
   std::vector<std::pair<std::string, Bytes>> streams{
       {"Current User", CurrentUser(pointer, spec.encrypted)}, {"PowerPoint Document", doc}};
   if (spec.encrypted) streams.push_back({"EncryptedSummary", Bytes(64, 0)});
-  return CompoundFile(streams);
+  if (!picture_stream.empty()) streams.push_back({"Pictures", picture_stream});
+  return CompoundFile(streams, spec.scattered);
 }
 
 // A version 3 compound file with 512-byte sectors; streams under 4096 bytes go into the mini
-// stream as the container requires.
-inline Bytes CompoundFile(const std::vector<std::pair<std::string, Bytes>>& streams) {
+// stream as the container requires. `scattered`: the large streams' sectors are stored out of
+// order, so none of them lies in one run.
+inline Bytes CompoundFile(const std::vector<std::pair<std::string, Bytes>>& streams,
+                          bool scattered) {
   const uint32_t kEnd = 0xFFFFFFFE, kFree = 0xFFFFFFFF, kFatSect = 0xFFFFFFFD;
   Bytes mini;
   std::vector<uint32_t> minifat, start(streams.size());
@@ -527,8 +548,28 @@ inline Bytes CompoundFile(const std::vector<std::pair<std::string, Bytes>>& stre
   uint32_t dir_start = chain(n_dir);
   uint32_t minifat_start = chain(n_minifat);
   uint32_t mini_start = chain(n_mini);
-  std::vector<uint32_t> big_start;
-  for (const Bytes& b : big) big_start.push_back(chain(sectors(b.size())));
+  // Sectors of the large streams in file order: which stream, which of its sectors.
+  std::vector<std::pair<size_t, uint32_t>> layout;
+  std::vector<uint32_t> big_start(big.size(), kEnd);
+  if (!scattered) {
+    for (size_t i = 0; i < big.size(); i++) {
+      big_start[i] = chain(sectors(big[i].size()));
+      for (uint32_t k = 0; k < sectors(big[i].size()); k++) layout.push_back({i, k});
+    }
+  } else {
+    // Every other sector first, then the rest: no two neighbours of a chain lie side by side.
+    for (size_t i = 0; i < big.size(); i++) {
+      uint32_t count = sectors(big[i].size());
+      std::vector<uint32_t> at(count);
+      for (uint32_t pass = 0; pass < 2; pass++)
+        for (uint32_t k = pass; k < count; k += 2) {
+          at[k] = next++;
+          layout.push_back({i, k});
+        }
+      for (uint32_t k = 0; k < count; k++) fat[at[k]] = k + 1 < count ? at[k + 1] : kEnd;
+      big_start[i] = count ? at[0] : kEnd;
+    }
+  }
 
   Bytes out(512, 0);
   const uint8_t magic[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
@@ -588,7 +629,12 @@ inline Bytes CompoundFile(const std::vector<std::pair<std::string, Bytes>>& stre
   for (uint32_t v : minifat) Put32(mf, v);
   if (!mf.empty()) append_padded(mf);
   if (!mini.empty()) append_padded(mini);
-  for (const Bytes& b : big) append_padded(b);
+  for (const auto& part : layout) {
+    const Bytes& b = big[part.first];
+    size_t from = size_t(part.second) * 512;
+    Bytes sector(b.begin() + from, b.begin() + std::min(b.size(), from + 512));
+    append_padded(sector);
+  }
   return out;
 }
 
