@@ -13,9 +13,7 @@ namespace viewer {
 
 SlideRenderer::SlideRenderer(const ppt::Presentation& p) : p_(p), mapper_(new FontMapper) {}
 
-SlideRenderer::~SlideRenderer() {
-  for (auto& f : fonts_) DeleteObject(f.second);
-}
+SlideRenderer::~SlideRenderer() = default;
 
 void SlideRenderer::Paint(HDC dc, size_t index, const RECT& where, std::string* text) {
   if (index >= p_.slides.size()) return;

@@ -11,6 +11,7 @@ namespace detail {
 namespace {
 constexpr int kMaxDepth = 24;
 constexpr size_t kMaxShapes = 20000;
+constexpr size_t kMaxFields = 4096;
 }  // namespace
 
 int MasterPlaceholderFor(int type,
@@ -246,6 +247,12 @@ void Loader::ReadShapeRecords(const Record& sp, const Context& ctx, ShapeRecords
         break;
     }
   }
+  if (rec->has_client_data && !rec->texts.empty()) {
+    std::vector<ParaExtension> ext;
+    ReadParaExtensionTags(rec->client_data, &ext);
+    for (RawText& text : rec->texts)
+      if (text.extensions.empty()) text.extensions = ext;
+  }
 }
 
 void Loader::ReadTextbox(const Record& box, const Context& ctx, std::vector<RawText>* texts) {
@@ -271,8 +278,60 @@ void Loader::ReadTextbox(const Record& box, const Context& ctx, std::vector<RawT
     } else if (x.type == rt::kStyleTextProp) {
       texts->back().style = x;
       texts->back().has_style = true;
+    } else if (x.type == rt::kTextRuler) {
+      texts->back().has_ruler = ReadRuler(x.body, x.len, &texts->back().ruler);
+    } else if (x.len >= 4 && texts->back().fields.size() < kMaxFields) {
+      Field f;
+      f.pos = Le32(x.body);
+      switch (x.type) {
+        case rt::kSlideNumberMC:
+          f.kind = Field::kSlideNumber;
+          break;
+        case rt::kDateTimeMC:
+          f.kind = Field::kDateTime;
+          f.format = x.len >= 5 ? x.body[4] : 0;
+          break;
+        case rt::kGenericDateMC:
+        case rt::kRtfDateTimeMC:
+          f.kind = Field::kGenericDate;
+          break;
+        case rt::kHeaderMC:
+          f.kind = Field::kHeader;
+          break;
+        case rt::kFooterMC:
+          f.kind = Field::kFooter;
+          break;
+        default:
+          continue;
+      }
+      texts->back().fields.push_back(f);
     }
   }
+}
+
+bool FindPpt9Tag(const Record& tags, Record* data) {
+  Children c(tags);
+  Record tag;
+  while (c.Next(&tag)) {
+    if (tag.type != rt::kProgBinaryTag) continue;
+    Children parts(tag);
+    Record name;
+    if (!parts.Next(&name) || name.type != rt::kCString || !parts.Next(data) ||
+        data->type != rt::kBinaryTagData)
+      continue;
+    std::u16string n;
+    for (size_t i = 0; i + 1 < name.len; i += 2) n += char16_t(Le16(name.body + i));
+    if (n == u"___PPT9") return true;
+  }
+  return false;
+}
+
+// The extended paragraph props (automatic numbering) a shape keeps among its programmable tags.
+void ReadParaExtensionTags(const Record& client_data, std::vector<ParaExtension>* out) {
+  Record tags, data, atom;
+  if (FindChild(client_data, rt::kProgTags, &tags) && FindPpt9Tag(tags, &data) &&
+      FindChild(data, rt::kStyleTextProp9, &atom))
+    ReadParaExtensions(atom.body, atom.len, out);
 }
 
 // Step two: a master's placeholders are remembered; a slide's take from the master's what they
@@ -336,9 +395,7 @@ void Loader::MapShape(const ShapeRecords& rec, const Transform& t, const Context
   body.insets.top = EmuToMaster(props.Get(prop::kTextTop, 45720));
   body.insets.right = EmuToMaster(props.Get(prop::kTextRight, 91440));
   body.insets.bottom = EmuToMaster(props.Get(prop::kTextBottom, 45720));
-  body.wrap = props.Get(prop::kWrapText, 0) != 2;
-  uint32_t a = props.Get(prop::kAnchorText, 0);
-  body.anchor = a <= 5 ? TextBody::Anchor(a % 3) : TextBody::kTop;
+  MapTextFrame(props, &body);
   for (const RawText& text : rec.texts) BuildText(text, ctx, &body);
 }
 
