@@ -108,7 +108,7 @@ void ReadPath(const Properties& props, Shape* out) {
     c.vertices.push_back(y);
   }
   ArrayProp segs;
-  if (ReadArray(props, prop::kSegmentInfo, &segs) && (segs.cb == 2 || segs.cb == 0xFFF0)) {
+  if (ReadArray(props, prop::kSegmentInfo, &segs) && segs.cb == 2) {
     for (size_t i = 0; i < segs.count && i < kMaxPathElements; i++) {
       uint16_t v = segs.data.U16();
       if (!segs.data.ok()) break;
