@@ -10,6 +10,11 @@
 
 namespace viewer {
 
+namespace {
+// The shape types of WordArt (plain text through "can down").
+constexpr int kFirstWordArtType = 136, kLastWordArtType = 175;
+}  // namespace
+
 SlideRenderer::SlideRenderer(const ppt::Presentation& p) : p_(p), mapper_(new FontMapper) {}
 
 SlideRenderer::~SlideRenderer() {
@@ -28,21 +33,6 @@ void SlideRenderer::Paint(HDC dc, size_t index, const RECT& where, std::string* 
   SetStretchBltMode(dc, HALFTONE);
   FillBackground(dc, slide.background, where);
   for (const ppt::Shape& s : slide.shapes) DrawShape(dc, s, text);
-}
-
-void SlideRenderer::FillBackground(HDC dc, const ppt::Fill& bg, const RECT& where) {
-  AutoBrush base(CreateSolidBrush(Ref(bg.color)));
-  FillRect(dc, &where, base.get());
-  if (bg.kind == ppt::Fill::kGradient) {
-    TRIVERTEX v[2] = {{where.left, where.top, COLOR16(bg.color.r << 8), COLOR16(bg.color.g << 8),
-                       COLOR16(bg.color.b << 8), 0},
-                      {where.right, where.bottom, COLOR16(bg.color2.r << 8),
-                       COLOR16(bg.color2.g << 8), COLOR16(bg.color2.b << 8), 0}};
-    GRADIENT_RECT gr{0, 1};
-    GradientFill(dc, v, 2, &gr, 1, GRADIENT_FILL_RECT_V);
-  } else if (bg.kind == ppt::Fill::kPicture) {
-    DrawImage(dc, bg.blip, where);
-  }
 }
 
 void SlideRenderer::DrawShape(HDC dc, const ppt::Shape& s, std::string* text) {
@@ -77,54 +67,17 @@ void SlideRenderer::DrawShape(HDC dc, const ppt::Shape& s, std::string* text) {
       pts.push_back(POINT{r.left + int(std::lround(pt.x)), r.top + int(std::lround(pt.y))});
     figures.push_back(std::move(pts));
   }
-  if (s.fill.kind == ppt::Fill::kPicture && !outline.open_line) {
-    DrawImage(dc, s.fill.blip, r);
-  } else if (s.fill.kind != ppt::Fill::kNone && !outline.open_line) {
-    FillOutline(dc, s, figures, r);
-  }
-  if (s.picture >= 0) DrawImage(dc, s.picture, r, s.crop);
-  if (s.line) StrokeOutline(dc, s, outline, figures);
+  // Shadow under fill under picture under line (fill_win.cpp, picture_win.cpp, line_win.cpp).
+  // WordArt's fill, line and shadow belong to its letters, never to its box.
+  const bool box = !(s.type >= kFirstWordArtType && s.type <= kLastWordArtType);
+  if (box && s.shadow.visible) DrawShadow(dc, s, outline, figures, r);
+  if (box && s.fill.kind != ppt::Fill::kNone && !outline.open_line) FillOutline(dc, s, figures, r);
+  if (s.picture >= 0) DrawImage(dc, s.picture, r, s.crop, &s.picture_adjust);
+  if (box && s.line) StrokeOutline(dc, s, outline, figures);
   if (!s.text.paragraphs.empty()) {
     RECT box{X(a.left + s.text.insets.left), Y(a.top + s.text.insets.top),
              X(a.right - s.text.insets.right), Y(a.bottom - s.text.insets.bottom)};
     DrawText(dc, s, box, text);
-  }
-}
-
-void SlideRenderer::FillOutline(HDC dc, const ppt::Shape& s,
-                                const std::vector<std::vector<POINT>>& figures, const RECT&) {
-  ppt::Rgb c = s.fill.color;
-  if (s.fill.kind == ppt::Fill::kGradient)
-    c = ppt::Rgb{uint8_t((c.r + s.fill.color2.r) / 2), uint8_t((c.g + s.fill.color2.g) / 2),
-                 uint8_t((c.b + s.fill.color2.b) / 2)};
-  AutoBrush brush(CreateSolidBrush(Ref(c)));
-  ScopedSelect b(dc, brush.get());
-  ScopedSelect p(dc, GetStockObject(NULL_PEN));
-  std::vector<POINT> all;
-  std::vector<INT> counts;
-  for (size_t i = 0; i < figures.size(); i++) {
-    if (figures[i].size() < 3) continue;
-    all.insert(all.end(), figures[i].begin(), figures[i].end());
-    counts.push_back(INT(figures[i].size()));
-  }
-  if (!counts.empty()) PolyPolygon(dc, all.data(), counts.data(), int(counts.size()));
-}
-
-void SlideRenderer::StrokeOutline(HDC dc, const ppt::Shape& s, const geom::Outline& outline,
-                                  const std::vector<std::vector<POINT>>& figures) {
-  int width = std::max(1, Len(s.line_width / 12700.0 * 8));
-  LOGBRUSH lb{BS_SOLID, Ref(s.line_color), 0};
-  AutoPen pen(ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_FLAT | PS_JOIN_MITER, DWORD(width),
-                           &lb, 0, nullptr));
-  ScopedSelect p(dc, pen.get());
-  ScopedSelect b(dc, GetStockObject(NULL_BRUSH));
-  for (size_t i = 0; i < figures.size() && i < outline.parts.size(); i++) {
-    const std::vector<POINT>& pts = figures[i];
-    if (!outline.parts[i].stroke || pts.size() < 2) continue;
-    if (outline.parts[i].closed)
-      Polygon(dc, pts.data(), int(pts.size()));
-    else
-      Polyline(dc, pts.data(), int(pts.size()));
   }
 }
 

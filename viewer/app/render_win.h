@@ -38,14 +38,23 @@ class SlideRenderer {
     }
   };
   Image* ImageFor(int blip);
-  void DrawImage(HDC dc, int blip, const RECT& r, const double* crop = nullptr);
+  void DrawImage(HDC dc, int blip, const RECT& r, const double* crop = nullptr,
+                 const ppt::PictureAdjust* adjust = nullptr);
   void DrawShape(HDC dc, const ppt::Shape& s, std::string* text);
-  // Painters per kind; `pts` are device points of the shape's outline figures.
+  // Painters per kind; `figures` are device points of the shape's outline figures.
+  using Figures = std::vector<std::vector<POINT>>;
   void FillBackground(HDC dc, const ppt::Fill& fill, const RECT& where);
-  void FillOutline(HDC dc, const ppt::Shape& s, const std::vector<std::vector<POINT>>& figures,
-                   const RECT& box);
+  void FillOutline(HDC dc, const ppt::Shape& s, const Figures& figures, const RECT& box);
+  void PaintFill(HDC dc, const ppt::Fill& fill, const Figures& figures, const RECT& box);
+  void PaintGradient(HDC dc, const ppt::Fill& fill, const Figures& figures, const RECT& box);
+  HBRUSH PatternBrush(const ppt::Fill& fill);  // caller owns the brush; null when unreadable
+  HBRUSH TextureBrush(const ppt::Fill& fill);
   void StrokeOutline(HDC dc, const ppt::Shape& s, const geom::Outline& outline,
-                     const std::vector<std::vector<POINT>>& figures);
+                     const Figures& figures);
+  void StrokeFigures(HDC dc, const ppt::Shape& s, ppt::Rgb color, const geom::Outline& outline,
+                     const Figures& figures);
+  void DrawShadow(HDC dc, const ppt::Shape& s, const geom::Outline& outline, const Figures& figures,
+                  const RECT& box);
   void DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::string* text);
   HFONT Font(const ppt::Run& run, int height_px);
   int X(int32_t mu) const { return origin_x_ + int(mu * scale_ + (mu >= 0 ? 0.5 : -0.5)); }
