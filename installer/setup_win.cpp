@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "common/product.h"
+#include "common/system_dll_win.h"
 #include "common/system_win.h"
 #include "installer/install_win.h"
 #include "installer/setup_resources.h"
@@ -179,6 +180,7 @@ void Form1::Timer1_Timer() {
 }  // namespace kestrane
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  kestrane::RestrictDllSearchToSystem();
   InitCommonControls();
   if (!kestrane::ProbeWriteAccess()) {
     MessageBoxA(nullptr,

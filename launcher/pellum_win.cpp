@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/process_win.h"
+#include "common/system_dll_win.h"
 
 namespace {
 
@@ -36,6 +37,7 @@ HWND CreateBorderless(const char* cls, const char* caption, int x, int y) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  kestrane::RestrictDllSearchToSystem();
   g_instance = instance;
   char folder[MAX_PATH * 4], path[MAX_PATH * 4 + 40];
   if (!kestrane::OwnFolder(folder, MAX_PATH * 4)) return 0;

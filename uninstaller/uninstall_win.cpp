@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/handle_win.h"
+#include "common/system_dll_win.h"
 #include "common/system_win.h"
 #include "installer/layout.h"
 
@@ -230,6 +231,7 @@ std::vector<std::string> Arguments() {
 }  // namespace kestrane
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  kestrane::RestrictDllSearchToSystem();
   using namespace kestrane;
   auto args = Arguments();
   if (args.size() == 5 && args[1] == "/continue")

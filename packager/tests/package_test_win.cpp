@@ -345,6 +345,33 @@ TEST_F(Package, WaitsForItsOwnProgramsWhenTempIsGivenInShortForm) {
   EXPECT_TRUE(Listing(long_temp).empty());
 }
 
+// A package started inside a job of someone else's (a scheduler, a compatibility shim) may not get
+// a job of its own on every Windows; it must still wait for its programs before cleaning up.
+TEST_F(Package, WaitsForItsProgramsWhenStartedInsideAJob) {
+  ASSERT_EQ(Pack().exit_code, 0u);
+  SetEnvironmentVariableA("KESTRANE_RECORD_CHILD", "1500");
+  SetEnvironmentVariableA("KESTRANE_RECORD_EXIT", "9");
+  HANDLE outer = CreateJobObjectA(nullptr, nullptr);
+  ASSERT_TRUE(outer);
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi;
+  std::string line = "\"" + kPackage + "\"";
+  ASSERT_TRUE(CreateProcessA(kPackage.c_str(), &line[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                             nullptr, nullptr, &si, &pi));
+  EXPECT_TRUE(AssignProcessToJobObject(outer, pi.hProcess));
+  ResumeThread(pi.hThread);
+  EXPECT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
+  DWORD code = 0;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  CloseHandle(outer);
+  EXPECT_EQ(code, 9u);
+  EXPECT_NE(Slurp(kRecord).find("child done"), std::string::npos) << "cleaned up too early";
+  EXPECT_TRUE(Listing(kTemp).empty());
+}
+
 TEST_F(Package, DoesNotWaitForProgramsFromOutsideItsFolder) {
   // A desktop or browser process that the show happened to start may run on for hours.
   ASSERT_EQ(Pack().exit_code, 0u);
@@ -506,20 +533,26 @@ TEST_F(Package, NeverLoadsALibraryLeftBesideIt) {
   const std::string downloads = kRoot + "\\Downloads";
   CreateDirectoryA(downloads.c_str(), nullptr);
   ASSERT_TRUE(CopyFileA(kPackage.c_str(), (downloads + "\\talk.exe").c_str(), FALSE));
-  ASSERT_TRUE(CopyFileA((OwnFolder() + "\\planted.dll").c_str(),
-                        (downloads + "\\cabinet.dll").c_str(), FALSE));
+  // The cabinet library it unpacks with, and where Windows keeps the random numbers it names
+  // its folder with.
+  for (const char* dll : {"cabinet.dll", "cryptbase.dll"}) {
+    ASSERT_TRUE(CopyFileA((OwnFolder() + "\\planted.dll").c_str(), (downloads + "\\" + dll).c_str(),
+                          FALSE));
+  }
   const std::string marker = kRoot + "\\planted-loaded";
   SetEnvironmentVariableA("KESTRANE_PLANTED", marker.c_str());
   SetEnvironmentVariableA("KESTRANE_RECORD_EXIT", "3");
   // Wine prefers its own copy of the library to any file; told to prefer files for this program,
-  // it loads a planted one wherever the program looks it up by name, as Windows would. (Only this
-  // library: Wine's own user32 imports others that Windows' does not, before the stub runs.)
+  // it loads a planted one wherever the program looks it up by name, as Windows would. (Only
+  // these: Wine's own user32 imports others that Windows' does not, before the stub runs.)
   const char kAppOverrides[] = "Software\\Wine\\AppDefaults\\talk.exe\\DllOverrides";
   {
     RegKey key;
     ASSERT_EQ(key.Create(HKEY_CURRENT_USER, kAppOverrides), ERROR_SUCCESS);
-    RegSetValueExA(key.get(), "cabinet", 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"),
-                   15);
+    for (const char* dll : {"cabinet", "cryptbase"}) {
+      RegSetValueExA(key.get(), dll, 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"),
+                     15);
+    }
   }
   SetCurrentDirectoryA(downloads.c_str());
   Outcome o = RunProgram(downloads + "\\talk.exe");

@@ -7,12 +7,14 @@
 
 #include "app/fonts_win.h"
 #include "app/paint_util_win.h"
+#include "app/system_api_win.h"
 
 namespace viewer {
 
 IWICImagingFactory* Factory() {
   static IWICImagingFactory* factory = [] {
     IWICImagingFactory* f = nullptr;
+    sys::LoadImagingLibrary();
     CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                      reinterpret_cast<void**>(&f));
     return f;

@@ -11,6 +11,7 @@
 #include "app/command_line.h"
 #include "app/render_win.h"
 #include "app/show_win.h"
+#include "common/system_dll_win.h"
 #include "ppt/presentation.h"
 
 namespace {
@@ -18,17 +19,6 @@ namespace {
 constexpr char kCaption[] = "PowerPoint Viewer";
 
 enum Exit { kOk = 0, kUsage = 1, kNoFile = 2, kCannotShow = 3, kRenderFailed = 4 };
-
-// The packaged folder holds stand-ins named like system DLLs; only the system folder may supply
-// DLLs to this process.
-void RestrictDllSearch() {
-  typedef BOOL(WINAPI * SetDefault)(DWORD);
-  HMODULE k = GetModuleHandleA("kernel32.dll");
-  auto set_default = reinterpret_cast<SetDefault>(
-      reinterpret_cast<void*>(GetProcAddress(k, "SetDefaultDllDirectories")));
-  if (set_default) set_default(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
-  SetDllDirectoryA("");
-}
 
 bool quiet = false;  // rendering for tests: report on stderr instead of a message box
 
@@ -125,7 +115,8 @@ int Render(const ppt::Presentation& p, const viewer::Command& c) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  RestrictDllSearch();
+  // The packaged folder holds stand-ins named like system DLLs.
+  kestrane::RestrictDllSearchToSystem();
   SetProcessDPIAware();
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   viewer::Command c = viewer::ParseCommandLine(GetCommandLineA());

@@ -7,6 +7,7 @@
 
 #include "app/fonts_win.h"
 #include "app/paint_util_win.h"
+#include "app/system_api_win.h"
 #include "paint/blend.h"
 
 namespace viewer {
@@ -126,7 +127,7 @@ void SlideRenderer::DrawImage(HDC dc, int blip, const RECT& r, const double* cro
     return;
   if (adjust) paint::AdjustPixels(const_cast<uint8_t*>(tmp.pixels()), w, h, *adjust);
   BLENDFUNCTION bf{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  AlphaBlend(dc, r.left, r.top, w, h, tmp.dc(), 0, 0, w, h, bf);
+  sys::AlphaBlend(dc, r.left, r.top, w, h, tmp.dc(), 0, 0, w, h, bf);
 }
 
 }  // namespace viewer

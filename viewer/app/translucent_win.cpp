@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/paint_util_win.h"
+#include "app/system_api_win.h"
 
 namespace viewer {
 
@@ -54,7 +55,7 @@ Translucent::~Translucent() {
   int w = device_.right - device_.left, h = device_.bottom - device_.top;
   // What was there before goes back over the new paint at the remaining weight.
   BLENDFUNCTION bf{AC_SRC_OVER, 0, BYTE(255 - alpha_), 0};
-  AlphaBlend(dc_, device_.left, device_.top, w, h, mem_.dc, 0, 0, w, h, bf);
+  sys::AlphaBlend(dc_, device_.left, device_.top, w, h, mem_.dc, 0, 0, w, h, bf);
 }
 
 }  // namespace viewer
