@@ -20,10 +20,12 @@ void TrueBox(const Rect& stored, double rotation, double* cx, double* cy, double
   if (QuarterTurned(rotation)) std::swap(*w, *h);
 }
 
+}  // namespace
+
 int32_t Clamp32(double v) {
+  if (!(v == v)) return 0;
   return int32_t(std::lround(std::max(-2147483000.0, std::min(2147483000.0, v))));
 }
-}  // namespace
 
 bool QuarterTurned(double rotation) {
   double r = std::fmod(std::fmod(rotation, 360.0) + 360.0, 360.0);
@@ -44,13 +46,15 @@ Transform Transform::Then(const Transform& o) const {
 Transform GroupTransform(const Rect& space, const Rect& anchor, int rotation, bool flip_h,
                          bool flip_v) {
   Transform t;
-  if (space.width() == 0 || space.height() == 0) return t;
+  // Corners come from the file: their differences may not fit the rectangle's own type.
+  double sw = double(space.right) - space.left, sh = double(space.bottom) - space.top;
+  if (sw == 0 || sh == 0) return t;
   double cx, cy, w, h;
   TrueBox(anchor, rotation, &cx, &cy, &w, &h);
   // Child space onto the group's box, with the box's centre at the origin...
   Transform scale;
-  scale.a = w / space.width();
-  scale.d = h / space.height();
+  scale.a = w / sw;
+  scale.d = h / sh;
   scale.e = -(double(space.left) + space.right) / 2 * scale.a;
   scale.f = -(double(space.top) + space.bottom) / 2 * scale.d;
   // ...mirrored, turned clockwise, and moved to where the box is.

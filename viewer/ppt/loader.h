@@ -36,6 +36,9 @@ struct Font {
   uint8_t charset = 0, pitch_family = 0;
 };
 
+// A coordinate computed from the file's, held to the range a rectangle can keep.
+int32_t Clamp32(double v);
+
 // Maps a group's child coordinates onto the slide: x' = a*x + c*y + e, y' = b*x + d*y + f.
 // Groups nest, each scaling its children into its anchor and turning or mirroring them with
 // itself.
@@ -44,10 +47,10 @@ struct Transform {
   bool axis_aligned() const { return b == 0 && c == 0 && a > 0 && d > 0; }
   Rect Apply(const Rect& r) const {
     Rect o;
-    o.left = int32_t(std::lround(r.left * a + e));
-    o.right = int32_t(std::lround(r.right * a + e));
-    o.top = int32_t(std::lround(r.top * d + f));
-    o.bottom = int32_t(std::lround(r.bottom * d + f));
+    o.left = Clamp32(r.left * a + e);
+    o.right = Clamp32(r.right * a + e);
+    o.top = Clamp32(r.top * d + f);
+    o.bottom = Clamp32(r.bottom * d + f);
     return o;
   }
   Transform Then(const Transform& outer) const;  // this one first, then `outer`

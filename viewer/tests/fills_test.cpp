@@ -2,6 +2,7 @@
 // from their drawing properties: decks built here, and real files where the corpus has them.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -441,6 +442,18 @@ TEST(GroupPlacement, NestedGroupsComposeTheirTransforms) {
   EXPECT_EQ(s[0].rotation, 180);
   EXPECT_FALSE(s[0].flip_h);
   EXPECT_FALSE(s[0].flip_v);
+}
+
+TEST(GroupPlacement, ExtremeCoordinatesStayInRange) {
+  auto child = deck::Shape(1, {}, INT32_MIN, 0, INT32_MAX, 100, 0, true);
+  std::vector<ppt::Shape> s = Parse(
+      {deck::Group({child}, 0, 0, 1000, 1000, Space(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX),
+                   {{kRotation, Fixed(30)}})});
+  ASSERT_EQ(s.size(), 1u);
+  EXPECT_LE(s[0].anchor.left, s[0].anchor.right);
+  s = Parse({deck::Group({child}, INT32_MIN, 0, INT32_MAX, 1000, Space(0, 0, 1, 1))});
+  ASSERT_EQ(s.size(), 1u);
+  EXPECT_LE(s[0].anchor.left, s[0].anchor.right);
 }
 
 // --- real files --------------------------------------------------------------------------------
