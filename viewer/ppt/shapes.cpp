@@ -267,8 +267,9 @@ bool Loader::ReadShape(const Record& sp, const Transform& t, const Context& ctx,
   *is_group = rec.flags & kGroupFlag;
   if (*is_group) {
     int rotation = int(int32_t(rec.props.Get(prop::kRotation, 0)) / 65536) % 360;
-    *group = GroupTransform(rec.child_space, rec.anchor, rotation, rec.flags & kFlipH,
-                            rec.flags & kFlipV)
+    // A group without an anchor of its own keeps its children where their coordinates say.
+    *group = GroupTransform(rec.child_space, rec.have_anchor ? rec.anchor : rec.child_space,
+                            rotation, rec.flags & kFlipH, rec.flags & kFlipV)
                  .Then(t);
   }
   if (rec.props.Flag(prop::kGroupBooleans, 1) == 1) return false;  // hidden
