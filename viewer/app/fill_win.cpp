@@ -140,6 +140,14 @@ void SlideRenderer::PaintFill(HDC dc, const ppt::Fill& fill, const Figures& figu
       }
       return;
     }
+    case ppt::Fill::kBackground:
+      // The slide's background, in its place on the slide, seen through the shape.
+      if (background_ && background_->kind != ppt::Fill::kBackground) {
+        ClipToFigures(dc, figures);
+        if (GetGraphicsMode(dc) == GM_ADVANCED) ModifyWorldTransform(dc, nullptr, MWT_IDENTITY);
+        PaintFill(dc, *background_, Figures{Corners(slide_)}, slide_);
+      }
+      return;
     case ppt::Fill::kSolid:
     case ppt::Fill::kNone:
       break;

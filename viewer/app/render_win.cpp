@@ -31,6 +31,8 @@ void SlideRenderer::Paint(HDC dc, size_t index, const RECT& where, std::string* 
   IntersectClipRect(dc, where.left, where.top, where.right, where.bottom);
   SetBkMode(dc, TRANSPARENT);
   SetStretchBltMode(dc, HALFTONE);
+  background_ = &slide.background;
+  slide_ = where;
   FillBackground(dc, slide.background, where);
   for (const ppt::Shape& s : slide.shapes) DrawShape(dc, s, text);
 }

@@ -74,6 +74,7 @@ enum : uint32_t {
   kFillShadeShape = 6,
   kFillShadeScale = 7,
   kFillShadeTitle = 8,
+  kFillBackground = 9,
 };
 
 constexpr uint32_t kOpaque = 0x10000;  // opacities are 16.16 fractions
@@ -298,6 +299,9 @@ Fill MapFill(const Properties& p, const Context& ctx, bool filled_default, size_
     case kFillShadeScale:
     case kFillShadeTitle:
       MapGradient(p, ctx, type, &f);
+      break;
+    case kFillBackground:
+      f.kind = Fill::kBackground;
       break;
     default:
       f.kind = Fill::kSolid;

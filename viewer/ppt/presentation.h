@@ -28,7 +28,8 @@ struct GradientStop {
 };
 
 struct Fill {
-  enum Kind { kNone, kSolid, kGradient, kPicture, kPattern, kTexture } kind = kNone;
+  // kBackground: the slide's own background shows through the shape.
+  enum Kind { kNone, kSolid, kGradient, kPicture, kPattern, kTexture, kBackground } kind = kNone;
   Rgb color, color2;  // color2: the far end of a gradient; patterns: foreground, background
   int blip = -1;      // index into Presentation::blips: picture, texture tile or 8x8 pattern
   uint8_t alpha = 255, alpha2 = 255;  // opacity of color and color2

@@ -331,6 +331,7 @@ void Loader::DrawingShapes(const Record& container, const Context& ctx, std::vec
       while (pc.Next(&opt))
         if (opt.type == rt::kFopt || opt.type == rt::kTertiaryFopt) props.Read(opt);
       *background = ReadFill(props, ctx, true);
+      if (background->kind == Fill::kBackground) background->kind = Fill::kSolid;
       *has_background = true;
     }
   }

@@ -278,6 +278,7 @@ TEST(FillPictures, PatternTextureAndPictureFills) {
   EXPECT_EQ(f.color2, (Rgb{0, 255, 0}));
   EXPECT_EQ(fill(2, 1).kind, ppt::Fill::kTexture);
   EXPECT_EQ(fill(3, 1).kind, ppt::Fill::kPicture);
+  EXPECT_EQ(fill(9, 0).kind, ppt::Fill::kBackground);
   // A picture the store does not have: the fill colour instead.
   EXPECT_EQ(fill(3, 7).kind, ppt::Fill::kSolid);
 }

@@ -23,11 +23,12 @@ struct Px {
 // Slide 1 of a deck holding `shapes`, painted 576 pixels wide: ten master units a pixel.
 class Painted {
  public:
-  explicit Painted(const std::vector<deck::Bytes>& shapes) {
+  explicit Painted(const std::vector<deck::Bytes>& shapes, const Props& background = {}) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     deck::DeckSpec spec;
     spec.slides.resize(1);
     spec.slides[0].shapes = shapes;
+    spec.slides[0].background_props = background;
     deck::Bytes b = deck::Build(spec);
     ok_ = ppt::Load(b.data(), b.size(), &p_) == ppt::LoadError::kNone;
     canvas_.reset(new viewer::Canvas(576, 432));
@@ -63,6 +64,17 @@ TEST(PaintWine, TranslucentFillsBlendOverWhatLiesBeneath) {
   EXPECT_TRUE(Near(p.At(150, 220), Px{128, 0, 0})) << p.At(150, 220).r;
   EXPECT_TRUE(Near(p.At(350, 220), Px{0, 0, 0}));      // the bar beside the box
   EXPECT_TRUE(Near(p.At(50, 50), Px{255, 255, 255}));  // the background
+}
+
+TEST(PaintWine, BackgroundFilledShapesShowTheSlideBackground) {
+  Painted p(
+      {deck::Shape(1, {{0x1BF, kFilled}, {0x181, 0x000000}, {0x1FF, kNoLine}}, 0, 2000, 5760, 2400),
+       deck::Shape(1, {{0x1BF, kFilled}, {0x180, 9}, {0x181, 0x00FF00}, {0x1FF, kNoLine}}, 1000,
+                   1000, 3000, 3000)},
+      {{0x1BF, kFilled}, {0x180, 0}, {0x181, 0x0000FF}});
+  ASSERT_TRUE(p.ok());
+  EXPECT_TRUE(Near(p.At(150, 220), Px{255, 0, 0}));  // the red background over the black bar
+  EXPECT_TRUE(Near(p.At(350, 220), Px{0, 0, 0}));
 }
 
 TEST(PaintWine, GradientsRunTheWayTheFileSays) {
