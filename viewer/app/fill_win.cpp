@@ -78,6 +78,27 @@ HBRUSH BrushFromPixels(const std::vector<uint32_t>& px, int w, int h) {
   return CreateDIBPatternBrushPt(packed.data(), DIB_RGB_COLORS);
 }
 
+// A face of a 3-D shape: the fill made darker (shade < 0) or lighter (shade > 0).
+ppt::Rgb Shaded(ppt::Rgb c, double shade) {
+  auto one = [shade](uint8_t v) {
+    double out = shade < 0 ? v * (1 + shade) : v + (255 - v) * shade;
+    return uint8_t(std::lround(std::max(0.0, std::min(255.0, out))));
+  };
+  return ppt::Rgb{one(c.r), one(c.g), one(c.b)};
+}
+
+// Shaded faces of pictures and patterns take the plain colour, shaded.
+ppt::Fill Shaded(const ppt::Fill& f, double shade) {
+  if (shade == 0) return f;
+  ppt::Fill out = f;
+  out.color = Shaded(f.color, shade);
+  out.color2 = Shaded(f.color2, shade);
+  for (ppt::GradientStop& s : out.stops) s.color = Shaded(s.color, shade);
+  if (out.kind != ppt::Fill::kGradient && out.kind != ppt::Fill::kNone)
+    out.kind = ppt::Fill::kSolid;
+  return out;
+}
+
 uint32_t Pixel(const ppt::Rgb& c) {
   return uint32_t(c.b) | (uint32_t(c.g) << 8) | (c.r << 16);
 }
@@ -100,9 +121,19 @@ void SlideRenderer::FillBackground(HDC dc, const ppt::Fill& bg, const RECT& wher
   PaintFill(dc, bg, Figures{Corners(where)}, where);
 }
 
-void SlideRenderer::FillOutline(HDC dc, const ppt::Shape& s, const Figures& figures,
-                                const RECT& box) {
-  PaintFill(dc, s.fill, figures, box);
+void SlideRenderer::FillOutline(HDC dc, const ppt::Shape& s, const geom::Outline& outline,
+                                const Figures& figures, const RECT& box) {
+  size_t i = 0;
+  while (i < figures.size() && i < outline.parts.size()) {
+    size_t end = i;
+    Figures path;
+    for (; end < figures.size() && end < outline.parts.size() &&
+           outline.parts[end].path == outline.parts[i].path;
+         end++)
+      if (outline.parts[end].fill && figures[end].size() >= 3) path.push_back(figures[end]);
+    if (!path.empty()) PaintFill(dc, Shaded(s.fill, outline.parts[i].shade), path, box);
+    i = end;
+  }
 }
 
 void SlideRenderer::PaintFill(HDC dc, const ppt::Fill& fill, const Figures& figures,

@@ -161,8 +161,16 @@ void SlideRenderer::StrokeFigures(HDC dc, const ppt::Shape& s, ppt::Rgb color,
 
 void SlideRenderer::DrawShadow(HDC dc, const ppt::Shape& s, const geom::Outline& outline,
                                const Figures& figures, const RECT& box) {
-  bool filled = (s.fill.kind != ppt::Fill::kNone && !outline.open_line) || s.picture >= 0;
-  if (!filled && !s.line) return;
+  // The shadow falls from what is painted: the figures that take the fill, or the picture.
+  Figures fillable;
+  for (size_t i = 0; i < figures.size() && i < outline.parts.size(); i++)
+    if (outline.parts[i].fill && figures[i].size() >= 3) fillable.push_back(figures[i]);
+  bool filled = (s.fill.kind != ppt::Fill::kNone && !outline.open_line && !fillable.empty()) ||
+                s.picture >= 0;
+  bool stroked = false;
+  for (size_t i = 0; i < figures.size() && i < outline.parts.size(); i++)
+    stroked = stroked || (outline.parts[i].stroke && s.line);
+  if (!filled && !stroked) return;
   ScopedSaveDC saved(dc);
   // The offset holds on the slide, whichever way the shape is turned.
   SetGraphicsMode(dc, GM_ADVANCED);
@@ -183,15 +191,14 @@ void SlideRenderer::DrawShadow(HDC dc, const ppt::Shape& s, const geom::Outline&
     } else {
       std::vector<POINT> all;
       std::vector<INT> counts;
-      for (const std::vector<POINT>& f : figures) {
-        if (f.size() < 3) continue;
+      for (const std::vector<POINT>& f : fillable) {
         all.insert(all.end(), f.begin(), f.end());
         counts.push_back(INT(f.size()));
       }
       if (!counts.empty()) PolyPolygon(dc, all.data(), counts.data(), int(counts.size()));
     }
   }
-  if (s.line) StrokeFigures(dc, s, s.shadow.color, outline, figures);
+  if (stroked) StrokeFigures(dc, s, s.shadow.color, outline, figures);
 }
 
 }  // namespace viewer

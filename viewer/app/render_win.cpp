@@ -10,16 +10,9 @@
 
 namespace viewer {
 
-namespace {
-// The shape types of WordArt (plain text through "can down").
-constexpr int kFirstWordArtType = 136, kLastWordArtType = 175;
-}  // namespace
-
 SlideRenderer::SlideRenderer(const ppt::Presentation& p) : p_(p), mapper_(new FontMapper) {}
 
-SlideRenderer::~SlideRenderer() {
-  for (auto& f : fonts_) DeleteObject(f.second);
-}
+SlideRenderer::~SlideRenderer() = default;
 
 void SlideRenderer::Paint(HDC dc, size_t index, const RECT& where, std::string* text) {
   if (index >= p_.slides.size()) return;
@@ -70,12 +63,11 @@ void SlideRenderer::DrawShape(HDC dc, const ppt::Shape& s, std::string* text) {
     figures.push_back(std::move(pts));
   }
   // Shadow under fill under picture under line (fill_win.cpp, picture_win.cpp, line_win.cpp).
-  // WordArt's fill, line and shadow belong to its letters, never to its box.
-  const bool box = !(s.type >= kFirstWordArtType && s.type <= kLastWordArtType);
-  if (box && s.shadow.visible) DrawShadow(dc, s, outline, figures, r);
-  if (box && s.fill.kind != ppt::Fill::kNone && !outline.open_line) FillOutline(dc, s, figures, r);
+  if (s.shadow.visible) DrawShadow(dc, s, outline, figures, r);
+  if (s.fill.kind != ppt::Fill::kNone && !outline.open_line)
+    FillOutline(dc, s, outline, figures, r);
   if (s.picture >= 0) DrawImage(dc, s.picture, r, s.crop, &s.picture_adjust);
-  if (box && s.line) StrokeOutline(dc, s, outline, figures);
+  if (s.line) StrokeOutline(dc, s, outline, figures);
   if (!s.text.paragraphs.empty()) {
     RECT box{X(a.left + s.text.insets.left), Y(a.top + s.text.insets.top),
              X(a.right - s.text.insets.right), Y(a.bottom - s.text.insets.bottom)};

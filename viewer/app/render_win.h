@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "app/paint_util_win.h"
 #include "geom/outline.h"
 #include "ppt/presentation.h"
+#include "text/layout.h"
 
 namespace viewer {
 
@@ -44,7 +46,10 @@ class SlideRenderer {
   // Painters per kind; `figures` are device points of the shape's outline figures.
   using Figures = std::vector<std::vector<POINT>>;
   void FillBackground(HDC dc, const ppt::Fill& fill, const RECT& where);
-  void FillOutline(HDC dc, const ppt::Shape& s, const Figures& figures, const RECT& box);
+  // Fills the figures that take the fill, path by path (inner figures of a path cut holes), the
+  // faces of 3-D shapes shaded.
+  void FillOutline(HDC dc, const ppt::Shape& s, const geom::Outline& outline,
+                   const Figures& figures, const RECT& box);
   void PaintFill(HDC dc, const ppt::Fill& fill, const Figures& figures, const RECT& box);
   void PaintGradient(HDC dc, const ppt::Fill& fill, const Figures& figures, const RECT& box);
   HBRUSH PatternBrush(const ppt::Fill& fill);  // caller owns the brush; null when unreadable
@@ -56,7 +61,7 @@ class SlideRenderer {
   void DrawShadow(HDC dc, const ppt::Shape& s, const geom::Outline& outline, const Figures& figures,
                   const RECT& box);
   void DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::string* text);
-  HFONT Font(const ppt::Run& run, int height_px);
+  HFONT Font(const text::Font& font);  // cached for the renderer's life
   int X(int32_t mu) const { return origin_x_ + int(mu * scale_ + (mu >= 0 ? 0.5 : -0.5)); }
   int Y(int32_t mu) const { return origin_y_ + int(mu * scale_ + (mu >= 0 ? 0.5 : -0.5)); }
   int Len(double mu) const { return int(mu * scale_ + 0.5); }
@@ -67,7 +72,7 @@ class SlideRenderer {
   double scale_ = 1;
   int origin_x_ = 0, origin_y_ = 0;
   std::map<int, std::unique_ptr<Image>> images_;
-  std::map<std::string, HFONT> fonts_;
+  std::map<std::string, AutoFont> fonts_;
   std::unique_ptr<FontMapper> mapper_;
 };
 
