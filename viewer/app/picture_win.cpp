@@ -8,6 +8,7 @@
 #include "app/fonts_win.h"
 #include "app/paint_util_win.h"
 #include "app/system_api_win.h"
+#include "paint/blend.h"
 
 namespace viewer {
 namespace {
@@ -165,7 +166,8 @@ bool SlideRenderer::Prefetch(const std::vector<size_t>& order, size_t pos) {
   return true;
 }
 
-void SlideRenderer::DrawImage(HDC dc, int blip, const RECT& r, const double* crop) {
+void SlideRenderer::DrawImage(HDC dc, int blip, const RECT& r, const double* crop,
+                              const ppt::PictureAdjust* adjust) {
   Image* img = ImageFor(blip);
   int w = r.right - r.left, h = r.bottom - r.top;
   if (!img || w <= 0 || h <= 0) return;
@@ -200,6 +202,7 @@ void SlideRenderer::DrawImage(HDC dc, int blip, const RECT& r, const double* cro
   if (FAILED(scaler->CopyPixels(nullptr, UINT(w * 4), UINT(w * 4 * h),
                                 const_cast<BYTE*>(tmp.pixels()))))
     return;
+  if (adjust) paint::AdjustPixels(const_cast<uint8_t*>(tmp.pixels()), w, h, *adjust);
   BLENDFUNCTION bf{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
   sys::AlphaBlend(dc, r.left, r.top, w, h, tmp.dc(), 0, 0, w, h, bf);
 }

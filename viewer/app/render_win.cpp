@@ -7,7 +7,6 @@
 
 #include "app/fonts_win.h"
 #include "app/paint_util_win.h"
-#include "app/system_api_win.h"
 
 namespace viewer {
 
@@ -47,6 +46,8 @@ void SlideRenderer::Paint(HDC dc, size_t index, const RECT& where, std::string* 
   IntersectClipRect(dc, where.left, where.top, where.right, where.bottom);
   SetBkMode(dc, TRANSPARENT);
   SetStretchBltMode(dc, HALFTONE);
+  background_ = &slide.background;
+  slide_ = where;
   FillBackground(dc, slide.background, where);
   link_areas_ = view ? view->links : nullptr;
   const std::vector<show::ShapeView>* states = view ? view->shapes : nullptr;
@@ -73,21 +74,6 @@ void SlideRenderer::Paint(HDC dc, size_t index, const RECT& where, std::string* 
   }
   paragraph_states_ = nullptr;
   link_areas_ = nullptr;
-}
-
-void SlideRenderer::FillBackground(HDC dc, const ppt::Fill& bg, const RECT& where) {
-  AutoBrush base(CreateSolidBrush(Ref(bg.color)));
-  FillRect(dc, &where, base.get());
-  if (bg.kind == ppt::Fill::kGradient) {
-    TRIVERTEX v[2] = {{where.left, where.top, COLOR16(bg.color.r << 8), COLOR16(bg.color.g << 8),
-                       COLOR16(bg.color.b << 8), 0},
-                      {where.right, where.bottom, COLOR16(bg.color2.r << 8),
-                       COLOR16(bg.color2.g << 8), COLOR16(bg.color2.b << 8), 0}};
-    GRADIENT_RECT gr{0, 1};
-    sys::GradientFill(dc, v, 2, &gr, 1, GRADIENT_FILL_RECT_V);
-  } else if (bg.kind == ppt::Fill::kPicture) {
-    DrawImage(dc, bg.blip, where);
-  }
 }
 
 void SlideRenderer::DrawShape(HDC dc, const ppt::Shape& s, std::string* text) {
@@ -122,77 +108,16 @@ void SlideRenderer::DrawShape(HDC dc, const ppt::Shape& s, std::string* text) {
       pts.push_back(POINT{r.left + int(std::lround(pt.x)), r.top + int(std::lround(pt.y))});
     figures.push_back(std::move(pts));
   }
-  if (s.fill.kind == ppt::Fill::kPicture && !outline.open_line) {
-    DrawImage(dc, s.fill.blip, r);
-  } else if (s.fill.kind != ppt::Fill::kNone && !outline.open_line) {
+  // Shadow under fill under picture under line (fill_win.cpp, picture_win.cpp, line_win.cpp).
+  if (s.shadow.visible) DrawShadow(dc, s, outline, figures, r);
+  if (s.fill.kind != ppt::Fill::kNone && !outline.open_line)
     FillOutline(dc, s, outline, figures, r);
-  }
-  if (s.picture >= 0) DrawImage(dc, s.picture, r, s.crop);
+  if (s.picture >= 0) DrawImage(dc, s.picture, r, s.crop, &s.picture_adjust);
   if (s.line) StrokeOutline(dc, s, outline, figures);
   if (!s.text.paragraphs.empty()) {
     RECT box{X(a.left + s.text.insets.left), Y(a.top + s.text.insets.top),
              X(a.right - s.text.insets.right), Y(a.bottom - s.text.insets.bottom)};
     DrawText(dc, s, box, text);
-  }
-}
-
-namespace {
-
-// A face of a 3-D shape: the fill made darker (shade < 0) or lighter (shade > 0).
-ppt::Rgb Shaded(ppt::Rgb c, double shade) {
-  auto one = [shade](uint8_t v) {
-    double out = shade < 0 ? v * (1 + shade) : v + (255 - v) * shade;
-    return uint8_t(std::lround(std::max(0.0, std::min(255.0, out))));
-  };
-  return ppt::Rgb{one(c.r), one(c.g), one(c.b)};
-}
-
-}  // namespace
-
-void SlideRenderer::FillOutline(HDC dc, const ppt::Shape& s, const geom::Outline& outline,
-                                const std::vector<std::vector<POINT>>& figures, const RECT&) {
-  ppt::Rgb c = s.fill.color;
-  if (s.fill.kind == ppt::Fill::kGradient)
-    c = ppt::Rgb{uint8_t((c.r + s.fill.color2.r) / 2), uint8_t((c.g + s.fill.color2.g) / 2),
-                 uint8_t((c.b + s.fill.color2.b) / 2)};
-  ScopedSelect p(dc, GetStockObject(NULL_PEN));
-  // Figures of one path are filled in one call, so that inner figures cut holes.
-  size_t i = 0;
-  while (i < figures.size() && i < outline.parts.size()) {
-    size_t end = i;
-    std::vector<POINT> all;
-    std::vector<INT> counts;
-    for (; end < figures.size() && end < outline.parts.size() &&
-           outline.parts[end].path == outline.parts[i].path;
-         end++) {
-      if (!outline.parts[end].fill || figures[end].size() < 3) continue;
-      all.insert(all.end(), figures[end].begin(), figures[end].end());
-      counts.push_back(INT(figures[end].size()));
-    }
-    if (!counts.empty()) {
-      AutoBrush brush(CreateSolidBrush(Ref(Shaded(c, outline.parts[i].shade))));
-      ScopedSelect b(dc, brush.get());
-      PolyPolygon(dc, all.data(), counts.data(), int(counts.size()));
-    }
-    i = end;
-  }
-}
-
-void SlideRenderer::StrokeOutline(HDC dc, const ppt::Shape& s, const geom::Outline& outline,
-                                  const std::vector<std::vector<POINT>>& figures) {
-  int width = std::max(1, Len(s.line_width / 12700.0 * 8));
-  LOGBRUSH lb{BS_SOLID, Ref(s.line_color), 0};
-  AutoPen pen(ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_FLAT | PS_JOIN_MITER, DWORD(width),
-                           &lb, 0, nullptr));
-  ScopedSelect p(dc, pen.get());
-  ScopedSelect b(dc, GetStockObject(NULL_BRUSH));
-  for (size_t i = 0; i < figures.size() && i < outline.parts.size(); i++) {
-    const std::vector<POINT>& pts = figures[i];
-    if (!outline.parts[i].stroke || pts.size() < 2) continue;
-    if (outline.parts[i].closed)
-      Polygon(dc, pts.data(), int(pts.size()));
-    else
-      Polyline(dc, pts.data(), int(pts.size()));
   }
 }
 

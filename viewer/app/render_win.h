@@ -63,14 +63,26 @@ class SlideRenderer {
   };
   Image* ImageFor(int blip);
   std::unique_ptr<Image> Decode(int blip);
-  void DrawImage(HDC dc, int blip, const RECT& r, const double* crop = nullptr);
+  void DrawImage(HDC dc, int blip, const RECT& r, const double* crop = nullptr,
+                 const ppt::PictureAdjust* adjust = nullptr);
   void DrawShape(HDC dc, const ppt::Shape& s, std::string* text);
-  // Painters per kind; `pts` are device points of the shape's outline figures.
+  // Painters per kind; `figures` are device points of the shape's outline figures.
+  using Figures = std::vector<std::vector<POINT>>;
   void FillBackground(HDC dc, const ppt::Fill& fill, const RECT& where);
+  // Fills the figures that take the fill, path by path (inner figures of a path cut holes), the
+  // faces of 3-D shapes shaded.
   void FillOutline(HDC dc, const ppt::Shape& s, const geom::Outline& outline,
-                   const std::vector<std::vector<POINT>>& figures, const RECT& r);
+                   const Figures& figures, const RECT& box);
+  void PaintFill(HDC dc, const ppt::Fill& fill, const Figures& figures, const RECT& box);
+  void PaintGradient(HDC dc, const ppt::Fill& fill, const Figures& figures, const RECT& box);
+  HBRUSH PatternBrush(const ppt::Fill& fill);  // caller owns the brush; null when unreadable
+  HBRUSH TextureBrush(const ppt::Fill& fill);
   void StrokeOutline(HDC dc, const ppt::Shape& s, const geom::Outline& outline,
-                     const std::vector<std::vector<POINT>>& figures);
+                     const Figures& figures);
+  void StrokeFigures(HDC dc, const ppt::Shape& s, ppt::Rgb color, const geom::Outline& outline,
+                     const Figures& figures);
+  void DrawShadow(HDC dc, const ppt::Shape& s, const geom::Outline& outline, const Figures& figures,
+                  const RECT& box);
   void DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::string* text);
   HFONT Font(const text::Font& font);  // cached for the renderer's life
   int X(int32_t mu) const { return origin_x_ + int(mu * scale_ + (mu >= 0 ? 0.5 : -0.5)); }
@@ -82,6 +94,8 @@ class SlideRenderer {
   const std::vector<uint8_t>* paragraph_states_ = nullptr;
   std::vector<LinkArea>* link_areas_ = nullptr;
   size_t shape_index_ = 0;
+  const ppt::Fill* background_ = nullptr;  // the slide being painted: its background and place
+  RECT slide_{0, 0, 0, 0};
   double scale_ = 1;
   int origin_x_ = 0, origin_y_ = 0;
   std::map<int, std::unique_ptr<Image>> images_;

@@ -50,17 +50,43 @@ struct Font {
   uint8_t charset = 0, pitch_family = 0;
 };
 
+// A coordinate computed from the file's, held to the range a rectangle can keep.
+int32_t Clamp32(double v);
+
+// Maps a group's child coordinates onto the slide: x' = a*x + c*y + e, y' = b*x + d*y + f.
+// Groups nest, each scaling its children into its anchor and turning or mirroring them with
+// itself.
 struct Transform {
-  double sx = 1, sy = 1, dx = 0, dy = 0;
+  double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
+  bool axis_aligned() const { return b == 0 && c == 0 && a > 0 && d > 0; }
   Rect Apply(const Rect& r) const {
     Rect o;
-    o.left = int32_t(std::lround(r.left * sx + dx));
-    o.right = int32_t(std::lround(r.right * sx + dx));
-    o.top = int32_t(std::lround(r.top * sy + dy));
-    o.bottom = int32_t(std::lround(r.bottom * sy + dy));
+    o.left = Clamp32(r.left * a + e);
+    o.right = Clamp32(r.right * a + e);
+    o.top = Clamp32(r.top * d + f);
+    o.bottom = Clamp32(r.bottom * d + f);
     return o;
   }
+  Transform Then(const Transform& outer) const;  // this one first, then `outer`
 };
+
+// The transform a group applies to its children: their coordinate space onto the group's
+// anchor (as stored, in its parent's coordinates), turned and mirrored about its centre.
+Transform GroupTransform(const Rect& child_space, const Rect& anchor, int rotation, bool flip_h,
+                         bool flip_v);
+// A shape's anchor, flips and rotation on the slide from its stored ones inside a group.
+void PlaceShape(const Rect& stored, bool flip_h, bool flip_v, double rotation, const Transform& t,
+                Shape* out);
+// PowerPoint stores a shape turned by about a quarter with its anchor in the turned position.
+bool QuarterTurned(double rotation);
+
+struct Context;
+// Colours, fills, lines, shadows and picture adjustments from a shape's drawing properties.
+Rgb ResolveColor(uint32_t ref, const Context& ctx, Rgb fallback, const Properties* props);
+Fill MapFill(const Properties& p, const Context& ctx, bool filled_default, size_t blip_count);
+void MapLine(const Properties& p, const Context& ctx, bool line_default, Shape* out);
+Shadow MapShadow(const Properties& p, const Context& ctx);
+PictureAdjust MapPictureAdjust(const Properties& p, const Context& ctx);
 
 // What a slide shows in its master's date, number and footer placeholders.
 struct Footers {
@@ -180,7 +206,7 @@ class Loader {
   void InheritPlaceholder(const Context& ctx, ShapeRecords* rec);
   void MapShape(const ShapeRecords& rec, const Transform& t, const Context& ctx, Shape* out);
   bool ReadShape(const Record& sp, const Transform& t, const Context& ctx, Shape* out,
-                 Rect* child_space, bool* is_group);
+                 Transform* group, bool* is_group);
   Rgb Color(uint32_t ref, const Context& ctx, Rgb fallback) const;
   Fill ReadFill(const Properties& p, const Context& ctx, bool filled_default) const;
   void BuildText(const RawText& text, const Context& ctx, TextBody* body);

@@ -21,10 +21,75 @@ struct Rect {
   int32_t height() const { return bottom - top; }
 };
 
+// One colour of a blend at `pos` (0..1 along the blend).
+struct GradientStop {
+  double pos = 0;
+  Rgb color;
+  uint8_t alpha = 255;
+};
+
 struct Fill {
-  enum Kind { kNone, kSolid, kGradient, kPicture } kind = kNone;
-  Rgb color, color2;  // color2: the far end of a gradient
-  int blip = -1;      // index into Presentation::blips
+  // kBackground: the slide's own background shows through the shape.
+  enum Kind { kNone, kSolid, kGradient, kPicture, kPattern, kTexture, kBackground } kind = kNone;
+  Rgb color, color2;  // color2: the far end of a gradient; patterns: foreground, background
+  int blip = -1;      // index into Presentation::blips: picture, texture tile or 8x8 pattern
+  uint8_t alpha = 255, alpha2 = 255;  // opacity of color and color2
+  // Gradients: how the stops are laid out. Linear blends run along `angle` (degrees clockwise
+  // from the positive x axis on screen); rectangular ones from the shape's box (pos 0) inwards
+  // to `focus` (left, top, right, bottom as fractions of the box); shape blends from the
+  // shape's own outline inwards to its centre (round shapes blend radially).
+  enum Blend { kLinear, kRectangular, kShape } blend = kLinear;
+  double angle = 90;
+  double focus[4] = {0.5, 0.5, 0.5, 0.5};
+  std::vector<GradientStop> stops;  // sorted by pos, from 0 to 1; at least two for gradients
+};
+
+struct LineEnd {
+  enum Style { kNone, kTriangle, kStealth, kDiamond, kOval, kOpen } style = kNone;
+  int width = 1, length = 1;  // 0 narrow/short, 1 medium, 2 wide/long
+};
+
+// How a shape's line is drawn, beside its colour and width.
+struct LineStyle {
+  uint8_t alpha = 255;
+  enum Dash {
+    kSolid,
+    kDashSys,
+    kDotSys,
+    kDashDotSys,
+    kDashDotDotSys,
+    kDot,
+    kDash,
+    kLongDash,
+    kDashDot,
+    kLongDashDot,
+    kLongDashDotDot
+  } dash = kSolid;
+  enum Compound { kSingle, kDouble, kThickThin, kThinThick, kTriple } compound = kSingle;
+  enum Join { kBevel, kMiter, kRound } join = kRound;
+  enum Cap { kRoundCap, kSquareCap, kFlatCap } cap = kFlatCap;
+  LineEnd start, end;
+};
+
+struct Shadow {
+  bool visible = false;
+  Rgb color{128, 128, 128};
+  uint8_t alpha = 255;
+  int dx = 16, dy = 16;  // offset, master units
+};
+
+// Colour changes a picture is shown with.
+struct PictureAdjust {
+  bool gray = false, black_white = false;
+  double contrast = 1;    // 1 unchanged; 0 flat grey
+  double brightness = 0;  // -1 .. 1, added to every channel as a fraction of full scale
+  bool transparent = false;
+  Rgb transparent_color;  // shown as see-through where transparent
+  bool recolor = false;
+  Rgb recolor_color;  // the picture turned into shades of this colour
+  bool identity() const {
+    return !gray && !black_white && contrast == 1 && brightness == 0 && !transparent && !recolor;
+  }
 };
 
 struct Run {
@@ -149,7 +214,10 @@ struct Shape {
   Fill fill;
   bool line = false;
   Rgb line_color;
-  int line_width = 9525;          // EMU
+  int line_width = 9525;  // EMU
+  LineStyle line_style;
+  Shadow shadow;
+  PictureAdjust picture_adjust;
   int picture = -1;               // blip index for picture frames
   double crop[4] = {0, 0, 0, 0};  // picture crop: top, bottom, left, right, fractions
   struct Point {

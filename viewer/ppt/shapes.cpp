@@ -12,6 +12,8 @@ namespace {
 constexpr int kMaxDepth = 24;
 constexpr size_t kMaxShapes = 20000;
 constexpr size_t kMaxFields = 4096;
+// Shape record flags.
+constexpr uint32_t kGroupFlag = 0x1, kDeletedFlag = 0x8, kFlipH = 0x40, kFlipV = 0x80;
 }  // namespace
 
 int MasterPlaceholderFor(int type,
@@ -32,37 +34,6 @@ int MasterPlaceholderFor(int type,
     default:
       return 0x02;
   }
-}
-
-Rgb Loader::Color(uint32_t ref, const Context& ctx, Rgb fallback) const {
-  uint8_t flags = uint8_t(ref >> 24);
-  if (flags & 0x08) return ctx.scheme[(ref & 0xFF) % 8];
-  if (flags & 0x10) return fallback;
-  return FromColorRef(ref);
-}
-
-Fill Loader::ReadFill(const Properties& p, const Context& ctx, bool filled_default) const {
-  Fill f;
-  int filled = p.Flag(prop::kFillBooleans, 4);
-  if (filled == 0 || (filled < 0 && !filled_default)) return f;
-  uint32_t type = p.Get(prop::kFillType, 0);
-  f.color = Color(p.Get(prop::kFillColor, 0xFFFFFF), ctx, ctx.scheme[4]);
-  f.color2 = Color(p.Get(prop::kFillBackColor, 0xFFFFFF), ctx, ctx.scheme[0]);
-  if (type == 2 || type == 3) {
-    uint32_t pib = p.Get(prop::kFillBlip, 0);
-    if (pib >= 1 && pib <= out_->blips.size()) {
-      f.kind = Fill::kPicture;
-      f.blip = int(pib - 1);
-      return f;
-    }
-    f.kind = Fill::kSolid;
-  } else if (type >= 4 && type <= 8) {
-    f.kind = Fill::kGradient;
-  } else {
-    f.kind = Fill::kSolid;
-  }
-  if (p.Has(prop::kFillOpacity) && p.Get(prop::kFillOpacity, 0x10000) == 0) f.kind = Fill::kNone;
-  return f;
 }
 
 namespace {
@@ -362,13 +333,9 @@ void Loader::MapShape(const ShapeRecords& rec, const Transform& t, const Context
   const Properties& props = rec.props;
   out->type = rec.type;
   out->placeholder = rec.placeholder;
-  out->anchor = t.Apply(rec.have_anchor ? rec.anchor : Rect{0, 0, 0, 0});
-  if (out->anchor.left > out->anchor.right) std::swap(out->anchor.left, out->anchor.right);
-  if (out->anchor.top > out->anchor.bottom) std::swap(out->anchor.top, out->anchor.bottom);
-  out->flip_h = rec.flags & 0x40;
-  out->flip_v = rec.flags & 0x80;
+  PlaceShape(rec.have_anchor ? rec.anchor : Rect{0, 0, 0, 0}, rec.flags & kFlipH,
+             rec.flags & kFlipV, int32_t(props.Get(prop::kRotation, 0)) / 65536.0, t, out);
   out->geometry = GeometryOf(out->type);
-  out->rotation = int(int32_t(props.Get(prop::kRotation, 0)) / 65536) % 360;
   for (int i = 0; i < 10; i++) {
     uint16_t id = uint16_t(prop::kAdjustValue + i);
     if (props.Has(id)) {
@@ -384,13 +351,12 @@ void Loader::MapShape(const ShapeRecords& rec, const Transform& t, const Context
   }
   const bool plain = out->type == 202 || out->type == 75 || out->placeholder >= 0;
   if (out->geometry != Shape::kLine) out->fill = ReadFill(props, ctx, !plain);
-  int line = props.Flag(prop::kLineBooleans, 3);
-  out->line = line == 1 || (line < 0 && (!plain || out->geometry == Shape::kLine));
-  out->line_color = Color(props.Get(prop::kLineColor, 0), ctx, ctx.scheme[1]);
-  out->line_width = int(std::min<uint32_t>(props.Get(prop::kLineWidth, 9525), 2000000));
+  MapLine(props, ctx, !plain || out->geometry == Shape::kLine, out);
+  out->shadow = MapShadow(props, ctx);
   if (out->type == 75 || props.Has(prop::kPib)) {
     uint32_t pib = props.Get(prop::kPib, 0);
     if (pib >= 1 && pib <= out_->blips.size()) out->picture = int(pib - 1);
+    out->picture_adjust = MapPictureAdjust(props, ctx);
   }
   TextBody& body = out->text;
   body.insets.left = EmuToMaster(props.Get(prop::kTextLeft, 91440));
@@ -403,13 +369,19 @@ void Loader::MapShape(const ShapeRecords& rec, const Transform& t, const Context
 }
 
 bool Loader::ReadShape(const Record& sp, const Transform& t, const Context& ctx, Shape* out,
-                       Rect* child_space, bool* is_group) {
+                       Transform* group, bool* is_group) {
   ShapeRecords rec;
   ReadShapeRecords(sp, ctx, &rec);
-  if (!rec.have_fsp || (rec.flags & 0x8)) return false;  // deleted
-  *child_space = rec.child_space;
+  if (!rec.have_fsp || (rec.flags & kDeletedFlag)) return false;
   InheritPlaceholder(ctx, &rec);
-  *is_group = rec.flags & 0x1;
+  *is_group = rec.flags & kGroupFlag;
+  if (*is_group) {
+    int rotation = int(int32_t(rec.props.Get(prop::kRotation, 0)) / 65536) % 360;
+    // A group without an anchor of its own keeps its children where their coordinates say.
+    *group = GroupTransform(rec.child_space, rec.have_anchor ? rec.anchor : rec.child_space,
+                            rotation, rec.flags & kFlipH, rec.flags & kFlipV)
+                 .Then(t);
+  }
   if (rec.props.Flag(prop::kGroupBooleans, 1) == 1) return false;  // hidden
   MapShape(rec, t, ctx, out);
   return true;
@@ -427,19 +399,16 @@ void Loader::GroupShapes(const Record& group, const Transform& t, const Context&
   while (c.Next(&r) && shape_count_ < kMaxShapes) {
     if (r.type == rt::kSpContainer) {
       Shape s;
-      Rect space{0, 0, 0, 0};
+      Transform mapped = t;
       bool is_group = false;
-      bool ok = ReadShape(r, t, ctx, &s, &space, &is_group);
+      // The group's own record is placed by the parent's transform, its children by its own.
+      bool ok = ReadShape(r, first ? t : inner, ctx, &s, &mapped, &is_group);
       if (first) {
         first = false;
         if (is_group) {
-          // The group's own record: maps the children's coordinates onto its anchor.
-          if (depth > 0 && space.width() != 0 && space.height() != 0) {
-            inner.sx = double(s.anchor.width()) / space.width();
-            inner.sy = double(s.anchor.height()) / space.height();
-            inner.dx = s.anchor.left - space.left * inner.sx;
-            inner.dy = s.anchor.top - space.top * inner.sy;
-          }
+          // The group's own record: maps the children's coordinates onto its anchor, turned and
+          // mirrored with the group.
+          if (depth > 0 && ok) inner = mapped;
           if (depth > 0 && !ok) return;  // a hidden or deleted group hides its children
           if (depth > 0) group_shape = s;
           continue;
@@ -476,6 +445,7 @@ void Loader::DrawingShapes(const Record& container, const Context& ctx, std::vec
       while (pc.Next(&opt))
         if (opt.type == rt::kFopt || opt.type == rt::kTertiaryFopt) props.Read(opt);
       *background = ReadFill(props, ctx, true);
+      if (background->kind == Fill::kBackground) background->kind = Fill::kSolid;
       *has_background = true;
     }
   }

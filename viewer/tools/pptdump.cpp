@@ -27,6 +27,14 @@ int main(int argc, char** argv) {
                sh.placeholder, sh.anchor.left, sh.anchor.top, sh.anchor.right, sh.anchor.bottom,
                sh.fill.kind, sh.fill.color.r, sh.fill.color.g, sh.fill.color.b, sh.line,
                sh.picture);
+        if (sh.fill.alpha != 255 || sh.fill.kind == ppt::Fill::kGradient || sh.shadow.visible ||
+            sh.rotation || sh.flip_h || sh.flip_v)
+          printf(
+              "      fill alpha %d blend %d angle %g stops %zu; shadow %d #%02x%02x%02x a %d "
+              "(%d,%d); rot %d flip %d%d\n",
+              sh.fill.alpha, sh.fill.blend, sh.fill.angle, sh.fill.stops.size(), sh.shadow.visible,
+              sh.shadow.color.r, sh.shadow.color.g, sh.shadow.color.b, sh.shadow.alpha,
+              sh.shadow.dx, sh.shadow.dy, sh.rotation, sh.flip_h, sh.flip_v);
         const ppt::TextBody& tb = sh.text;
         if (!tb.paragraphs.empty())
           printf("      text insets %d %d %d %d anchor %d%s wrap %d fit %d flow %d\n",

@@ -1,0 +1,146 @@
+// What the fill, line and shadow painters put on a bitmap: translucency, gradient direction,
+// shadows, arrowheads and dashes, read back pixel by pixel.
+#include <gtest/gtest.h>
+#include <objbase.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "app/render_win.h"
+#include "ppt/presentation.h"
+#include "viewer/tests/deck_builder.h"
+
+namespace {
+
+using Props = std::vector<std::pair<uint16_t, uint32_t>>;
+constexpr uint32_t kFilled = 0x00100010, kNoLine = 0x00080000;
+
+struct Px {
+  int r, g, b;
+};
+
+// Slide 1 of a deck holding `shapes`, painted 576 pixels wide: ten master units a pixel.
+class Painted {
+ public:
+  explicit Painted(const std::vector<deck::Bytes>& shapes, const Props& background = {}) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    deck::DeckSpec spec;
+    spec.slides.resize(1);
+    spec.slides[0].shape_records = shapes;
+    spec.slides[0].background_props = background;
+    deck::Bytes b = deck::Build(spec);
+    ok_ = ppt::Load(b.data(), b.size(), &p_) == ppt::LoadError::kNone;
+    canvas_.reset(new viewer::Canvas(576, 432));
+    viewer::SlideRenderer r(p_);
+    RECT where{0, 0, 576, 432};
+    if (ok_ && canvas_->ok()) r.Paint(canvas_->dc(), 0, where);
+    GdiFlush();
+  }
+  bool ok() const { return ok_ && canvas_->ok(); }
+  Px At(int x, int y) const {
+    const uint8_t* p = canvas_->pixels() + (size_t(y) * 576 + x) * 4;
+    return Px{p[2], p[1], p[0]};
+  }
+
+ private:
+  ppt::Presentation p_;
+  std::unique_ptr<viewer::Canvas> canvas_;
+  bool ok_ = false;
+};
+
+bool Near(Px a, Px b, int tolerance = 6) {
+  return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance &&
+         std::abs(a.b - b.b) <= tolerance;
+}
+
+TEST(PaintWine, TranslucentFillsBlendOverWhatLiesBeneath) {
+  Painted p(
+      {deck::Shape(1, {{0x1BF, kFilled}, {0x181, 0x000000}, {0x1FF, kNoLine}}, 0, 2000, 5760, 2400),
+       deck::Shape(1, {{0x1BF, kFilled}, {0x181, 0x0000FF}, {0x182, 0x8000}, {0x1FF, kNoLine}},
+                   1000, 1000, 3000, 3000)});
+  ASSERT_TRUE(p.ok());
+  EXPECT_TRUE(Near(p.At(150, 150), Px{255, 128, 128})) << p.At(150, 150).g;
+  EXPECT_TRUE(Near(p.At(150, 220), Px{128, 0, 0})) << p.At(150, 220).r;
+  EXPECT_TRUE(Near(p.At(350, 220), Px{0, 0, 0}));      // the bar beside the box
+  EXPECT_TRUE(Near(p.At(50, 50), Px{255, 255, 255}));  // the background
+}
+
+TEST(PaintWine, BackgroundFilledShapesShowTheSlideBackground) {
+  Painted p(
+      {deck::Shape(1, {{0x1BF, kFilled}, {0x181, 0x000000}, {0x1FF, kNoLine}}, 0, 2000, 5760, 2400),
+       deck::Shape(1, {{0x1BF, kFilled}, {0x180, 9}, {0x181, 0x00FF00}, {0x1FF, kNoLine}}, 1000,
+                   1000, 3000, 3000)},
+      {{0x1BF, kFilled}, {0x180, 0}, {0x181, 0x0000FF}});
+  ASSERT_TRUE(p.ok());
+  EXPECT_TRUE(Near(p.At(150, 220), Px{255, 0, 0}));  // the red background over the black bar
+  EXPECT_TRUE(Near(p.At(350, 220), Px{0, 0, 0}));
+}
+
+TEST(PaintWine, GradientsRunTheWayTheFileSays) {
+  // Angle 0, focus 100: from the fill colour at the bottom to the back colour at the top.
+  Painted p({deck::Shape(1,
+                         {{0x1BF, kFilled},
+                          {0x180, 7},
+                          {0x181, 0x0000FF},
+                          {0x183, 0xFF0000},
+                          {0x18C, 100},
+                          {0x1FF, kNoLine}},
+                         1000, 1000, 3000, 3000),
+             deck::Shape(1,
+                         {{0x1BF, kFilled},
+                          {0x180, 7},
+                          {0x181, 0x0000FF},
+                          {0x183, 0xFF0000},
+                          {0x18C, 100},
+                          {0x18B, uint32_t(-90 * 65536)},
+                          {0x1FF, kNoLine}},
+                         3500, 1000, 5500, 3000)});
+  ASSERT_TRUE(p.ok());
+  Px top = p.At(200, 105), bottom = p.At(200, 295);
+  EXPECT_GT(top.b, 200);
+  EXPECT_LT(top.r, 60);
+  EXPECT_GT(bottom.r, 200);
+  EXPECT_LT(bottom.b, 60);
+  Px left = p.At(355, 200), right = p.At(545, 200);
+  EXPECT_GT(left.r, 200);
+  EXPECT_GT(right.b, 200);
+}
+
+TEST(PaintWine, ShadowsFallBesideTheShape) {
+  Painted p({deck::Shape(1,
+                         {{0x1BF, kFilled},
+                          {0x181, 0x00FF00},
+                          {0x1FF, kNoLine},
+                          {0x23F, 0x20002},
+                          {0x201, 0x000000},
+                          {0x205, 101600},
+                          {0x206, 101600}},
+                         1000, 3300, 2000, 3800)});
+  ASSERT_TRUE(p.ok());
+  EXPECT_TRUE(Near(p.At(150, 350), Px{0, 255, 0}));      // the shape over its shadow
+  EXPECT_TRUE(Near(p.At(203, 380), Px{0, 0, 0}));        // the shadow to its right
+  EXPECT_TRUE(Near(p.At(203, 332), Px{255, 255, 255}));  // above the shadow's top
+}
+
+TEST(PaintWine, ArrowheadsAndDashesOnLines) {
+  Painted p({deck::Shape(20, {{0x1CB, 25400}, {0x1D1, 1}, {0x1D4, 2}, {0x1D5, 2}}, 3000, 3500, 5000,
+                         3500),
+             deck::Shape(20, {{0x1CB, 25400}, {0x1CE, 6}}, 0, 4200, 5760, 4200)});
+  ASSERT_TRUE(p.ok());
+  // The wide triangle at the line's end reaches well above and below the line itself.
+  EXPECT_LT(p.At(492, 347).r, 100);
+  EXPECT_LT(p.At(492, 353).r, 100);
+  EXPECT_GT(p.At(470, 346).r, 200);
+  // The dashed line alternates between ink and gaps along its length.
+  int changes = 0;
+  bool ink = p.At(0, 420).r < 128;
+  for (int x = 1; x < 576; x++) {
+    bool now = p.At(x, 420).r < 128;
+    if (now != ink) changes++;
+    ink = now;
+  }
+  EXPECT_GT(changes, 20);
+}
+
+}  // namespace
