@@ -41,4 +41,53 @@ std::string AsciiLower(std::string_view s) {
   return out;
 }
 
+namespace {
+
+// Without trailing backslashes, and without a stream name after the last component's colon.
+std::string_view FileOf(std::string_view p) {
+  while (p.size() > 3 && (p.back() == '\\' || p.back() == '/')) p.remove_suffix(1);
+  size_t start = p.find_last_of("\\/");
+  start = start == std::string_view::npos ? 0 : start + 1;
+  if (start == 0 && p.size() >= 2 && p[1] == ':') start = 2;  // "C:name"
+  size_t colon = p.find(':', start);
+  if (colon != std::string_view::npos) p = p.substr(0, colon);
+  return p;
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i] == '/' ? '\\' : a[i], y = b[i] == '/' ? '\\' : b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool SamePath(std::string_view a, std::string_view b) {
+  return SameText(FileOf(a), FileOf(b));
+}
+
+bool PathWithin(std::string_view path, std::string_view folder) {
+  path = FileOf(path);
+  while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/'))
+    folder.remove_suffix(1);
+  if (folder.empty()) return false;
+  if (SameText(path, folder)) return true;
+  return path.size() > folder.size() &&
+         (path[folder.size()] == '\\' || path[folder.size()] == '/') &&
+         SameText(path.substr(0, folder.size()), folder);
+}
+
+const std::vector<const char*>& StagedFiles() {
+  static const std::vector<const char*> files = {
+      ":\\kestrane\\view.exe",          ":\\kestrane\\view.ppt",
+      ":\\kestrane\\view.exe.manifest", ":\\kestrane\\tools\\view.sed",
+      ":\\kestrane\\temp\\temp.exe",    ":\\kestrane\\tools\\wextract.exe"};
+  return files;
+}
+
 }  // namespace kestrane

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kestrane {
 
@@ -24,5 +25,19 @@ std::string ExtensionName(std::string_view path);
 std::string_view LastComponent(std::string_view path);
 
 std::string AsciiLower(std::string_view s);
+
+// Compares paths as the file system does (without regard to ASCII case), after both have been
+// brought to one full, long form. `SamePath` also takes "name::$DATA" and any other stream of a
+// file for the file itself.
+bool SamePath(std::string_view a, std::string_view b);
+// True when `path` is `folder` or lies anywhere below it.
+bool PathWithin(std::string_view path, std::string_view folder);
+
+// The files a conversion stages in the working tree (relative to the working drive), in the order
+// it removes them; an interrupted conversion may leave them.
+const std::vector<const char*>& StagedFiles();
+
+// The working root below the working drive.
+constexpr char kWorkingRoot[] = ":\\kestrane";
 
 }  // namespace kestrane

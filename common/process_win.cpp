@@ -14,7 +14,12 @@ void PumpPendingMessages() {
   }
 }
 
-bool StartProcess(const char* command_line, int show, DWORD* pid) {
+namespace {
+
+// `application`, when given, names the program by its full path; the command line is then only
+// what the program is told. The caller closes *process when it asked for it.
+bool Start(const char* application, const char* command_line, int show, DWORD* pid,
+           HANDLE* process) {
   static char cmd[32768];  // CreateProcess may write into its command line
   if (lstrlenA(command_line) >= static_cast<int>(sizeof cmd)) return false;
   lstrcpyA(cmd, command_line);
@@ -25,20 +30,33 @@ bool StartProcess(const char* command_line, int show, DWORD* pid) {
   si.wShowWindow = static_cast<WORD>(show);
   PROCESS_INFORMATION pi;
   ZeroMemory(&pi, sizeof pi);
-  if (!CreateProcessA(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+  if (!CreateProcessA(application, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
     return false;
   CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
+  if (process)
+    *process = pi.hProcess;
+  else
+    CloseHandle(pi.hProcess);
   if (pid) *pid = pi.dwProcessId;
   return true;
 }
 
+}  // namespace
+
+bool StartProcess(const char* command_line, int show, DWORD* pid) {
+  return Start(nullptr, command_line, show, pid, nullptr);
+}
+
+bool StartProgram(const char* application, const char* command_line, int show) {
+  return Start(application, command_line, show, nullptr, nullptr);
+}
+
+// Waits on the handle the start returned: a process id alone may already name a stranger's
+// process once ours has ended.
 void RunAndWait(const char* command_line, int show) {
-  DWORD pid = 0;
-  if (!StartProcess(command_line, show, &pid)) return;
+  HANDLE process = nullptr;
+  if (!Start(nullptr, command_line, show, nullptr, &process)) return;
   PumpPendingMessages();
-  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
-  if (!process) return;
   WaitForSingleObject(process, INFINITE);
   CloseHandle(process);
 }

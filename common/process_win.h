@@ -12,8 +12,12 @@ void PumpPendingMessages();
 // given show state. False when it could not be started.
 bool StartProcess(const char* command_line, int show, DWORD* pid = nullptr);
 
+// Starts the program at the full path `application`, telling it `command_line` (which, by
+// custom, begins with the program's name). False when it could not be started.
+bool StartProgram(const char* application, const char* command_line, int show);
+
 // Starts a command line and blocks until that process has ended. Returns at once when the program
-// cannot be started or the process cannot be opened for waiting. Pending messages are handled once
+// cannot be started. Pending messages are handled once
 // right after the start, so that what the window changed just before is painted.
 void RunAndWait(const char* command_line, int show);
 

@@ -9,6 +9,12 @@ void RestrictDllSearchToSystem() {
       GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
   if (set_dirs) set_dirs(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
   SetDllDirectoryA("");  // takes the current folder out of the search where the above is missing
+  // Libraries that parts of the system load by bare name, some of them before or outside any
+  // search order this process can set (the visual styles for the first window, among them). Once
+  // mapped from the system folder, a later load by name finds them here and looks nowhere else.
+  static const char* const kByName[] = {"uxtheme.dll", "dwmapi.dll", "cryptbase.dll",
+                                        "version.dll"};
+  for (const char* name : kByName) LoadSystemDll(name);
 }
 
 HMODULE LoadSystemDll(const char* name) {

@@ -1,5 +1,7 @@
 #include "common/window_win.h"
 
+#include "common/comctl_win.h"
+
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
@@ -35,9 +37,8 @@ void RegisterClasses(WNDPROC form_proc, WNDPROC panel_proc) {
 }
 
 int ScreenDpi() {
-  HDC dc = GetDC(nullptr);
-  int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-  ReleaseDC(nullptr, dc);
+  WindowDC dc(nullptr);
+  int dpi = GetDeviceCaps(dc.get(), LOGPIXELSY);
   return dpi > 0 ? dpi : 96;
 }
 
@@ -89,7 +90,7 @@ Font::~Font() {
 
 Control::~Control() {
   if (hwnd_) {
-    RemoveWindowSubclass(hwnd_, SubclassProc, kSubclassId);
+    lib::RemoveWindowSubclass(hwnd_, SubclassProc, kSubclassId);
     SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
     DestroyWindow(hwnd_);
   }
@@ -99,7 +100,7 @@ Control::~Control() {
 Control* Control::FromHwnd(HWND h) {
   if (!h) return nullptr;
   DWORD_PTR data = 0;
-  if (!GetWindowSubclass(h, SubclassProc, kSubclassId, &data)) return nullptr;
+  if (!lib::GetWindowSubclass(h, SubclassProc, kSubclassId, &data)) return nullptr;
   return reinterpret_cast<Control*>(data);
 }
 
@@ -113,7 +114,7 @@ bool Control::CreateChild(Container& parent, const char* cls, const std::string&
                           parent.hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)),
                           GetModuleHandleA(nullptr), this);
   if (!hwnd_) return false;
-  SetWindowSubclass(hwnd_, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+  lib::SetWindowSubclass(hwnd_, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
   if (HFONT f = parent.form().control_font()) SendMessageA(hwnd_, WM_SETFONT, WPARAM(f), FALSE);
   return true;
 }
@@ -128,10 +129,10 @@ LRESULT CALLBACK Control::SubclassProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, U
   }
   if (self->OnMessage(msg, wp, lp, &result)) return result;
   if (msg == WM_NCDESTROY) {
-    RemoveWindowSubclass(h, SubclassProc, kSubclassId);
+    lib::RemoveWindowSubclass(h, SubclassProc, kSubclassId);
     self->hwnd_ = nullptr;
   }
-  return DefSubclassProc(h, msg, wp, lp);
+  return lib::DefSubclassProc(h, msg, wp, lp);
 }
 
 std::string Control::Text() const {
@@ -322,15 +323,16 @@ bool Label::Create(Container& parent, const std::string& caption, const Rect& r,
 }
 
 void Label::FitToText() {
-  HDC dc = GetDC(hwnd_);
-  HFONT f = reinterpret_cast<HFONT>(SendMessageA(hwnd_, WM_GETFONT, 0, 0));
-  HGDIOBJ old = SelectObject(dc, f ? f : GetStockObject(DEFAULT_GUI_FONT));
-  std::string text = Text();
   RECT rc{0, 0, 0, 0};
-  DrawTextA(dc, text.empty() ? " " : text.c_str(), -1, &rc,
-            DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-  SelectObject(dc, old);
-  ReleaseDC(hwnd_, dc);
+  {
+    WindowDC dc(hwnd_);
+    HFONT f = reinterpret_cast<HFONT>(SendMessageA(hwnd_, WM_GETFONT, 0, 0));
+    HGDIOBJ old = SelectObject(dc.get(), f ? f : GetStockObject(DEFAULT_GUI_FONT));
+    std::string text = Text();
+    DrawTextA(dc.get(), text.empty() ? " " : text.c_str(), -1, &rc,
+              DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc.get(), old);
+  }
   // A little room for italic overhang and the static control's own margins.
   SetWindowPos(hwnd_, nullptr, 0, 0, rc.right + 4, rc.bottom,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -372,20 +374,17 @@ void Label::OnCommand(int code) {
 
 bool Panel::Create(Container& parent, const Rect& r, Border b, COLORREF color) {
   color_ = color;
-  if (color != CLR_INVALID) brush_ = CreateSolidBrush(color);
+  if (color != CLR_INVALID) brush_.reset(CreateSolidBrush(color));
   border_ = b;
   DWORD ex = WS_EX_CONTROLPARENT | (b == kSunken ? WS_EX_CLIENTEDGE : 0);
   return CreateChild(parent, kPanelClass, "", WS_CLIPSIBLINGS, ex, r);
 }
 
-Panel::~Panel() {
-  if (brush_) DeleteObject(brush_);
-  if (picture_brush_) DeleteObject(picture_brush_);
-}
+Panel::~Panel() = default;
 
 HBRUSH Panel::background() const {
-  if (picture_brush_) return picture_brush_;
-  return brush_ ? brush_ : parent_->background();
+  if (picture_brush_) return picture_brush_.get();
+  return brush_ ? brush_.get() : parent_->background();
 }
 
 COLORREF Panel::background_color() const {
@@ -405,8 +404,7 @@ void Panel::SetBorder(Border b) {
 
 void Panel::SetBitmap(HBITMAP bmp, bool fit) {
   bitmap_ = bmp;
-  if (picture_brush_) DeleteObject(picture_brush_);
-  picture_brush_ = bmp ? CreatePatternBrush(bmp) : nullptr;
+  picture_brush_.reset(bmp ? CreatePatternBrush(bmp) : nullptr);
   if (fit && bmp) {
     BITMAP bm{};
     GetObjectA(bmp, sizeof bm, &bm);
@@ -432,7 +430,7 @@ void Panel::Paint() {
   RECT rc;
   GetClientRect(hwnd_, &rc);
   SetBrushOrgEx(dc, 0, 0, nullptr);
-  FillRect(dc, &rc, brush_ ? brush_ : parent_->background());
+  FillRect(dc, &rc, brush_ ? brush_.get() : parent_->background());
   if (bitmap_) {
     BITMAP bm{};
     GetObjectA(bitmap_, sizeof bm, &bm);
@@ -769,10 +767,33 @@ LRESULT Form::Handle(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcA(h, msg, wp, lp);
 }
 
+bool Form::SwallowsAccessKey(const MSG& m) const {
+  if (keys_off_.empty()) return false;
+  if (m.message == WM_CHAR) {
+    LRESULT code = SendMessageA(m.hwnd, WM_GETDLGCODE, m.wParam, reinterpret_cast<LPARAM>(&m));
+    if (code & (DLGC_WANTCHARS | DLGC_WANTALLKEYS)) return false;  // text, not an access key
+  } else if (m.message != WM_SYSCHAR) {
+    return false;
+  }
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  const char key = lower(static_cast<char>(m.wParam));
+  for (const Control* c : keys_off_) {
+    const std::string caption = c->Text();
+    for (size_t i = 0; i + 1 < caption.size(); ++i) {
+      if (caption[i] != '&') continue;
+      if (caption[i + 1] != '&' && lower(caption[i + 1]) == key) return true;
+      ++i;  // "&&" is a plain ampersand
+    }
+  }
+  return false;
+}
+
 bool Form::PumpOne(const MSG& m) {
   if (m.message == WM_QUIT) return false;
   HWND root = m.hwnd ? GetAncestor(m.hwnd, GA_ROOT) : nullptr;
-  if (root && FromHwnd(root) && IsDialogMessageA(root, const_cast<MSG*>(&m))) return true;
+  Form* form = root ? FromHwnd(root) : nullptr;
+  if (form && form->SwallowsAccessKey(m)) return true;
+  if (form && IsDialogMessageA(root, const_cast<MSG*>(&m))) return true;
   TranslateMessage(&m);
   DispatchMessageA(&m);
   return true;
@@ -807,7 +828,7 @@ bool FileDialog::Show(HWND owner, bool save) {
   ofn.lpstrFile = buffer.data();
   ofn.nMaxFile = static_cast<DWORD>(buffer.size());
   ofn.Flags = flags_ | OFN_EXPLORER;
-  BOOL ok = save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
+  BOOL ok = save ? lib::GetSaveFileNameA(&ofn) : lib::GetOpenFileNameA(&ofn);
   if (!ok) return false;
   file_name = buffer.data();
   return true;

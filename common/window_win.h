@@ -38,18 +38,63 @@ class Font {
   HFONT f_ = nullptr;
 };
 
+// Owner of one GDI object (a bitmap, a brush...), deleted with it.
+template <class T>
+class GdiObject {
+ public:
+  GdiObject() = default;
+  explicit GdiObject(T h) : h_(h) {}
+  GdiObject(const GdiObject&) = delete;
+  GdiObject& operator=(const GdiObject&) = delete;
+  GdiObject(GdiObject&& o) noexcept : h_(o.h_) { o.h_ = nullptr; }
+  GdiObject& operator=(GdiObject&& o) noexcept {
+    if (this != &o) reset(o.release());
+    return *this;
+  }
+  ~GdiObject() { reset(); }
+  T get() const { return h_; }
+  explicit operator bool() const { return h_ != nullptr; }
+  T release() {
+    T h = h_;
+    h_ = nullptr;
+    return h;
+  }
+  void reset(T h = nullptr) {
+    if (h_) DeleteObject(h_);
+    h_ = h;
+  }
+
+ private:
+  T h_ = nullptr;
+};
+
+using Bitmap = GdiObject<HBITMAP>;
+
 class Brush {
  public:
   explicit Brush(COLORREF c) : color_(c), b_(CreateSolidBrush(c)) {}
-  Brush(const Brush&) = delete;
-  Brush& operator=(const Brush&) = delete;
-  ~Brush() { DeleteObject(b_); }
-  HBRUSH get() const { return b_; }
+  HBRUSH get() const { return b_.get(); }
   COLORREF color() const { return color_; }
 
  private:
   COLORREF color_;
-  HBRUSH b_;
+  GdiObject<HBRUSH> b_;
+};
+
+// A device context of a window for the length of a scope.
+class WindowDC {
+ public:
+  explicit WindowDC(HWND h) : h_(h), dc_(GetDC(h)) {}
+  WindowDC(const WindowDC&) = delete;
+  WindowDC& operator=(const WindowDC&) = delete;
+  ~WindowDC() {
+    if (dc_) ReleaseDC(h_, dc_);
+  }
+  HDC get() const { return dc_; }
+
+ private:
+  HWND h_;
+  HDC dc_;
 };
 
 // Anything that can hold controls: a form or a panel.
@@ -201,9 +246,9 @@ class Panel : public Control, public Container {
   void Paint();
   Border border_ = kNone;
   COLORREF color_ = CLR_INVALID;
-  HBRUSH brush_ = nullptr;
+  GdiObject<HBRUSH> brush_;
   HBITMAP bitmap_ = nullptr;
-  HBRUSH picture_brush_ = nullptr;  // what transparent children show over the picture
+  GdiObject<HBRUSH> picture_brush_;  // what transparent children show over the picture
   HICON icon_ = nullptr;
   int icon_size_ = 32;
   bool pressed_ = false;
@@ -317,6 +362,10 @@ class Form : public Container {
   // Handles one message as the loop would; false on WM_QUIT.
   static bool PumpOne(const MSG& m);
 
+  // Controls that stay as they are but no longer answer their access keys (Alt and the letter,
+  // or the letter alone where the focus takes no text): those that a panel covers, for instance.
+  void SetAccessKeysOff(std::vector<Control*> controls) { keys_off_ = std::move(controls); }
+
  protected:
   // Close box, Alt+F4, system menu. The default unloads the form.
   virtual void OnClose() { Unload(); }
@@ -342,6 +391,8 @@ class Form : public Container {
   std::map<UINT, Timer*> timers_;
   std::vector<HWND> disabled_by_modal_;
   bool modal_ = false;
+  std::vector<Control*> keys_off_;
+  bool SwallowsAccessKey(const MSG& m) const;
 };
 
 // Shared by every container: routes notifications from children to the control that sent them.

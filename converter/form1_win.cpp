@@ -2,6 +2,7 @@
 
 #include <commdlg.h>
 
+#include "common/product.h"
 #include "common/system_win.h"
 #include "converter/form4_win.h"
 #include "converter/form5_win.h"
@@ -11,16 +12,8 @@
 
 namespace kestrane {
 
-namespace {
-constexpr char kSettingApp[] = "kestrane";
-}
-
-void EndProgram() {
-  ExitProcess(0);
-}
-
 void OpenHomePage() {
-  StartProcess(HomePageCommand(), SW_SHOWNORMAL);
+  StartWindowsProgram("explorer.exe", HomePageCommand(), SW_SHOWNORMAL);
 }
 
 Form1::Form1()
@@ -130,8 +123,13 @@ void Form1::OnClose() {
   EndProgram();
 }
 
+// The packager's start lets queued input through once, so a second click, Space or the menu can
+// arrive here while a conversion runs; and the result page has nothing left to convert.
 void Form1::MakeExe() {
+  if (converting_ || finished_) return;
+  converting_ = true;
   kestrane::MakeExe(*this);
+  converting_ = false;
 }
 
 bool Form1::ShellFileCopy(const std::string& src, const std::string& dest, bool NoConfirm) {
@@ -173,7 +171,18 @@ void Form1::SetResultFileName(const std::string& name) {
   Label6.SetText(name);
 }
 
+// The covered controls stay enabled behind the result page, but must not answer their access
+// keys there: Alt+E would convert again, Alt+B open the file dialog.
+void Form1::CoveredAccessKeys(bool off) {
+  if (off)
+    SetAccessKeysOff({&Text1, &Command1, &Command4, &Command3, &Command2, &Command8});
+  else
+    SetAccessKeysOff({});
+}
+
 void Form1::ShowResultPanel() {
+  finished_ = true;
+  CoveredAccessKeys(true);
   Picture3.SetVisible(true);
   Picture3.BringToTop();
   // The covered button that started the conversion must not keep the focus: Enter means Finish.
@@ -212,7 +221,8 @@ void Form1::Command4_Click() {
 }
 
 void Form1::Command8_Click() {
-  std::string icon = GetSetting(kSettingApp, kSettingApp, "icon");
+  std::string icon =
+      GetSetting(product::kSettingsApp, product::kSettingsSection, product::kIconSetting);
   if (icon.empty()) icon = "1";
   Form5 chooser;
   chooser.Create();
@@ -222,7 +232,7 @@ void Form1::Command8_Click() {
 }
 
 void Form1::Command7_Click() {
-  StartProcess(ViewCommand(Text2.Text()), SW_SHOWNORMAL);
+  StartWindowsProgram("explorer.exe", ViewCommand(Text2.Text()), SW_SHOWNORMAL);
 }
 
 void Form1::support_Click() {
@@ -237,7 +247,7 @@ void Form1::about_Click() {
 
 bool Form2::Create() {
   Style s;
-  s.title = "TunaTunaTunaTuna";
+  s.title = product::kConverterMarker;
   s.client_w = 63;
   s.client_h = 2;
   s.centred = false;

@@ -59,8 +59,11 @@ class Form1 : public ui::Form, public ConversionWindow {
   void support_Click();
   void about_Click();
   void SelectionTabOrder(bool on);
+  void CoveredAccessKeys(bool off);
 
   ui::Font arial_, small_fonts_, symbol_;
+  bool converting_ = false;
+  bool finished_ = false;
 };
 
 class Form2 : public ui::Form {
@@ -70,9 +73,6 @@ class Form2 : public ui::Form {
  protected:
   void OnClose() override;
 };
-
-// Ends the process at once, with all its windows, asking nothing.
-[[noreturn]] void EndProgram();
 
 // The maker's home page in the file manager; not waited for, failures ignored.
 void OpenHomePage();

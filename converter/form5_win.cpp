@@ -2,14 +2,11 @@
 
 #include <string>
 
+#include "common/product.h"
 #include "common/system_win.h"
 #include "converter/resource.h"
 
 namespace kestrane {
-
-namespace {
-constexpr char kSettingApp[] = "kestrane";
-}
 
 Form5::Form5()
     : Timer1(*this),
@@ -26,10 +23,7 @@ Form5::Form5()
                 {&Picture5, &Picture14, &Timer6, 247, 47}}},
       label_font_("Arial", 8.25, false, false, false, 162) {}
 
-Form5::~Form5() {
-  for (HBITMAP b : pictures_)
-    if (b) DeleteObject(b);
-}
+Form5::~Form5() = default;
 
 bool Form5::Create() {
   SetControlFont(ui::Font::Dialog());
@@ -49,10 +43,10 @@ bool Form5::Create() {
     Choice& c = choices_[i];
     c.box->SetId(ids::kChooserBox1 + i);
     c.box->Create(Picture1, {c.left, 12, c.width, 46});
-    pictures_[i] = static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr),
-                                                   MAKEINTRESOURCEA(IDB_CHOOSER1 + i), IMAGE_BITMAP,
-                                                   0, 0, LR_CREATEDIBSECTION));
-    c.box->SetBitmap(pictures_[i], true);
+    pictures_[i].reset(static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr),
+                                                       MAKEINTRESOURCEA(IDB_CHOOSER1 + i),
+                                                       IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    c.box->SetBitmap(pictures_[i].get(), true);
     c.box->SetCursor(hand);
     c.box->on_click = [this, i] { Choose(i + 1); };
     c.box->on_double_click = [this, i] {
@@ -99,7 +93,8 @@ void Form5::Select(int n) {
 void Form5::Save() {
   for (int i = 0; i < 6; ++i)
     if (choices_[i].bar->Visible())
-      SaveSetting(kSettingApp, kSettingApp, "icon", std::to_string(i + 1));
+      SaveSetting(product::kSettingsApp, product::kSettingsSection, product::kIconSetting,
+                  std::to_string(i + 1));
   Unload();
 }
 

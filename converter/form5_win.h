@@ -33,7 +33,7 @@ class Form5 : public ui::Form {
   void Save();
   std::array<Choice, 6> choices_;
   ui::Font label_font_;
-  std::array<HBITMAP, 6> pictures_{};
+  std::array<ui::Bitmap, 6> pictures_;
 
  public:
   ~Form5() override;

@@ -6,14 +6,14 @@
 #include <optional>
 #include <vector>
 
+#include "common/paths.h"
+#include "common/product.h"
 #include "common/system_win.h"
 #include "converter/texts.h"
 
 namespace kestrane {
 
 namespace {
-
-constexpr const char* kSettingApp = "kestrane";
 
 // A tree path that cannot be formed makes the step that needs it fail, like any other failure.
 void CopyIntoTree(const std::optional<std::string>& src, const std::optional<std::string>& dst) {
@@ -28,12 +28,20 @@ void DeleteIfFormed(const std::optional<std::string>& path) {
 // folder is the working root; elsewhere, deleting beside the program would remove a user's files
 // and leave the staged ones in the tree.
 void RemoveStagedFiles() {
-  DeleteIfFormed(TreePath(":\\kestrane\\view.exe"));
-  DeleteIfFormed(TreePath(":\\kestrane\\view.ppt"));
-  DeleteIfFormed(TreePath(":\\kestrane\\view.exe.manifest"));
-  DeleteIfFormed(TreePath(":\\kestrane\\tools\\view.sed"));
-  DeleteIfFormed(TreePath(":\\kestrane\\temp\\temp.exe"));
-  DeleteIfFormed(TreePath(":\\kestrane\\tools\\wextract.exe"));
+  for (const char* staged : StagedFiles()) DeleteIfFormed(TreePath(staged));
+}
+
+// The presentation is never written, and the tree's files are the product's own (staged ones are
+// deleted after delivery, PELLUM.dll would break every later package). Compared in full, long
+// form, so that a short name, another case or a second name of the same file is recognised too.
+const char* RefusedOutput(const std::string& input, const std::string& output) {
+  if (output.empty()) return nullptr;
+  const std::string out = LongFullPath(output);
+  if (SamePath(out, LongFullPath(input)) || SameExistingFile(output, input))
+    return kMsgOutputIsInput;
+  auto root = TreePath(kWorkingRoot);
+  if (root && PathWithin(out, LongFullPath(*root))) return kMsgOutputInTree;
+  return nullptr;
 }
 
 }  // namespace
@@ -48,6 +56,10 @@ void MakeExe(ConversionWindow& window) {
     window.ShowError(kMsgMissing);
     return;
   }
+  if (const char* refused = RefusedOutput(input, window.OutputPath())) {
+    window.ShowError(refused);
+    return;
+  }
 
   window.DisableConvertMenu();
   window.CoverPage();
@@ -58,7 +70,8 @@ void MakeExe(ConversionWindow& window) {
   // A package left by an interrupted run must never be delivered as this one's.
   DeleteIfFormed(TreePath(":\\kestrane\\temp\\temp.exe"));
 
-  std::string icon = GetSetting(kSettingApp, kSettingApp, "icon");
+  std::string icon =
+      GetSetting(product::kSettingsApp, product::kSettingsSection, product::kIconSetting);
   if (icon.empty()) icon = "1";
   for (const char* n : {"1", "2", "3", "4", "5", "6"}) {
     if (icon == n)

@@ -26,6 +26,12 @@ constexpr char kMsgMissing[] =
 constexpr char kMsgNotCreated[] =
     "The executable file could not be created. Please check the presentation file and the output "
     "file, then try again.";
+constexpr char kMsgOutputIsInput[] =
+    "The output file cannot be the presentation itself: kestrane never changes the presentation. "
+    "Please choose another output file.";
+constexpr char kMsgOutputInTree[] =
+    "The output file cannot be placed in kestrane's working folder, whose files kestrane needs "
+    "for every conversion. Please choose another output file.";
 constexpr char kTitle[] = "kestrane";
 
 // Extension check of the input path: true when its extension, lower-cased, is "ppt".

@@ -4,8 +4,10 @@
 #include <shobjidl.h>
 
 #include "common/handle_win.h"
-#include "common/system_win.h"
+#include "common/paths.h"
+#include "common/security_win.h"
 #include "common/product.h"
+#include "common/system_win.h"
 #include "installer/layout.h"
 
 namespace kestrane {
@@ -17,6 +19,70 @@ std::string Drive() {
 }
 std::string Path1() {
   return FirstPathEntry().value_or("");
+}
+
+// The 32-bit system folder of a 64-bit Windows, where this 32-bit program's writes to the system
+// folder land; empty on a 32-bit Windows.
+std::string Wow64Folder() {
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  using IsWow64 = BOOL(WINAPI*)(HANDLE, PBOOL);
+  using Wow64Dir = UINT(WINAPI*)(LPSTR, UINT);
+  auto is_wow64 =
+      reinterpret_cast<IsWow64>(reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")));
+  auto wow64_dir = reinterpret_cast<Wow64Dir>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "GetSystemWow64DirectoryA")));
+  BOOL wow64 = FALSE;
+  if (!is_wow64 || !wow64_dir || !is_wow64(GetCurrentProcess(), &wow64) || !wow64) return {};
+  char folder[MAX_PATH];
+  UINT n = wow64_dir(folder, MAX_PATH);
+  return n && n < MAX_PATH ? std::string(folder, n) : std::string();
+}
+
+std::string SystemFolder() {
+  char folder[MAX_PATH];
+  UINT n = GetSystemDirectoryA(folder, MAX_PATH);
+  return n && n < MAX_PATH ? std::string(folder, n) : std::string();
+}
+
+// Creates a tree folder with its access list. One that exists already (perhaps made by another
+// user before us) is taken over and given the same list; a link to another place is not.
+enum class Folder { kMade, kTaken, kUnsafe, kFailed };
+Folder MakeTreeFolder(const std::string& path, const char* access) {
+  if (security::CreateFolder(path, access)) return Folder::kMade;
+  if (GetLastError() != ERROR_ALREADY_EXISTS) return Folder::kFailed;
+  DWORD a = GetFileAttributesA(path.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY) ||
+      (a & FILE_ATTRIBUTE_REPARSE_POINT))
+    return Folder::kUnsafe;
+  return security::Apply(path, access) ? Folder::kTaken : Folder::kUnsafe;
+}
+
+// Copies a delivered file so that the copy has its protected access list from the moment it
+// exists, and an old file of that name gets it too: nobody can open the new file for writing in
+// between. A missing source leaves the destination as it was.
+bool CopyProtected(const std::string& src, const std::string& dest) {
+  AutoFileHandle in(CreateFileA(src.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!in) return false;
+  security::Descriptor access(kInstalledFileAccess),
+      mine(security::WithoutOwner(kInstalledFileAccess));
+  if (!access.valid() || !mine.valid()) return false;
+  auto create = [&](security::Descriptor& d) {
+    return CreateFileA(dest.c_str(), GENERIC_WRITE | WRITE_DAC | WRITE_OWNER, 0, d.attributes(),
+                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
+  AutoFileHandle out(create(access));
+  if (!out && GetLastError() == ERROR_INVALID_OWNER) out.reset(create(mine));
+  if (!out) return false;
+  bool ok =
+      GetLastError() != ERROR_ALREADY_EXISTS || security::Apply(out.get(), kInstalledFileAccess);
+  static char buffer[1 << 20];
+  DWORD got = 0;
+  while (ok && ReadFile(in.get(), buffer, sizeof buffer, &got, nullptr) && got) {
+    DWORD put = 0;
+    ok = WriteFile(out.get(), buffer, got, &put, nullptr) && put == got;
+  }
+  return ok && got == 0;
 }
 
 }  // namespace
@@ -33,30 +99,35 @@ void CreateRegistryKey(HKEY root, const std::string& key_path) {
 bool SetRegistryValue(HKEY root, const std::string& key_path, const std::string& value_name,
                       const std::string& value) {
   RegKey key;
-  if (RegOpenKeyExA(root, key_path.c_str(), 0, KEY_ALL_ACCESS, key.receive()) != ERROR_SUCCESS)
-    return false;
+  if (key.Open(root, key_path.c_str(), KEY_ALL_ACCESS) != ERROR_SUCCESS) return false;
   BYTE buffer[1024];
-  DWORD size = sizeof buffer, type = 0;
-  LONG r = RegQueryValueExA(key.get(), value_name.c_str(), nullptr, &type, buffer, &size);
+  DWORD type = 0;
+  LONG r = key.QueryType(value_name.c_str(), &type, buffer, sizeof buffer);
   if (r == ERROR_FILE_NOT_FOUND)
     type = REG_SZ;
   else if (r != ERROR_SUCCESS)
     return false;
-  if (type == REG_DWORD) {
-    DWORD number = DwordFromText(value);
-    return RegSetValueExA(key.get(), value_name.c_str(), 0, REG_DWORD,
-                          reinterpret_cast<const BYTE*>(&number), sizeof number) == ERROR_SUCCESS;
+  const char* name = value_name.c_str();
+  switch (type) {
+    case REG_DWORD:
+      return key.WriteDword(name, DwordFromText(value));
+    case REG_DWORD_BIG_ENDIAN: {
+      DWORD n = DwordFromText(value);
+      BYTE be[4] = {BYTE(n >> 24), BYTE(n >> 16), BYTE(n >> 8), BYTE(n)};
+      return key.Write(name, REG_DWORD_BIG_ENDIAN, be, sizeof be);
+    }
+    case REG_QWORD: {
+      unsigned long long n = DwordFromText(value);
+      return key.Write(name, REG_QWORD, &n, sizeof n);
+    }
+    case REG_SZ:
+    case REG_EXPAND_SZ:
+    case REG_MULTI_SZ:
+      return key.WriteString(name, value, type);
+    default:
+      // Binary and other data has no text form: the text replaces it as a string value.
+      return key.WriteString(name, value, REG_SZ);
   }
-  // Any other present type is replaced by the text, as a string value of that type.
-  return RegSetValueExA(key.get(), value_name.c_str(), 0, type,
-                        reinterpret_cast<const BYTE*>(value.c_str()),
-                        static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
-}
-
-std::string SpecialFolder(int csidl) {
-  char path[MAX_PATH];
-  if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
-  return path;
 }
 
 bool MakeShortcut(const std::string& link_path, const std::string& target) {
@@ -70,6 +141,12 @@ bool MakeShortcut(const std::string& link_path, const std::string& target) {
   wchar_t wide[MAX_PATH * 2];
   if (!MultiByteToWideChar(CP_ACP, 0, link_path.c_str(), -1, wide, MAX_PATH * 2)) return false;
   return SUCCEEDED(file->Save(wide, TRUE));
+}
+
+std::string UninstallerPath() {
+  const std::string path = Path1() + "\\kestrane_uninstall.exe";
+  const std::string lands = WhereFileLands(LongFullPath(path), SystemFolder(), Wow64Folder());
+  return SamePath(lands, LongFullPath(path)) ? path : lands;
 }
 
 bool ProbeWriteAccess() {
@@ -90,13 +167,32 @@ std::vector<std::string> RunInstallSequence(bool desktop_shortcut,
                                             const std::string& setup_folder) {
   ScopedCoInit com;
   std::vector<std::string> missing;
-  auto folder = [&](const std::optional<std::string>& path) {
+  // Tree folders that exist but could not be made safe take no file.
+  bool unsafe[4] = {false, false, false, false};
+  auto tree_folder = [&](size_t i) {
+    auto path = TreePath(TreeFolders()[i]);
     if (!path) {
       missing.push_back("the folder of the working tree (PATH names no working drive)");
       return;
     }
-    if (!CreateDirectoryA(path->c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-      missing.push_back(*path);
+    if (i > 0 && unsafe[0]) {
+      unsafe[i] = true;
+      return;
+    }
+    switch (MakeTreeFolder(*path, TreeFolderAccess(i))) {
+      case Folder::kMade:
+      case Folder::kTaken:
+        break;
+      case Folder::kUnsafe:
+        unsafe[i] = true;
+        missing.push_back(*path +
+                          " (it exists already and cannot be made safe; remove it and "
+                          "run setup again)");
+        break;
+      case Folder::kFailed:
+        missing.push_back(*path);
+        break;
+    }
   };
   auto shortcut = [&](int csidl, const char* rel, const std::string& target) {
     std::string base = SpecialFolder(csidl);
@@ -105,34 +201,41 @@ std::vector<std::string> RunInstallSequence(bool desktop_shortcut,
   };
   const std::string& setup = setup_folder;
 
-  folder(TreePath(TreeFolders()[0]));
-  folder(TreePath(TreeFolders()[1]));
-  folder(TreePath(TreeFolders()[2]));
+  tree_folder(0);
+  tree_folder(1);
+  tree_folder(2);
   {
     std::string programs = SpecialFolder(CSIDL_PROGRAMS);
-    folder(programs.empty() ? std::nullopt
-                            : std::optional<std::string>(programs + kStartMenuFolder));
+    if (programs.empty())
+      missing.push_back("the kestrane folder of the Start menu");
+    else if (!CreateDirectoryA((programs + kStartMenuFolder).c_str(), nullptr) &&
+             GetLastError() != ERROR_ALREADY_EXISTS)
+      missing.push_back(programs + kStartMenuFolder);
   }
-  folder(TreePath(TreeFolders()[3]));
+  tree_folder(3);
   shortcut(CSIDL_PROGRAMS, kConverterLink, ConverterPath());
-  shortcut(CSIDL_PROGRAMS, kUninstallerLink, Path1() + "\\kestrane_uninstall.exe");
+  shortcut(CSIDL_PROGRAMS, kUninstallerLink, UninstallerPath());
   if (desktop_shortcut) shortcut(CSIDL_DESKTOPDIRECTORY, kDesktopLink, ConverterPath());
 
   for (const auto& f : InstalledFiles()) {
     std::string dest;
+    bool safe = true;
     switch (f.base) {
       case Base::kTools:
         dest = Drive() + ":\\kestrane\\tools";
+        safe = !unsafe[std::string(f.name).rfind("\\wextract\\", 0) == 0 ? 2 : 1];
         break;
       case Base::kRoot:
         dest = Drive() + ":\\kestrane";
+        safe = !unsafe[0];
         break;
       case Base::kPath1:
         dest = Path1();
         break;
     }
     dest += f.name;
-    if (!CopyFileA((setup + f.source).c_str(), dest.c_str(), FALSE)) missing.push_back(dest);
+    if (!safe) continue;  // reported once, with its folder
+    if (!CopyProtected(setup + f.source, dest)) missing.push_back(dest);
   }
 
   CreateRegistryKey(HKEY_LOCAL_MACHINE, kUninstallKey);
@@ -141,7 +244,7 @@ std::vector<std::string> RunInstallSequence(bool desktop_shortcut,
       {"DisplayVersion", "1.0"},
       {"HelpLink", product::kHomePage},
       {"Publisher", "Tamsworth"},
-      {"UninstallString", "\"" + Path1() + "\\kestrane_uninstall.exe\""},
+      {"UninstallString", "\"" + UninstallerPath() + "\""},
   };
   bool registered = true;
   for (const auto& [name, data] : values)

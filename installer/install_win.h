@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "common/system_win.h"
+
 namespace kestrane {
 
 // Creates the key, or opens it if it exists, and closes it again.
@@ -19,8 +21,9 @@ bool SetRegistryValue(HKEY root, const std::string& key_path, const std::string&
 // Makes a shortcut file pointing at `target`; only the target path is set.
 bool MakeShortcut(const std::string& link_path, const std::string& target);
 
-// The current user's Start-menu programs folder or desktop, without a trailing backslash.
-std::string SpecialFolder(int csidl);
+// Where the uninstaller is put: the first PATH entry's folder, named where the file really lands
+// (the 32-bit system folder, for the system folder of a 64-bit Windows).
+std::string UninstallerPath();
 
 // Runs every step; a step that fails is skipped and the next one runs. Returns a description of
 // each thing that could not be installed, leaving out steps that failed only because their work

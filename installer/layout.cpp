@@ -43,12 +43,21 @@ const std::vector<const char*>& TreeFolders() {
   return folders;
 }
 
-const std::vector<const char*>& StagedFiles() {
-  static const std::vector<const char*> files = {
-      ":\\kestrane\\view.exe",          ":\\kestrane\\view.ppt",
-      ":\\kestrane\\view.exe.manifest", ":\\kestrane\\tools\\view.sed",
-      ":\\kestrane\\temp\\temp.exe",    ":\\kestrane\\tools\\wextract.exe"};
-  return files;
+const char* TreeFolderAccess(size_t index) {
+  // The stub variants' folder takes no staged file.
+  return index == 2 ? kProgramFolderAccess : kStagingFolderAccess;
+}
+
+std::string WhereFileLands(const std::string& path, const std::string& system,
+                           const std::string& wow64) {
+  if (wow64.empty() || system.empty() || !PathWithin(path, system)) return path;
+  std::string rest = path.substr(system.size());
+  while (!rest.empty() && (rest[0] == '\\' || rest[0] == '/')) rest.erase(0, 1);
+  // These stay in the 64-bit folder for 32-bit programs too.
+  for (const char* kept :
+       {"catroot", "catroot2", "driverstore", "drivers\\etc", "logfiles", "spool"})
+    if (PathWithin(rest, kept)) return path;
+  return rest.empty() ? wow64 : wow64 + "\\" + rest;
 }
 
 unsigned long DwordFromText(const std::string& text) {

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "common/paths.h"
+
 namespace kestrane {
 
 enum class Base { kTools, kRoot, kPath1 };
@@ -19,8 +21,27 @@ const std::vector<InstalledFile>& InstalledFiles();
 // Working-tree folders, in creation order, relative to the working drive.
 const std::vector<const char*>& TreeFolders();
 
-// Files a conversion stages in the tree and removes again; an interrupted one may leave them.
-const std::vector<const char*>& StagedFiles();
+// Owner and access lists of the tree, as SDDL. Every user may create and replace the files a
+// conversion stages (in the root, tools and temp); what the installer puts there (the programs,
+// the stubs, the launcher) only Administrators and SYSTEM may change. Files that users create
+// stay changeable by every user (their owner included, but no more), so that one user's leftover
+// cannot block the next user's conversion.
+constexpr char kStagingFolderAccess[] =
+    "O:BAD:P(A;OICI;0x1f01ff;;;SY)(A;OICI;0x1f01ff;;;BA)(A;OICI;0x1200a9;;;BU)(A;;0x100002;;;BU)"
+    "(A;OIIO;0x1301bf;;;BU)(A;OIIO;0x1301bf;;;S-1-3-4)";
+constexpr char kProgramFolderAccess[] =
+    "O:BAD:P(A;OICI;0x1f01ff;;;SY)(A;OICI;0x1f01ff;;;BA)(A;OICI;0x1200a9;;;BU)";
+constexpr char kInstalledFileAccess[] =
+    "O:BAD:P(A;;0x1f01ff;;;SY)(A;;0x1f01ff;;;BA)(A;;0x1200a9;;;BU)";
+
+// The access list of each tree folder, by its place in TreeFolders().
+const char* TreeFolderAccess(size_t index);
+
+// Where a file written to `path` by a 32-bit program really lands: under WOW64 the system folder
+// is the 32-bit one. `system` is the folder the program sees as its system folder, `wow64` the
+// real place (empty on a 32-bit Windows, where nothing changes).
+std::string WhereFileLands(const std::string& path, const std::string& system,
+                           const std::string& wow64);
 
 constexpr char kUninstallKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\kestrane";

@@ -2,11 +2,13 @@
 
 #include <commctrl.h>
 
+#include "common/comctl_win.h"
 #include "common/product.h"
 #include "common/system_dll_win.h"
 #include "common/system_win.h"
 #include "installer/install_win.h"
 #include "installer/setup_resources.h"
+#include "installer/user_start_win.h"
 
 namespace kestrane {
 
@@ -17,10 +19,6 @@ constexpr char kFinished[] =
     "kestrane version 1.0 has been successfully installed on your computer.";
 constexpr char kIncomplete[] =
     "kestrane version 1.0 could not be installed completely. These items could not be installed:";
-
-[[noreturn]] void EndProgram() {
-  ExitProcess(0);
-}
 
 HBITMAP LoadBitmapResource(int id) {
   return static_cast<HBITMAP>(
@@ -51,12 +49,11 @@ bool Form3::Create(const std::vector<std::string>& missing) {
     // The finish window grows to name everything that is missing.
     message = kIncomplete;
     for (const auto& m : missing) message += "\r\n" + m;
-    HDC dc = GetDC(hwnd());
-    HGDIOBJ old = SelectObject(dc, font_.get());
+    ui::WindowDC dc(hwnd());
+    HGDIOBJ old = SelectObject(dc.get(), font_.get());
     RECT r{0, 0, Px(3795), 0};
-    DrawTextA(dc, message.c_str(), -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-    SelectObject(dc, old);
-    ReleaseDC(hwnd(), dc);
+    DrawTextA(dc.get(), message.c_str(), -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(dc.get(), old);
     extra = r.bottom > Px(495) ? r.bottom - Px(495) : 0;
   }
   Label1.Create(*this, message, {Px(900), Px(225), Px(3795), Px(495) + extra}, ui::Label::kLeft,
@@ -78,7 +75,10 @@ bool Form3::Create(const std::vector<std::string>& missing) {
 
 // OK, Enter, Esc and the close box all end here.
 void Form3::OnClose() {
-  if (Check1.Checked()) StartProcess(ConverterPath(), SW_SHOWNORMAL);
+  if (Check1.Checked()) {
+    const std::string converter = ConverterPath();
+    StartAsDesktopUser(converter, "", converter);
+  }
   EndProgram();
 }
 
@@ -103,11 +103,13 @@ bool Form1::Create() {
   SetControlFont(font_.get());
 
   Background.Create(*this, {0, 0, 450, 360}, ui::Panel::kNone, RGB(255, 255, 255));
-  Background.SetBitmap(LoadBitmapResource(IDB_BACKGROUND), false);
+  background_bitmap_.reset(LoadBitmapResource(IDB_BACKGROUND));
+  Background.SetBitmap(background_bitmap_.get(), false);
 
   Picture1.Create(Background, {Px(2010), Px(855), Px(3060), Px(870)}, ui::Panel::kNone,
                   RGB(255, 255, 255));
-  Picture1.SetBitmap(LoadBitmapResource(IDB_LOGO), false);
+  logo_bitmap_.reset(LoadBitmapResource(IDB_LOGO));
+  Picture1.SetBitmap(logo_bitmap_.get(), false);
   Label10.Create(Picture1, "by Tamsworth", {Px(1860), Px(660), 0, 0});
   Label10.SetFont(byline_font_.get());
   Label10.SetColor(RGB(0, 192, 0));
@@ -119,7 +121,8 @@ bool Form1::Create() {
   Label3.SetColor(RGB(0, 0, 255));
   Label3.MakeLink(hand);
   Label3.on_click = [] {
-    StartProcess(std::string("explorer.exe ") + product::kHomePage, SW_SHOWNORMAL);
+    StartAsDesktopUser(WindowsFolderProgram("explorer.exe"), product::kHomePage,
+                       std::string("explorer.exe ") + product::kHomePage);
   };
 
   Label1.Create(Background, "Welcome to kestrane Setup", {Px(300), Px(1980), 0, 0});
@@ -181,7 +184,7 @@ void Form1::Timer1_Timer() {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   kestrane::RestrictDllSearchToSystem();
-  InitCommonControls();
+  kestrane::lib::InitCommonControls();
   if (!kestrane::ProbeWriteAccess()) {
     MessageBoxA(nullptr,
                 "Please make sure you have enough privilages to run this software on this "

@@ -52,6 +52,7 @@ class Form1 : public ui::Form {
   void Timer2_Timer();
   void Timer1_Timer();
   ui::Font font_, byline_font_, link_font_, heading_font_, glyph_font_;
+  ui::Bitmap background_bitmap_, logo_bitmap_;  // the panels show them, we own them
   std::vector<std::string> missing_;
 };
 

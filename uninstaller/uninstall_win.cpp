@@ -5,14 +5,18 @@
 //
 //   kestrane_uninstall.exe            asks, then hands over
 //   kestrane_uninstall.exe /S         the same without questions or reports
-//   (internal) /continue <pid> <flags> "<installed path>"
+//   (internal) /continue <pid> <flags>   only as that copy, from its own private folder
 #include <windows.h>
 #include <shlobj.h>
+#include <shobjidl.h>
 
 #include <string>
 #include <vector>
 
 #include "common/handle_win.h"
+#include "common/paths.h"
+#include "common/product.h"
+#include "common/security_win.h"
 #include "common/system_dll_win.h"
 #include "common/system_win.h"
 #include "installer/layout.h"
@@ -22,22 +26,31 @@ namespace {
 
 constexpr char kCaption[] = "kestrane Uninstall";
 constexpr char kBusyMutex[] = "kestrane-uninstall-running";
+constexpr char kCopyFolderPrefix[] = "kestrane-uninstall-";
 
 bool Exists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// Every removal names the folder it starts from: nothing is removed through a junction, symbolic
+// link or mount point found there or below it, since one planted by a user would make this
+// elevated program delete files elsewhere.
 struct Removal {
   std::vector<std::string> failed;  // ours, still there
   std::vector<std::string> kept;    // folders left because they hold someone else's files
 
-  void File(const std::string& path) {
-    if (!Exists(path)) return;
+  bool Linked(const std::string& from, const std::string& path) {
+    if (!ReparsePointOnTheWay(from, path)) return false;
+    failed.push_back(path + " (reached through a link to another place, not followed)");
+    return true;
+  }
+  void File(const std::string& from, const std::string& path) {
+    if (!Exists(path) || Linked(from, path)) return;
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!DeleteFileA(path.c_str())) failed.push_back(path);
   }
-  void Folder(const std::string& path) {
-    if (!Exists(path)) return;
+  void Folder(const std::string& from, const std::string& path) {
+    if (!Exists(path) || Linked(from, path)) return;
     if (RemoveDirectoryA(path.c_str())) return;
     if (GetLastError() == ERROR_DIR_NOT_EMPTY)
       kept.push_back(path);
@@ -46,21 +59,46 @@ struct Removal {
   }
 };
 
-std::string Special(int csidl) {
-  char path[MAX_PATH];
-  if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
-  return path;
+// The converter that the installer put there; a desktop link of that name to anything else is
+// the user's own.
+bool PointsAtTheConverter(const std::string& link, const std::string& converter) {
+  ScopedCoInit com;
+  ComPtr<IShellLinkA> shell_link;
+  ComPtr<IPersistFile> file;
+  wchar_t wide[MAX_PATH * 2];
+  char target[MAX_PATH * 2] = "";
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                              shell_link.receive_void())) ||
+      FAILED(shell_link->QueryInterface(IID_IPersistFile, file.receive_void())) ||
+      !MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH * 2) ||
+      FAILED(file->Load(wide, STGM_READ)) ||
+      FAILED(shell_link->GetPath(target, sizeof target, nullptr, SLGP_RAWPATH)))
+    return false;
+  return SamePath(LongFullPath(target), LongFullPath(converter));
+}
+
+// What the packager may leave in the temp folder when it is stopped half-way: its scratch files.
+std::vector<std::string> PackagerScratch(const std::string& temp_folder) {
+  std::vector<std::string> found;
+  WIN32_FIND_DATAA fd;
+  AutoFindHandle find(FindFirstFileA((temp_folder + "\\~pk*.tmp").c_str(), &fd));
+  if (!find) return found;
+  do {
+    if (!(fd.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+      found.push_back(temp_folder + "\\" + fd.cFileName);
+  } while (FindNextFileA(find.get(), &fd));
+  return found;
 }
 
 // The converter ends at once when its marker window is closed.
 bool EndRunningConverter(bool quiet) {
   for (;;) {
-    for (int i = 0; i < 50 && FindWindowA(nullptr, "TunaTunaTunaTuna"); ++i) {
-      if (HWND marker = FindWindowA(nullptr, "TunaTunaTunaTuna"))
+    for (int i = 0; i < 50 && FindWindowA(nullptr, product::kConverterMarker); ++i) {
+      if (HWND marker = FindWindowA(nullptr, product::kConverterMarker))
         PostMessageA(marker, WM_CLOSE, 0, 0);
       Sleep(100);
     }
-    if (!FindWindowA(nullptr, "TunaTunaTunaTuna")) return true;
+    if (!FindWindowA(nullptr, product::kConverterMarker)) return true;
     if (quiet) return false;
     if (MessageBoxA(nullptr, "kestrane is still running. Please close it, then click Retry.",
                     kCaption, MB_RETRYCANCEL | MB_ICONEXCLAMATION) != IDRETRY)
@@ -71,34 +109,40 @@ bool EndRunningConverter(bool quiet) {
 Removal RemoveProduct(const std::string& installed_uninstaller) {
   Removal r;
   const std::string drive = WorkingDrive().value_or("");
-  const std::string tree = drive + ":\\kestrane";
+  const std::string tree = drive + kWorkingRoot;
   if (!drive.empty()) {
-    for (const char* staged : StagedFiles()) r.File(drive + staged);
+    for (const char* staged : StagedFiles()) r.File(tree, drive + staged);
+    if (!ReparsePointOnTheWay(tree, tree + "\\temp"))
+      for (const auto& scratch : PackagerScratch(tree + "\\temp")) r.File(tree, scratch);
     for (const auto& f : InstalledFiles()) {
-      if (f.base == Base::kTools) r.File(tree + "\\tools" + f.name);
-      if (f.base == Base::kRoot) r.File(tree + f.name);
+      if (f.base == Base::kTools) r.File(tree, tree + "\\tools" + f.name);
+      if (f.base == Base::kRoot) r.File(tree, tree + f.name);
     }
     const auto& folders = TreeFolders();
-    for (auto it = folders.rbegin(); it != folders.rend(); ++it) r.Folder(drive + *it);
+    for (auto it = folders.rbegin(); it != folders.rend(); ++it) r.Folder(tree, drive + *it);
   }
 
-  std::string programs = Special(CSIDL_PROGRAMS);
+  std::string programs = SpecialFolder(CSIDL_PROGRAMS);
   if (!programs.empty()) {
-    r.File(programs + kConverterLink);
-    r.File(programs + kUninstallerLink);
-    r.Folder(programs + kStartMenuFolder);
+    const std::string ours = programs + kStartMenuFolder;
+    r.File(ours, programs + kConverterLink);
+    r.File(ours, programs + kUninstallerLink);
+    r.Folder(ours, ours);
   }
-  std::string desktop = Special(CSIDL_DESKTOPDIRECTORY);
-  if (!desktop.empty()) r.File(desktop + kDesktopLink);
+  std::string desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
+  const std::string desktop_link = desktop + kDesktopLink;
+  if (!desktop.empty() && Exists(desktop_link) &&
+      PointsAtTheConverter(desktop_link, tree + "\\kestrane.exe"))
+    r.File(desktop_link, desktop_link);
 
   LONG k = RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
   if (k != ERROR_SUCCESS && k != ERROR_FILE_NOT_FOUND)
     r.failed.push_back("HKEY_LOCAL_MACHINE\\" + std::string(kUninstallKey));
-  DeleteSettingSection("kestrane");
+  DeleteSettingSection(product::kSettingsApp);
 
   if (!installed_uninstaller.empty()) {
-    r.File(installed_uninstaller + ".manifest");
-    r.File(installed_uninstaller);
+    r.File(installed_uninstaller + ".manifest", installed_uninstaller + ".manifest");
+    r.File(installed_uninstaller, installed_uninstaller);
   }
   return r;
 }
@@ -125,23 +169,51 @@ void Report(const Removal& r) {
               MB_OK | (r.failed.empty() ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
 }
 
-// A new folder under %TEMP% that nobody else can have prepared.
-std::string PrivateTempFolder() {
+// The uninstaller as setup put it: the first PATH entry's folder (a 32-bit program writing to the
+// system folder of a 64-bit Windows reaches the 32-bit one, and so does this one), never merely
+// the path this copy happens to run from.
+std::string InstalledUninstaller() {
+  auto first = FirstPathEntry();
+  return first ? *first + "\\kestrane_uninstall.exe" : std::string();
+}
+
+std::string TempFolder() {
   char temp[MAX_PATH];
-  if (!GetTempPathA(MAX_PATH, temp)) return {};
+  DWORD n = GetTempPathA(MAX_PATH, temp);
+  return n && n < MAX_PATH ? std::string(temp, n) : std::string();
+}
+
+// A new folder under %TEMP% that nobody else can have prepared, and that only Administrators and
+// SYSTEM may change: the copy in it runs elevated.
+std::string PrivateTempFolder() {
+  const std::string temp = TempFolder();
+  if (temp.empty()) return {};
   for (int attempt = 0; attempt < 100; ++attempt) {
     LARGE_INTEGER t;
     QueryPerformanceCounter(&t);
     char name[MAX_PATH + 64];
-    wsprintfA(name, "%skestrane-uninstall-%08lx%04x", temp,
+    wsprintfA(name, "%s%s%08lx%04x", temp.c_str(), kCopyFolderPrefix,
               static_cast<unsigned long>(t.LowPart ^ GetCurrentProcessId() * 2654435761u), attempt);
-    if (CreateDirectoryA(name, nullptr)) return name;
+    if (security::CreateFolder(name, security::kAdminsOnly)) return name;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return {};
   }
   return {};
 }
 
+// True only for a copy that runs from a private folder as HandOver makes it.
+bool RunsAsPrivateCopy() {
+  const std::string folder = OwnFolder();
+  const std::string temp = TempFolder();
+  if (folder.empty() || temp.empty()) return false;
+  const std::string parent = LongFullPath(temp), own = LongFullPath(folder);
+  std::string_view name = LastComponent(own);
+  return PathWithin(own, parent) &&
+         own.size() == parent.size() + (parent.back() == '\\' ? 0 : 1) + name.size() &&
+         AsciiLower(name).rfind(kCopyFolderPrefix, 0) == 0 &&
+         !ReparsePointOnTheWay(folder, folder) && security::OwnedByAdministrators(folder);
+}
+
 int HandOver(bool quiet) {
-  const std::string self = OwnFolder() + "\\kestrane_uninstall.exe";
   char exe[MAX_PATH * 4];
   GetModuleFileNameA(nullptr, exe, sizeof exe);
   std::string folder = PrivateTempFolder();
@@ -150,11 +222,11 @@ int HandOver(bool quiet) {
     if (!quiet)
       MessageBoxA(nullptr, "kestrane could not be removed: no temporary folder could be prepared.",
                   kCaption, MB_OK | MB_ICONERROR);
+    if (!folder.empty()) RemoveDirectoryA(folder.c_str());
     return 1;
   }
   char cmd[MAX_PATH * 12];
-  wsprintfA(cmd, "\"%s\" /continue %lu %d \"%s\"", copy.c_str(), GetCurrentProcessId(),
-            quiet ? 1 : 0, exe);
+  wsprintfA(cmd, "\"%s\" /continue %lu %d", copy.c_str(), GetCurrentProcessId(), quiet ? 1 : 0);
   // Started here, the copy inherits our current folder; give it its own so the setup folder or the
   // system folder is not held open.
   STARTUPINFOA si{};
@@ -162,8 +234,17 @@ int HandOver(bool quiet) {
   PROCESS_INFORMATION pi{};
   if (!CreateProcessA(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si,
                       &pi)) {
+    DWORD error = GetLastError();
     DeleteFileA(copy.c_str());
     RemoveDirectoryA(folder.c_str());
+    if (!quiet) {
+      char text[256];
+      wsprintfA(text,
+                "kestrane could not be removed: the uninstaller could not start its "
+                "temporary copy (error %lu). Nothing was removed.",
+                error);
+      MessageBoxA(nullptr, text, kCaption, MB_OK | MB_ICONERROR);
+    }
     return 1;
   }
   // Wait until the copy has taken over (it holds the busy mutex), so callers can follow it.
@@ -176,11 +257,14 @@ int HandOver(bool quiet) {
     }
     if (WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0) break;
   }
-  (void)self;
   return 0;
 }
 
-int Continue(DWORD pid, bool quiet, const std::string& installed) {
+int Continue(DWORD pid, bool quiet) {
+  // Started any other way, this would delete files named on its command line and schedule its
+  // folder, perhaps the system folder, for deletion.
+  if (!RunsAsPrivateCopy()) return 1;
+  const std::string installed = InstalledUninstaller();
   HANDLE busy = CreateMutexA(nullptr, TRUE, kBusyMutex);
   if (HANDLE parent = OpenProcess(SYNCHRONIZE, FALSE, pid)) {
     WaitForSingleObject(parent, 30000);
@@ -234,8 +318,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   kestrane::RestrictDllSearchToSystem();
   using namespace kestrane;
   auto args = Arguments();
-  if (args.size() == 5 && args[1] == "/continue")
-    return Continue(strtoul(args[2].c_str(), nullptr, 10), args[3] == "1", args[4]);
+  if (args.size() >= 2 && args[1] == "/continue") {
+    if (args.size() != 4) return 1;
+    return Continue(strtoul(args[2].c_str(), nullptr, 10), args[3] == "1");
+  }
   bool quiet = args.size() >= 2 && (lstrcmpiA(args[1].c_str(), "/S") == 0);
   if (!quiet &&
       MessageBoxA(nullptr,

@@ -175,5 +175,37 @@ TEST(WindowLayer, MenuItemsAndModalForms) {
   EXPECT_FALSE(modal.Created());
 }
 
+// Covered controls keep their captions and state but do not answer their access keys; the
+// others still do, and a letter typed into a field stays text.
+TEST(WindowLayer, AccessKeysOfControlsSetOffAreNotAnswered) {
+  Window w;
+  ASSERT_TRUE(w.Create());
+  w.ok.SetText("&Make");
+  w.cancel.SetText("&Quit");
+  w.Show();
+  w.inner.Focus();
+  auto key = [&](UINT message, char c) {
+    PostMessageA(GetFocus(), message, c, message == WM_SYSCHAR ? (1 | (1 << 29)) : 1);
+    Pump();
+  };
+  key(WM_SYSCHAR, 'm');
+  EXPECT_EQ(w.log, std::vector<std::string>{"ok"});
+  w.log.clear();
+  w.inner.Focus();
+
+  w.SetAccessKeysOff({&w.ok});
+  key(WM_SYSCHAR, 'm');
+  key(WM_SYSCHAR, 'M');
+  key(WM_CHAR, 'm');
+  EXPECT_TRUE(w.log.empty());
+  EXPECT_TRUE(w.ok.Enabled());
+  EXPECT_EQ(w.ok.Text(), "&Make");
+  key(WM_SYSCHAR, 'q');
+  EXPECT_EQ(w.log, std::vector<std::string>{"cancel"});
+  w.edit.Focus();
+  key(WM_CHAR, 'm');
+  EXPECT_EQ(w.edit.Text(), "m");
+}
+
 }  // namespace
 }  // namespace kestrane::ui

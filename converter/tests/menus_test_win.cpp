@@ -57,10 +57,14 @@ TEST_F(Wizard, HelpMenuOpensTheHomePageAndASupportMail) {
   EXPECT_TRUE(d::WaitUntil([&] { return Recorded().find(link) != std::string::npos; }))
       << Recorded();
 
+  // The home page opens in the Windows folder's file manager, never in a program of that name
+  // beside the converter (where the tests keep their recorder).
+  auto before = FileManagers();
   d::ChooseMenuItem(form, "Tamsworth Web Site");
-  EXPECT_TRUE(d::WaitUntil([&] {
-    return Recorded().find("explorer.exe http://www.example.com/kestrane/") != std::string::npos;
-  })) << Recorded();
+  EXPECT_FALSE(
+      d::WaitUntil([&] { return Recorded().find("explorer.exe http") != std::string::npos; }, 3s))
+      << Recorded();
+  EndFileManagersSince(before);
   EXPECT_TRUE(app.Running());
 }
 

@@ -2,6 +2,9 @@
 // The converter started for a test, with its main window found.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <tlhelp32.h>
+
+#include <set>
 
 #include <string>
 
@@ -23,6 +26,29 @@ inline const std::string kRecord = kTemp + "\\record.txt";
 
 inline std::string Bin() {
   return OwnFolder();
+}
+
+// The file manager processes that run now, by id. The converter starts the Windows folder's
+// explorer.exe; a test ends those it caused, so that their windows do not stay in the way.
+inline std::set<DWORD> FileManagers() {
+  std::set<DWORD> ids;
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return ids;
+  PROCESSENTRY32 e{};
+  e.dwSize = sizeof e;
+  for (BOOL more = Process32First(snap, &e); more; more = Process32Next(snap, &e))
+    if (lstrcmpiA(e.szExeFile, "explorer.exe") == 0) ids.insert(e.th32ProcessID);
+  CloseHandle(snap);
+  return ids;
+}
+
+inline void EndFileManagersSince(const std::set<DWORD>& before) {
+  for (DWORD id : FileManagers())
+    if (!before.count(id))
+      if (HANDLE p = OpenProcess(PROCESS_TERMINATE, FALSE, id)) {
+        TerminateProcess(p, 0);
+        CloseHandle(p);
+      }
 }
 
 class Wizard : public ::testing::Test {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <string>
 
@@ -79,6 +80,36 @@ TEST_F(Setup, InstallsAndFinishesWithoutStartingTheConverter) {
   EXPECT_TRUE(FileExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + kDesktopLink));
   RegKey key;
   EXPECT_EQ(key.Open(HKEY_LOCAL_MACHINE, kUninstallKey), ERROR_SUCCESS);
+}
+
+// "Run kestrane" leaves the start to the desktop's shell, so that the converter runs as the user
+// signed in there; where no such shell answers, setup starts it itself.
+TEST_F(Setup, RunStartsTheInstalledConverter) {
+  ASSERT_TRUE(CopyFileA((OwnFolder() + "\\kestrane\\kestrane.exe").c_str(),
+                        (kSetupFolder + "\\kestrane.exe").c_str(), FALSE));
+  HWND finish = InstallUpToFinish(false);
+  ASSERT_TRUE(finish);
+  Click(ChildByText(finish, "Button", "OK"));
+  ASSERT_TRUE(setup.WaitExit());
+  HWND converter = WaitTopWindow(0, "kestrane", "KestraneForm", 30s);
+  EXPECT_TRUE(converter);
+  DWORD pid = 0;
+  if (converter) GetWindowThreadProcessId(converter, &pid);
+  // Started by the shell, not by the elevated setup.
+  DWORD parent = 0;
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32 e{};
+  e.dwSize = sizeof e;
+  for (BOOL more = Process32First(snap, &e); more; more = Process32Next(snap, &e))
+    if (e.th32ProcessID == pid) parent = e.th32ParentProcessID;
+  CloseHandle(snap);
+  EXPECT_NE(parent, 0u);
+  EXPECT_NE(parent, setup.pid());
+  if (HANDLE p = pid ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid) : nullptr) {
+    TerminateProcess(p, 0);
+    WaitForSingleObject(p, 10000);
+    CloseHandle(p);
+  }
 }
 
 TEST_F(Setup, TheFinishWindowNamesWhatCouldNotBeInstalled) {

@@ -99,5 +99,35 @@ TEST(ReplaceAll, ReplacesEveryOccurrenceLeftToRight) {
   EXPECT_EQ(ReplaceAll("aaa", "aa", "b"), "ba");
 }
 
+// The converter refuses an output that is the presentation or lies in the working tree; both are
+// compared after the paths were brought to their long form, so only case, separators, trailing
+// backslashes and stream names remain to be seen through here.
+TEST(PathComparison, SeesTheSameFileThroughCaseSeparatorsAndStreams) {
+  EXPECT_TRUE(SamePath("C:\\Talks\\Q.ppt", "c:\\talks\\q.PPT"));
+  EXPECT_TRUE(SamePath("C:\\Talks\\Q.ppt", "C:/Talks/Q.ppt"));
+  EXPECT_TRUE(SamePath("C:\\Talks\\Q.ppt::$DATA", "C:\\Talks\\Q.ppt"));
+  EXPECT_TRUE(SamePath("C:\\Talks\\Q.ppt:extra", "C:\\Talks\\Q.ppt"));
+  EXPECT_TRUE(SamePath("C:\\Talks\\", "C:\\Talks"));
+  EXPECT_FALSE(SamePath("C:\\Talks\\Q.ppt", "C:\\Talks\\Q.ppt.exe"));
+  EXPECT_FALSE(SamePath("C:\\Talks\\Q.ppt", "D:\\Talks\\Q.ppt"));
+  EXPECT_FALSE(SamePath("", "C:\\Talks\\Q.ppt"));
+
+  EXPECT_TRUE(PathWithin("C:\\kestrane\\PELLUM.dll", "C:\\kestrane"));
+  EXPECT_TRUE(PathWithin("c:\\KESTRANE\\tools\\wextract\\wextract1.dat", "C:\\kestrane\\"));
+  EXPECT_TRUE(PathWithin("C:\\kestrane", "C:\\kestrane"));
+  EXPECT_TRUE(PathWithin("C:\\kestrane\\view.ppt:x", "C:\\kestrane"));
+  EXPECT_FALSE(PathWithin("C:\\kestrane2\\view.exe", "C:\\kestrane"));
+  EXPECT_FALSE(PathWithin("C:\\kestran", "C:\\kestrane"));
+  EXPECT_FALSE(PathWithin("C:\\out\\talk.exe", ""));
+}
+
+TEST(StagedFiles, AreTheSixFilesOfOneConversionInTheirRemovalOrder) {
+  EXPECT_EQ(std::vector<std::string>(StagedFiles().begin(), StagedFiles().end()),
+            (std::vector<std::string>{":\\kestrane\\view.exe", ":\\kestrane\\view.ppt",
+                                      ":\\kestrane\\view.exe.manifest",
+                                      ":\\kestrane\\tools\\view.sed", ":\\kestrane\\temp\\temp.exe",
+                                      ":\\kestrane\\tools\\wextract.exe"}));
+}
+
 }  // namespace
 }  // namespace kestrane

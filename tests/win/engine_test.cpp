@@ -43,6 +43,8 @@ class Conversion : public ::testing::Test {
   void SetUp() override {
     SetEnvironmentVariableA("PATH", "C:\\windows\\system32;C:\\windows");
     SetEnvironmentVariableA("KESTRANE_FAKE_PACKAGER", nullptr);
+    // Filled as the window fills it at load, with this test's PATH (not the one before).
+    window.directive = FillDirectiveMarkers(kDirectiveTemplate, WorkingDrive(), WorkingDrive());
     testing::LayInstalledTree(OwnFolder() + "\\fake_packager.exe");
     DeleteSettingSection("kestrane");
     testing::RemoveTree("C:\\talks");
@@ -179,6 +181,99 @@ TEST_F(Conversion, WithoutAWorkingDriveNothingIsStagedAndTheFailureIsReported) {
   MakeExe(window);
   EXPECT_EQ(window.calls.back(), std::string("error: ") + kMsgNotCreated);
   EXPECT_EQ(TreeWithoutCaptures(), installed);
+}
+
+// The presentation is never written: not by its own name, nor by another spelling, short form
+// or second name of it; and no file of the working tree can be the output.
+TEST_F(Conversion, RefusesAnOutputThatIsThePresentationOrInTheTree) {
+  char short_name[MAX_PATH] = "";
+  GetShortPathNameA(window.input.c_str(), short_name, MAX_PATH);
+  CreateHardLinkA("C:\\talks\\second name.ppt", window.input.c_str(), nullptr);
+  std::vector<std::pair<std::string, const char*>> cases = {
+      {window.input, kMsgOutputIsInput},
+      {"c:\\TALKS\\quarterly talk.PPT", kMsgOutputIsInput},
+      {"C:/talks/Quarterly Talk.ppt", kMsgOutputIsInput},
+      {"C:\\talks\\..\\talks\\Quarterly Talk.ppt::$DATA", kMsgOutputIsInput},
+      {"C:\\kestrane\\PELLUM.DLL", kMsgOutputInTree},
+      {"c:\\Kestrane\\tools\\wextract\\wextract1.dat", kMsgOutputInTree},
+      {"C:\\kestrane\\view.exe", kMsgOutputInTree},
+      {"C:\\kestrane\\new folder\\x.exe", kMsgOutputInTree},
+  };
+  if (short_name[0] && window.input != short_name) cases.push_back({short_name, kMsgOutputIsInput});
+  if (FileExists("C:\\talks\\second name.ppt"))
+    cases.push_back({"C:\\talks\\second name.ppt", kMsgOutputIsInput});
+  for (const auto& [output, message] : cases) {
+    SCOPED_TRACE(output);
+    window.calls.clear();
+    window.output = output;
+    MakeExe(window);
+    EXPECT_EQ(window.calls, std::vector<std::string>{std::string("error: ") + message});
+  }
+  EXPECT_EQ(ReadFile(window.input), deck);
+  EXPECT_EQ(TreeWithoutCaptures(), installed);
+  EXPECT_EQ(Captured("captured_args.txt"), "");  // the packager never ran
+
+  window.calls.clear();
+  window.output = "C:\\kestrane2\\talk.exe";  // a neighbour of the tree is no part of it
+  CreateDirectoryA("C:\\kestrane2", nullptr);
+  MakeExe(window);
+  EXPECT_EQ(window.calls.back(), "result") << ::testing::PrintToString(window.calls);
+  testing::RemoveTree("C:\\kestrane2");
+}
+
+// Lets new processes of this one refuse every opener but the handle their creator got.
+class ProcessesRefuseOpeners {
+ public:
+  ProcessesRefuseOpeners() {
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY | TOKEN_ADJUST_DEFAULT, &token_)) return;
+    DWORD size = 0;
+    GetTokenInformation(token_, TokenDefaultDacl, nullptr, 0, &size);
+    saved_.resize(size);
+    if (!size || !GetTokenInformation(token_, TokenDefaultDacl, saved_.data(), size, &size)) return;
+    InitializeAcl(reinterpret_cast<ACL*>(empty_), sizeof empty_, ACL_REVISION);
+    TOKEN_DEFAULT_DACL none{reinterpret_cast<ACL*>(empty_)};
+    active_ = SetTokenInformation(token_, TokenDefaultDacl, &none, sizeof none);
+  }
+  ~ProcessesRefuseOpeners() {
+    if (active_) SetTokenInformation(token_, TokenDefaultDacl, saved_.data(), saved_.size());
+    if (token_) CloseHandle(token_);
+  }
+  bool active() const { return active_; }
+
+ private:
+  HANDLE token_ = nullptr;
+  std::vector<BYTE> saved_;
+  alignas(DWORD) BYTE empty_[64];
+  bool active_ = false;
+};
+
+// A process id names our child only while a handle to it is open; waiting by id could wait on a
+// stranger, or not at all. The handle the start returned is the child's for sure.
+TEST(RunAndWaitTest, WaitsOnTheProcessItStartedNotOnItsId) {
+  const std::string sleeper = OwnFolder() + "\\sleeper.exe";
+  std::string marker = OwnFolder() + "\\sleeper.done";
+  DeleteFileA(marker.c_str());
+  ProcessesRefuseOpeners refuse;
+  if (!refuse.active()) GTEST_SKIP() << "the default access list of new processes is fixed here";
+  // Only where a child's id is no way to it does this show anything.
+  DWORD pid = 0;
+  std::string probe = sleeper + " 1 " + marker;
+  ASSERT_TRUE(StartProcess(probe, SW_HIDE, &pid));
+  HANDLE by_id = OpenProcess(SYNCHRONIZE, FALSE, pid);
+  if (by_id) {
+    WaitForSingleObject(by_id, 10000);
+    CloseHandle(by_id);
+    DeleteFileA(marker.c_str());
+    GTEST_SKIP() << "process access lists are not enforced here";
+  }
+  Sleep(500);
+  DeleteFileA(marker.c_str());
+
+  auto start = std::chrono::steady_clock::now();
+  RunAndWait(sleeper + " 1500 " + marker, SW_SHOWNORMAL);
+  EXPECT_TRUE(FileExists(marker));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1400));
+  DeleteFileA(marker.c_str());
 }
 
 TEST(RunAndWaitTest, ReturnsOnlyAfterTheChildHasExited) {

@@ -11,6 +11,7 @@
 #include "app/command_line.h"
 #include "app/render_win.h"
 #include "app/show_win.h"
+#include "common/comctl_win.h"
 #include "common/system_dll_win.h"
 #include "ppt/presentation.h"
 
@@ -82,7 +83,7 @@ std::string ChooseFile() {
   ofn.nMaxFile = MAX_PATH;
   ofn.lpstrTitle = kCaption;
   ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-  return GetOpenFileNameA(&ofn) ? std::string(name) : std::string();
+  return kestrane::lib::GetOpenFileNameA(&ofn) ? std::string(name) : std::string();
 }
 
 int Render(const ppt::Presentation& p, const viewer::Command& c) {

@@ -44,8 +44,8 @@ class SlideRenderer {
   void DrawShape(HDC dc, const ppt::Shape& s, std::string* text);
   // Painters per kind; `pts` are device points of the shape's outline figures.
   void FillBackground(HDC dc, const ppt::Fill& fill, const RECT& where);
-  void FillOutline(HDC dc, const ppt::Shape& s, const std::vector<std::vector<POINT>>& figures,
-                   const RECT& box);
+  void FillOutline(HDC dc, const ppt::Shape& s, const geom::Outline& outline,
+                   const std::vector<std::vector<POINT>>& figures, const RECT& r);
   void StrokeOutline(HDC dc, const ppt::Shape& s, const geom::Outline& outline,
                      const std::vector<std::vector<POINT>>& figures);
   void DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::string* text);

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "geom/outline.h"
 #include "ppt/presentation.h"
 #include "text/layout.h"
 
@@ -12,6 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   options.max_blip_bytes = 16u << 20;
   options.max_total_blip_bytes = 64u << 20;
   ppt::Load(data, size, &p, options);
+  // The outlines are evaluated from what the file stores (adjust values, freeform geometry).
+  for (const ppt::Slide& slide : p.slides)
+    for (const ppt::Shape& s : slide.shapes)
+      geom::ShapeOutline(s, (double(s.anchor.right) - s.anchor.left) / 8,
+                         (double(s.anchor.bottom) - s.anchor.top) / 8);
   text::Measurer fixed = [](const text::Font& f, const std::u16string& s) {
     text::Metrics m;
     m.advances.assign(s.size(), f.size / 2);

@@ -112,7 +112,18 @@ struct Shape {
     double x, y;  // fractions of the anchor
   };
   std::vector<Point> path;  // freeforms: the outline, empty when unknown
-  int placeholder = -1;     // placeholder type, -1 when none
+  // A freeform's geometry as stored: the outline is evaluated from it (viewer/geom).
+  struct Custom {
+    std::vector<int32_t> vertices;  // x, y pairs in the box below; 0x80000000 | n names guide n
+    std::vector<uint16_t> segments;
+    struct Guide {
+      uint16_t flags;
+      int32_t p[3];
+    };
+    std::vector<Guide> guides;
+    int32_t left = 0, top = 0, right = 21600, bottom = 21600;
+  } custom;
+  int placeholder = -1;  // placeholder type, -1 when none
   TextBody text;
 };
 

@@ -37,6 +37,7 @@ struct DeckSpec {
   // Complete picture records for the picture store, each shown on the first slide as picture
   // number i + 1.
   std::vector<Bytes> pictures;
+  std::vector<Bytes> shapes;  // further shape containers on the first slide, after its text
   // Further records of the document container (headers and footers).
   std::vector<Bytes> doc_records;
 };
@@ -81,7 +82,8 @@ inline Bytes Fsp(uint16_t type, uint32_t id, uint32_t flags) {
   return Rec(0xF00A, Words({id, flags}), type, 2);
 }
 
-inline Bytes Drawing(const SlideSpec* slide, bool master, size_t pictures = 0) {
+inline Bytes Drawing(const SlideSpec* slide, bool master, size_t pictures = 0,
+                     const std::vector<Bytes>* shapes = nullptr) {
   std::vector<Bytes> group{
       Box(0xF004, {Rec(0xF009, Words({0, 0, 0, 0}), 0, 1), Fsp(0, 0x400, 0x005)})};
   if (slide && !slide->text.empty()) {
@@ -97,6 +99,7 @@ inline Bytes Drawing(const SlideSpec* slide, bool master, size_t pictures = 0) {
     shape.push_back(Box(0xF00D, box));
     group.push_back(Box(0xF004, shape));
   }
+  if (shapes) group.insert(group.end(), shapes->begin(), shapes->end());
   for (size_t i = 0; i < pictures; i++)
     group.push_back(
         Box(0xF004, {Fsp(75, uint32_t(0x410 + i), 0xA00), Fopt({{0x4104, uint32_t(i + 1)}}),
@@ -184,7 +187,8 @@ inline Bytes SlideAtom(uint32_t master_id, uint16_t flags) {
   return Rec(0x03EF, b, 0, 2);
 }
 
-inline Bytes SlideRecord(const SlideSpec& s, size_t pictures = 0) {
+inline Bytes SlideRecord(const SlideSpec& s, size_t pictures = 0,
+                         const std::vector<Bytes>* shapes = nullptr) {
   std::vector<Bytes> kids{SlideAtom(0x80000000, 0x3)};
   if (s.hidden || s.advance_ms >= 0) {
     uint16_t flags = uint16_t((s.hidden ? 0x4 : 0) | (s.advance_ms >= 0 ? 0x400 : 0));
@@ -194,7 +198,7 @@ inline Bytes SlideRecord(const SlideSpec& s, size_t pictures = 0) {
     Put32(info, 0);
     kids.push_back(Rec(0x03F9, info));
   }
-  kids.push_back(Drawing(&s, false, pictures));
+  kids.push_back(Drawing(&s, false, pictures, shapes));
   return Box(0x03EE, kids);
 }
 
@@ -282,7 +286,8 @@ inline Bytes Build(const DeckSpec& spec) {
   add(2, master);
   for (size_t k = 0; k < n; k++)
     add(uint32_t(3 + k),
-        SlideRecord(spec.slides[order[k]], order[k] == 0 ? spec.pictures.size() : 0));
+        SlideRecord(spec.slides[order[k]], order[k] == 0 ? spec.pictures.size() : 0,
+                    order[k] == 0 ? &spec.shapes : nullptr));
   Bytes dir = Words({1u | (uint32_t(offsets.size()) << 20)});
   for (auto& o : offsets) Put32(dir, o.second);
   uint32_t dir_offset = uint32_t(doc.size());
