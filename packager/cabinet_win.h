@@ -1,9 +1,16 @@
 #pragma once
-// Cabinets made with Windows' own cabinet library (MSZIP, no spanning). Files whose content does
-// not compress (pictures, video) go stored, in a folder of their own: compressing them costs most
-// of a conversion's time and saves next to nothing.
+// Cabinets made with Windows' own cabinet library (MSZIP, no spanning), written straight into
+// the package file. Files whose content does not compress (pictures, video) go stored, in a
+// folder of their own: compressing them costs most of a conversion's time and saves next to
+// nothing. The library's scratch data stays in memory up to a bound, and only beyond it goes to
+// files beside the package, which vanish when closed.
+#include <windows.h>
+
+#include <cstdint>
 #include <string>
 #include <vector>
+
+#include "packager/pe_image.h"
 
 namespace kestrane {
 
@@ -15,9 +22,41 @@ struct CabinetEntry {
 // Whether deflating samples of the file saves at least a tenth of their size.
 bool WorthCompressing(const std::string& path);
 
-// Writes `cab_path` holding the entries in order. On failure sets `error` to a one-line reason;
-// a half-written cabinet and the library's scratch files are removed.
-bool BuildCabinet(const std::vector<CabinetEntry>& entries, const std::string& cab_path,
+// The package file as it is written: sequential writes gathered into large blocks, every write
+// checked. `limit` stops writes past that many bytes as a full disk would (for tests).
+class OutputFile : public PackageSink {
+ public:
+  explicit OutputFile(HANDLE file, uint64_t limit = UINT64_MAX);
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  bool WriteAt(uint64_t at, const void* data, size_t size) override;
+  bool ReadAt(uint64_t at, void* data, size_t size) override;
+  std::string Detail() const override;
+  bool Flush();
+  // The first failure's system error code; 0 when all went well.
+  DWORD error() const { return error_; }
+
+ private:
+  bool Put(uint64_t at, const void* data, size_t size);
+
+  HANDLE file_;
+  uint64_t limit_, written_ = 0;
+  std::vector<char> buffer_;
+  uint64_t buffer_at_ = 0;
+  DWORD error_ = 0;
+};
+
+struct CabinetLimits {
+  uint64_t write = UINT64_MAX;                    // bytes written in all, as a full disk (tests)
+  uint64_t scratch_memory = uint64_t{512} << 20;  // the library's scratch data kept in memory
+};
+
+// Writes a cabinet holding the entries in order into `out` from offset `base` on. Scratch data
+// beyond `scratch_memory` goes to files in `scratch_folder`. On failure sets `error` to a
+// one-line reason.
+bool WriteCabinet(const std::vector<CabinetEntry>& entries, OutputFile* out, uint64_t base,
+                  const std::string& scratch_folder, uint64_t scratch_memory, CabinetSum* written,
                   std::string* error);
 
 }  // namespace kestrane

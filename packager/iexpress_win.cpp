@@ -64,13 +64,9 @@ std::string Build(const std::string& directive_path) {
     entries.push_back({f.Path(), f.name});
   }
 
-  std::string cab;
-  if (!ScratchFileBeside(target, &cab)) return "cannot write in the folder of " + target;
   PackageDecisions decisions{d->title,       d->program,        d->post_program,  d->show_window,
                              d->reboot_mode, d->install_prompt, d->finish_message};
-  bool ok =
-      BuildCabinet(entries, cab, &error) && WritePackage(stub, cab, decisions, target, &error);
-  DeleteFileA(cab.c_str());
+  bool ok = WritePackage(stub, entries, decisions, target, &error);
   return ok ? std::string() : error;
 }
 

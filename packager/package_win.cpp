@@ -2,21 +2,21 @@
 
 #include <windows.h>
 
-#include <cstdint>
-#include <vector>
+#include <cstring>
 
 #include "common/handle_win.h"
+#include "packager/pe_image.h"
 #include "stub/package_format.h"
 
 namespace kestrane {
 
 namespace {
 
-bool ReadWhole(const std::string& path, std::vector<char>* bytes) {
+bool ReadWhole(const std::string& path, std::vector<uint8_t>* bytes) {
   AutoFileHandle f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   LARGE_INTEGER size;
-  if (!f || !GetFileSizeEx(f.get(), &size) || size.QuadPart > 0x7FFFFFFF) return false;
+  if (!f || !GetFileSizeEx(f.get(), &size) || size.QuadPart > (64 << 20)) return false;
   bytes->resize(static_cast<size_t>(size.QuadPart));
   DWORD got = 0;
   return bytes->empty() ||
@@ -24,87 +24,87 @@ bool ReadWhole(const std::string& path, std::vector<char>* bytes) {
           got == bytes->size());
 }
 
-std::string Describe(const char* what) {
-  return std::string(what) + " (error " + std::to_string(GetLastError()) + ")";
+std::string Describe(const char* what, DWORD code = GetLastError()) {
+  return std::string(what) + " (error " + std::to_string(code) + ")";
 }
 
-class Updater {
- public:
-  explicit Updater(const std::string& path) : h_(BeginUpdateResourceA(path.c_str(), FALSE)) {}
-  ~Updater() {
-    if (h_) EndUpdateResourceA(h_, TRUE);
-  }
-  bool valid() const { return h_ != nullptr; }
-  bool Put(const char* name, const void* data, size_t size) {
-    return UpdateResourceA(h_, RT_RCDATA, name, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL),
-                           const_cast<void*>(data), static_cast<DWORD>(size)) != FALSE;
-  }
-  bool PutText(const char* name, const std::string& text) {
-    return Put(name, text.c_str(), text.size() + 1);
-  }
-  bool Commit() {
-    HANDLE h = h_;
-    h_ = nullptr;
-    return EndUpdateResourceA(h, FALSE) != FALSE;
-  }
-
- private:
-  HANDLE h_;
-};
-
-void PutLE32(unsigned char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+void PutLE32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-// The written file, loaded as data, must hand back the very cabinet that went in.
-bool ReadsBack(const std::string& path, uint32_t size, uint32_t crc) {
+std::vector<uint8_t> Text(const std::string& s) {
+  return std::vector<uint8_t>(s.c_str(), s.c_str() + s.size() + 1);
+}
+
+// The package's resources in the order the section holds them; the cabinet last, as the tail.
+std::vector<PackageResource> Resources(const PackageDecisions& d, const CabinetSum& cab) {
+  std::vector<uint8_t> sum(8), show(4);
+  PutLE32(sum.data(), cab.size);
+  PutLE32(sum.data() + 4, cab.crc);
+  PutLE32(show.data(), static_cast<uint32_t>(d.show_window));
+  return {{kResCabSum, sum},
+          {kResTitle, Text(d.title)},
+          {kResRunProgram, Text(d.program)},
+          {kResPostRunProgram, Text(d.post_program)},
+          {kResShowWindow, show},
+          {kResReboot, Text(std::string(1, d.reboot_mode))},
+          {kResPrompt, Text(d.install_prompt)},
+          {kResFinish, Text(d.finish_message)},
+          {kResCabinet, {}}};
+}
+
+// The system's own resource functions must find the cabinet where it was written, with the sum
+// that describes it. Loading as data maps the file without reading the cabinet's bytes.
+bool ReadsBack(const std::string& path, const CabinetSum& cab) {
   HMODULE m = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   if (!m) return false;
-  bool ok = false;
-  if (HRSRC r = FindResourceA(m, kResCabinet, RT_RCDATA)) {
-    HGLOBAL g = LoadResource(m, r);
-    const void* p = g ? LockResource(g) : nullptr;
-    ok = p && SizeofResource(m, r) == size && Crc32(0, p, size) == crc;
-  }
+  auto find = [m](const char* name, DWORD* size) -> const uint8_t* {
+    HRSRC r = FindResourceA(m, name, RT_RCDATA);
+    HGLOBAL g = r ? LoadResource(m, r) : nullptr;
+    *size = r ? SizeofResource(m, r) : 0;
+    return g ? static_cast<const uint8_t*>(LockResource(g)) : nullptr;
+  };
+  DWORD cab_size = 0, sum_size = 0;
+  const uint8_t* p = find(kResCabinet, &cab_size);
+  const uint8_t* sum = find(kResCabSum, &sum_size);
+  uint8_t expect[8];
+  PutLE32(expect, cab.size);
+  PutLE32(expect + 4, cab.crc);
+  const bool ok = p && sum && cab_size == cab.size && cab.size >= 4 && memcmp(p, "MSCF", 4) == 0 &&
+                  sum_size == 8 && memcmp(sum, expect, 8) == 0;
   FreeLibrary(m);
   return ok;
 }
 
-bool Build(const std::string& stub, const std::string& cab_path, const PackageDecisions& d,
-           const std::string& scratch, std::string* error) {
-  if (!CopyFileA(stub.c_str(), scratch.c_str(), FALSE)) {
-    *error = Describe("cannot copy the stub beside the package");
+bool Build(const std::string& stub_path, const std::vector<CabinetEntry>& entries,
+           const PackageDecisions& d, const std::string& scratch, const CabinetLimits& limits,
+           CabinetSum* cab, std::string* error) {
+  std::vector<uint8_t> stub;
+  if (!ReadWhole(stub_path, &stub)) {
+    *error = Describe("cannot read the stub");
     return false;
   }
-  // The copy keeps the stub's attributes; a read-only stub must not give a read-only package.
-  SetFileAttributesA(scratch.c_str(), FILE_ATTRIBUTE_NORMAL);
-  std::vector<char> cab;
-  if (!ReadWhole(cab_path, &cab)) {
-    *error = Describe("cannot read the cabinet back");
+  AutoFileHandle f(CreateFileA(scratch.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) {
+    *error = Describe("cannot write beside the package");
     return false;
   }
-  const uint32_t size = static_cast<uint32_t>(cab.size());
-  const uint32_t crc = Crc32(0, cab.data(), cab.size());
-  unsigned char sum[8], show[4];
-  PutLE32(sum, size);
-  PutLE32(sum + 4, crc);
-  PutLE32(show, static_cast<uint32_t>(d.show_window));
-  const std::string reboot(1, d.reboot_mode);
-  {
-    Updater u(scratch);
-    bool ok = u.valid() && u.Put(kResCabinet, cab.data(), cab.size()) &&
-              u.Put(kResCabSum, sum, sizeof sum) && u.PutText(kResTitle, d.title) &&
-              u.PutText(kResRunProgram, d.program) &&
-              u.PutText(kResPostRunProgram, d.post_program) &&
-              u.Put(kResShowWindow, show, sizeof show) && u.PutText(kResReboot, reboot) &&
-              u.PutText(kResPrompt, d.install_prompt) && u.PutText(kResFinish, d.finish_message);
-    if (!ok || !u.Commit()) {
-      *error = Describe("cannot write the package's resources");
-      return false;
-    }
+  OutputFile out(f.get(), limits.write);
+  const std::string folder = scratch.substr(0, scratch.find_last_of('\\') + 1);
+  auto resources = [&d](const CabinetSum& sum) { return Resources(d, sum); };
+  auto cabinet = [&](uint64_t at, CabinetSum* sum) {
+    const bool ok = WriteCabinet(entries, &out, at, folder, limits.scratch_memory, sum, error);
+    *cab = *sum;
+    return ok;
+  };
+  if (!AssemblePackage(stub, resources, cabinet, &out, error)) return false;
+  if (!out.Flush()) {
+    *error = "cannot write the package" + out.Detail();
+    return false;
   }
-  std::vector<char>().swap(cab);
-  if (!ReadsBack(scratch, size, crc)) {
+  f.reset();
+  if (!ReadsBack(scratch, *cab)) {
     *error = "the written package does not read back";
     return false;
   }
@@ -123,15 +123,16 @@ bool ScratchFileBeside(const std::string& beside, std::string* scratch) {
   return true;
 }
 
-bool WritePackage(const std::string& stub, const std::string& cab_path,
-                  const PackageDecisions& decisions, const std::string& target,
-                  std::string* error) {
+bool WritePackage(const std::string& stub, const std::vector<CabinetEntry>& entries,
+                  const PackageDecisions& decisions, const std::string& target, std::string* error,
+                  const CabinetLimits& limits) {
   std::string scratch;
   if (!ScratchFileBeside(target, &scratch)) {
     *error = Describe("cannot write beside the package");
     return false;
   }
-  bool ok = Build(stub, cab_path, decisions, scratch, error);
+  CabinetSum cab;
+  bool ok = Build(stub, entries, decisions, scratch, limits, &cab, error);
   if (ok && !MoveFileExA(scratch.c_str(), target.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     *error = Describe("cannot move the package into place");

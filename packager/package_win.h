@@ -1,7 +1,11 @@
 #pragma once
-// A package: a copy of the self-extractor stub whose resources carry a cabinet and what to do
-// with it.
+// A package: the self-extractor stub's bytes, then a resource section that carries the stub's own
+// resources, a cabinet and what to do with it.
+#include <cstdint>
 #include <string>
+#include <vector>
+
+#include "packager/cabinet_win.h"
 
 namespace kestrane {
 
@@ -15,10 +19,12 @@ struct PackageDecisions {
   std::string finish_message;
 };
 
-// Writes the package under a scratch name beside `target`, reads it back, and only then moves it
-// to `target`. On failure sets `error` to a one-line reason and leaves neither file behind.
-bool WritePackage(const std::string& stub, const std::string& cab_path,
-                  const PackageDecisions& decisions, const std::string& target, std::string* error);
+// Writes the package in one pass under a scratch name beside `target`, the cabinet streamed into
+// its place in the package, checks that the system reads it back as written, and only then moves
+// it to `target`. On failure sets `error` to a one-line reason and leaves neither file behind.
+bool WritePackage(const std::string& stub, const std::vector<CabinetEntry>& entries,
+                  const PackageDecisions& decisions, const std::string& target, std::string* error,
+                  const CabinetLimits& limits = CabinetLimits());
 
 // A fresh, empty scratch file in the folder of `beside` (which need not exist yet).
 bool ScratchFileBeside(const std::string& beside, std::string* scratch);

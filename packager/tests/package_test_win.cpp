@@ -230,13 +230,14 @@ class Package : public ::testing::Test {
   // A package around a cabinet made from the given entries, without the packager's checks.
   void PackRaw(const std::vector<CabinetEntry>& entries, const std::string& target) {
     std::string error;
-    const std::string cab = kRoot + "\\raw.cab";
-    ASSERT_TRUE(BuildCabinet(entries, cab, &error)) << error;
+    ASSERT_TRUE(WritePackage(Stub(), entries, Decisions(), target, &error)) << error;
+  }
+
+  static PackageDecisions Decisions() {
     PackageDecisions d;
     d.title = "kestrane";
     d.program = "view.exe";
-    ASSERT_TRUE(WritePackage(Stub(), cab, d, target, &error)) << error;
-    DeleteFileA(cab.c_str());
+    return d;
   }
 
   std::vector<CabinetEntry> Entries() {

@@ -106,8 +106,19 @@ class Unpack : public ::testing::Test {
       entries.push_back({source, name});
     }
     std::string error;
-    EXPECT_TRUE(BuildCabinet(entries, kRoot + "\\test.cab", &error)) << error;
-    return Slurp(kRoot + "\\test.cab");
+    const std::string path = kRoot + "\\test.cab";
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE);
+    {
+      OutputFile out(file);
+      CabinetSum sum;
+      EXPECT_TRUE(WriteCabinet(entries, &out, 0, kRoot, uint64_t{64} << 20, &sum, &error))
+          << error;
+      EXPECT_TRUE(out.Flush());
+    }
+    CloseHandle(file);
+    return Slurp(path);
   }
 
   // Unpacks into a fresh folder and checks that nothing stays open: the folder goes at once.

@@ -1,8 +1,8 @@
 #include "app/fonts_win.h"
 
 #include <cctype>
-#include <map>
-#include <vector>
+
+#include "text/font_substitutes.h"
 
 namespace viewer {
 namespace {
@@ -16,10 +16,6 @@ int CALLBACK AddFace(const LOGFONTA* lf, const TEXTMETRICA*, DWORD, LPARAM param
   reinterpret_cast<std::set<std::string>*>(param)->insert(Upper(lf->lfFaceName));
   return 1;
 }
-
-const std::vector<std::string> kSans = {"Arial", "Liberation Sans", "DejaVu Sans", "Tahoma"};
-const std::vector<std::string> kSerif = {"Times New Roman", "Liberation Serif", "DejaVu Serif"};
-const std::vector<std::string> kMono = {"Courier New", "Liberation Mono", "DejaVu Sans Mono"};
 
 }  // namespace
 
@@ -37,43 +33,8 @@ bool FontMapper::Installed(const std::string& face) const {
 
 std::string FontMapper::Resolve(const std::string& face, uint8_t pitch_family,
                                 uint8_t charset) const {
-  if (!face.empty() && Installed(face)) return face;
-  static const std::map<std::string, std::vector<std::string>> kLookAlikes = {
-      {"CALIBRI", {"Carlito", "Arial", "Liberation Sans"}},
-      {"CAMBRIA", {"Caladea", "Times New Roman", "Liberation Serif"}},
-      {"ARIAL", {"Liberation Sans", "Arimo", "Helvetica"}},
-      {"HELVETICA", {"Arial", "Liberation Sans"}},
-      {"ARIAL NARROW", {"Liberation Sans Narrow", "Arial"}},
-      {"TIMES NEW ROMAN", {"Liberation Serif", "Tinos", "Times"}},
-      {"TIMES", {"Times New Roman", "Liberation Serif"}},
-      {"COURIER NEW", {"Liberation Mono", "Cousine", "Courier"}},
-      {"COURIER", {"Courier New", "Liberation Mono"}},
-      {"GEORGIA", {"Gelasio", "Times New Roman", "Liberation Serif", "DejaVu Serif"}},
-      {"VERDANA", {"DejaVu Sans", "Tahoma", "Arial"}},
-      {"TAHOMA", {"DejaVu Sans", "Arial"}},
-      {"TREBUCHET MS", {"Arial", "Liberation Sans"}},
-      {"GARAMOND", {"Times New Roman", "Liberation Serif"}},
-      {"BOOK ANTIQUA", {"Times New Roman", "Liberation Serif"}},
-      {"CENTURY GOTHIC", {"Arial", "Liberation Sans"}},
-      {"COMIC SANS MS", {"Arial", "Liberation Sans"}},
-      {"WINGDINGS", {"Wingdings", "OpenSymbol", "Symbol"}},
-  };
-  auto it = kLookAlikes.find(Upper(face));
-  if (it != kLookAlikes.end())
-    for (const std::string& f : it->second)
-      if (Installed(f)) return f;
-  // East Asian faces: leave the choice to the font mapper, which links a face of that script.
-  if (charset == SHIFTJIS_CHARSET || charset == HANGUL_CHARSET || charset == GB2312_CHARSET ||
-      charset == CHINESEBIG5_CHARSET)
-    return face;
-  int family = pitch_family & 0xF0;
-  const std::vector<std::string>& generic =
-      family == FF_ROMAN                                         ? kSerif
-      : family == FF_MODERN || (pitch_family & 3) == FIXED_PITCH ? kMono
-                                                                 : kSans;
-  for (const std::string& f : generic)
-    if (Installed(f)) return f;
-  return face;
+  return text::ChooseFace(face, pitch_family, charset,
+                          [this](const std::string& f) { return Installed(f); });
 }
 
 }  // namespace viewer

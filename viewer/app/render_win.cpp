@@ -13,9 +13,7 @@ namespace viewer {
 
 SlideRenderer::SlideRenderer(const ppt::Presentation& p) : p_(p), mapper_(new FontMapper) {}
 
-SlideRenderer::~SlideRenderer() {
-  for (auto& f : fonts_) DeleteObject(f.second);
-}
+SlideRenderer::~SlideRenderer() = default;
 
 namespace {
 
@@ -124,7 +122,7 @@ void SlideRenderer::DrawShape(HDC dc, const ppt::Shape& s, std::string* text) {
   if (s.fill.kind == ppt::Fill::kPicture && !outline.open_line) {
     DrawImage(dc, s.fill.blip, r);
   } else if (s.fill.kind != ppt::Fill::kNone && !outline.open_line) {
-    FillOutline(dc, s, figures, r);
+    FillOutline(dc, s, outline, figures, r);
   }
   if (s.picture >= 0) DrawImage(dc, s.picture, r, s.crop);
   if (s.line) StrokeOutline(dc, s, outline, figures);
@@ -135,23 +133,46 @@ void SlideRenderer::DrawShape(HDC dc, const ppt::Shape& s, std::string* text) {
   }
 }
 
-void SlideRenderer::FillOutline(HDC dc, const ppt::Shape& s,
+namespace {
+
+// A face of a 3-D shape: the fill made darker (shade < 0) or lighter (shade > 0).
+ppt::Rgb Shaded(ppt::Rgb c, double shade) {
+  auto one = [shade](uint8_t v) {
+    double out = shade < 0 ? v * (1 + shade) : v + (255 - v) * shade;
+    return uint8_t(std::lround(std::max(0.0, std::min(255.0, out))));
+  };
+  return ppt::Rgb{one(c.r), one(c.g), one(c.b)};
+}
+
+}  // namespace
+
+void SlideRenderer::FillOutline(HDC dc, const ppt::Shape& s, const geom::Outline& outline,
                                 const std::vector<std::vector<POINT>>& figures, const RECT&) {
   ppt::Rgb c = s.fill.color;
   if (s.fill.kind == ppt::Fill::kGradient)
     c = ppt::Rgb{uint8_t((c.r + s.fill.color2.r) / 2), uint8_t((c.g + s.fill.color2.g) / 2),
                  uint8_t((c.b + s.fill.color2.b) / 2)};
-  AutoBrush brush(CreateSolidBrush(Ref(c)));
-  ScopedSelect b(dc, brush.get());
   ScopedSelect p(dc, GetStockObject(NULL_PEN));
-  std::vector<POINT> all;
-  std::vector<INT> counts;
-  for (size_t i = 0; i < figures.size(); i++) {
-    if (figures[i].size() < 3) continue;
-    all.insert(all.end(), figures[i].begin(), figures[i].end());
-    counts.push_back(INT(figures[i].size()));
+  // Figures of one path are filled in one call, so that inner figures cut holes.
+  size_t i = 0;
+  while (i < figures.size() && i < outline.parts.size()) {
+    size_t end = i;
+    std::vector<POINT> all;
+    std::vector<INT> counts;
+    for (; end < figures.size() && end < outline.parts.size() &&
+           outline.parts[end].path == outline.parts[i].path;
+         end++) {
+      if (!outline.parts[end].fill || figures[end].size() < 3) continue;
+      all.insert(all.end(), figures[end].begin(), figures[end].end());
+      counts.push_back(INT(figures[end].size()));
+    }
+    if (!counts.empty()) {
+      AutoBrush brush(CreateSolidBrush(Ref(Shaded(c, outline.parts[i].shade))));
+      ScopedSelect b(dc, brush.get());
+      PolyPolygon(dc, all.data(), counts.data(), int(counts.size()));
+    }
+    i = end;
   }
-  if (!counts.empty()) PolyPolygon(dc, all.data(), counts.data(), int(counts.size()));
 }
 
 void SlideRenderer::StrokeOutline(HDC dc, const ppt::Shape& s, const geom::Outline& outline,

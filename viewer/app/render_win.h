@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "app/paint_util_win.h"
 #include "geom/outline.h"
 #include "ppt/presentation.h"
 #include "show/build_steps.h"
+#include "text/layout.h"
 
 namespace viewer {
 
@@ -58,12 +60,12 @@ class SlideRenderer {
   void DrawShape(HDC dc, const ppt::Shape& s, std::string* text);
   // Painters per kind; `pts` are device points of the shape's outline figures.
   void FillBackground(HDC dc, const ppt::Fill& fill, const RECT& where);
-  void FillOutline(HDC dc, const ppt::Shape& s, const std::vector<std::vector<POINT>>& figures,
-                   const RECT& box);
+  void FillOutline(HDC dc, const ppt::Shape& s, const geom::Outline& outline,
+                   const std::vector<std::vector<POINT>>& figures, const RECT& r);
   void StrokeOutline(HDC dc, const ppt::Shape& s, const geom::Outline& outline,
                      const std::vector<std::vector<POINT>>& figures);
   void DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::string* text);
-  HFONT Font(const ppt::Run& run, int height_px);
+  HFONT Font(const text::Font& font);  // cached for the renderer's life
   int X(int32_t mu) const { return origin_x_ + int(mu * scale_ + (mu >= 0 ? 0.5 : -0.5)); }
   int Y(int32_t mu) const { return origin_y_ + int(mu * scale_ + (mu >= 0 ? 0.5 : -0.5)); }
   int Len(double mu) const { return int(mu * scale_ + 0.5); }
@@ -76,7 +78,7 @@ class SlideRenderer {
   double scale_ = 1;
   int origin_x_ = 0, origin_y_ = 0;
   std::map<int, std::unique_ptr<Image>> images_;
-  std::map<std::string, HFONT> fonts_;
+  std::map<std::string, AutoFont> fonts_;
   std::unique_ptr<FontMapper> mapper_;
 };
 

@@ -1,256 +1,154 @@
-#include "app/render_win.h"
-
-#include <wincodec.h>
-
+// Text with GDI: fonts are measured for the portable layout, which decides where every piece
+// goes; this file only measures and paints.
 #include <algorithm>
 #include <cmath>
 
 #include "app/fonts_win.h"
 #include "app/paint_util_win.h"
+#include "app/render_win.h"
+#include "text/layout.h"
 
 namespace viewer {
 
-HFONT SlideRenderer::Font(const ppt::Run& run, int height_px) {
-  std::string face = mapper_->Resolve(run.font, run.pitch_family, run.charset);
-  std::string key = face + "|" + std::to_string(height_px) + "|" + char('0' + run.bold) +
-                    char('0' + run.italic) + char('0' + run.underline) +
-                    std::to_string(run.charset);
+HFONT SlideRenderer::Font(const text::Font& f) {
+  std::string face = mapper_->Resolve(f.face, f.pitch_family, f.charset);
+  int height_px = std::max(1, int(std::lround(f.size)));
+  std::string key = face + "|" + std::to_string(height_px) + "|" + char('0' + f.bold) +
+                    char('0' + f.italic) + char('0' + f.underline) + std::to_string(f.charset);
   auto it = fonts_.find(key);
-  if (it != fonts_.end()) return it->second;
+  if (it != fonts_.end()) return it->second.get();
   LOGFONTW lf{};
-  lf.lfHeight = -std::max(1, height_px);
-  lf.lfWeight = run.bold ? FW_BOLD : FW_NORMAL;
-  lf.lfItalic = run.italic;
-  lf.lfUnderline = run.underline;
-  lf.lfCharSet = run.charset == SYMBOL_CHARSET ? DEFAULT_CHARSET : run.charset;
+  lf.lfHeight = -height_px;
+  lf.lfWeight = f.bold ? FW_BOLD : FW_NORMAL;
+  lf.lfItalic = f.italic;
+  lf.lfUnderline = f.underline;
+  lf.lfCharSet = f.charset == SYMBOL_CHARSET ? DEFAULT_CHARSET : f.charset;
   lf.lfOutPrecision = OUT_TT_PRECIS;
   lf.lfQuality = ANTIALIASED_QUALITY;
-  lf.lfPitchAndFamily = run.pitch_family;
+  lf.lfPitchAndFamily = f.pitch_family;
   std::wstring w = WideUtf8(face);
   wcsncpy(lf.lfFaceName, w.c_str(), LF_FACESIZE - 1);
   HFONT font = CreateFontIndirectW(&lf);
-  fonts_[key] = font;
+  fonts_[key] = AutoFont(font);
   return font;
 }
 
 namespace {
 
-struct Piece {
-  const ppt::Run* run;
-  std::wstring text;
-  HFONT font;
-  int width = 0, ascent = 0, descent = 0;
-  bool space = false, brk = false;
-};
+std::wstring WideOf(const std::u16string& s) {
+  return std::wstring(s.begin(), s.end());
+}
 
-struct Line {
-  std::vector<Piece> pieces;
-  int width = 0;  // without trailing blanks
-  int ascent = 0, descent = 0;
-  int height = 0;  // with line spacing
-  int used = 0;    // with trailing blanks
-};
-
-bool BreaksAnywhere(wchar_t c) {
-  return c >= 0x2E80 && c < 0xFF00;
+ppt::Rgb Mix(const ppt::Rgb& a, const ppt::Rgb& b, int percent_b) {
+  auto m = [&](uint8_t x, uint8_t y) {
+    return uint8_t((x * (100 - percent_b) + y * percent_b) / 100);
+  };
+  return ppt::Rgb{m(a.r, b.r), m(a.g, b.g), m(a.b, b.b)};
 }
 
 }  // namespace
 
 void SlideRenderer::DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::string* text) {
-  struct Para {
-    std::vector<Line> lines;
-    int first_x = 0, rest_x = 0, bullet_x = 0;
-    int before = 0, after = 0;
-    const ppt::Paragraph* p;
+  if (text)
+    for (const ppt::Paragraph& p : s.text.paragraphs) {
+      for (const ppt::Run& run : p.runs) *text += ppt::ToUtf8(run.text);
+      *text += "\n";
+    }
+  text::Measurer measure = [&](const text::Font& f, const std::u16string& s16) {
+    text::Metrics m;
+    ScopedSelect sel(dc, Font(f));
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    m.ascent = tm.tmAscent;
+    m.descent = tm.tmDescent;
+    if (s16.empty()) return m;
+    std::wstring w = WideOf(s16);
+    std::vector<INT> ends(w.size(), 0);
+    INT fit = 0;
+    SIZE whole{};
+    GetTextExtentExPointW(dc, w.c_str(), int(w.size()), INT_MAX, &fit, ends.data(), &whole);
+    int prev = 0;
+    for (INT e : ends) {
+      m.advances.push_back(std::max(0, e - prev));
+      prev = e;
+    }
+    return m;
   };
-  std::vector<Para> paras;
-  int total = 0;
-  const int avail_all = s.text.wrap ? std::max(1, int(box.right - box.left)) : INT32_MAX / 4;
-  for (const ppt::Paragraph& p : s.text.paragraphs) {
-    Para para;
-    para.p = &p;
-    para.bullet_x = Len(std::max(0, p.indent));
-    para.rest_x = Len(std::max(0, p.left_margin));
-    para.first_x = p.bullet ? std::max(para.rest_x, para.bullet_x) : Len(std::max(0, p.indent));
-    if (p.bullet && !p.runs.empty()) {
-      // Text that would start under its bullet starts after it.
-      const ppt::Run& br = p.runs[0];
-      SelectObject(dc,
-                   Font(br, Len(br.size * 8.0 * std::min(400, std::max(25, p.bullet_size)) / 100)));
-      SIZE sz{};
-      wchar_t bc = wchar_t(p.bullet_char);
-      GetTextExtentPoint32W(dc, &bc, 1, &sz);
-      para.first_x = std::max(para.first_x, int(para.bullet_x + sz.cx + Len(br.size * 8.0 / 4)));
-    }
-    std::vector<Piece> pieces;
-    std::string plain;
-    for (const ppt::Run& run : p.runs) {
-      HFONT font = Font(run, Len(run.size * 8.0));
-      SelectObject(dc, font);
-      TEXTMETRICW tm;
-      GetTextMetricsW(dc, &tm);
-      plain += ppt::ToUtf8(run.text);
-      auto flush = [&](std::wstring& cur, bool space) {
-        if (cur.empty()) return;
-        Piece pc{&run, cur, font};
-        SIZE sz{};
-        GetTextExtentPoint32W(dc, cur.c_str(), int(cur.size()), &sz);
-        pc.width = sz.cx;
-        pc.ascent = tm.tmAscent;
-        pc.descent = tm.tmDescent;
-        pc.space = space;
-        pieces.push_back(pc);
-        cur.clear();
-      };
-      std::wstring cur;
-      bool cur_space = false;
-      for (char16_t ch16 : run.text) {
-        wchar_t ch = wchar_t(ch16);
-        if (ch == 0x0B) {
-          flush(cur, cur_space);
-          Piece br{&run, L"", font};
-          br.brk = true;
-          br.ascent = tm.tmAscent;
-          br.descent = tm.tmDescent;
-          pieces.push_back(br);
-          continue;
-        }
-        if (ch == L'\t') ch = L' ';
-        if (ch < 0x20) continue;
-        bool sp = ch == L' ';
-        if (!cur.empty() && (sp != cur_space || BreaksAnywhere(ch))) flush(cur, cur_space);
-        cur_space = sp;
-        cur += ch;
-        if (BreaksAnywhere(ch)) flush(cur, cur_space);
-      }
-      flush(cur, cur_space);
-    }
-    if (text) *text += plain + "\n";
-    // Greedy line filling.
-    Line line;
-    auto finish = [&]() {
-      para.lines.push_back(line);
-      line = Line();
-    };
-    int x_start = para.first_x;
-    for (size_t i = 0; i < pieces.size(); i++) {
-      Piece& pc = pieces[i];
-      int avail = avail_all - (para.lines.empty() ? x_start : para.rest_x);
-      line.ascent = std::max(line.ascent, pc.ascent);
-      line.descent = std::max(line.descent, pc.descent);
-      if (pc.brk) {
-        finish();
-        continue;
-      }
-      int used = line.used;
-      if (!pc.space && used + pc.width > avail && line.width > 0) {
-        finish();
-        line.ascent = pc.ascent;
-        line.descent = pc.descent;
-        used = 0;
-      }
-      if (!pc.space && pc.width > avail && pc.text.size() > 1 && used == 0) {
-        // A word longer than the line: break it between characters.
-        SelectObject(dc, pc.font);
-        INT fit_count = 0;
-        SIZE whole{};
-        GetTextExtentExPointW(dc, pc.text.c_str(), int(pc.text.size()), avail, &fit_count, nullptr,
-                              &whole);
-        size_t fit = std::min(std::max<size_t>(size_t(fit_count), 1), pc.text.size() - 1);
-        Piece rest = pc;
-        rest.text = pc.text.substr(fit);
-        pc.text.resize(fit);
-        SIZE a{}, b{};
-        GetTextExtentPoint32W(dc, pc.text.c_str(), int(pc.text.size()), &a);
-        GetTextExtentPoint32W(dc, rest.text.c_str(), int(rest.text.size()), &b);
-        pc.width = a.cx;
-        rest.width = b.cx;
-        pieces.insert(pieces.begin() + i + 1, rest);
-        line.pieces.push_back(pieces[i]);
-        line.width = line.used = used + pieces[i].width;
-        finish();
-        continue;
-      }
-      if (line.pieces.empty() && pc.space && !para.lines.empty()) continue;  // leading blanks
-      line.pieces.push_back(pc);
-      line.used = used + pc.width;
-      if (!pc.space) line.width = line.used;
-    }
-    if (line.ascent == 0 && !p.runs.empty()) {
-      SelectObject(dc, Font(p.runs[0], Len(p.runs[0].size * 8.0)));
-      TEXTMETRICW tm;
-      GetTextMetricsW(dc, &tm);
-      line.ascent = tm.tmAscent;
-      line.descent = tm.tmDescent;
-    } else if (line.ascent == 0) {
-      line.ascent = Len(18 * 8 * 0.9);
-      line.descent = Len(18 * 8 * 0.25);
-    }
-    finish();
-    int size_px = Len((p.runs.empty() ? 18 : p.runs[0].size) * 8.0);
-    auto spacing = [&](int v) { return v >= 0 ? size_px * v / 100 : Len(-v); };
-    for (Line& l : para.lines) {
-      int natural = l.ascent + l.descent;
-      // A percentage is of a single line, which is 1.2 times the text size; spacing tighter than
-      // the font's own line height would make lines touch, so it is not applied.
-      int em = std::max(1, l.ascent + l.descent) * 100 / 115;
-      l.height = p.line_spacing >= 0 ? em * 12 * p.line_spacing / 1000 : Len(-p.line_spacing);
-      l.height = std::max(l.height, natural);
-      total += l.height;
-    }
-    if (!paras.empty()) para.before = spacing(p.space_before);
-    para.after = spacing(p.space_after);
-    total += para.before + (&p != &s.text.paragraphs.back() ? para.after : 0);
-    paras.push_back(std::move(para));
+  const bool turned = s.text.flow != ppt::TextBody::kHorizontal;
+  double w = box.right - box.left, h = box.bottom - box.top;
+  text::Box tb;
+  tb.width = std::max(1.0, turned ? h : w);
+  tb.height = turned ? w : h;
+  tb.units_per_point = 8 * scale_;
+  text::Layout layout = text::LayOut(s.text, tb, measure);
+
+  ScopedSaveDC saved(dc);
+  double left = box.left, top = box.top;
+  if (turned) {
+    // Lines run down (or up) the box: lay them out across its height, then turn them about
+    // the box's centre.
+    double cx = (box.left + box.right) / 2.0, cy = (box.top + box.bottom) / 2.0;
+    left = cx - tb.width / 2;
+    top = cy - tb.height / 2;
+    float sn = s.text.flow == ppt::TextBody::kDown ? 1.f : -1.f;
+    XFORM x{0, sn, -sn, 0, float(cx + sn * cy), float(cy - sn * cx)};
+    SetGraphicsMode(dc, GM_ADVANCED);
+    ModifyWorldTransform(dc, &x, MWT_LEFTMULTIPLY);
   }
-  int y = box.top;
-  int room = box.bottom - box.top;
-  if (s.text.anchor == ppt::TextBody::kMiddle) y += (room - total) / 2;
-  if (s.text.anchor == ppt::TextBody::kBottom) y += room - total;
+  auto px = [](double v) { return int(std::lround(v)); };
   SetTextAlign(dc, TA_BASELINE | TA_LEFT | TA_NOUPDATECP);
   SetBkMode(dc, TRANSPARENT);
-  for (const Para& para : paras) {
-    y += para.before;
-    // A paragraph that a build has not brought yet keeps its place but paints nothing.
-    const size_t pi = size_t(&para - paras.data());
-    const bool unbuilt = paragraph_states_ && pi < paragraph_states_->size() &&
-                         (*paragraph_states_)[pi] == show::ShapeView::kHidden;
-    for (size_t li = 0; li < para.lines.size(); li++) {
-      const Line& l = para.lines[li];
-      if (unbuilt) {
-        y += l.height;
-        continue;
-      }
-      int start = li == 0 ? para.first_x : para.rest_x;
-      int avail = (box.right - box.left) - start;
-      int x = box.left + start;
-      if (para.p->align == ppt::Paragraph::kCenter) x += (avail - l.width) / 2;
-      if (para.p->align == ppt::Paragraph::kRight) x += avail - l.width;
-      int base = y + l.height - l.descent;
-      if (li == 0 && para.p->bullet && !para.p->runs.empty() && !l.pieces.empty()) {
-        ppt::Run br = para.p->runs[0];
-        int size_px = Len(br.size * 8.0 * std::min(400, std::max(25, para.p->bullet_size)) / 100);
-        SelectObject(dc, Font(br, size_px));
-        SetTextColor(dc, Ref(para.p->bullet_color));
-        wchar_t bc = wchar_t(para.p->bullet_char);
-        int bx = para.p->align == ppt::Paragraph::kLeft || para.p->align == ppt::Paragraph::kJustify
-                     ? box.left + para.bullet_x
-                     : x - Len(br.size * 8.0 * 0.6);
-        ExtTextOutW(dc, bx, base, 0, nullptr, &bc, 1, nullptr);
-      }
-      for (const Piece& pc : l.pieces) {
-        SelectObject(dc, pc.font);
-        SetTextColor(dc, Ref(pc.run->color));
-        ExtTextOutW(dc, x, base, 0, nullptr, pc.text.c_str(), UINT(pc.text.size()), nullptr);
-        if (link_areas_ && pc.run->link >= 0)
-          link_areas_->push_back({shape_index_, pc.run->link,
-                                  RECT{x, base - l.ascent, x + pc.width, base + l.descent}});
-        x += pc.width;
-      }
-      y += l.height;
+  // A paragraph that a build has not brought yet keeps its place but paints nothing.
+  auto unbuilt = [&](size_t paragraph) {
+    return paragraph_states_ && paragraph < paragraph_states_->size() &&
+           (*paragraph_states_)[paragraph] == show::ShapeView::kHidden;
+  };
+  for (const text::Bullet& b : layout.bullets) {
+    if (unbuilt(b.paragraph)) continue;
+    int bx = px(left + b.x), by = px(top + b.baseline);
+    if (b.blip >= 0) {
+      int size = std::max(1, px(b.size));
+      RECT r{bx, by - size, bx + size, by};
+      DrawImage(dc, b.blip, r);
+      continue;
     }
-    y += para.after;
+    ScopedSelect sel(dc, Font(b.font));
+    SetTextColor(dc, Ref(b.color));
+    std::wstring t = WideOf(b.text);
+    ExtTextOutW(dc, bx, by, 0, nullptr, t.c_str(), UINT(t.size()), nullptr);
+  }
+  for (const text::Line& line : layout.lines) {
+    if (unbuilt(line.paragraph)) continue;
+    for (const text::Piece& pc : line.pieces) {
+      ScopedSelect sel(dc, Font(pc.font));
+      std::wstring t = WideOf(pc.text);
+      int x = px(left + pc.x), y = px(top + pc.baseline);
+      const ppt::Run& run = *pc.run;
+      int off = std::max(1, px(pc.font.size / 20));
+      if (run.emboss) {
+        // Raised letters: a light edge up-left, a dark one down-right, the face in between.
+        SetTextColor(dc, Ref(Mix(run.color, ppt::Rgb{255, 255, 255}, 60)));
+        ExtTextOutW(dc, x - off, y - off, 0, nullptr, t.c_str(), UINT(t.size()), nullptr);
+        SetTextColor(dc, Ref(Mix(run.color, ppt::Rgb{0, 0, 0}, 60)));
+        ExtTextOutW(dc, x + off, y + off, 0, nullptr, t.c_str(), UINT(t.size()), nullptr);
+      } else if (run.shadow) {
+        SetTextColor(dc, Ref(run.shadow_color));
+        ExtTextOutW(dc, x + off, y + off, 0, nullptr, t.c_str(), UINT(t.size()), nullptr);
+      }
+      SetTextColor(dc, Ref(run.color));
+      // Justified blanks are wider than the font's: place the piece's own width exactly.
+      if (!t.empty() && t.find_first_not_of(L' ') == std::wstring::npos) {
+        std::vector<INT> dx(t.size(), std::max(0, px(pc.width / double(t.size()))));
+        ExtTextOutW(dc, x, y, 0, nullptr, t.c_str(), UINT(t.size()), dx.data());
+      } else {
+        ExtTextOutW(dc, x, y, 0, nullptr, t.c_str(), UINT(t.size()), nullptr);
+      }
+      if (link_areas_ && run.link >= 0) {
+        const int h = std::max(1, px(pc.font.size));
+        link_areas_->push_back(
+            {shape_index_, run.link, RECT{x, y - h, x + px(pc.width), y + std::max(1, h / 4)}});
+      }
+    }
   }
 }
 

@@ -1,8 +1,11 @@
-// libFuzzer entry: the whole load path, from container to resolved slides.
+// libFuzzer entry: the whole load path, from container to resolved slides, and the layout of
+// every text on them.
 #include <cstddef>
 #include <cstdint>
 
+#include "geom/outline.h"
 #include "ppt/presentation.h"
+#include "text/layout.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ppt::Presentation p;
@@ -10,5 +13,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   options.max_blip_bytes = 16u << 20;
   options.max_total_blip_bytes = 64u << 20;
   ppt::Load(data, size, &p, options);
+  // The outlines are evaluated from what the file stores (adjust values, freeform geometry).
+  for (const ppt::Slide& slide : p.slides)
+    for (const ppt::Shape& s : slide.shapes)
+      geom::ShapeOutline(s, (double(s.anchor.right) - s.anchor.left) / 8,
+                         (double(s.anchor.bottom) - s.anchor.top) / 8);
+  text::Measurer fixed = [](const text::Font& f, const std::u16string& s) {
+    text::Metrics m;
+    m.advances.assign(s.size(), f.size / 2);
+    m.ascent = f.size * 0.8;
+    m.descent = f.size * 0.2;
+    return m;
+  };
+  for (const ppt::Slide& slide : p.slides)
+    for (const ppt::Shape& s : slide.shapes) {
+      text::Box box;
+      box.width = s.anchor.width() / 8.0;
+      box.height = s.anchor.height() / 8.0;
+      text::LayOut(s.text, box, fixed);
+    }
   return 0;
 }

@@ -17,11 +17,22 @@ struct SubPath {
   bool closed = true;  // the last point joins the first
   bool fill = true;    // the figure takes the shape's fill
   bool stroke = true;  // the figure takes the shape's line
+  // Figures of one path are filled together (even-odd, so an inner figure makes a hole);
+  // consecutive figures with the same number belong to one path.
+  int path = 0;
+  // The fill made darker (< 0, towards black) or lighter (> 0, towards white) by this fraction:
+  // the faces of cubes, cans, bevels and action buttons.
+  double shade = 0;
+};
+
+struct Box {
+  double left = 0, top = 0, right = 0, bottom = 0;
 };
 
 struct Outline {
   std::vector<SubPath> parts;
   bool open_line = false;  // a line or connector: arrowheads belong to its ends
+  Box text_box;            // where the shape's text goes, in the same box as the figures
 };
 
 // The outline of `s` in a box `w` × `h` with its top-left corner at 0,0, flips applied.

@@ -37,6 +37,8 @@ LoadError Loader::Run(uint32_t current_edit, bool have_current_user) {
 void Loader::ReadDocument(const Record& doc) {
   Children c(doc);
   Record r;
+  Record tags;
+  bool has_tags = false;
   while (c.Next(&r)) {
     switch (r.type) {
       case rt::kDocumentAtom: {
@@ -112,10 +114,16 @@ void Loader::ReadDocument(const Record& doc) {
         if (FindChild(r, rt::kDggContainer, &dgg)) ReadBlipStore(dgg);
         break;
       }
+      case rt::kProgTags:
+        tags = r;
+        has_tags = true;
+        break;
       default:
         break;
     }
   }
+  // After the picture store, so that its one-based numbering stays as shapes name it.
+  if (has_tags) ReadBulletPictures(tags);
 }
 
 void Loader::ReadSlideList(const Record& list, std::vector<ListEntry>* out) {
@@ -272,6 +280,7 @@ void Loader::ReadSlide(const ListEntry& entry) {
   bool own_has = false;
   Context sctx = ctx;
   sctx.outline = &entry.texts;
+  sctx.footers = &footers;  // fields in the slide's own text
   DrawingShapes(container, sctx, &shapes, &own_bg, &own_has);
   if (own_has && !(flags & 0x4)) background = own_bg;
   if (background.kind == Fill::kNone) {

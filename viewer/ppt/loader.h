@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "ppt/fields.h"
 #include "ppt/presentation.h"
 #include "ppt/props.h"
 #include "ppt/records.h"
@@ -18,11 +19,22 @@ namespace ppt {
 namespace detail {
 
 // A slide list entry: the slide's persist reference and the outline texts stored beside it.
+// A field inside a text: the character at `pos` (a '*' placeholder) shows it.
+struct Field {
+  enum Kind { kSlideNumber, kDateTime, kGenericDate, kHeader, kFooter } kind = kSlideNumber;
+  uint32_t pos = 0;
+  int format = 0;  // dates and times: the format's number
+};
+
 struct RawText {
   int type = 4;
   std::u16string chars;
   Record style;
   bool has_style = false;
+  Ruler ruler;
+  bool has_ruler = false;
+  std::vector<Field> fields;
+  std::vector<ParaExtension> extensions;
   std::vector<Record> links;  // action settings of its runs and the ranges they cover
 };
 
@@ -52,11 +64,19 @@ struct Transform {
 // What a slide shows in its master's date, number and footer placeholders.
 struct Footers {
   bool date = false, number = false, footer = false;
-  std::u16string date_text, footer_text;
+  bool today = false;  // the date shown is the day of the show, in `date_format`
+  int date_format = 0;
+  std::u16string date_text, footer_text, header_text;
   int slide_number = 0;
 };
 
 Footers ReadFooters(const Record& container, Footers f);
+
+// The text frame's own properties: wrapping, anchoring, flow, fitting.
+void MapTextFrame(const Properties& props, TextBody* body);
+void ReadParaExtensionTags(const Record& client_data, std::vector<ParaExtension>* out);
+// The data of a programmable tag named ___PPT9 among `tags`' children.
+bool FindPpt9Tag(const Record& tags, Record* data);
 
 // Everything a slide's drawing is resolved against: its colour scheme and text styles.
 struct Context {
@@ -86,7 +106,12 @@ class Loader {
  public:
   Loader(const std::vector<uint8_t>& doc, const std::vector<uint8_t>& pictures,
          const LoadOptions& options, Presentation* out)
-      : doc_(doc), pictures_(pictures), options_(options), out_(out) {}
+      : doc_(doc),
+        pictures_(pictures),
+        options_(options),
+        out_(out),
+        now_(DateTimeFor(options.year, options.month, options.day, options.hour, options.minute,
+                         options.second)) {}
 
   LoadError Run(uint32_t current_edit, bool have_current_user);
 
@@ -156,6 +181,8 @@ class Loader {
   Rgb Color(uint32_t ref, const Context& ctx, Rgb fallback) const;
   Fill ReadFill(const Properties& p, const Context& ctx, bool filled_default) const;
   void BuildText(const RawText& text, const Context& ctx, TextBody* body);
+  std::u16string FieldText(const Field& f, const Context& ctx) const;
+  void ReadBulletPictures(const Record& doc_tags);
   bool FooterText(const Context& ctx, Shape* s);
   Rgb TextColor(uint32_t ci, const Context& ctx) const {
     if ((ci >> 24) == 0xFE) return FromColorRef(ci);
@@ -178,6 +205,8 @@ class Loader {
   uint32_t persist_crypt_ = 0;
   bool has_crypt_ = false;
   size_t shape_count_ = 0;
+  DateTime now_;
+  std::vector<int> bullet_blips_;  // picture bullets: index into out_->blips, -1 unreadable
 };
 
 }  // namespace detail

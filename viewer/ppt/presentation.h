@@ -33,8 +33,16 @@ struct Run {
   uint8_t charset = 0;
   int size = 18;  // points
   bool bold = false, italic = false, underline = false;
+  bool shadow = false, emboss = false;
+  Rgb shadow_color{128, 128, 128};
+  int escapement = 0;  // percent of the size the baseline is raised (> 0) or lowered (< 0)
   Rgb color;
   int link = -1;  // index into the shape's text_links, -1 when the run is no link
+};
+
+struct TabStop {
+  int position = 0;  // master units from the text box's inner left edge
+  enum Kind { kLeft, kCenter, kRight, kDecimal } kind = kLeft;
 };
 
 struct Paragraph {
@@ -45,8 +53,14 @@ struct Paragraph {
   int indent = 0;       // first-line / bullet position, master units
   bool bullet = false;
   char16_t bullet_char = 0x2022;
+  std::u16string bullet_text;  // an automatic number ("1.", "a)", "iv."): drawn instead of the char
+  std::string bullet_font;     // empty: the first run's face
+  uint8_t bullet_charset = 0, bullet_pitch_family = 0;
+  int bullet_blip = -1;  // a picture bullet: index into Presentation::blips
   Rgb bullet_color;
-  int bullet_size = 100;  // percent of the first run's size
+  int bullet_size = 100;      // percent of the first run's size
+  std::vector<TabStop> tabs;  // in position order
+  int default_tab = 576;      // master units between default tab stops
   // Spacing: >= 0 percent of the text size, < 0 master units.
   int line_spacing = 100, space_before = 0, space_after = 0;
 };
@@ -55,7 +69,15 @@ struct TextBody {
   std::vector<Paragraph> paragraphs;
   Rect insets{91, 45, 91, 45};  // left, top, right, bottom
   enum Anchor { kTop, kMiddle, kBottom } anchor = kTop;
+  bool centered = false;  // the block of lines centred across the box as a whole
   bool wrap = true;
+  bool fit_shape = false;  // "resize shape to fit text" as stored
+  // Text flow: kDown runs lines top to bottom turned a quarter clockwise, kUp a quarter
+  // counter-clockwise.
+  enum Flow { kHorizontal, kDown, kUp } flow = kHorizontal;
+  // Fields the text shows, as bits of FieldBits.
+  enum FieldBits : uint8_t { kSlideNumberField = 1, kDateField = 2, kHeaderFooterField = 4 };
+  uint8_t fields = 0;
   bool empty() const;
 };
 
@@ -133,7 +155,18 @@ struct Shape {
     double x, y;  // fractions of the anchor
   };
   std::vector<Point> path;  // freeforms: the outline, empty when unknown
-  int placeholder = -1;     // placeholder type, -1 when none
+  // A freeform's geometry as stored: the outline is evaluated from it (viewer/geom).
+  struct Custom {
+    std::vector<int32_t> vertices;  // x, y pairs in the box below; 0x80000000 | n names guide n
+    std::vector<uint16_t> segments;
+    struct Guide {
+      uint16_t flags;
+      int32_t p[3];
+    };
+    std::vector<Guide> guides;
+    int32_t left = 0, top = 0, right = 21600, bottom = 21600;
+  } custom;
+  int placeholder = -1;  // placeholder type, -1 when none
   TextBody text;
   Build build;
   Action click, over;
@@ -204,6 +237,8 @@ enum class LoadError {
 };
 
 struct LoadOptions {
+  // The moment date and time fields show, as local time; all zero: now.
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
   size_t max_blip_bytes = 64u << 20;  // a single decompressed picture
   size_t max_total_blip_bytes = 512u << 20;
 };

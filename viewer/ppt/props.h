@@ -62,6 +62,7 @@ enum : uint16_t {
   kAdjustValue = 0x0147,  // adjust values 1 to 10 follow one after the other
   kAdjust10Value = 0x0150,
   kConnectionSites = 0x0151,
+  kGuides = 0x0156,
   kInscribe = 0x0157,
   kGeometryBooleans = 0x017F,
   // fill

@@ -11,6 +11,7 @@ namespace detail {
 namespace {
 constexpr int kMaxDepth = 24;
 constexpr size_t kMaxShapes = 20000;
+constexpr size_t kMaxFields = 4096;
 }  // namespace
 
 int MasterPlaceholderFor(int type,
@@ -64,25 +65,75 @@ Fill Loader::ReadFill(const Properties& p, const Context& ctx, bool filled_defau
   return f;
 }
 
-// A freeform's outline: its vertices mapped into the shape's own coordinate box; curve control
-// points are taken as corners, which keeps the outline close enough for a shape's fill.
-void ReadPath(const Properties& props, Shape* out) {
-  auto it = props.complex.find(prop::kVertices);
-  if (it == props.complex.end() || it->second.second < 6) return;
+namespace {
+constexpr size_t kMaxPathElements = 4096;  // vertices, segments
+constexpr size_t kMaxGuides = 512;
+
+// An array property: element count, then elements of `cb` bytes (0xFFF0: four bytes, two
+// 16-bit halves).
+struct ArrayProp {
+  ByteReader data{nullptr, 0};
+  size_t count = 0;
+  uint16_t cb = 0;
+};
+
+bool ReadArray(const Properties& props, uint16_t id, ArrayProp* out) {
+  auto it = props.complex.find(id);
+  if (it == props.complex.end() || it->second.second < 6) return false;
   ByteReader br(it->second.first, it->second.second);
-  uint16_t n = br.U16();
+  out->count = br.U16();
   br.U16();
-  uint16_t cb = br.U16();
-  bool wide = cb == 8;
-  double left = int32_t(props.Get(prop::kGeoLeft, 0)), top = int32_t(props.Get(prop::kGeoTop, 0));
-  double right = int32_t(props.Get(prop::kGeoRight, 21600)),
-         bottom = int32_t(props.Get(prop::kGeoBottom, 21600));
+  out->cb = br.U16();
+  out->data = br;
+  return br.ok();
+}
+}  // namespace
+
+// A freeform's geometry as stored (vertices, path segments, guides and the box they are given
+// in), plus its vertices as fractions of the anchor for callers that want only the corners.
+void ReadPath(const Properties& props, Shape* out) {
+  ArrayProp verts;
+  if (!ReadArray(props, prop::kVertices, &verts)) return;
+  Shape::Custom& c = out->custom;
+  c.left = int32_t(props.Get(prop::kGeoLeft, 0));
+  c.top = int32_t(props.Get(prop::kGeoTop, 0));
+  c.right = int32_t(props.Get(prop::kGeoRight, 21600));
+  c.bottom = int32_t(props.Get(prop::kGeoBottom, 21600));
+  bool wide = verts.cb == 8;
+  for (size_t i = 0; i < verts.count && i < kMaxPathElements; i++) {
+    int32_t x = wide ? verts.data.I32() : verts.data.I16();
+    int32_t y = wide ? verts.data.I32() : verts.data.I16();
+    if (!verts.data.ok()) break;
+    c.vertices.push_back(x);
+    c.vertices.push_back(y);
+  }
+  ArrayProp segs;
+  if (ReadArray(props, prop::kSegmentInfo, &segs) && (segs.cb == 2 || segs.cb == 0xFFF0)) {
+    for (size_t i = 0; i < segs.count && i < kMaxPathElements; i++) {
+      uint16_t v = segs.data.U16();
+      if (!segs.data.ok()) break;
+      c.segments.push_back(v);
+    }
+  }
+  ArrayProp guides;
+  if (ReadArray(props, prop::kGuides, &guides) && guides.cb == 8) {
+    for (size_t i = 0; i < guides.count && i < kMaxGuides; i++) {
+      Shape::Custom::Guide g;
+      g.flags = guides.data.U16();
+      for (int k = 0; k < 3; k++) g.p[k] = guides.data.I16();
+      if (!guides.data.ok()) break;
+      c.guides.push_back(g);
+    }
+  }
+  double left = c.left, top = c.top, right = c.right, bottom = c.bottom;
   if (right == left || bottom == top) return;
-  for (uint16_t i = 0; i < n && i < 4096 && br.ok(); i++) {
-    double x = wide ? br.I32() : br.I16();
-    double y = wide ? br.I32() : br.I16();
-    if (!br.ok()) break;
-    out->path.push_back({(x - left) / (right - left), (y - top) / (bottom - top)});
+  for (size_t i = 0; i + 1 < c.vertices.size(); i += 2) {
+    // Guide references have no fixed place; the corner list skips them.
+    if ((uint32_t(c.vertices[i]) & 0xFFFF0000u) == 0x80000000u ||
+        (uint32_t(c.vertices[i + 1]) & 0xFFFF0000u) == 0x80000000u)
+      continue;
+    out->path.push_back(
+        {(c.vertices[i] - left) / (right - left), (c.vertices[i + 1] - top) / (bottom - top)});
   }
 }
 
@@ -196,6 +247,12 @@ void Loader::ReadShapeRecords(const Record& sp, const Context& ctx, ShapeRecords
         break;
     }
   }
+  if (rec->has_client_data && !rec->texts.empty()) {
+    std::vector<ParaExtension> ext;
+    ReadParaExtensionTags(rec->client_data, &ext);
+    for (RawText& text : rec->texts)
+      if (text.extensions.empty()) text.extensions = ext;
+  }
 }
 
 void Loader::ReadTextbox(const Record& box, const Context& ctx, std::vector<RawText>* texts) {
@@ -221,10 +278,62 @@ void Loader::ReadTextbox(const Record& box, const Context& ctx, std::vector<RawT
     } else if (x.type == rt::kStyleTextProp) {
       texts->back().style = x;
       texts->back().has_style = true;
+    } else if (x.type == rt::kTextRuler) {
+      texts->back().has_ruler = ReadRuler(x.body, x.len, &texts->back().ruler);
     } else if (x.type == rt::kInteractiveInfo || x.type == rt::kTxInteractiveInfoAtom) {
       texts->back().links.push_back(x);
+    } else if (x.len >= 4 && texts->back().fields.size() < kMaxFields) {
+      Field f;
+      f.pos = Le32(x.body);
+      switch (x.type) {
+        case rt::kSlideNumberMC:
+          f.kind = Field::kSlideNumber;
+          break;
+        case rt::kDateTimeMC:
+          f.kind = Field::kDateTime;
+          f.format = x.len >= 5 ? x.body[4] : 0;
+          break;
+        case rt::kGenericDateMC:
+        case rt::kRtfDateTimeMC:
+          f.kind = Field::kGenericDate;
+          break;
+        case rt::kHeaderMC:
+          f.kind = Field::kHeader;
+          break;
+        case rt::kFooterMC:
+          f.kind = Field::kFooter;
+          break;
+        default:
+          continue;
+      }
+      texts->back().fields.push_back(f);
     }
   }
+}
+
+bool FindPpt9Tag(const Record& tags, Record* data) {
+  Children c(tags);
+  Record tag;
+  while (c.Next(&tag)) {
+    if (tag.type != rt::kProgBinaryTag) continue;
+    Children parts(tag);
+    Record name;
+    if (!parts.Next(&name) || name.type != rt::kCString || !parts.Next(data) ||
+        data->type != rt::kBinaryTagData)
+      continue;
+    std::u16string n;
+    for (size_t i = 0; i + 1 < name.len; i += 2) n += char16_t(Le16(name.body + i));
+    if (n == u"___PPT9") return true;
+  }
+  return false;
+}
+
+// The extended paragraph props (automatic numbering) a shape keeps among its programmable tags.
+void ReadParaExtensionTags(const Record& client_data, std::vector<ParaExtension>* out) {
+  Record tags, data, atom;
+  if (FindChild(client_data, rt::kProgTags, &tags) && FindPpt9Tag(tags, &data) &&
+      FindChild(data, rt::kStyleTextProp9, &atom))
+    ReadParaExtensions(atom.body, atom.len, out);
 }
 
 // Step two: a master's placeholders are remembered; a slide's take from the master's what they
@@ -288,9 +397,7 @@ void Loader::MapShape(const ShapeRecords& rec, const Transform& t, const Context
   body.insets.top = EmuToMaster(props.Get(prop::kTextTop, 45720));
   body.insets.right = EmuToMaster(props.Get(prop::kTextRight, 91440));
   body.insets.bottom = EmuToMaster(props.Get(prop::kTextBottom, 45720));
-  body.wrap = props.Get(prop::kWrapText, 0) != 2;
-  uint32_t a = props.Get(prop::kAnchorText, 0);
-  body.anchor = a <= 5 ? TextBody::Anchor(a % 3) : TextBody::kTop;
+  MapTextFrame(props, &body);
   for (const RawText& text : rec.texts) BuildText(text, ctx, &body);
   ReadShowRecords(rec, ctx, out);
 }

@@ -1,11 +1,18 @@
 #include "ppt/text.h"
 
+#include <algorithm>
+#include <string>
+
 namespace ppt {
 
 void CharProps::Overlay(const CharProps& o) {
   if (o.mask & kBold) bold = o.bold;
   if (o.mask & kItalic) italic = o.italic;
   if (o.mask & kUnderline) underline = o.underline;
+  if (o.mask & kShadow) shadow = o.shadow;
+  if (o.mask & kEmboss) emboss = o.emboss;
+  if (o.mask & kExtension) extension = o.extension;
+  if (o.mask & kPosition) position = o.position;
   if (o.mask & kFont) font = o.font;
   if (o.mask & kSize) size = o.size;
   if (o.mask & kColor) color = o.color;
@@ -26,6 +33,8 @@ void ParaProps::Overlay(const ParaProps& o) {
   if (o.mask & kLineSpacing) line_spacing = o.line_spacing;
   if (o.mask & kSpaceBefore) space_before = o.space_before;
   if (o.mask & kSpaceAfter) space_after = o.space_after;
+  if (o.mask & kDefaultTab) default_tab = o.default_tab;
+  if (o.mask & kTabStops) tabs = o.tabs;
   mask |= o.mask;
 }
 
@@ -37,6 +46,9 @@ bool ReadCharProps(ByteReader& r, CharProps* out) {
     c.bold = style & 1;
     c.italic = style & 2;
     c.underline = style & 4;
+    c.shadow = style & 0x10;
+    c.emboss = style & 0x200;
+    c.extension = uint8_t((style >> 10) & 0xF);
   }
   if (m & 0x10000) c.font = r.U16();
   if (m & 0x200000) r.U16();  // East Asian font
@@ -44,13 +56,31 @@ bool ReadCharProps(ByteReader& r, CharProps* out) {
   if (m & 0x800000) r.U16();  // symbol font
   if (m & 0x20000) c.size = r.U16();
   if (m & 0x40000) c.color = r.U32();
-  if (m & 0x80000) r.U16();  // super/subscript
+  if (m & 0x80000) c.position = r.I16();
   if (m & 0x100000) r.U32();
-  c.mask = m & (CharProps::kBold | CharProps::kItalic | CharProps::kUnderline | CharProps::kFont |
-                CharProps::kSize | CharProps::kColor);
+  c.mask = m & (CharProps::kBold | CharProps::kItalic | CharProps::kUnderline | CharProps::kShadow |
+                CharProps::kEmboss | CharProps::kExtension | CharProps::kFont | CharProps::kSize |
+                CharProps::kColor | CharProps::kPosition);
   *out = c;
   return r.ok();
 }
+
+namespace {
+
+// More stops than a ruler can hold mean a damaged count: read what the record really has.
+constexpr uint16_t kMaxTabs = 256;
+
+void ReadTabs(ByteReader& r, std::vector<std::pair<int16_t, uint16_t>>* tabs) {
+  uint16_t n = r.U16();
+  tabs->clear();
+  for (uint16_t i = 0; i < n && r.ok(); i++) {
+    int16_t pos = r.I16();
+    uint16_t kind = r.U16();
+    if (r.ok() && i < kMaxTabs) tabs->push_back({pos, kind});
+  }
+}
+
+}  // namespace
 
 bool ReadParaProps(ByteReader& r, ParaProps* out) {
   uint32_t m = r.U32();
@@ -66,17 +96,155 @@ bool ReadParaProps(ByteReader& r, ParaProps* out) {
   if (m & 0x4000) p.space_after = r.I16();
   if (m & 0x100) p.left_margin = r.I16();
   if (m & 0x400) p.indent = r.I16();
-  if (m & 0x8000) r.U16();  // default tab size
-  if (m & 0x100000) {
-    uint16_t n = r.U16();
-    r.Skip(size_t(n) * 4);
-  }
+  if (m & 0x8000) p.default_tab = r.U16();
+  if (m & 0x100000) ReadTabs(r, &p.tabs);
   if (m & 0x10000) r.U16();   // font alignment
   if (m & 0xE0000) r.U16();   // wrap flags
   if (m & 0x200000) r.U16();  // text direction
-  p.mask = m & 0x7DFF;
+  p.mask = m & (0x7DFF | ParaProps::kDefaultTab | ParaProps::kTabStops);
   *out = p;
   return r.ok();
+}
+
+bool ReadRuler(const uint8_t* data, size_t size, Ruler* out) {
+  ByteReader r(data, size);
+  uint32_t m = r.U32();
+  Ruler ruler;
+  if (m & 0x2) r.U16();  // count of levels
+  if (m & 0x1) {
+    ruler.has_default_tab = true;
+    ruler.default_tab = r.U16();
+  }
+  if (m & 0x4) {
+    ruler.has_tabs = true;
+    ReadTabs(r, &ruler.tabs);
+  }
+  for (int level = 0; level < 5; level++) {
+    if (m & (0x8u << level)) {
+      ruler.has_margin[level] = true;
+      ruler.margin[level] = r.I16();
+    }
+    if (m & (0x100u << level)) {
+      ruler.has_indent[level] = true;
+      ruler.indent[level] = r.I16();
+    }
+  }
+  if (!r.ok()) return false;
+  *out = ruler;
+  return true;
+}
+
+void ReadParaExtensions(const uint8_t* data, size_t size, std::vector<ParaExtension>* out) {
+  ByteReader r(data, size);
+  // Each entry: paragraph props, character props, then special info; only the first is used.
+  while (r.Has(12) && out->size() < 64) {
+    ParaExtension e;
+    uint32_t pm = r.U32();
+    if (pm & 0x800000) e.blip = r.I16();
+    if (pm & 0x2000000) {
+      e.has_autonumber = true;
+      e.autonumber = r.U16() != 0;
+    }
+    if (pm & 0x1000000) {
+      e.has_scheme = true;
+      e.scheme = r.U16();
+      e.start = r.I16();
+    }
+    uint32_t cm = r.U32();
+    if (cm & 0x100000) r.U32();
+    uint32_t sm = r.U32();
+    if (sm & 0x1) r.U16();
+    if (sm & 0x2) r.U16();
+    if (sm & 0x4) r.U16();
+    if (sm & 0x40) r.U16();
+    if (sm & 0x20) r.U32();
+    if (sm & 0x200) {
+      uint32_t n = r.U32();
+      if (n > size) break;
+      r.Skip(size_t(n) * 4);
+    }
+    if (!r.ok()) break;
+    out->push_back(e);
+  }
+}
+
+namespace {
+
+std::u16string Roman(int n, bool upper) {
+  static const struct {
+    int value;
+    const char* lower;
+  } kDigits[] = {{1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"},
+                 {90, "xc"},  {50, "l"},   {40, "xl"}, {10, "x"},   {9, "ix"},
+                 {5, "v"},    {4, "iv"},   {1, "i"}};
+  std::u16string s;
+  for (const auto& d : kDigits)
+    for (; n >= d.value; n -= d.value)
+      for (const char* c = d.lower; *c; c++) s += char16_t(upper ? *c - 'a' + 'A' : *c);
+  return s;
+}
+
+// a..z, then aa..zz as PowerPoint counts on.
+std::u16string Letters(int n, bool upper) {
+  char16_t c = char16_t((upper ? 'A' : 'a') + (n - 1) % 26);
+  return std::u16string(size_t((n - 1) / 26 + 1), c);
+}
+
+std::u16string Arabic(int n) {
+  std::u16string s;
+  for (char c : std::to_string(n)) s += char16_t(c);
+  return s;
+}
+
+}  // namespace
+
+std::u16string AutoNumberText(uint16_t scheme, int n) {
+  n = std::max(1, std::min(n, 32767));
+  enum Style { kLower, kUpper, kNumber, kRomanLower, kRomanUpper, kCircled, kCircledBlack };
+  enum Frame { kPeriod, kParenRight, kParens, kPlain };
+  static const struct {
+    Style style;
+    Frame frame;
+  } kSchemes[] = {
+      {kLower, kPeriod},          {kUpper, kPeriod},      {kNumber, kParenRight},
+      {kNumber, kPeriod},         {kRomanLower, kParens}, {kRomanLower, kParenRight},
+      {kRomanLower, kPeriod},     {kRomanUpper, kPeriod}, {kLower, kParens},
+      {kLower, kParenRight},      {kUpper, kParens},      {kUpper, kParenRight},
+      {kNumber, kParens},         {kNumber, kPlain},      {kRomanUpper, kParens},
+      {kRomanUpper, kParenRight}, {kNumber, kPlain},      {kNumber, kPeriod},
+      {kCircled, kPlain},         {kCircled, kPlain},     {kCircledBlack, kPlain},
+  };
+  auto e = scheme < sizeof(kSchemes) / sizeof(kSchemes[0]) ? kSchemes[scheme]
+                                                           : kSchemes[3];  // 1. otherwise
+  std::u16string body;
+  switch (e.style) {
+    case kLower:
+    case kUpper:
+      body = Letters(n, e.style == kUpper);
+      break;
+    case kRomanLower:
+    case kRomanUpper:
+      body = Roman(n, e.style == kRomanUpper);
+      break;
+    case kCircled:
+      body = n <= 20 ? std::u16string(1, char16_t(0x2460 + n - 1)) : Arabic(n);
+      break;
+    case kCircledBlack:
+      body = n <= 10 ? std::u16string(1, char16_t(0x2776 + n - 1)) : Arabic(n);
+      break;
+    default:
+      body = Arabic(n);
+  }
+  switch (e.frame) {
+    case kPeriod:
+      return body + u".";
+    case kParenRight:
+      return body + u")";
+    case kParens:
+      return u"(" + body + u")";
+    default:
+      return body;
+  }
 }
 
 void ReadMasterStyle(const uint8_t* data, size_t size, int instance, LevelStyles* out) {

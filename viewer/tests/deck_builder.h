@@ -56,6 +56,11 @@ struct SlideSpec {
   std::string text;
   bool hidden = false;
   int advance_ms = -1;  // >= 0: advance automatically after this time
+  // The text box's further records (style runs, ruler, fields), its drawing properties and the
+  // records of its client data (programmable tags).
+  std::vector<std::vector<uint8_t>> text_records = {};
+  std::vector<std::pair<uint16_t, uint32_t>> text_props = {};
+  std::vector<std::vector<uint8_t>> client_data = {};
   std::vector<ShapeSpec> shapes = {};
   // The slide's transition: written when effect >= 0.
   int effect = -1;
@@ -91,6 +96,9 @@ struct DeckSpec {
   // Complete picture records for the picture store, each shown on the first slide as picture
   // number i + 1.
   std::vector<Bytes> pictures;
+  std::vector<Bytes> shapes;  // further shape containers on the first slide, after its text
+  // Further records of the document container (headers and footers).
+  std::vector<Bytes> doc_records;
 };
 
 inline void Put16(Bytes& b, uint32_t v) {
@@ -216,17 +224,24 @@ inline Bytes ShapeRecord(const ShapeSpec& sh, uint32_t id) {
   return Box(0xF003, {gsp, inner});
 }
 
-inline Bytes Drawing(const SlideSpec* slide, bool master, size_t pictures = 0) {
+inline Bytes Drawing(const SlideSpec* slide, bool master, size_t pictures = 0,
+                     const std::vector<Bytes>* shapes = nullptr) {
   std::vector<Bytes> group{
       Box(0xF004, {Rec(0xF009, Words({0, 0, 0, 0}), 0, 1), Fsp(0, 0x400, 0x005)})};
   if (slide && !slide->text.empty()) {
     Bytes chars;
     for (char c : slide->text) Put16(chars, uint8_t(c));
-    group.push_back(
-        Box(0xF004, {Fsp(202, 0x401, 0xA00), Fopt({{0x01BF, 0x00100000}, {0x01FF, 0x00080000}}),
-                     Rec(0xF010, Words({1000, 500, 5000, 2000})),
-                     Box(0xF00D, {Rec(0x0F9F, Words({4})), Rec(0x0FA0, chars)})}));
+    std::vector<std::pair<uint16_t, uint32_t>> props{{0x01BF, 0x00100000}, {0x01FF, 0x00080000}};
+    props.insert(props.end(), slide->text_props.begin(), slide->text_props.end());
+    std::vector<Bytes> box{Rec(0x0F9F, Words({4})), Rec(0x0FA0, chars)};
+    box.insert(box.end(), slide->text_records.begin(), slide->text_records.end());
+    std::vector<Bytes> shape{Fsp(202, 0x401, 0xA00), Fopt(props),
+                             Rec(0xF010, Words({1000, 500, 5000, 2000}))};
+    if (!slide->client_data.empty()) shape.push_back(Box(0xF011, slide->client_data));
+    shape.push_back(Box(0xF00D, box));
+    group.push_back(Box(0xF004, shape));
   }
+  if (shapes) group.insert(group.end(), shapes->begin(), shapes->end());
   for (size_t i = 0; i < pictures; i++)
     group.push_back(
         Box(0xF004, {Fsp(75, uint32_t(0x410 + i), 0xA00), Fopt({{0x4104, uint32_t(i + 1)}}),
@@ -241,6 +256,75 @@ inline Bytes Drawing(const SlideSpec* slide, bool master, size_t pictures = 0) {
   return Box(0x040C, {dg});
 }
 
+// Text records. A style atom with one paragraph run and one character run over `count`
+// characters; `para` and `chars` are the props after their masks.
+inline Bytes StyleTextProp(uint32_t count, uint16_t level, uint32_t para_mask, const Bytes& para,
+                           uint32_t char_mask, const Bytes& chars) {
+  Bytes b;
+  Put32(b, count);
+  Put16(b, level);
+  Put32(b, para_mask);
+  b.insert(b.end(), para.begin(), para.end());
+  Put32(b, count);
+  Put32(b, char_mask);
+  b.insert(b.end(), chars.begin(), chars.end());
+  return Rec(0x0FA1, b);
+}
+
+// A field standing in for the character at `pos`: slide number 0x0FD8, date 0x0FF7 (with its
+// format), header 0x0FF9, footer 0x0FFA.
+inline Bytes FieldAtom(uint16_t type, uint32_t pos, uint8_t format = 0) {
+  Bytes b = Words({pos});
+  if (type == 0x0FF7) b.insert(b.end(), {format, 0, 0, 0});
+  return Rec(type, b);
+}
+
+inline Bytes Ppt9Tag(const Bytes& data) {
+  Bytes name;
+  for (char c : std::string("___PPT9")) Put16(name, uint8_t(c));
+  return Box(0x138A, {Rec(0x0FBA, name), Rec(0x138B, data)});
+}
+
+// A shape's programmable tag with extended paragraph props: per entry automatic numbering in
+// `scheme` from `start` (scheme < 0: no number).
+inline Bytes NumberingTag(const std::vector<std::pair<int, int>>& entries) {
+  Bytes atom;
+  for (auto& e : entries) {
+    if (e.first < 0) {
+      Put32(atom, 0);
+    } else {
+      Put32(atom, 0x03000000);
+      Put16(atom, 1);
+      Put16(atom, uint16_t(e.first));
+      Put16(atom, uint16_t(e.second));
+    }
+    Put32(atom, 0);  // character props
+    Put32(atom, 0);  // special info
+  }
+  return Box(0x1388, {Ppt9Tag(Rec(0x0FAC, atom))});
+}
+
+// A shape's tag giving its first paragraph the document's picture bullet number `blip`.
+inline Bytes PictureBulletTag(uint16_t blip) {
+  Bytes atom;
+  Put32(atom, 0x00800000);
+  Put16(atom, blip);
+  Put32(atom, 0);
+  Put32(atom, 0);
+  return Box(0x1388, {Ppt9Tag(Rec(0x0FAC, atom))});
+}
+
+// The document's tag with the pictures bullets are drawn with (complete picture records).
+inline Bytes BulletPictures(const std::vector<Bytes>& blips) {
+  std::vector<Bytes> entities;
+  for (const Bytes& b : blips) {
+    Bytes e{0x06, 0x00};
+    e.insert(e.end(), b.begin(), b.end());
+    entities.push_back(Rec(0x07F9, e));
+  }
+  return Box(0x1388, {Ppt9Tag(Box(0x07F8, entities))});
+}
+
 inline Bytes SlideAtom(uint32_t master_id, uint16_t flags) {
   Bytes b = Words({0, 0, 0, master_id, 0});
   Put16(b, flags);
@@ -248,7 +332,8 @@ inline Bytes SlideAtom(uint32_t master_id, uint16_t flags) {
   return Rec(0x03EF, b, 0, 2);
 }
 
-inline Bytes SlideRecord(const SlideSpec& s, size_t pictures = 0) {
+inline Bytes SlideRecord(const SlideSpec& s, size_t pictures = 0,
+                         const std::vector<Bytes>* shapes = nullptr) {
   std::vector<Bytes> kids{SlideAtom(0x80000000, 0x3)};
   if (s.hidden || s.advance_ms >= 0 || s.effect >= 0) {
     uint16_t flags =
@@ -261,7 +346,7 @@ inline Bytes SlideRecord(const SlideSpec& s, size_t pictures = 0) {
     Put32(info, s.speed);
     kids.push_back(Rec(0x03F9, info));
   }
-  kids.push_back(Drawing(&s, false, pictures));
+  kids.push_back(Drawing(&s, false, pictures, shapes));
   return Box(0x03EE, kids);
 }
 
@@ -350,6 +435,7 @@ inline Bytes Build(const DeckSpec& spec) {
     doc_kids.push_back(
         Box(0x040B, {Box(0xF000, {Box(0xF001, entries, uint16_t(entries.size()))})}));
   }
+  doc_kids.insert(doc_kids.end(), spec.doc_records.begin(), spec.doc_records.end());
   doc_kids.push_back(Rec(0x03EA, {}));
 
   Bytes scheme =
@@ -366,7 +452,8 @@ inline Bytes Build(const DeckSpec& spec) {
   add(2, master);
   for (size_t k = 0; k < n; k++)
     add(uint32_t(3 + k),
-        SlideRecord(spec.slides[order[k]], order[k] == 0 ? spec.pictures.size() : 0));
+        SlideRecord(spec.slides[order[k]], order[k] == 0 ? spec.pictures.size() : 0,
+                    order[k] == 0 ? &spec.shapes : nullptr));
   Bytes dir = Words({1u | (uint32_t(offsets.size()) << 20)});
   for (auto& o : offsets) Put32(dir, o.second);
   uint32_t dir_offset = uint32_t(doc.size());

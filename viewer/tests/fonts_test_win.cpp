@@ -21,4 +21,21 @@ TEST(FontsWine, MissingFacesGetAnInstalledLookAlike) {
   EXPECT_EQ(m.Resolve(serif, FF_SWISS, ANSI_CHARSET), serif);
 }
 
+TEST(FontsWine, OfficeFacesShowInMetricCompatibleOnes) {
+  // The test machine's prefix holds the metric-compatible faces; a real Windows the originals.
+  viewer::FontMapper m;
+  struct Case {
+    const char* face;
+    const char* replacement;
+  } cases[] = {{"Arial", "Liberation Sans"},
+               {"Times New Roman", "Liberation Serif"},
+               {"Courier New", "Liberation Mono"},
+               {"Calibri", "Carlito"},
+               {"Cambria", "Caladea"}};
+  for (const Case& c : cases) {
+    std::string got = m.Resolve(c.face, FF_DONTCARE, ANSI_CHARSET);
+    EXPECT_TRUE(got == c.face || got == c.replacement) << c.face << " -> " << got;
+  }
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <vector>
 
 #include "ppt/presentation.h"
@@ -26,12 +27,28 @@ int main(int argc, char** argv) {
                sh.placeholder, sh.anchor.left, sh.anchor.top, sh.anchor.right, sh.anchor.bottom,
                sh.fill.kind, sh.fill.color.r, sh.fill.color.g, sh.fill.color.b, sh.line,
                sh.picture);
-        for (const ppt::Paragraph& para : sh.text.paragraphs) {
-          printf("      [al %d lv %d b %d ls %d sb %d sa %d]", para.align, para.level, para.bullet,
-                 para.line_spacing, para.space_before, para.space_after);
+        const ppt::TextBody& tb = sh.text;
+        if (!tb.paragraphs.empty())
+          printf("      text insets %d %d %d %d anchor %d%s wrap %d fit %d flow %d\n",
+                 tb.insets.left, tb.insets.top, tb.insets.right, tb.insets.bottom, tb.anchor,
+                 tb.centered ? " centred" : "", tb.wrap, tb.fit_shape, tb.flow);
+        for (const ppt::Paragraph& para : tb.paragraphs) {
+          printf("      [al %d lv %d b %d ls %d sb %d sa %d m %d i %d", para.align, para.level,
+                 para.bullet, para.line_spacing, para.space_before, para.space_after,
+                 para.left_margin, para.indent);
+          if (para.bullet)
+            printf(" bullet '%s' %s",
+                   ppt::ToUtf8(para.bullet_text.empty() ? std::u16string(1, para.bullet_char)
+                                                        : para.bullet_text)
+                       .c_str(),
+                   para.bullet_font.c_str());
+          for (const ppt::TabStop& t : para.tabs) printf(" tab %d/%d", t.position, t.kind);
+          printf("]");
           for (const ppt::Run& r : para.runs)
-            printf(" {%s %d%s%s #%02x%02x%02x} \"%s\"", r.font.c_str(), r.size, r.bold ? " b" : "",
-                   r.italic ? " i" : "", r.color.r, r.color.g, r.color.b,
+            printf(" {%s %d%s%s%s%s #%02x%02x%02x%s} \"%s\"", r.font.c_str(), r.size,
+                   r.bold ? " b" : "", r.italic ? " i" : "", r.shadow ? " shadow" : "",
+                   r.emboss ? " emboss" : "", r.color.r, r.color.g, r.color.b,
+                   r.escapement ? (" esc " + std::to_string(r.escapement)).c_str() : "",
                    ppt::ToUtf8(r.text).c_str());
           printf("\n");
         }
