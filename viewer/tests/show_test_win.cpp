@@ -262,6 +262,8 @@ TEST(ShowWineBuilds, ThreeStepsTakeThreeClicksAndBackUndoesOne) {
   EXPECT_EQ(Viewer::Key(w, VK_LEFT), 1);  // back a step, same slide
   EXPECT_TRUE(WaitFor(w, viewer::kQueryBuildStep, 1));
   EXPECT_EQ(Viewer::Key(w, VK_RIGHT), 1);
+  // The fly-in plays; a key before its end would only finish it.
+  EXPECT_TRUE(WaitFor(w, viewer::kQueryBuildStep, 2));
   EXPECT_TRUE(WaitFor(w, viewer::kQueryAnimating, 0));
   EXPECT_EQ(Viewer::Key(w, VK_NEXT), 1);
   EXPECT_TRUE(WaitFor(w, viewer::kQueryBuildStep, 3));
