@@ -14,11 +14,26 @@
 #include "app/paint_util_win.h"
 #include "geom/outline.h"
 #include "ppt/presentation.h"
+#include "show/build_steps.h"
 #include "text/layout.h"
 
 namespace viewer {
 
 class FontMapper;
+
+// A linked text run where it was painted: shape index in the slide, link index in the shape.
+struct LinkArea {
+  size_t shape;
+  int link;
+  RECT box;
+};
+
+// A slide as a build state shows it (shape states in the slide's shape order; none: all shown),
+// and where to report the text links painted.
+struct SlideView {
+  const std::vector<show::ShapeView>* shapes = nullptr;
+  std::vector<LinkArea>* links = nullptr;
+};
 
 class SlideRenderer {
  public:
@@ -29,7 +44,8 @@ class SlideRenderer {
 
   // Paints slide `index` into `dc` within the given pixel rectangle. When `text` is given it
   // receives the text painted, one line per paragraph.
-  void Paint(HDC dc, size_t index, const RECT& where, std::string* text = nullptr);
+  void Paint(HDC dc, size_t index, const RECT& where, std::string* text = nullptr,
+             const SlideView* view = nullptr);
   // Decodes one picture of the slides after `order[pos]`, for a show to call while it is idle;
   // false when there is nothing left to prepare.
   bool Prefetch(const std::vector<size_t>& order, size_t pos);
@@ -62,6 +78,10 @@ class SlideRenderer {
   int Len(double mu) const { return int(mu * scale_ + 0.5); }
 
   const ppt::Presentation& p_;
+  // While a shape paints under a build state: its paragraphs' states and where links go.
+  const std::vector<uint8_t>* paragraph_states_ = nullptr;
+  std::vector<LinkArea>* link_areas_ = nullptr;
+  size_t shape_index_ = 0;
   double scale_ = 1;
   int origin_x_ = 0, origin_y_ = 0;
   std::map<int, std::unique_ptr<Image>> images_;
@@ -82,6 +102,7 @@ class Canvas {
   int width() const { return width_; }
   int height() const { return height_; }
   const uint8_t* pixels() const { return static_cast<const uint8_t*>(bits_); }
+  uint8_t* bits() { return static_cast<uint8_t*>(bits_); }
   bool ok() const { return bitmap_ != nullptr; }
 
  private:

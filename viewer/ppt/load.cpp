@@ -66,6 +66,9 @@ void Loader::ReadDocument(const Record& doc) {
           out_->show.use_timings = flags & 0x01;
           out_->show.use_range = flags & 0x04;
           out_->show.loop = flags & 0x80;
+          out_->show.no_animation = flags & 0x02;
+          out_->show.browsed = flags & 0x10;
+          out_->show.kiosk = flags & 0x20;
           out_->show.first = first;
           out_->show.last = last;
         }
@@ -100,6 +103,12 @@ void Loader::ReadDocument(const Record& doc) {
       }
       case rt::kHeadersFooters:
         if (r.inst == 3) doc_footers_ = ReadFooters(r, Footers());
+        break;
+      case rt::kExObjList:
+        ReadExObjects(r);
+        break;
+      case rt::kSoundCollection:
+        ReadSounds(r);
         break;
       case rt::kDrawingGroup: {
         Record dgg;
@@ -147,6 +156,8 @@ void Loader::ReadSlideList(const Record& list, std::vector<ListEntry>* out) {
     } else if (r.type == rt::kStyleTextProp) {
       texts.back().style = r;
       texts.back().has_style = true;
+    } else if (r.type == rt::kInteractiveInfo || r.type == rt::kTxInteractiveInfoAtom) {
+      texts.back().links.push_back(r);
     }
   }
 }
@@ -218,6 +229,7 @@ void Loader::ReadSlide(const ListEntry& entry) {
     slide.hidden = f & 0x0004;
     slide.auto_advance = f & 0x0400;
     slide.advance_ms = std::min(std::max(time, 0), 86399000);
+    ReadTransition(r, &slide);
   }
   Master* master = FindMaster(master_id);
   Master* main = master;

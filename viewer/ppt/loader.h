@@ -36,6 +36,7 @@ struct RawText {
   bool has_ruler = false;
   std::vector<Field> fields;
   std::vector<ParaExtension> extensions;
+  std::vector<Record> links;  // action settings of its runs and the ranges they cover
 };
 
 struct ListEntry {
@@ -160,6 +161,20 @@ class Loader {
     Record client_data;  // interactive info, animation info, placeholder
     bool has_client_data = false;
   };
+  // Builds, links and sounds: what the show does beyond painting (show_records.cpp).
+  void ReadExObjects(const Record& list);
+  void ReadSounds(const Record& collection);
+  void ReadShowRecords(const ShapeRecords& rec, const Context& ctx, Shape* out) const;
+  void ReadTransition(const Record& atom, Slide* slide) const;
+  void InheritGroupShow(const Shape& group, std::vector<Shape>* shapes, size_t first);
+  int groups_animated_ = 0;
+  Action ReadAction(const Record& interactive) const;
+  int SoundIndex(uint32_t id) const;
+  struct Hyperlink {
+    std::u16string target, location;
+  };
+  std::map<uint32_t, Hyperlink> hyperlinks_;
+  std::map<uint32_t, int> sound_ids_;
   void ReadShapeRecords(const Record& sp, const Context& ctx, ShapeRecords* rec);
   void ReadTextbox(const Record& box, const Context& ctx, std::vector<RawText>* texts);
   void InheritPlaceholder(const Context& ctx, ShapeRecords* rec);

@@ -38,6 +38,7 @@ struct Run {
   Rgb shadow_color{128, 128, 128};
   int escapement = 0;  // percent of the size the baseline is raised (> 0) or lowered (< 0)
   Rgb color;
+  int link = -1;  // index into the shape's text_links, -1 when the run is no link
 };
 
 struct TabStop {
@@ -79,6 +80,48 @@ struct TextBody {
   enum FieldBits : uint8_t { kSlideNumberField = 1, kDateField = 2, kHeaderFooterField = 4 };
   uint8_t fields = 0;
   bool empty() const;
+};
+
+// What a click on (or the pointer over) a shape or text run does in the show.
+struct Action {
+  enum Kind {
+    kNone,
+    kNext,
+    kPrevious,
+    kFirst,
+    kLast,
+    kLastViewed,
+    kEndShow,
+    kSlide,    // slide_id, or one-based slide_number when the id is unknown
+    kWeb,      // url: http, https or mailto only
+    kRefused,  // programs, macros, files, other presentations: never run from a package
+  };
+  Kind kind = kNone;
+  uint32_t slide_id = 0;
+  int slide_number = 0;
+  std::string url;
+  int sound = -1;  // index into Presentation::sounds, played with the action
+  bool link() const { return kind != kNone || sound >= 0; }
+};
+
+struct TextLink {
+  Action click, over;
+};
+
+// How a shape enters the show: its build, as the per-shape animation records store it.
+struct Build {
+  bool animated = false;
+  int order = 0;           // builds of a slide run in this order
+  bool automatic = false;  // after the previous step, once delay_ms has passed
+  int delay_ms = 0;
+  int by_level = 0;  // 0: the shape at once; 1..5: paragraphs down to this level one by one
+  bool reverse = false;
+  enum After { kKeep, kDim, kHide, kHideAtOnce } after = kKeep;
+  Rgb dim_color;
+  int effect = 0, direction = 0;  // the stored effect type and its direction
+  int sound = -1;
+  bool stop_sound = false;
+  int together = 0;  // > 0: the shapes of one animated group, which build as one
 };
 
 struct Shape {
@@ -126,6 +169,25 @@ struct Shape {
   } custom;
   int placeholder = -1;  // placeholder type, -1 when none
   TextBody text;
+  Build build;
+  Action click, over;
+  std::vector<TextLink> text_links;  // Run::link indexes these
+};
+
+// The effect that brings a slide on screen.
+struct Transition {
+  int effect = 0, direction = 0;  // as stored: 0/0 a plain cut
+  enum Speed { kSlow, kMedium, kFast } speed = kFast;
+  int sound = -1;
+  bool loop_sound = false;  // until the next sound starts
+  bool stop_sound = false;  // stops whatever sound plays
+  bool manual = true;       // a click advances
+};
+
+struct Sound {
+  uint32_t id = 0;
+  std::string name;
+  std::vector<uint8_t> data;  // the sound's file bytes (a WAV file)
 };
 
 struct Slide {
@@ -133,6 +195,7 @@ struct Slide {
   bool hidden = false;
   bool auto_advance = false;  // advance after advance_ms when the show uses timings
   int advance_ms = 0;
+  Transition transition;
   Fill background;
   std::vector<Shape> shapes;  // in paint order, master objects first
 };
@@ -164,6 +227,9 @@ class PictureStore;
 struct ShowSettings {
   bool use_timings = false;
   bool loop = false;
+  bool kiosk = false;         // browsed at a kiosk: clicks only follow links
+  bool browsed = false;       // browsed by an individual
+  bool no_animation = false;  // builds shown whole, at once
   bool use_range = false;
   int first = 0, last = 0;  // one-based slide range when use_range
 };
@@ -173,6 +239,7 @@ struct Presentation {
   ShowSettings show;
   std::vector<Slide> slides;  // all slides in the order of the slide list
   std::vector<Blip> blips;
+  std::vector<Sound> sounds;
   // Reads pictures on demand from the bytes given to Load, which must outlive every use of it.
   std::shared_ptr<PictureStore> store;
   PictureBytes Picture(int blip) const;

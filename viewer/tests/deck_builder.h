@@ -12,6 +12,46 @@ namespace deck {
 
 using Bytes = std::vector<uint8_t>;
 
+// An action setting as the interactive-info atom stores it.
+struct LinkSpec {
+  uint8_t action = 0;  // 3: jump, 4: hyperlink, 2: run a program, 1: macro
+  uint8_t jump = 0;    // 1 next .. 6 end show
+  uint8_t link_type = 0xFF;
+  uint32_t hyperlink_id = 0;
+  uint32_t sound_id = 0;
+};
+
+// A per-shape build as the animation-info atom stores it.
+struct AnimSpec {
+  bool on = false;
+  int16_t order = 1;
+  bool automatic = false, reverse = false;
+  int32_t delay_ms = 0;
+  uint8_t build_type = 1;  // 1: the shape at once; 2..6: by paragraphs down to level 1..5
+  uint8_t effect = 0, direction = 0, after = 0;
+  uint32_t dim = 0;
+  uint32_t sound_id = 0;
+};
+
+struct TextLinkSpec {
+  uint32_t begin = 0, end = 0;  // characters of the stored text
+  LinkSpec link;
+  bool over = false;
+};
+
+// A rectangle with an optional text (paragraphs separated by '\r', with their indent levels).
+struct ShapeSpec {
+  int32_t left = 0, top = 0, right = 0, bottom = 0;  // master units
+  uint32_t fill = 0x808080;
+  std::string text;
+  std::vector<uint16_t> levels;  // per paragraph, zero-based
+  AnimSpec anim;
+  LinkSpec click, over;
+  bool has_click = false, has_over = false;
+  std::vector<TextLinkSpec> text_links;
+  bool group = false;  // wrapped alone in an animated/linked group carrying anim and click
+};
+
 struct SlideSpec {
   uint32_t background = 0xFFFFFF;  // 0xBBGGRR as the format stores colours
   std::string text;
@@ -22,12 +62,31 @@ struct SlideSpec {
   std::vector<std::vector<uint8_t>> text_records = {};
   std::vector<std::pair<uint16_t, uint32_t>> text_props = {};
   std::vector<std::vector<uint8_t>> client_data = {};
+  std::vector<ShapeSpec> shapes = {};
+  // The slide's transition: written when effect >= 0.
+  int effect = -1;
+  uint8_t direction = 0, speed = 2;
+  uint32_t sound_id = 0;
+  bool loop_sound = false, stop_sound = false;
+};
+
+struct HyperlinkSpec {
+  uint32_t id = 0;
+  std::string target, location;
+};
+
+struct SoundSpec {
+  uint32_t id = 0;
+  std::string name;
+  std::vector<uint8_t> data;
 };
 
 struct DeckSpec {
   std::vector<SlideSpec> slides;
   int32_t width = 5760, height = 4320;
-  bool use_timings = false, loop = false;
+  bool use_timings = false, loop = false, kiosk = false, no_animation = false;
+  std::vector<HyperlinkSpec> hyperlinks;
+  std::vector<SoundSpec> sounds;
   // Persist ids are given to slides in this order; the slide list keeps the order of `slides`.
   std::vector<int> persist_order;
   bool incremental = false;     // a second save replaces the first slide's text with "edited"
@@ -41,7 +100,7 @@ struct DeckSpec {
   std::vector<std::vector<int>> slide_pictures;  // per slide: the one-based pictures it shows
   bool picture_stream = false;  // pictures in a stream of their own, as PowerPoint saves them
   bool scattered = false;       // large streams' sectors interleaved instead of in one run
-  std::vector<Bytes> shapes;  // further shape containers on the first slide, after its text
+  std::vector<Bytes> shapes;    // further shape containers on the first slide, after its text
   // Further records of the document container (headers and footers).
   std::vector<Bytes> doc_records;
 };
@@ -86,6 +145,89 @@ inline Bytes Fsp(uint16_t type, uint32_t id, uint32_t flags) {
   return Rec(0xF00A, Words({id, flags}), type, 2);
 }
 
+inline Bytes CStringRec(const std::string& text, uint16_t inst) {
+  Bytes b;
+  for (char c : text) Put16(b, uint8_t(c));
+  return Rec(0x0FBA, b, inst);
+}
+
+inline Bytes Interactive(const LinkSpec& l, uint16_t inst) {
+  Bytes a = Words({l.sound_id, l.hyperlink_id});
+  a.push_back(l.action);
+  a.push_back(0);
+  a.push_back(l.jump);
+  a.push_back(0);
+  a.push_back(l.link_type);
+  a.resize(16, 0);
+  return Box(0x0FF2, {Rec(0x0FF3, a)}, inst);
+}
+
+inline Bytes Animation(const AnimSpec& a) {
+  Bytes b =
+      Words({a.dim, uint32_t((a.reverse ? 1 : 0) | (a.automatic ? 4 : 0) | (a.sound_id ? 0x10 : 0)),
+             a.sound_id, uint32_t(a.delay_ms)});
+  Put16(b, uint16_t(a.order));
+  Put16(b, 1);
+  for (uint8_t v : {a.build_type, a.effect, a.direction, a.after, uint8_t(0), uint8_t(0),
+                    uint8_t(0), uint8_t(0)})
+    b.push_back(v);
+  return Box(0x1014, {Rec(0x0FF1, b, 0, 1)});
+}
+
+inline Bytes ShapeRecord(const ShapeSpec& sh, uint32_t id) {
+  std::vector<Bytes> kids{
+      Fsp(1, id, 0xA00), Fopt({{0x0181, sh.fill}, {0x01BF, 0x00100010}, {0x01FF, 0x00080000}}),
+      Rec(0xF010,
+          Words({uint32_t(sh.top), uint32_t(sh.left), uint32_t(sh.right), uint32_t(sh.bottom)}))};
+  std::vector<Bytes> data;
+  if (!sh.group) {
+    if (sh.has_click) data.push_back(Interactive(sh.click, 0));
+    if (sh.has_over) data.push_back(Interactive(sh.over, 1));
+    if (sh.anim.on) data.push_back(Animation(sh.anim));
+  }
+  if (!data.empty()) kids.push_back(Box(0xF011, data));
+  if (!sh.text.empty()) {
+    Bytes chars;
+    for (char c : sh.text) Put16(chars, uint8_t(c));
+    std::vector<Bytes> box{Rec(0x0F9F, Words({4})), Rec(0x0FA0, chars)};
+    if (!sh.levels.empty()) {
+      // One paragraph run per paragraph, no properties; one character run over everything.
+      Bytes style;
+      size_t start = 0;
+      for (size_t i = 0; i < sh.levels.size(); i++) {
+        size_t end = sh.text.find('\r', start);
+        bool last = end == std::string::npos || i + 1 == sh.levels.size();
+        uint32_t count = uint32_t(last ? sh.text.size() + 1 - start : end + 1 - start);
+        Put32(style, count);
+        Put16(style, sh.levels[i]);
+        Put32(style, 0);
+        if (last) break;
+        start = end + 1;
+      }
+      Put32(style, uint32_t(sh.text.size() + 1));
+      Put32(style, 0);
+      box.push_back(Rec(0x0FA1, style));
+    }
+    for (const TextLinkSpec& t : sh.text_links) {
+      box.push_back(Interactive(t.link, t.over ? 1 : 0));
+      box.push_back(Rec(0x0FDF, Words({t.begin, t.end})));
+    }
+    kids.push_back(Box(0xF00D, box));
+  }
+  Bytes sp = Box(0xF004, kids);
+  if (!sh.group) return sp;
+  std::vector<Bytes> gdata;
+  if (sh.has_click) gdata.push_back(Interactive(sh.click, 0));
+  if (sh.anim.on) gdata.push_back(Animation(sh.anim));
+  Bytes gsp = Box(0xF004, {Rec(0xF009, Words({0, 0, 100, 100}), 0, 1), Fsp(0, id + 0x100, 0x201),
+                           Rec(0xF010, Words({uint32_t(sh.top), uint32_t(sh.left),
+                                              uint32_t(sh.right), uint32_t(sh.bottom)})),
+                           Box(0xF011, gdata)});
+  Bytes inner = Box(0xF004, {Fsp(1, id, 0xA02), Fopt({{0x0181, sh.fill}, {0x01BF, 0x00100010}}),
+                             Rec(0xF00F, Words({0, 0, 100, 100}))});
+  return Box(0xF003, {gsp, inner});
+}
+
 inline Bytes Drawing(const SlideSpec* slide, bool master, const std::vector<int>& pictures = {},
                      const std::vector<Bytes>* shapes = nullptr) {
   std::vector<Bytes> group{
@@ -108,6 +250,9 @@ inline Bytes Drawing(const SlideSpec* slide, bool master, const std::vector<int>
     group.push_back(
         Box(0xF004, {Fsp(75, uint32_t(0x410 + i), 0xA00), Fopt({{0x4104, uint32_t(pictures[i])}}),
                      Rec(0xF010, Words({2000, 1000, 3000, 3000}))}));
+  if (slide)
+    for (size_t i = 0; i < slide->shapes.size(); i++)
+      group.push_back(ShapeRecord(slide->shapes[i], uint32_t(0x420 + i)));
   uint32_t bg = slide ? slide->background : 0xFFFFFF;
   Bytes background = Box(0xF004, {Fsp(1, 0x402, 0xC00), Fopt({{0x0181, bg}, {0x0180, 0}})});
   Bytes dg = Box(0xF002, {Rec(0xF008, Words({2, 0x402}), 1, 0), Box(0xF003, group), background});
@@ -194,12 +339,15 @@ inline Bytes SlideAtom(uint32_t master_id, uint16_t flags) {
 inline Bytes SlideRecord(const SlideSpec& s, const std::vector<int>& pictures = {},
                          const std::vector<Bytes>* shapes = nullptr) {
   std::vector<Bytes> kids{SlideAtom(0x80000000, 0x3)};
-  if (s.hidden || s.advance_ms >= 0) {
-    uint16_t flags = uint16_t((s.hidden ? 0x4 : 0) | (s.advance_ms >= 0 ? 0x400 : 0));
-    Bytes info = Words({uint32_t(s.advance_ms < 0 ? 0 : s.advance_ms), 0});
-    Put16(info, 0);
+  if (s.hidden || s.advance_ms >= 0 || s.effect >= 0) {
+    uint16_t flags =
+        uint16_t((s.hidden ? 0x4 : 0) | (s.advance_ms >= 0 ? 0x400 : 0x1) |
+                 (s.sound_id ? 0x10 : 0) | (s.loop_sound ? 0x40 : 0) | (s.stop_sound ? 0x100 : 0));
+    Bytes info = Words({uint32_t(s.advance_ms < 0 ? 0 : s.advance_ms), s.sound_id});
+    info.push_back(s.direction);
+    info.push_back(uint8_t(s.effect < 0 ? 0 : s.effect));
     Put16(info, flags);
-    Put32(info, 0);
+    Put32(info, s.speed);
     kids.push_back(Rec(0x03F9, info));
   }
   kids.push_back(Drawing(&s, false, pictures, shapes));
@@ -251,12 +399,30 @@ inline Bytes Build(const DeckSpec& spec) {
   std::vector<Bytes> doc_kids{Rec(0x03E9, atom, 0, 1),
                               Box(0x03F2, {Box(0x07D5, {Rec(0x0FB7, font)})}), masters,
                               Box(0x0FF0, list, 0)};
-  if (spec.use_timings || spec.loop) {
+  if (!spec.hyperlinks.empty()) {
+    std::vector<Bytes> objs{Rec(0x040A, Words({uint32_t(spec.hyperlinks.size())}))};
+    for (const HyperlinkSpec& h : spec.hyperlinks) {
+      std::vector<Bytes> k{Rec(0x0FD3, Words({h.id})), CStringRec(h.target, 0)};
+      if (!h.target.empty()) k.push_back(CStringRec(h.target, 1));
+      if (!h.location.empty()) k.push_back(CStringRec(h.location, 3));
+      objs.push_back(Box(0x0FD7, k));
+    }
+    doc_kids.push_back(Box(0x0409, objs));
+  }
+  if (!spec.sounds.empty()) {
+    std::vector<Bytes> snd{Rec(0x07E5, Words({uint32_t(spec.sounds.size() + 1)}))};
+    for (const SoundSpec& so : spec.sounds)
+      snd.push_back(Box(0x07E6, {CStringRec(so.name, 0), CStringRec(".wav", 1),
+                                 CStringRec(std::to_string(so.id), 2), Rec(0x07E7, so.data)}));
+    doc_kids.push_back(Box(0x07E4, snd));
+  }
+  if (spec.use_timings || spec.loop || spec.kiosk || spec.no_animation) {
     Bytes info = Words({0, 0});
     Put16(info, 0);
     Put16(info, 0);
     info.resize(info.size() + 64, 0);
-    Put16(info, uint16_t((spec.use_timings ? 0x01 : 0) | (spec.loop ? 0x80 : 0)));
+    Put16(info, uint16_t((spec.use_timings ? 0x01 : 0) | (spec.loop ? 0x80 : 0) |
+                         (spec.no_animation ? 0x02 : 0) | (spec.kiosk ? 0x20 : 0)));
     Put16(info, 0);
     doc_kids.push_back(Rec(0x0401, info, 0, 1));
   }
