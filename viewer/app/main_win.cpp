@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/mapped_file_win.h"
 #include "app/render_win.h"
 #include "app/show_win.h"
 #include "common/comctl_win.h"
@@ -32,26 +33,6 @@ int Fail(int code, const std::string& text) {
     MessageBoxA(nullptr, text.c_str(), kCaption, MB_OK | MB_ICONSTOP | MB_SETFOREGROUND);
   }
   return code;
-}
-
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* out, DWORD* error) {
-  HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) {
-    *error = GetLastError();
-    return false;
-  }
-  LARGE_INTEGER size{};
-  bool ok = GetFileSizeEx(f, &size) && size.QuadPart < (1LL << 30);
-  if (ok) {
-    out->resize(size_t(size.QuadPart));
-    DWORD got = 0;
-    ok = size.QuadPart == 0 ||
-         (ReadFile(f, out->data(), DWORD(out->size()), &got, nullptr) && got == out->size());
-  }
-  *error = ok ? 0 : ERROR_READ_FAULT;
-  CloseHandle(f);
-  return ok;
 }
 
 std::string LoadMessage(ppt::LoadError e, const std::string& name) {
@@ -128,18 +109,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     c.file = ChooseFile();
     if (c.file.empty()) return kOk;
   }
-  std::vector<uint8_t> bytes;
+  // The mapping outlives the presentation: its pictures are read from it while the show runs.
+  viewer::MappedFile file;
   DWORD error = 0;
-  if (!ReadWholeFile(c.file, &bytes, &error)) {
+  if (!file.Open(c.file, &error)) {
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
         error == ERROR_INVALID_NAME)
       return Fail(kNoFile, "PowerPoint Viewer cannot find the presentation \"" + c.file + "\".");
     return Fail(kNoFile, "PowerPoint Viewer cannot open the presentation \"" + c.file + "\".");
   }
   ppt::Presentation p;
-  ppt::LoadError e = ppt::Load(bytes.data(), bytes.size(), &p);
-  bytes.clear();
-  bytes.shrink_to_fit();
+  ppt::LoadError e = ppt::Load(file.data(), file.size(), &p);
   if (e != ppt::LoadError::kNone) return Fail(kCannotShow, LoadMessage(e, c.file));
   if (c.mode == viewer::Command::kRender) return Render(p, c);
   std::string title = "PowerPoint Viewer - [" + c.file + "]";

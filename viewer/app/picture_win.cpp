@@ -15,40 +15,102 @@ namespace {
 
 // A device-independent bitmap file around the bare bitmap the picture store keeps, so that the
 // system's BMP codec can read it.
-std::vector<uint8_t> DibAsFile(const std::vector<uint8_t>& dib) {
-  if (dib.size() < 40) return {};
+std::vector<uint8_t> DibAsFile(const uint8_t* dib, size_t size) {
+  if (size < 40 || size > UINT32_MAX - 14) return {};
   uint32_t header = dib[0] | (dib[1] << 8) | (dib[2] << 16) | (uint32_t(dib[3]) << 24);
   uint16_t bits = uint16_t(dib[14] | (dib[15] << 8));
   uint32_t compression = dib[16] | (dib[17] << 8) | (dib[18] << 16) | (uint32_t(dib[19]) << 24);
-  uint32_t used =
-      dib.size() >= 36 ? dib[32] | (dib[33] << 8) | (dib[34] << 16) | (uint32_t(dib[35]) << 24) : 0;
+  uint32_t used = dib[32] | (dib[33] << 8) | (dib[34] << 16) | (uint32_t(dib[35]) << 24);
   if (header < 12 || header > 1024) return {};
   uint64_t palette = bits <= 8 ? uint64_t(used ? used : (1u << bits)) * 4 : uint64_t(used) * 4;
   if (header == 40 && compression == 3) palette += 12;
   uint64_t off = 14 + header + palette;
   std::vector<uint8_t> f(14, 0);
-  uint32_t total = uint32_t(14 + dib.size());
+  uint32_t total = uint32_t(14 + size);
   f[0] = 'B';
   f[1] = 'M';
   for (int i = 0; i < 4; i++) f[2 + i] = uint8_t(total >> (8 * i));
   for (int i = 0; i < 4; i++) f[10 + i] = uint8_t(off >> (8 * i));
-  f.insert(f.end(), dib.begin(), dib.end());
+  f.insert(f.end(), dib, dib + size);
   return f;
+}
+
+// What stands where a picture cannot be shown: a light box with a frame and a cross, drawn as a
+// metafile so that it scales, crops and turns like the picture would have.
+HENHMETAFILE PlaceholderBox() {
+  RECT frame{0, 0, 10000, 10000};  // hundredths of a millimetre; played stretched to the shape
+  HDC dc = CreateEnhMetaFileA(nullptr, nullptr, &frame, nullptr);
+  if (!dc) return nullptr;
+  SetMapMode(dc, MM_ANISOTROPIC);
+  SetWindowExtEx(dc, 1000, 1000, nullptr);
+  SetViewportExtEx(dc, GetDeviceCaps(dc, HORZRES) * 100 / std::max(1, GetDeviceCaps(dc, HORZSIZE)),
+                   GetDeviceCaps(dc, VERTRES) * 100 / std::max(1, GetDeviceCaps(dc, VERTSIZE)),
+                   nullptr);
+  {
+    AutoBrush fill(CreateSolidBrush(RGB(242, 242, 242)));
+    AutoPen edge(CreatePen(PS_SOLID, 0, RGB(160, 160, 160)));
+    ScopedSelect b(dc, fill.get());
+    ScopedSelect p(dc, edge.get());
+    Rectangle(dc, 0, 0, 1000, 1000);
+    MoveToEx(dc, 0, 0, nullptr);
+    LineTo(dc, 1000, 1000);
+    MoveToEx(dc, 1000, 0, nullptr);
+    LineTo(dc, 0, 1000);
+  }
+  return CloseEnhMetaFile(dc);
+}
+
+size_t MetafileBytes(HENHMETAFILE m) {
+  return m ? size_t(GetEnhMetaFileBits(m, 0, nullptr)) : 0;
+}
+
+// Decodes a bitmap picture with the system's codecs, scaled down to the largest size worth
+// keeping; null when it cannot be decoded within the limits.
+IWICBitmapSource* DecodeBitmap(IWICImagingFactory* f, const uint8_t* data, size_t size) {
+  Com<IWICStream> stream;
+  Com<IWICBitmapDecoder> decoder;
+  Com<IWICBitmapFrameDecode> frame;
+  Com<IWICFormatConverter> conv;
+  Com<IWICBitmapScaler> scaler;
+  UINT w = 0, h = 0;
+  if (!f || !size || size > UINT32_MAX || FAILED(f->CreateStream(&stream)) ||
+      FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(data), DWORD(size))) ||
+      FAILED(f->CreateDecoderFromStream(stream.p, nullptr, WICDecodeMetadataCacheOnDemand,
+                                        &decoder)) ||
+      FAILED(decoder->GetFrame(0, &frame)) || FAILED(frame->GetSize(&w, &h)) || w == 0 || h == 0 ||
+      uint64_t(w) * h > kMaxSourcePixels || FAILED(f->CreateFormatConverter(&conv)) ||
+      FAILED(conv->Initialize(frame.p, GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone,
+                              nullptr, 0, WICBitmapPaletteTypeCustom)))
+    return nullptr;
+  IWICBitmapSource* source = conv.p;
+  uint64_t pixels = uint64_t(w) * h;
+  if (pixels > kMaxDecodedPixels) {
+    double k = std::sqrt(double(kMaxDecodedPixels) / double(pixels));
+    UINT sw = std::max(1u, UINT(w * k)), sh = std::max(1u, UINT(h * k));
+    if (FAILED(f->CreateBitmapScaler(&scaler)) ||
+        FAILED(scaler->Initialize(conv.p, sw, sh, WICBitmapInterpolationModeFant)))
+      return nullptr;
+    source = scaler.p;
+  }
+  IWICBitmap* decoded = nullptr;
+  // Decoded once into memory: the stream over the picture bytes need not outlive this.
+  if (FAILED(f->CreateBitmapFromSource(source, WICBitmapCacheOnLoad, &decoded))) return nullptr;
+  return decoded;
 }
 
 }  // namespace
 
-SlideRenderer::Image* SlideRenderer::ImageFor(int blip) {
-  if (blip < 0 || size_t(blip) >= p_.blips.size()) return nullptr;
-  auto it = images_.find(blip);
-  if (it != images_.end()) return it->second.get();
+std::unique_ptr<SlideRenderer::Image> SlideRenderer::Decode(int blip) {
   std::unique_ptr<Image> img(new Image);
-  const ppt::Blip& b = p_.blips[blip];
-  if (b.type == ppt::Blip::kEmf && !b.data.empty()) {
-    img->metafile = SetEnhMetaFileBits(UINT(b.data.size()), b.data.data());
-  } else if (b.type == ppt::Blip::kWmf && b.data.size() > 22) {
-    const uint8_t* d = b.data.data();
-    size_t n = b.data.size();
+  const ppt::Blip& b = p_.blips[size_t(blip)];
+  ppt::PictureBytes bytes = p_.Picture(blip);
+  const uint8_t* d = bytes.data;
+  size_t n = bytes.size;
+  if (!bytes.ok() || n > UINT32_MAX) {
+    // unreadable, or beyond the picture store's limits
+  } else if (b.type == ppt::Blip::kEmf) {
+    img->metafile = SetEnhMetaFileBits(UINT(n), d);
+  } else if (b.type == ppt::Blip::kWmf && n > 22) {
     if (d[0] == 0xD7 && d[1] == 0xCD && d[2] == 0xC6 && d[3] == 0x9A) {
       d += 22;
       n -= 22;
@@ -58,35 +120,50 @@ SlideRenderer::Image* SlideRenderer::ImageFor(int blip) {
   } else if (b.type == ppt::Blip::kPng || b.type == ppt::Blip::kJpeg ||
              b.type == ppt::Blip::kTiff || b.type == ppt::Blip::kDib) {
     std::vector<uint8_t> file;
-    const std::vector<uint8_t>* bytes = &b.data;
     if (b.type == ppt::Blip::kDib) {
-      file = DibAsFile(b.data);
-      bytes = &file;
+      file = DibAsFile(d, n);
+      d = file.data();
+      n = file.size();
     }
-    IWICImagingFactory* f = Factory();
-    Com<IWICStream> stream;
-    Com<IWICBitmapDecoder> decoder;
-    Com<IWICBitmapFrameDecode> frame;
-    Com<IWICFormatConverter> conv;
-    UINT w = 0, h = 0;
-    if (f && !bytes->empty() && SUCCEEDED(f->CreateStream(&stream)) &&
-        SUCCEEDED(
-            stream->InitializeFromMemory(const_cast<BYTE*>(bytes->data()), DWORD(bytes->size()))) &&
-        SUCCEEDED(f->CreateDecoderFromStream(stream.p, nullptr, WICDecodeMetadataCacheOnDemand,
-                                             &decoder)) &&
-        SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(frame->GetSize(&w, &h)) && w > 0 &&
-        h > 0 && uint64_t(w) * h <= (64u << 20) && SUCCEEDED(f->CreateFormatConverter(&conv)) &&
-        SUCCEEDED(conv->Initialize(frame.p, GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone,
-                                   nullptr, 0, WICBitmapPaletteTypeCustom))) {
-      IWICBitmap* decoded = nullptr;
-      // Decoded once into memory: the stream over the picture bytes need not outlive this.
-      if (SUCCEEDED(f->CreateBitmapFromSource(conv.p, WICBitmapCacheOnLoad, &decoded)))
-        img->bitmap = decoded;
-    }
+    img->bitmap = DecodeBitmap(Factory(), d, n);
   }
+  if (img->bitmap) {
+    UINT w = 0, h = 0;
+    img->bitmap->GetSize(&w, &h);
+    img->bytes = size_t(w) * h * 4;
+  } else if (!img->metafile && budget_.Framed(blip)) {
+    img->metafile = PlaceholderBox();
+  }
+  img->bytes += MetafileBytes(img->metafile);
+  return img;
+}
+
+SlideRenderer::Image* SlideRenderer::ImageFor(int blip) {
+  if (blip < 0 || size_t(blip) >= p_.blips.size()) return nullptr;
+  auto it = images_.find(blip);
+  if (it != images_.end()) {
+    budget_.Used(blip);
+    return it->second.get();
+  }
+  std::unique_ptr<Image> img = Decode(blip);
   Image* raw = img.get();
+  budget_.Kept(blip, img->bytes);
   images_[blip] = std::move(img);
+  // Pictures of slides far from the one on screen make room; never the one just made.
+  for (int victim : budget_.Overflow(blip)) {
+    images_.erase(victim);
+    budget_.Dropped(victim);
+  }
   return raw;
+}
+
+bool SlideRenderer::Prefetch(const std::vector<size_t>& order, size_t pos) {
+  if (pos >= order.size() || order[pos] != budget_.current()) return false;
+  int blip = budget_.Upcoming(order, pos, kPrefetchSlides, prefetched_);
+  if (blip < 0) return false;
+  prefetched_.insert(blip);
+  ImageFor(blip);
+  return true;
 }
 
 void SlideRenderer::DrawImage(HDC dc, int blip, const RECT& r, const double* crop,

@@ -10,13 +10,35 @@
 
 namespace viewer {
 
-SlideRenderer::SlideRenderer(const ppt::Presentation& p) : p_(p), mapper_(new FontMapper) {}
+SlideRenderer::SlideRenderer(const ppt::Presentation& p)
+    : p_(p), budget_(p, kDecodedPictureBudget), mapper_(new FontMapper) {}
 
 SlideRenderer::~SlideRenderer() = default;
 
-void SlideRenderer::Paint(HDC dc, size_t index, const RECT& where, std::string* text) {
+namespace {
+
+// A shape as its dimmed state shows it: its text (or, without text, its fill) in the dim colour.
+void Dim(ppt::Shape* s, const ppt::Rgb& dim, const std::vector<uint8_t>* paragraphs) {
+  bool any_text = false;
+  for (size_t i = 0; i < s->text.paragraphs.size(); i++) {
+    if (paragraphs && (i >= paragraphs->size() || (*paragraphs)[i] != show::ShapeView::kDimmed))
+      continue;
+    ppt::Paragraph& p = s->text.paragraphs[i];
+    p.bullet_color = dim;
+    for (ppt::Run& r : p.runs) r.color = dim;
+    any_text = true;
+  }
+  if (!any_text && !paragraphs && s->fill.kind != ppt::Fill::kNone) s->fill.color = dim;
+}
+
+}  // namespace
+
+void SlideRenderer::Paint(HDC dc, size_t index, const RECT& where, std::string* text,
+                          const SlideView* view) {
   if (index >= p_.slides.size()) return;
   const ppt::Slide& slide = p_.slides[index];
+  if (budget_.current() != index) prefetched_.clear();
+  budget_.SetCurrent(index);
   scale_ = double(where.right - where.left) / p_.width;
   origin_x_ = where.left;
   origin_y_ = where.top;
@@ -27,7 +49,31 @@ void SlideRenderer::Paint(HDC dc, size_t index, const RECT& where, std::string* 
   background_ = &slide.background;
   slide_ = where;
   FillBackground(dc, slide.background, where);
-  for (const ppt::Shape& s : slide.shapes) DrawShape(dc, s, text);
+  link_areas_ = view ? view->links : nullptr;
+  const std::vector<show::ShapeView>* states = view ? view->shapes : nullptr;
+  for (size_t i = 0; i < slide.shapes.size(); i++) {
+    const ppt::Shape& s = slide.shapes[i];
+    shape_index_ = i;
+    paragraph_states_ = nullptr;
+    if (!states || i >= states->size()) {
+      DrawShape(dc, s, text);
+      continue;
+    }
+    const show::ShapeView& v = (*states)[i];
+    if (v.state == show::ShapeView::kHidden) continue;
+    bool dim_paragraphs = false;
+    for (uint8_t st : v.paragraphs) dim_paragraphs |= st == show::ShapeView::kDimmed;
+    paragraph_states_ = v.paragraphs.empty() ? nullptr : &v.paragraphs;
+    if (v.state == show::ShapeView::kDimmed || dim_paragraphs) {
+      ppt::Shape dimmed = s;
+      Dim(&dimmed, v.dim, v.state == show::ShapeView::kDimmed ? nullptr : &v.paragraphs);
+      DrawShape(dc, dimmed, text);
+    } else {
+      DrawShape(dc, s, text);
+    }
+  }
+  paragraph_states_ = nullptr;
+  link_areas_ = nullptr;
 }
 
 void SlideRenderer::DrawShape(HDC dc, const ppt::Shape& s, std::string* text) {

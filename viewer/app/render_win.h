@@ -6,17 +6,34 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "app/picture_budget.h"
 #include "app/paint_util_win.h"
 #include "geom/outline.h"
 #include "ppt/presentation.h"
+#include "show/build_steps.h"
 #include "text/layout.h"
 
 namespace viewer {
 
 class FontMapper;
+
+// A linked text run where it was painted: shape index in the slide, link index in the shape.
+struct LinkArea {
+  size_t shape;
+  int link;
+  RECT box;
+};
+
+// A slide as a build state shows it (shape states in the slide's shape order; none: all shown),
+// and where to report the text links painted.
+struct SlideView {
+  const std::vector<show::ShapeView>* shapes = nullptr;
+  std::vector<LinkArea>* links = nullptr;
+};
 
 class SlideRenderer {
  public:
@@ -27,19 +44,25 @@ class SlideRenderer {
 
   // Paints slide `index` into `dc` within the given pixel rectangle. When `text` is given it
   // receives the text painted, one line per paragraph.
-  void Paint(HDC dc, size_t index, const RECT& where, std::string* text = nullptr);
+  void Paint(HDC dc, size_t index, const RECT& where, std::string* text = nullptr,
+             const SlideView* view = nullptr);
+  // Decodes one picture of the slides after `order[pos]`, for a show to call while it is idle;
+  // false when there is nothing left to prepare.
+  bool Prefetch(const std::vector<size_t>& order, size_t pos);
 
  private:
   // A picture decoded once: a bitmap or a metafile.
   struct Image {
     IWICBitmapSource* bitmap = nullptr;
     HENHMETAFILE metafile = nullptr;
+    size_t bytes = 0;  // memory held, for the budget of decoded pictures
     ~Image() {
       if (bitmap) bitmap->Release();
       if (metafile) DeleteEnhMetaFile(metafile);
     }
   };
   Image* ImageFor(int blip);
+  std::unique_ptr<Image> Decode(int blip);
   void DrawImage(HDC dc, int blip, const RECT& r, const double* crop = nullptr,
                  const ppt::PictureAdjust* adjust = nullptr);
   void DrawShape(HDC dc, const ppt::Shape& s, std::string* text);
@@ -69,9 +92,15 @@ class SlideRenderer {
   const ppt::Presentation& p_;
   const ppt::Fill* background_ = nullptr;  // the slide being painted: its background and place
   RECT slide_{0, 0, 0, 0};
+  // While a shape paints under a build state: its paragraphs' states and where links go.
+  const std::vector<uint8_t>* paragraph_states_ = nullptr;
+  std::vector<LinkArea>* link_areas_ = nullptr;
+  size_t shape_index_ = 0;
   double scale_ = 1;
   int origin_x_ = 0, origin_y_ = 0;
   std::map<int, std::unique_ptr<Image>> images_;
+  PictureBudget budget_;
+  std::set<int> prefetched_;  // tried for the slide on screen
   std::map<std::string, AutoFont> fonts_;
   std::unique_ptr<FontMapper> mapper_;
 };
@@ -87,6 +116,7 @@ class Canvas {
   int width() const { return width_; }
   int height() const { return height_; }
   const uint8_t* pixels() const { return static_cast<const uint8_t*>(bits_); }
+  uint8_t* bits() { return static_cast<uint8_t*>(bits_); }
   bool ok() const { return bitmap_ != nullptr; }
 
  private:

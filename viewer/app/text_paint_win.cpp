@@ -98,7 +98,13 @@ void SlideRenderer::DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::
   auto px = [](double v) { return int(std::lround(v)); };
   SetTextAlign(dc, TA_BASELINE | TA_LEFT | TA_NOUPDATECP);
   SetBkMode(dc, TRANSPARENT);
+  // A paragraph that a build has not brought yet keeps its place but paints nothing.
+  auto unbuilt = [&](size_t paragraph) {
+    return paragraph_states_ && paragraph < paragraph_states_->size() &&
+           (*paragraph_states_)[paragraph] == show::ShapeView::kHidden;
+  };
   for (const text::Bullet& b : layout.bullets) {
+    if (unbuilt(b.paragraph)) continue;
     int bx = px(left + b.x), by = px(top + b.baseline);
     if (b.blip >= 0) {
       int size = std::max(1, px(b.size));
@@ -112,6 +118,7 @@ void SlideRenderer::DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::
     ExtTextOutW(dc, bx, by, 0, nullptr, t.c_str(), UINT(t.size()), nullptr);
   }
   for (const text::Line& line : layout.lines) {
+    if (unbuilt(line.paragraph)) continue;
     for (const text::Piece& pc : line.pieces) {
       ScopedSelect sel(dc, Font(pc.font));
       std::wstring t = WideOf(pc.text);
@@ -135,6 +142,11 @@ void SlideRenderer::DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::
         ExtTextOutW(dc, x, y, 0, nullptr, t.c_str(), UINT(t.size()), dx.data());
       } else {
         ExtTextOutW(dc, x, y, 0, nullptr, t.c_str(), UINT(t.size()), nullptr);
+      }
+      if (link_areas_ && run.link >= 0) {
+        const int h = std::max(1, px(pc.font.size));
+        link_areas_->push_back(
+            {shape_index_, run.link, RECT{x, y - h, x + px(pc.width), y + std::max(1, h / 4)}});
       }
     }
   }

@@ -12,7 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ppt::LoadOptions options;
   options.max_blip_bytes = 16u << 20;
   options.max_total_blip_bytes = 64u << 20;
-  ppt::Load(data, size, &p, options);
+  if (ppt::Load(data, size, &p, options) != ppt::LoadError::kNone) return 0;
+  // Pictures are read only when asked for: ask for each, as a show would.
+  for (size_t i = 0; i < p.blips.size() && i < 64; i++) p.Picture(int(i));
   // The outlines are evaluated from what the file stores (adjust values, freeform geometry).
   for (const ppt::Slide& slide : p.slides)
     for (const ppt::Shape& s : slide.shapes)

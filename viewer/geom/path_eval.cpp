@@ -273,6 +273,88 @@ void ArcThrough(Builder* b, Pt c1, Pt c2, Pt from, Pt to, bool clockwise, bool j
   b->Arc(cx, cy, rx, ry, a0, a1, join);
 }
 
+// One escape segment: arcs, quadrants, fill and line switches, and the point-kind escapes an
+// editor leaves, which draw as lines or curves.
+void Escape(const PathProgram& prog, Evaluator& ev, Builder* bp, uint16_t seg, size_t* vip) {
+  Builder& b = *bp;
+  size_t& vi = *vip;
+  const size_t nv = prog.vertex_count;
+  auto have = [&](size_t n) { return vi + n <= nv; };
+  int code = (seg >> 8) & 0x1F;
+  size_t n = seg & 0xFF;
+  switch (code) {
+    case kAngleEllipseTo:
+    case kAngleEllipse:
+      for (size_t k = 0; k < std::max<size_t>(n / 3, 1) && have(3); k++, vi += 3) {
+        Pt c = ev.Point(vi);
+        double rx = std::fabs(ev.ScaleX(ev.Coord(prog.vertices[2 * vi + 2])));
+        double ry = std::fabs(ev.ScaleY(ev.Coord(prog.vertices[2 * vi + 3])));
+        double a0 = ev.Coord(prog.vertices[2 * vi + 4]);
+        double a1 = ev.Coord(prog.vertices[2 * vi + 5]);
+        // Angles stored as 16.16 fixed point in files.
+        if (std::fabs(a0) >= 65536 || std::fabs(a1) >= 65536) a0 /= 65536, a1 /= 65536;
+        a1 = std::max(a0 - 3600, std::min(a0 + 3600, a1));
+        // Counter-clockwise on screen from the positive x axis.
+        b.Arc(c.x, c.y, rx, ry, -a0, -a1, code == kAngleEllipseTo);
+      }
+      break;
+    case kArcTo:
+    case kArc:
+    case kClockwiseArcTo:
+    case kClockwiseArc: {
+      bool clockwise = code == kClockwiseArcTo || code == kClockwiseArc;
+      bool join = code == kArcTo || code == kClockwiseArcTo;
+      for (size_t k = 0; k < std::max<size_t>(n / 4, 1) && have(4); k++, vi += 4)
+        ArcThrough(&b, ev.Point(vi), ev.Point(vi + 1), ev.Point(vi + 2), ev.Point(vi + 3),
+                   clockwise, join);
+      break;
+    }
+    case kQuadrantX:
+    case kQuadrantY:
+      for (size_t k = 0; k < std::max<size_t>(n, 1) && have(1); k++) {
+        Pt q = ev.Point(vi++);
+        if (!b.HasPoint()) {
+          b.MoveTo(q);
+          continue;
+        }
+        Pt p = b.Current();
+        bool across_first = (code == kQuadrantX) == (k % 2 == 0);
+        Pt corner = across_first ? Pt{q.x, p.y} : Pt{p.x, q.y};
+        b.CubicTo(Pt{p.x + kKappa * (corner.x - p.x), p.y + kKappa * (corner.y - p.y)},
+                  Pt{q.x + kKappa * (corner.x - q.x), q.y + kKappa * (corner.y - q.y)}, q);
+      }
+      break;
+    case kQuadraticBezier:
+      for (size_t k = 0; k < std::max<size_t>(n / 2, 1) && have(2) && b.HasPoint(); k++, vi += 2) {
+        Pt p = b.Current(), c = ev.Point(vi), q = ev.Point(vi + 1);
+        b.CubicTo(Pt{p.x + 2.0 / 3 * (c.x - p.x), p.y + 2.0 / 3 * (c.y - p.y)},
+                  Pt{q.x + 2.0 / 3 * (c.x - q.x), q.y + 2.0 / 3 * (c.y - q.y)}, q);
+      }
+      break;
+    case kNoFill:
+      b.NoFill();
+      break;
+    case kNoStroke:
+      b.NoStroke();
+      break;
+    case kAutoLine:
+    case kCornerLine:
+    case kSmoothLine:
+    case kSymmetricLine:
+      for (size_t k = 0; k < n && have(1); k++) b.LineTo(ev.Point(vi++));
+      break;
+    case kAutoCurve:
+    case kCornerCurve:
+    case kSmoothCurve:
+    case kSymmetricCurve:
+      for (size_t k = 0; k < n && have(3); k++, vi += 3)
+        b.CubicTo(ev.Point(vi), ev.Point(vi + 1), ev.Point(vi + 2));
+      break;
+    default:
+      break;
+  }
+}
+
 }  // namespace
 
 std::vector<SubPath> EvaluatePath(const PathProgram& prog, double w, double h) {
@@ -313,83 +395,9 @@ std::vector<SubPath> EvaluatePath(const PathProgram& prog, double w, double h) {
       case kEnd:
         b.EndPath();
         break;
-      case kEscape: {
-        int code = (seg >> 8) & 0x1F;
-        size_t n = seg & 0xFF;
-        switch (code) {
-          case kAngleEllipseTo:
-          case kAngleEllipse:
-            for (size_t k = 0; k < std::max<size_t>(n / 3, 1) && have(3); k++, vi += 3) {
-              Pt c = ev.Point(vi);
-              double rx = std::fabs(ev.ScaleX(ev.Coord(prog.vertices[2 * vi + 2])));
-              double ry = std::fabs(ev.ScaleY(ev.Coord(prog.vertices[2 * vi + 3])));
-              double a0 = ev.Coord(prog.vertices[2 * vi + 4]);
-              double a1 = ev.Coord(prog.vertices[2 * vi + 5]);
-              // Angles stored as 16.16 fixed point in files.
-              if (std::fabs(a0) >= 65536 || std::fabs(a1) >= 65536) a0 /= 65536, a1 /= 65536;
-              a1 = std::max(a0 - 3600, std::min(a0 + 3600, a1));
-              // Counter-clockwise on screen from the positive x axis.
-              b.Arc(c.x, c.y, rx, ry, -a0, -a1, code == kAngleEllipseTo);
-            }
-            break;
-          case kArcTo:
-          case kArc:
-          case kClockwiseArcTo:
-          case kClockwiseArc: {
-            bool clockwise = code == kClockwiseArcTo || code == kClockwiseArc;
-            bool join = code == kArcTo || code == kClockwiseArcTo;
-            for (size_t k = 0; k < std::max<size_t>(n / 4, 1) && have(4); k++, vi += 4)
-              ArcThrough(&b, ev.Point(vi), ev.Point(vi + 1), ev.Point(vi + 2), ev.Point(vi + 3),
-                         clockwise, join);
-            break;
-          }
-          case kQuadrantX:
-          case kQuadrantY:
-            for (size_t k = 0; k < std::max<size_t>(n, 1) && have(1); k++) {
-              Pt q = ev.Point(vi++);
-              if (!b.HasPoint()) {
-                b.MoveTo(q);
-                continue;
-              }
-              Pt p = b.Current();
-              bool across_first = (code == kQuadrantX) == (k % 2 == 0);
-              Pt corner = across_first ? Pt{q.x, p.y} : Pt{p.x, q.y};
-              b.CubicTo(Pt{p.x + kKappa * (corner.x - p.x), p.y + kKappa * (corner.y - p.y)},
-                        Pt{q.x + kKappa * (corner.x - q.x), q.y + kKappa * (corner.y - q.y)}, q);
-            }
-            break;
-          case kQuadraticBezier:
-            for (size_t k = 0; k < std::max<size_t>(n / 2, 1) && have(2) && b.HasPoint();
-                 k++, vi += 2) {
-              Pt p = b.Current(), c = ev.Point(vi), q = ev.Point(vi + 1);
-              b.CubicTo(Pt{p.x + 2.0 / 3 * (c.x - p.x), p.y + 2.0 / 3 * (c.y - p.y)},
-                        Pt{q.x + 2.0 / 3 * (c.x - q.x), q.y + 2.0 / 3 * (c.y - q.y)}, q);
-            }
-            break;
-          case kNoFill:
-            b.NoFill();
-            break;
-          case kNoStroke:
-            b.NoStroke();
-            break;
-          case kAutoLine:
-          case kCornerLine:
-          case kSmoothLine:
-          case kSymmetricLine:
-            for (size_t k = 0; k < n && have(1); k++) b.LineTo(ev.Point(vi++));
-            break;
-          case kAutoCurve:
-          case kCornerCurve:
-          case kSmoothCurve:
-          case kSymmetricCurve:
-            for (size_t k = 0; k < n && have(3); k++, vi += 3)
-              b.CubicTo(ev.Point(vi), ev.Point(vi + 1), ev.Point(vi + 2));
-            break;
-          default:
-            break;
-        }
+      case kEscape:
+        Escape(prog, ev, &b, seg, &vi);
         break;
-      }
       default:  // client escapes carry nothing we draw
         break;
     }

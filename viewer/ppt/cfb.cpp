@@ -128,28 +128,68 @@ bool CompoundFile::Open(const uint8_t* data, size_t size) {
   return true;
 }
 
-bool CompoundFile::ReadChain(uint32_t start, uint64_t size, bool mini,
-                             std::vector<uint8_t>* out) const {
+void CompoundFile::Chain(uint32_t start, uint64_t size, bool mini,
+                         std::vector<uint32_t>* out) const {
   out->clear();
-  const size_t unit = mini ? 64 : (size_t(1) << shift_);
+  const uint64_t unit = mini ? 64 : (uint64_t(1) << shift_);
   const size_t limit = mini ? minifat_.size() : fat_.size();
   uint32_t s = start;
-  for (size_t steps = 0; s != kEnd && out->size() < size; steps++) {
-    if (steps > limit) return !out->empty();  // a cycle
-    const uint8_t* p = nullptr;
+  // A chain never has more links than the table has entries; more means a cycle.
+  while (s != kEnd && uint64_t(out->size()) * unit < size && out->size() <= limit) {
     if (mini) {
-      uint64_t off = uint64_t(s) * 64;
-      if (s >= minifat_.size() || off + 64 > ministream_.size()) break;
-      p = ministream_.data() + off;
-    } else {
-      p = Sector(s);
-      if (!p) break;
+      if (s >= minifat_.size() || (uint64_t(s) + 1) * 64 > ministream_.size()) break;
+    } else if (!Sector(s)) {
+      break;
     }
-    size_t take = size_t(std::min<uint64_t>(unit, size - out->size()));
-    out->insert(out->end(), p, p + take);
+    out->push_back(s);
     s = mini ? minifat_[s] : Next(s);
   }
+  if (out->size() > limit) out->resize(limit);
+}
+
+bool CompoundFile::ReadChain(uint32_t start, uint64_t size, bool mini,
+                             std::vector<uint8_t>* out) const {
+  StreamReader r;
+  r.file_ = this;
+  r.mini_ = mini;
+  r.unit_ = mini ? 64 : (size_t(1) << shift_);
+  Chain(start, size, mini, &r.chain_);
+  r.size_ = std::min<uint64_t>(size, uint64_t(r.chain_.size()) * r.unit_);
+  out->assign(size_t(r.size_), 0);
+  out->resize(r.Read(0, out->size(), out->data()));
   return true;
+}
+
+const uint8_t* StreamReader::Unit(size_t index) const {
+  if (index >= chain_.size()) return nullptr;
+  if (mini_) return file_->ministream_.data() + uint64_t(chain_[index]) * 64;
+  return file_->Sector(chain_[index]);
+}
+
+size_t StreamReader::Read(uint64_t offset, size_t n, uint8_t* out) const {
+  if (!file_ || offset >= size_) return 0;
+  n = size_t(std::min<uint64_t>(n, size_ - offset));
+  size_t done = 0;
+  while (done < n) {
+    uint64_t at = offset + done;
+    const uint8_t* p = Unit(size_t(at / unit_));
+    if (!p) break;
+    size_t in = size_t(at % unit_);
+    size_t take = std::min(unit_ - in, n - done);
+    memcpy(out + done, p + in, take);
+    done += take;
+  }
+  return done;
+}
+
+const uint8_t* StreamReader::Contiguous(uint64_t offset, size_t n) const {
+  if (!file_ || offset > size_ || n > size_ - offset) return nullptr;
+  size_t first = size_t(offset / unit_);
+  size_t last = n ? size_t((offset + n - 1) / unit_) : first;
+  if (first >= chain_.size()) return nullptr;
+  for (size_t i = first; i < last; i++)
+    if (chain_[i + 1] != chain_[i] + 1) return nullptr;
+  return Unit(first) + offset % unit_;
 }
 
 const CompoundFile::Entry* CompoundFile::Find(const std::string& name) const {
@@ -169,6 +209,19 @@ bool CompoundFile::Read(const std::string& name, std::vector<uint8_t>* out) cons
   // A declared size larger than the file cannot be real; cap the read at the file size.
   uint64_t size = std::min<uint64_t>(e->size, size_);
   return ReadChain(e->start, size, size < mini_cutoff_, out);
+}
+
+bool CompoundFile::Stream(const std::string& name, StreamReader* out) const {
+  *out = StreamReader();
+  const Entry* e = Find(name);
+  if (!e || e->type != 2) return false;
+  uint64_t size = std::min<uint64_t>(e->size, size_);
+  out->file_ = this;
+  out->mini_ = size < mini_cutoff_;
+  out->unit_ = out->mini_ ? 64 : (size_t(1) << shift_);
+  Chain(e->start, size, out->mini_, &out->chain_);
+  out->size_ = std::min<uint64_t>(size, uint64_t(out->chain_.size()) * out->unit_);
+  return true;
 }
 
 std::vector<std::string> CompoundFile::Names() const {

@@ -1,13 +1,39 @@
 #pragma once
 // Reader for the compound file container (OLE structured storage) that holds a presentation's
-// streams. Works on a caller-owned byte buffer; every chain walk is bounded, so a damaged or
-// hostile file yields missing or short streams, never a hang.
+// streams. Works on caller-owned bytes (a buffer or a file mapping) that must outlive it and the
+// streams it hands out; every chain walk is bounded, so a damaged or hostile file yields missing
+// or short streams, never a hang.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace ppt {
+
+class CompoundFile;
+
+// One stream, read piecewise: a stream's sectors may lie anywhere in the file, so a range is
+// either copied out sector by sector or, when its sectors follow each other, handed out as a
+// pointer into the file's bytes without a copy.
+class StreamReader {
+ public:
+  StreamReader() = default;
+  uint64_t size() const { return size_; }
+  bool valid() const { return file_ != nullptr; }
+  // Copies up to `n` bytes from `offset`; returns how many could be read.
+  size_t Read(uint64_t offset, size_t n, uint8_t* out) const;
+  // The range as a pointer into the file's bytes when it is stored in one piece, else null.
+  const uint8_t* Contiguous(uint64_t offset, size_t n) const;
+
+ private:
+  friend class CompoundFile;
+  const uint8_t* Unit(size_t index) const;
+  const CompoundFile* file_ = nullptr;
+  bool mini_ = false;
+  size_t unit_ = 512;
+  uint64_t size_ = 0;
+  std::vector<uint32_t> chain_;  // the stream's sectors in order
+};
 
 class CompoundFile {
  public:
@@ -16,10 +42,14 @@ class CompoundFile {
   // A stream directly below the root storage, by case-insensitive name. A chain that breaks off
   // early yields the part that could be read.
   bool Read(const std::string& name, std::vector<uint8_t>* out) const;
+  // The same stream without reading it; the reader refers to this object, which must outlive it
+  // and stay where it is.
+  bool Stream(const std::string& name, StreamReader* out) const;
   bool Has(const std::string& name) const;
   std::vector<std::string> Names() const;
 
  private:
+  friend class StreamReader;
   struct Entry {
     std::string name;  // ASCII-folded, upper case
     uint8_t type = 0;
@@ -27,6 +57,7 @@ class CompoundFile {
     uint64_t size = 0;
   };
   bool ReadChain(uint32_t start, uint64_t size, bool mini, std::vector<uint8_t>* out) const;
+  void Chain(uint32_t start, uint64_t size, bool mini, std::vector<uint32_t>* out) const;
   const uint8_t* Sector(uint32_t n) const;
   uint32_t Next(uint32_t n) const;
   const Entry* Find(const std::string& name) const;

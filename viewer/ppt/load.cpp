@@ -4,6 +4,7 @@
 
 #include "ppt/cfb.h"
 #include "ppt/loader.h"
+#include "ppt/picture_store.h"
 
 namespace ppt {
 namespace detail {
@@ -65,6 +66,9 @@ void Loader::ReadDocument(const Record& doc) {
           out_->show.use_timings = flags & 0x01;
           out_->show.use_range = flags & 0x04;
           out_->show.loop = flags & 0x80;
+          out_->show.no_animation = flags & 0x02;
+          out_->show.browsed = flags & 0x10;
+          out_->show.kiosk = flags & 0x20;
           out_->show.first = first;
           out_->show.last = last;
         }
@@ -99,6 +103,12 @@ void Loader::ReadDocument(const Record& doc) {
       }
       case rt::kHeadersFooters:
         if (r.inst == 3) doc_footers_ = ReadFooters(r, Footers());
+        break;
+      case rt::kExObjList:
+        ReadExObjects(r);
+        break;
+      case rt::kSoundCollection:
+        ReadSounds(r);
         break;
       case rt::kDrawingGroup: {
         Record dgg;
@@ -146,6 +156,8 @@ void Loader::ReadSlideList(const Record& list, std::vector<ListEntry>* out) {
     } else if (r.type == rt::kStyleTextProp) {
       texts.back().style = r;
       texts.back().has_style = true;
+    } else if (r.type == rt::kInteractiveInfo || r.type == rt::kTxInteractiveInfoAtom) {
+      texts.back().links.push_back(r);
     }
   }
 }
@@ -217,6 +229,7 @@ void Loader::ReadSlide(const ListEntry& entry) {
     slide.hidden = f & 0x0004;
     slide.auto_advance = f & 0x0400;
     slide.advance_ms = std::min(std::max(time, 0), 86399000);
+    ReadTransition(r, &slide);
   }
   Master* master = FindMaster(master_id);
   Master* main = master;
@@ -335,16 +348,25 @@ std::string ToUtf8(const std::u16string& s) {
 
 LoadError Load(const uint8_t* data, size_t size, Presentation* out, const LoadOptions& options) {
   *out = Presentation();
-  CompoundFile cf;
-  if (!cf.Open(data, size)) return LoadError::kNotCompound;
+  auto store = std::make_shared<PictureStore>(options);
+  const CompoundFile& cf = store->file();
+  if (!store->Open(data, size)) return LoadError::kNotCompound;
   if (cf.Has("EncryptedSummary")) return LoadError::kEncrypted;
-  std::vector<uint8_t> doc, pictures, user;
   // PowerPoint 95 kept its edits in streams of its own beside a document stream of the same name.
   if (cf.Has("PersistentStorage Directory") || cf.Has("PP40")) return LoadError::kOldFormat;
-  if (!cf.Read("PowerPoint Document", &doc)) {
-    return LoadError::kNotPresentation;
+  StreamReader& doc_stream = store->document();
+  if (!cf.Stream("PowerPoint Document", &doc_stream)) return LoadError::kNotPresentation;
+  // The document is read in place when its sectors follow each other, as they mostly do.
+  std::vector<uint8_t> doc_copy;
+  const size_t doc_size = size_t(doc_stream.size());
+  const uint8_t* doc = doc_stream.Contiguous(0, doc_size);
+  if (!doc) {
+    doc_copy.resize(doc_size);
+    doc_copy.resize(doc_stream.Read(0, doc_size, doc_copy.data()));
+    doc = doc_copy.data();
   }
-  cf.Read("Pictures", &pictures);
+  cf.Stream("Pictures", &store->pictures());
+  std::vector<uint8_t> user;
   uint32_t current_edit = 0;
   bool have_user = false;
   if (cf.Read("Current User", &user)) {
@@ -359,12 +381,16 @@ LoadError Load(const uint8_t* data, size_t size, Presentation* out, const LoadOp
       if (token == detail::kTokenEncrypted) return LoadError::kEncrypted;
       if (version != 0 && version < 0x03F4) return LoadError::kOldFormat;
       have_user = token == detail::kTokenPlain || token == 0;
-      (void)version;
     }
   }
-  Loader loader(doc, pictures, options, out);
+  Loader loader(doc, doc_copy.empty() ? doc_size : doc_copy.size(), store->pictures(), options,
+                out);
   LoadError e = loader.Run(current_edit, have_user);
-  if (e != LoadError::kNone) *out = Presentation();
+  // Pictures inside the document stream are read from the file later, never from a copy.
+  if (e != LoadError::kNone)
+    *out = Presentation();
+  else
+    out->store = std::move(store);
   return e;
 }
 

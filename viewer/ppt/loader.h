@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "ppt/cfb.h"
 #include "ppt/fields.h"
 #include "ppt/presentation.h"
 #include "ppt/props.h"
@@ -35,6 +36,7 @@ struct RawText {
   bool has_ruler = false;
   std::vector<Field> fields;
   std::vector<ParaExtension> extensions;
+  std::vector<Record> links;  // action settings of its runs and the ranges they cover
 };
 
 struct ListEntry {
@@ -124,14 +126,17 @@ int MasterPlaceholderFor(int type,
 inline int EmuToMaster(uint32_t emu) {
   return int(int32_t(emu) / 1587);
 }
+// Inflates up to `expected` bytes (the size the file claims), never more than `cap`.
+// `over_cap`: the data goes on past `cap`, so the output is cut short.
 bool Inflate(const uint8_t* data, size_t size, size_t expected, size_t cap,
-             std::vector<uint8_t>* out);
+             std::vector<uint8_t>* out, bool* over_cap = nullptr);
 
 class Loader {
  public:
-  Loader(const std::vector<uint8_t>& doc, const std::vector<uint8_t>& pictures,
+  Loader(const uint8_t* doc, size_t doc_size, const StreamReader& pictures,
          const LoadOptions& options, Presentation* out)
       : doc_(doc),
+        doc_size_(doc_size),
         pictures_(pictures),
         options_(options),
         out_(out),
@@ -141,9 +146,7 @@ class Loader {
   LoadError Run(uint32_t current_edit, bool have_current_user);
 
  private:
-  bool At(uint32_t offset, Record* r) const {
-    return RecordAt(doc_.data(), doc_.size(), offset, r);
-  }
+  bool At(uint32_t offset, Record* r) const { return RecordAt(doc_, doc_size_, offset, r); }
   bool Object(uint32_t persist, Record* r) const {
     auto it = persist_.find(persist);
     return it != persist_.end() && At(it->second, r);
@@ -153,7 +156,8 @@ class Loader {
   void ReadDocument(const Record& doc);
   void ReadSlideList(const Record& list, std::vector<ListEntry>* out);
   void ReadBlipStore(const Record& dgg);
-  bool ReadBlip(const uint8_t* data, size_t size, Blip* out);
+  bool ReadBlip(const uint8_t* head, size_t head_size, uint64_t offset, uint64_t stream_size,
+                Blip* out);
   void ReadSlide(const ListEntry& entry);
 
   struct Master {
@@ -183,6 +187,20 @@ class Loader {
     Record client_data;  // interactive info, animation info, placeholder
     bool has_client_data = false;
   };
+  // Builds, links and sounds: what the show does beyond painting (show_records.cpp).
+  void ReadExObjects(const Record& list);
+  void ReadSounds(const Record& collection);
+  void ReadShowRecords(const ShapeRecords& rec, const Context& ctx, Shape* out) const;
+  void ReadTransition(const Record& atom, Slide* slide) const;
+  void InheritGroupShow(const Shape& group, std::vector<Shape>* shapes, size_t first);
+  int groups_animated_ = 0;
+  Action ReadAction(const Record& interactive) const;
+  int SoundIndex(uint32_t id) const;
+  struct Hyperlink {
+    std::u16string target, location;
+  };
+  std::map<uint32_t, Hyperlink> hyperlinks_;
+  std::map<uint32_t, int> sound_ids_;
   void ReadShapeRecords(const Record& sp, const Context& ctx, ShapeRecords* rec);
   void ReadTextbox(const Record& box, const Context& ctx, std::vector<RawText>* texts);
   void InheritPlaceholder(const Context& ctx, ShapeRecords* rec);
@@ -201,8 +219,9 @@ class Loader {
     return ctx.scheme[1];
   }
 
-  const std::vector<uint8_t>& doc_;
-  const std::vector<uint8_t>& pictures_;
+  const uint8_t* doc_;
+  size_t doc_size_;
+  const StreamReader& pictures_;
   LoadOptions options_;
   Presentation* out_;
   std::map<uint32_t, uint32_t> persist_;
@@ -210,7 +229,6 @@ class Loader {
   LevelStyles doc_styles_[9];
   std::vector<ListEntry> slides_, masters_;
   std::map<uint32_t, Master> master_cache_;
-  size_t blip_bytes_ = 0;
   Footers doc_footers_;
   int slide_number_ = 0;
   uint32_t persist_crypt_ = 0;

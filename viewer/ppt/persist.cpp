@@ -66,7 +66,7 @@ bool Loader::ReadEditChain(uint32_t first, uint32_t* doc_ref, bool* encrypted) {
 void Loader::RepairByScan(uint32_t* doc_ref, uint32_t* doc_offset) {
   persist_.clear();
   out_->repaired = true;
-  Children c(doc_.data(), doc_.size());
+  Children c(doc_, doc_size_);
   Record r;
   uint32_t last_doc = UINT32_MAX;
   bool have_ref = false;

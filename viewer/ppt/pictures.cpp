@@ -11,8 +11,9 @@ namespace ppt {
 namespace detail {
 
 bool Inflate(const uint8_t* data, size_t size, size_t expected, size_t cap,
-             std::vector<uint8_t>* out) {
+             std::vector<uint8_t>* out, bool* over_cap) {
   z_stream z{};
+  if (over_cap) *over_cap = false;
   if (inflateInit(&z) != Z_OK) return false;
   size_t limit = std::min(std::max<size_t>(expected, 1), cap);
   out->assign(limit, 0);
@@ -22,15 +23,31 @@ bool Inflate(const uint8_t* data, size_t size, size_t expected, size_t cap,
   z.avail_out = uInt(limit);
   int rc = inflate(&z, Z_FINISH);
   size_t got = limit - z.avail_out;
+  if (over_cap && got == cap && rc != Z_STREAM_END) {
+    // Full at the cap: only more output would tell whether the data really goes on.
+    uint8_t probe;
+    z.next_out = &probe;
+    z.avail_out = 1;
+    int more = inflate(&z, Z_FINISH);
+    *over_cap = z.avail_out == 0 || (more != Z_STREAM_END && more != Z_BUF_ERROR);
+  }
   inflateEnd(&z);
   out->resize(got);
   return (rc == Z_STREAM_END || rc == Z_BUF_ERROR || rc == Z_OK) && got > 0;
 }
 
-bool Loader::ReadBlip(const uint8_t* data, size_t size, Blip* out) {
+// The largest picture header: record header, two ids, the metafile header.
+constexpr size_t kBlipHeadMax = 8 + 32 + 34;
+
+bool Loader::ReadBlip(const uint8_t* head, size_t head_size, uint64_t offset, uint64_t stream_size,
+                      Blip* out) {
   Record r;
-  if (!RecordAt(data, size, 0, &r) || r.type < rt::kBlipFirst || r.type > rt::kBlipLast)
+  if (!RecordAt(head, head_size, 0, &r) || r.type < rt::kBlipFirst || r.type > rt::kBlipLast ||
+      offset + 8 > stream_size)
     return false;
+  // The picture's bytes run to the end of the record, or of the stream when that comes first.
+  const uint64_t body_at = offset + 8;
+  const uint64_t body_len = std::min<uint64_t>(r.declared, stream_size - body_at);
   size_t uids = 1 + (r.inst & 1);
   ByteReader br = r.reader();
   br.Skip(16 * uids);
@@ -39,7 +56,7 @@ bool Loader::ReadBlip(const uint8_t* data, size_t size, Blip* out) {
     case 0xF01B:
     case 0xF01C: {
       out->type = r.type == 0xF01A ? Blip::kEmf : r.type == 0xF01B ? Blip::kWmf : Blip::kPict;
-      uint32_t raw_size = br.U32();
+      out->raw_size = br.U32();
       out->bounds.left = br.I32();
       out->bounds.top = br.I32();
       out->bounds.right = br.I32();
@@ -48,16 +65,10 @@ bool Loader::ReadBlip(const uint8_t* data, size_t size, Blip* out) {
       uint32_t saved = br.U32();
       uint8_t compression = br.U8();
       br.U8();
-      if (!br.ok()) return false;
-      size_t n = std::min<size_t>(saved, br.left());
-      size_t cap = std::min(
-          options_.max_blip_bytes,
-          options_.max_total_blip_bytes - std::min(options_.max_total_blip_bytes, blip_bytes_));
-      if (compression == 0) {
-        if (!Inflate(br.here(), n, raw_size, cap, &out->data)) return false;
-      } else {
-        out->data.assign(br.here(), br.here() + std::min(n, cap));
-      }
+      if (!br.ok() || br.pos() > body_len) return false;
+      out->offset = body_at + br.pos();
+      out->length = std::min<uint64_t>(saved, body_len - br.pos());
+      out->deflated = compression == 0;
       break;
     }
     case 0xF01D:
@@ -70,15 +81,14 @@ bool Loader::ReadBlip(const uint8_t* data, size_t size, Blip* out) {
                   : r.type == 0xF029 ? Blip::kTiff
                                      : Blip::kJpeg;
       br.U8();
-      if (!br.ok()) return false;
-      size_t n = std::min(br.left(), options_.max_blip_bytes);
-      out->data.assign(br.here(), br.here() + n);
+      if (!br.ok() || br.pos() > body_len) return false;
+      out->offset = body_at + br.pos();
+      out->length = body_len - br.pos();
       break;
     }
     default:
       return false;
   }
-  blip_bytes_ += out->data.size();
   return true;
 }
 
@@ -89,18 +99,24 @@ void Loader::ReadBlipStore(const Record& dgg) {
   Record r;
   while (c.Next(&r) && out_->blips.size() < 100000) {
     Blip blip;
-    if (r.type == rt::kFbse && r.len >= 36 && blip_bytes_ < options_.max_total_blip_bytes) {
+    if (r.type == rt::kFbse && r.len >= 36) {
       uint32_t size = Le32(r.body + 20);
       uint32_t delay = Le32(r.body + 28);
       uint8_t name_len = r.body[33];
       size_t embedded = 36 + size_t(name_len);
       if (r.len > embedded + 8) {
-        ReadBlip(r.body + embedded, r.len - embedded, &blip);
+        const uint8_t* at = r.body + embedded;
+        if (ReadBlip(at, r.len - embedded, uint64_t(at - doc_), doc_size_, &blip))
+          blip.source = Blip::kDocument;
       } else if (size > 0 && delay < pictures_.size()) {
-        ReadBlip(pictures_.data() + delay, pictures_.size() - delay, &blip);
+        // Only the header is read now; the picture itself when a slide shows it.
+        uint8_t head[kBlipHeadMax];
+        size_t got = pictures_.Read(delay, sizeof head, head);
+        if (ReadBlip(head, got, delay, pictures_.size(), &blip)) blip.source = Blip::kPictureStream;
       }
     }
-    out_->blips.push_back(std::move(blip));  // keeps the one-based picture numbering intact
+    if (blip.source == Blip::kNowhere) blip = Blip();
+    out_->blips.push_back(blip);  // keeps the one-based picture numbering intact
   }
 }
 }  // namespace detail

@@ -4,6 +4,7 @@
 // Coordinates are master units (576 to the inch).
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,7 @@ struct Run {
   Rgb shadow_color{128, 128, 128};
   int escapement = 0;  // percent of the size the baseline is raised (> 0) or lowered (< 0)
   Rgb color;
+  int link = -1;  // index into the shape's text_links, -1 when the run is no link
 };
 
 struct TabStop {
@@ -143,6 +145,48 @@ struct TextBody {
   enum FieldBits : uint8_t { kSlideNumberField = 1, kDateField = 2, kHeaderFooterField = 4 };
   uint8_t fields = 0;
   bool empty() const;
+};
+
+// What a click on (or the pointer over) a shape or text run does in the show.
+struct Action {
+  enum Kind {
+    kNone,
+    kNext,
+    kPrevious,
+    kFirst,
+    kLast,
+    kLastViewed,
+    kEndShow,
+    kSlide,    // slide_id, or one-based slide_number when the id is unknown
+    kWeb,      // url: http, https or mailto only
+    kRefused,  // programs, macros, files, other presentations: never run from a package
+  };
+  Kind kind = kNone;
+  uint32_t slide_id = 0;
+  int slide_number = 0;
+  std::string url;
+  int sound = -1;  // index into Presentation::sounds, played with the action
+  bool link() const { return kind != kNone || sound >= 0; }
+};
+
+struct TextLink {
+  Action click, over;
+};
+
+// How a shape enters the show: its build, as the per-shape animation records store it.
+struct Build {
+  bool animated = false;
+  int order = 0;           // builds of a slide run in this order
+  bool automatic = false;  // after the previous step, once delay_ms has passed
+  int delay_ms = 0;
+  int by_level = 0;  // 0: the shape at once; 1..5: paragraphs down to this level one by one
+  bool reverse = false;
+  enum After { kKeep, kDim, kHide, kHideAtOnce } after = kKeep;
+  Rgb dim_color;
+  int effect = 0, direction = 0;  // the stored effect type and its direction
+  int sound = -1;
+  bool stop_sound = false;
+  int together = 0;  // > 0: the shapes of one animated group, which build as one
 };
 
 struct Shape {
@@ -193,6 +237,25 @@ struct Shape {
   } custom;
   int placeholder = -1;  // placeholder type, -1 when none
   TextBody text;
+  Build build;
+  Action click, over;
+  std::vector<TextLink> text_links;  // Run::link indexes these
+};
+
+// The effect that brings a slide on screen.
+struct Transition {
+  int effect = 0, direction = 0;  // as stored: 0/0 a plain cut
+  enum Speed { kSlow, kMedium, kFast } speed = kFast;
+  int sound = -1;
+  bool loop_sound = false;  // until the next sound starts
+  bool stop_sound = false;  // stops whatever sound plays
+  bool manual = true;       // a click advances
+};
+
+struct Sound {
+  uint32_t id = 0;
+  std::string name;
+  std::vector<uint8_t> data;  // the sound's file bytes (a WAV file)
 };
 
 struct Slide {
@@ -200,19 +263,41 @@ struct Slide {
   bool hidden = false;
   bool auto_advance = false;  // advance after advance_ms when the show uses timings
   int advance_ms = 0;
+  Transition transition;
   Fill background;
   std::vector<Shape> shapes;  // in paint order, master objects first
 };
 
+// A picture of the picture store, by reference: its bytes stay in the file until a slide needs
+// them (Presentation::Picture).
 struct Blip {
   enum Type { kEmf, kWmf, kPict, kJpeg, kPng, kDib, kTiff, kUnknown } type = kUnknown;
-  std::vector<uint8_t> data;  // the picture's own file bytes; metafiles decompressed
-  Rect bounds;                // metafiles: frame in the metafile's units
+  enum Source { kNowhere, kDocument, kPictureStream } source = kNowhere;
+  uint64_t offset = 0;    // of the picture's stored bytes within its stream
+  uint64_t length = 0;    // stored bytes
+  bool deflated = false;  // metafiles are mostly stored compressed
+  uint32_t raw_size = 0;  // metafiles: the size once decompressed, as the file claims it
+  Rect bounds;            // metafiles: frame in the metafile's units
 };
+
+// A picture's own file bytes, metafiles decompressed. `data` points into the file itself when
+// the bytes lie there in one piece, else into `owner`; empty when the picture is unreadable or
+// beyond the limits.
+struct PictureBytes {
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+  std::shared_ptr<const std::vector<uint8_t>> owner;
+  bool ok() const { return data && size; }
+};
+
+class PictureStore;
 
 struct ShowSettings {
   bool use_timings = false;
   bool loop = false;
+  bool kiosk = false;         // browsed at a kiosk: clicks only follow links
+  bool browsed = false;       // browsed by an individual
+  bool no_animation = false;  // builds shown whole, at once
   bool use_range = false;
   int first = 0, last = 0;  // one-based slide range when use_range
 };
@@ -222,6 +307,10 @@ struct Presentation {
   ShowSettings show;
   std::vector<Slide> slides;  // all slides in the order of the slide list
   std::vector<Blip> blips;
+  std::vector<Sound> sounds;
+  // Reads pictures on demand from the bytes given to Load, which must outlive every use of it.
+  std::shared_ptr<PictureStore> store;
+  PictureBytes Picture(int blip) const;
   bool repaired = false;  // the edit chain was broken and had to be rebuilt
   // Indices into slides of what a show displays, in order: hidden slides and slides outside the
   // show's range left out.
@@ -240,10 +329,14 @@ enum class LoadError {
 struct LoadOptions {
   // The moment date and time fields show, as local time; all zero: now.
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-  size_t max_blip_bytes = 64u << 20;  // a single decompressed picture
-  size_t max_total_blip_bytes = 512u << 20;
+  size_t max_blip_bytes = 64u << 20;  // a single decompressed or copied picture
+  // Decompressed or copied picture bytes the store keeps for reuse; pictures lying in one piece
+  // in the file cost nothing here.
+  size_t max_total_blip_bytes = 32u << 20;
 };
 
+// Reads the document, slide list and slides; pictures are only located. `data` must stay valid
+// as long as `out`'s pictures are used.
 LoadError Load(const uint8_t* data, size_t size, Presentation* out,
                const LoadOptions& options = LoadOptions());
 

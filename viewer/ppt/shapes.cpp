@@ -79,7 +79,7 @@ void ReadPath(const Properties& props, Shape* out) {
     c.vertices.push_back(y);
   }
   ArrayProp segs;
-  if (ReadArray(props, prop::kSegmentInfo, &segs) && (segs.cb == 2 || segs.cb == 0xFFF0)) {
+  if (ReadArray(props, prop::kSegmentInfo, &segs) && segs.cb == 2) {
     for (size_t i = 0; i < segs.count && i < kMaxPathElements; i++) {
       uint16_t v = segs.data.U16();
       if (!segs.data.ok()) break;
@@ -251,6 +251,8 @@ void Loader::ReadTextbox(const Record& box, const Context& ctx, std::vector<RawT
       texts->back().has_style = true;
     } else if (x.type == rt::kTextRuler) {
       texts->back().has_ruler = ReadRuler(x.body, x.len, &texts->back().ruler);
+    } else if (x.type == rt::kInteractiveInfo || x.type == rt::kTxInteractiveInfoAtom) {
+      texts->back().links.push_back(x);
     } else if (x.len >= 4 && texts->back().fields.size() < kMaxFields) {
       Field f;
       f.pos = Le32(x.body);
@@ -363,6 +365,7 @@ void Loader::MapShape(const ShapeRecords& rec, const Transform& t, const Context
   body.insets.bottom = EmuToMaster(props.Get(prop::kTextBottom, 45720));
   MapTextFrame(props, &body);
   for (const RawText& text : rec.texts) BuildText(text, ctx, &body);
+  ReadShowRecords(rec, ctx, out);
 }
 
 bool Loader::ReadShape(const Record& sp, const Transform& t, const Context& ctx, Shape* out,
@@ -391,6 +394,8 @@ void Loader::GroupShapes(const Record& group, const Transform& t, const Context&
   Record r;
   bool first = true;
   Transform inner = t;
+  const size_t start = shapes->size();
+  Shape group_shape;
   while (c.Next(&r) && shape_count_ < kMaxShapes) {
     if (r.type == rt::kSpContainer) {
       Shape s;
@@ -405,6 +410,7 @@ void Loader::GroupShapes(const Record& group, const Transform& t, const Context&
           // mirrored with the group.
           if (depth > 0 && ok) inner = mapped;
           if (depth > 0 && !ok) return;  // a hidden or deleted group hides its children
+          if (depth > 0) group_shape = s;
           continue;
         }
       }
@@ -417,6 +423,7 @@ void Loader::GroupShapes(const Record& group, const Transform& t, const Context&
       first = false;
     }
   }
+  InheritGroupShow(group_shape, shapes, start);
 }
 
 void Loader::DrawingShapes(const Record& container, const Context& ctx, std::vector<Shape>* shapes,

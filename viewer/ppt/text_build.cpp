@@ -64,8 +64,9 @@ void Loader::ReadBulletPictures(const Record& doc_tags) {
   while (c.Next(&entity) && bullet_blips_.size() < 1000) {
     if (entity.type != rt::kBlipEntity9) continue;
     Blip blip;
-    if (entity.len > 2 && blip_bytes_ < options_.max_total_blip_bytes &&
-        ReadBlip(entity.body + 2, entity.len - 2, &blip)) {
+    const uint8_t* at = entity.body + 2;
+    if (entity.len > 2 && ReadBlip(at, entity.len - 2, uint64_t(at - doc_), doc_size_, &blip)) {
+      blip.source = Blip::kDocument;
       bullet_blips_.push_back(int(out_->blips.size()));
       out_->blips.push_back(std::move(blip));
     } else {

@@ -2,6 +2,7 @@
 // Writes small presentations in the binary format for tests: a compound file with a document,
 // one master and slides with a background colour, a text box and show settings, plus the damage
 // that real files come with (incremental saves, broken edit chains, encryption, old versions).
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -11,13 +12,53 @@ namespace deck {
 
 using Bytes = std::vector<uint8_t>;
 
+// An action setting as the interactive-info atom stores it.
+struct LinkSpec {
+  uint8_t action = 0;  // 3: jump, 4: hyperlink, 2: run a program, 1: macro
+  uint8_t jump = 0;    // 1 next .. 6 end show
+  uint8_t link_type = 0xFF;
+  uint32_t hyperlink_id = 0;
+  uint32_t sound_id = 0;
+};
+
+// A per-shape build as the animation-info atom stores it.
+struct AnimSpec {
+  bool on = false;
+  int16_t order = 1;
+  bool automatic = false, reverse = false;
+  int32_t delay_ms = 0;
+  uint8_t build_type = 1;  // 1: the shape at once; 2..6: by paragraphs down to level 1..5
+  uint8_t effect = 0, direction = 0, after = 0;
+  uint32_t dim = 0;
+  uint32_t sound_id = 0;
+};
+
+struct TextLinkSpec {
+  uint32_t begin = 0, end = 0;  // characters of the stored text
+  LinkSpec link;
+  bool over = false;
+};
+
+// A rectangle with an optional text (paragraphs separated by '\r', with their indent levels).
+struct ShapeSpec {
+  int32_t left = 0, top = 0, right = 0, bottom = 0;  // master units
+  uint32_t fill = 0x808080;
+  std::string text;
+  std::vector<uint16_t> levels;  // per paragraph, zero-based
+  AnimSpec anim;
+  LinkSpec click, over;
+  bool has_click = false, has_over = false;
+  std::vector<TextLinkSpec> text_links;
+  bool group = false;  // wrapped alone in an animated/linked group carrying anim and click
+};
+
 struct SlideSpec {
   uint32_t background = 0xFFFFFF;  // 0xBBGGRR as the format stores colours
   std::string text;
   bool hidden = false;
   int advance_ms = -1;  // >= 0: advance automatically after this time
   // Further shape or group containers (see Shape and Group below), drawn after the text box.
-  std::vector<std::vector<uint8_t>> shapes = {};
+  std::vector<std::vector<uint8_t>> containers = {};
   // When not empty, the background's drawing properties instead of a solid `background`.
   std::vector<std::pair<uint16_t, uint32_t>> background_props = {};
   // The text box's further records (style runs, ruler, fields), its drawing properties and the
@@ -25,12 +66,31 @@ struct SlideSpec {
   std::vector<std::vector<uint8_t>> text_records = {};
   std::vector<std::pair<uint16_t, uint32_t>> text_props = {};
   std::vector<std::vector<uint8_t>> client_data = {};
+  std::vector<ShapeSpec> shapes = {};
+  // The slide's transition: written when effect >= 0.
+  int effect = -1;
+  uint8_t direction = 0, speed = 2;
+  uint32_t sound_id = 0;
+  bool loop_sound = false, stop_sound = false;
+};
+
+struct HyperlinkSpec {
+  uint32_t id = 0;
+  std::string target, location;
+};
+
+struct SoundSpec {
+  uint32_t id = 0;
+  std::string name;
+  std::vector<uint8_t> data;
 };
 
 struct DeckSpec {
   std::vector<SlideSpec> slides;
   int32_t width = 5760, height = 4320;
-  bool use_timings = false, loop = false;
+  bool use_timings = false, loop = false, kiosk = false, no_animation = false;
+  std::vector<HyperlinkSpec> hyperlinks;
+  std::vector<SoundSpec> sounds;
   // Persist ids are given to slides in this order; the slide list keeps the order of `slides`.
   std::vector<int> persist_order;
   bool incremental = false;     // a second save replaces the first slide's text with "edited"
@@ -38,10 +98,13 @@ struct DeckSpec {
   bool chain_loop = false;      // the newest edit names itself as its predecessor
   bool encrypted = false;
   bool old_format = false;
-  // Complete picture records for the picture store, each shown on the first slide as picture
-  // number i + 1.
+  // Complete picture records for the picture store. Unless slide_pictures is given, each is shown
+  // on the first slide as picture number i + 1.
   std::vector<Bytes> pictures;
-  std::vector<Bytes> shapes;  // further shape containers on the first slide, after its text
+  std::vector<std::vector<int>> slide_pictures;  // per slide: the one-based pictures it shows
+  bool picture_stream = false;  // pictures in a stream of their own, as PowerPoint saves them
+  bool scattered = false;       // large streams' sectors interleaved instead of in one run
+  std::vector<Bytes> shapes;    // further shape containers on the first slide, after its text
   // Further records of the document container (headers and footers).
   std::vector<Bytes> doc_records;
 };
@@ -130,7 +193,90 @@ inline Bytes Group(const std::vector<Bytes>& children, int32_t left, int32_t top
   return Box(0xF003, kids);
 }
 
-inline Bytes Drawing(const SlideSpec* slide, bool master, size_t pictures = 0,
+inline Bytes CStringRec(const std::string& text, uint16_t inst) {
+  Bytes b;
+  for (char c : text) Put16(b, uint8_t(c));
+  return Rec(0x0FBA, b, inst);
+}
+
+inline Bytes Interactive(const LinkSpec& l, uint16_t inst) {
+  Bytes a = Words({l.sound_id, l.hyperlink_id});
+  a.push_back(l.action);
+  a.push_back(0);
+  a.push_back(l.jump);
+  a.push_back(0);
+  a.push_back(l.link_type);
+  a.resize(16, 0);
+  return Box(0x0FF2, {Rec(0x0FF3, a)}, inst);
+}
+
+inline Bytes Animation(const AnimSpec& a) {
+  Bytes b =
+      Words({a.dim, uint32_t((a.reverse ? 1 : 0) | (a.automatic ? 4 : 0) | (a.sound_id ? 0x10 : 0)),
+             a.sound_id, uint32_t(a.delay_ms)});
+  Put16(b, uint16_t(a.order));
+  Put16(b, 1);
+  for (uint8_t v : {a.build_type, a.effect, a.direction, a.after, uint8_t(0), uint8_t(0),
+                    uint8_t(0), uint8_t(0)})
+    b.push_back(v);
+  return Box(0x1014, {Rec(0x0FF1, b, 0, 1)});
+}
+
+inline Bytes ShapeRecord(const ShapeSpec& sh, uint32_t id) {
+  std::vector<Bytes> kids{
+      Fsp(1, id, 0xA00), Fopt({{0x0181, sh.fill}, {0x01BF, 0x00100010}, {0x01FF, 0x00080000}}),
+      Rec(0xF010,
+          Words({uint32_t(sh.top), uint32_t(sh.left), uint32_t(sh.right), uint32_t(sh.bottom)}))};
+  std::vector<Bytes> data;
+  if (!sh.group) {
+    if (sh.has_click) data.push_back(Interactive(sh.click, 0));
+    if (sh.has_over) data.push_back(Interactive(sh.over, 1));
+    if (sh.anim.on) data.push_back(Animation(sh.anim));
+  }
+  if (!data.empty()) kids.push_back(Box(0xF011, data));
+  if (!sh.text.empty()) {
+    Bytes chars;
+    for (char c : sh.text) Put16(chars, uint8_t(c));
+    std::vector<Bytes> box{Rec(0x0F9F, Words({4})), Rec(0x0FA0, chars)};
+    if (!sh.levels.empty()) {
+      // One paragraph run per paragraph, no properties; one character run over everything.
+      Bytes style;
+      size_t start = 0;
+      for (size_t i = 0; i < sh.levels.size(); i++) {
+        size_t end = sh.text.find('\r', start);
+        bool last = end == std::string::npos || i + 1 == sh.levels.size();
+        uint32_t count = uint32_t(last ? sh.text.size() + 1 - start : end + 1 - start);
+        Put32(style, count);
+        Put16(style, sh.levels[i]);
+        Put32(style, 0);
+        if (last) break;
+        start = end + 1;
+      }
+      Put32(style, uint32_t(sh.text.size() + 1));
+      Put32(style, 0);
+      box.push_back(Rec(0x0FA1, style));
+    }
+    for (const TextLinkSpec& t : sh.text_links) {
+      box.push_back(Interactive(t.link, t.over ? 1 : 0));
+      box.push_back(Rec(0x0FDF, Words({t.begin, t.end})));
+    }
+    kids.push_back(Box(0xF00D, box));
+  }
+  Bytes sp = Box(0xF004, kids);
+  if (!sh.group) return sp;
+  std::vector<Bytes> gdata;
+  if (sh.has_click) gdata.push_back(Interactive(sh.click, 0));
+  if (sh.anim.on) gdata.push_back(Animation(sh.anim));
+  Bytes gsp = Box(0xF004, {Rec(0xF009, Words({0, 0, 100, 100}), 0, 1), Fsp(0, id + 0x100, 0x201),
+                           Rec(0xF010, Words({uint32_t(sh.top), uint32_t(sh.left),
+                                              uint32_t(sh.right), uint32_t(sh.bottom)})),
+                           Box(0xF011, gdata)});
+  Bytes inner = Box(0xF004, {Fsp(1, id, 0xA02), Fopt({{0x0181, sh.fill}, {0x01BF, 0x00100010}}),
+                             Rec(0xF00F, Words({0, 0, 100, 100}))});
+  return Box(0xF003, {gsp, inner});
+}
+
+inline Bytes Drawing(const SlideSpec* slide, bool master, const std::vector<int>& pictures = {},
                      const std::vector<Bytes>* shapes = nullptr) {
   std::vector<Bytes> group{
       Box(0xF004, {Rec(0xF009, Words({0, 0, 0, 0}), 0, 1), Fsp(0, 0x400, 0x005)})};
@@ -147,12 +293,15 @@ inline Bytes Drawing(const SlideSpec* slide, bool master, size_t pictures = 0,
     shape.push_back(Box(0xF00D, box));
     group.push_back(Box(0xF004, shape));
   }
-  if (slide) group.insert(group.end(), slide->shapes.begin(), slide->shapes.end());
+  if (slide) group.insert(group.end(), slide->containers.begin(), slide->containers.end());
   if (shapes) group.insert(group.end(), shapes->begin(), shapes->end());
-  for (size_t i = 0; i < pictures; i++)
+  for (size_t i = 0; i < pictures.size(); i++)
     group.push_back(
-        Box(0xF004, {Fsp(75, uint32_t(0x410 + i), 0xA00), Fopt({{0x4104, uint32_t(i + 1)}}),
+        Box(0xF004, {Fsp(75, uint32_t(0x410 + i), 0xA00), Fopt({{0x4104, uint32_t(pictures[i])}}),
                      Rec(0xF010, Words({2000, 1000, 3000, 3000}))}));
+  if (slide)
+    for (size_t i = 0; i < slide->shapes.size(); i++)
+      group.push_back(ShapeRecord(slide->shapes[i], uint32_t(0x420 + i)));
   uint32_t bg = slide ? slide->background : 0xFFFFFF;
   std::vector<std::pair<uint16_t, uint32_t>> bg_props{{0x0181, bg}, {0x0180, 0}};
   if (slide && !slide->background_props.empty()) bg_props = slide->background_props;
@@ -238,22 +387,26 @@ inline Bytes SlideAtom(uint32_t master_id, uint16_t flags) {
   return Rec(0x03EF, b, 0, 2);
 }
 
-inline Bytes SlideRecord(const SlideSpec& s, size_t pictures = 0,
+inline Bytes SlideRecord(const SlideSpec& s, const std::vector<int>& pictures = {},
                          const std::vector<Bytes>* shapes = nullptr) {
   std::vector<Bytes> kids{SlideAtom(0x80000000, 0x3)};
-  if (s.hidden || s.advance_ms >= 0) {
-    uint16_t flags = uint16_t((s.hidden ? 0x4 : 0) | (s.advance_ms >= 0 ? 0x400 : 0));
-    Bytes info = Words({uint32_t(s.advance_ms < 0 ? 0 : s.advance_ms), 0});
-    Put16(info, 0);
+  if (s.hidden || s.advance_ms >= 0 || s.effect >= 0) {
+    uint16_t flags =
+        uint16_t((s.hidden ? 0x4 : 0) | (s.advance_ms >= 0 ? 0x400 : 0x1) |
+                 (s.sound_id ? 0x10 : 0) | (s.loop_sound ? 0x40 : 0) | (s.stop_sound ? 0x100 : 0));
+    Bytes info = Words({uint32_t(s.advance_ms < 0 ? 0 : s.advance_ms), s.sound_id});
+    info.push_back(s.direction);
+    info.push_back(uint8_t(s.effect < 0 ? 0 : s.effect));
     Put16(info, flags);
-    Put32(info, 0);
+    Put32(info, s.speed);
     kids.push_back(Rec(0x03F9, info));
   }
   kids.push_back(Drawing(&s, false, pictures, shapes));
   return Box(0x03EE, kids);
 }
 
-inline Bytes CompoundFile(const std::vector<std::pair<std::string, Bytes>>& streams);
+inline Bytes CompoundFile(const std::vector<std::pair<std::string, Bytes>>& streams,
+                          bool scattered = false);
 
 inline Bytes CurrentUser(uint32_t offset, bool encrypted) {
   Bytes b = Words({0x14, encrypted ? 0xF3D1C4DFu : 0xE391C05Fu, offset});
@@ -297,15 +450,34 @@ inline Bytes Build(const DeckSpec& spec) {
   std::vector<Bytes> doc_kids{Rec(0x03E9, atom, 0, 1),
                               Box(0x03F2, {Box(0x07D5, {Rec(0x0FB7, font)})}), masters,
                               Box(0x0FF0, list, 0)};
-  if (spec.use_timings || spec.loop) {
+  if (!spec.hyperlinks.empty()) {
+    std::vector<Bytes> objs{Rec(0x040A, Words({uint32_t(spec.hyperlinks.size())}))};
+    for (const HyperlinkSpec& h : spec.hyperlinks) {
+      std::vector<Bytes> k{Rec(0x0FD3, Words({h.id})), CStringRec(h.target, 0)};
+      if (!h.target.empty()) k.push_back(CStringRec(h.target, 1));
+      if (!h.location.empty()) k.push_back(CStringRec(h.location, 3));
+      objs.push_back(Box(0x0FD7, k));
+    }
+    doc_kids.push_back(Box(0x0409, objs));
+  }
+  if (!spec.sounds.empty()) {
+    std::vector<Bytes> snd{Rec(0x07E5, Words({uint32_t(spec.sounds.size() + 1)}))};
+    for (const SoundSpec& so : spec.sounds)
+      snd.push_back(Box(0x07E6, {CStringRec(so.name, 0), CStringRec(".wav", 1),
+                                 CStringRec(std::to_string(so.id), 2), Rec(0x07E7, so.data)}));
+    doc_kids.push_back(Box(0x07E4, snd));
+  }
+  if (spec.use_timings || spec.loop || spec.kiosk || spec.no_animation) {
     Bytes info = Words({0, 0});
     Put16(info, 0);
     Put16(info, 0);
     info.resize(info.size() + 64, 0);
-    Put16(info, uint16_t((spec.use_timings ? 0x01 : 0) | (spec.loop ? 0x80 : 0)));
+    Put16(info, uint16_t((spec.use_timings ? 0x01 : 0) | (spec.loop ? 0x80 : 0) |
+                         (spec.no_animation ? 0x02 : 0) | (spec.kiosk ? 0x20 : 0)));
     Put16(info, 0);
     doc_kids.push_back(Rec(0x0401, info, 0, 1));
   }
+  Bytes picture_stream;
   if (!spec.pictures.empty()) {
     std::vector<Bytes> entries;
     for (const Bytes& blip : spec.pictures) {
@@ -314,7 +486,13 @@ inline Bytes Build(const DeckSpec& spec) {
       uint32_t size = uint32_t(blip.size());
       for (int i = 0; i < 4; i++) fbse[20 + i] = uint8_t(size >> (8 * i));
       fbse[24] = 1;
-      fbse.insert(fbse.end(), blip.begin(), blip.end());
+      if (spec.picture_stream) {
+        uint32_t delay = uint32_t(picture_stream.size());
+        for (int i = 0; i < 4; i++) fbse[28 + i] = uint8_t(delay >> (8 * i));
+        picture_stream.insert(picture_stream.end(), blip.begin(), blip.end());
+      } else {
+        fbse.insert(fbse.end(), blip.begin(), blip.end());
+      }
       entries.push_back(Rec(0xF007, fbse, 6, 2));
     }
     doc_kids.push_back(
@@ -335,10 +513,16 @@ inline Bytes Build(const DeckSpec& spec) {
   };
   add(1, Box(0x03E8, doc_kids));
   add(2, master);
-  for (size_t k = 0; k < n; k++)
+  std::vector<int> all;
+  for (size_t i = 0; i < spec.pictures.size(); i++) all.push_back(int(i + 1));
+  for (size_t k = 0; k < n; k++) {
+    size_t slide = size_t(order[k]);
+    std::vector<int> shown = slide == 0 ? all : std::vector<int>();
+    if (!spec.slide_pictures.empty())
+      shown = slide < spec.slide_pictures.size() ? spec.slide_pictures[slide] : std::vector<int>();
     add(uint32_t(3 + k),
-        SlideRecord(spec.slides[order[k]], order[k] == 0 ? spec.pictures.size() : 0,
-                    order[k] == 0 ? &spec.shapes : nullptr));
+        SlideRecord(spec.slides[slide], shown, slide == 0 ? &spec.shapes : nullptr));
+  }
   Bytes dir = Words({1u | (uint32_t(offsets.size()) << 20)});
   for (auto& o : offsets) Put32(dir, o.second);
   uint32_t dir_offset = uint32_t(doc.size());
@@ -367,12 +551,15 @@ inline Bytes Build(const DeckSpec& spec) {
   std::vector<std::pair<std::string, Bytes>> streams{
       {"Current User", CurrentUser(pointer, spec.encrypted)}, {"PowerPoint Document", doc}};
   if (spec.encrypted) streams.push_back({"EncryptedSummary", Bytes(64, 0)});
-  return CompoundFile(streams);
+  if (!picture_stream.empty()) streams.push_back({"Pictures", picture_stream});
+  return CompoundFile(streams, spec.scattered);
 }
 
 // A version 3 compound file with 512-byte sectors; streams under 4096 bytes go into the mini
-// stream as the container requires.
-inline Bytes CompoundFile(const std::vector<std::pair<std::string, Bytes>>& streams) {
+// stream as the container requires. `scattered`: the large streams' sectors are stored out of
+// order, so none of them lies in one run.
+inline Bytes CompoundFile(const std::vector<std::pair<std::string, Bytes>>& streams,
+                          bool scattered) {
   const uint32_t kEnd = 0xFFFFFFFE, kFree = 0xFFFFFFFF, kFatSect = 0xFFFFFFFD;
   Bytes mini;
   std::vector<uint32_t> minifat, start(streams.size());
@@ -412,8 +599,28 @@ inline Bytes CompoundFile(const std::vector<std::pair<std::string, Bytes>>& stre
   uint32_t dir_start = chain(n_dir);
   uint32_t minifat_start = chain(n_minifat);
   uint32_t mini_start = chain(n_mini);
-  std::vector<uint32_t> big_start;
-  for (const Bytes& b : big) big_start.push_back(chain(sectors(b.size())));
+  // Sectors of the large streams in file order: which stream, which of its sectors.
+  std::vector<std::pair<size_t, uint32_t>> layout;
+  std::vector<uint32_t> big_start(big.size(), kEnd);
+  if (!scattered) {
+    for (size_t i = 0; i < big.size(); i++) {
+      big_start[i] = chain(sectors(big[i].size()));
+      for (uint32_t k = 0; k < sectors(big[i].size()); k++) layout.push_back({i, k});
+    }
+  } else {
+    // Every other sector first, then the rest: no two neighbours of a chain lie side by side.
+    for (size_t i = 0; i < big.size(); i++) {
+      uint32_t count = sectors(big[i].size());
+      std::vector<uint32_t> at(count);
+      for (uint32_t pass = 0; pass < 2; pass++)
+        for (uint32_t k = pass; k < count; k += 2) {
+          at[k] = next++;
+          layout.push_back({i, k});
+        }
+      for (uint32_t k = 0; k < count; k++) fat[at[k]] = k + 1 < count ? at[k + 1] : kEnd;
+      big_start[i] = count ? at[0] : kEnd;
+    }
+  }
 
   Bytes out(512, 0);
   const uint8_t magic[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
@@ -473,7 +680,12 @@ inline Bytes CompoundFile(const std::vector<std::pair<std::string, Bytes>>& stre
   for (uint32_t v : minifat) Put32(mf, v);
   if (!mf.empty()) append_padded(mf);
   if (!mini.empty()) append_padded(mini);
-  for (const Bytes& b : big) append_padded(b);
+  for (const auto& part : layout) {
+    const Bytes& b = big[part.first];
+    size_t from = size_t(part.second) * 512;
+    Bytes sector(b.begin() + from, b.begin() + std::min(b.size(), from + 512));
+    append_padded(sector);
+  }
   return out;
 }
 

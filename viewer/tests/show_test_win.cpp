@@ -12,133 +12,11 @@
 
 #include "app/show_win.h"
 #include "viewer/tests/deck_builder.h"
+#include "viewer/tests/show_driver_win.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-std::string OwnFolder() {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string s = path;
-  return s.substr(0, s.find_last_of('\\'));
-}
-
-class Folder {
- public:
-  Folder() {
-    char tmp[MAX_PATH];
-    GetTempPathA(MAX_PATH, tmp);
-    static int n = 0;
-    path_ = std::string(tmp) + "viewer_show_" + std::to_string(GetCurrentProcessId()) + "_" +
-            std::to_string(++n);
-    CreateDirectoryA(path_.c_str(), nullptr);
-  }
-  ~Folder() {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((path_ + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-      do {
-        DeleteFileA((path_ + "\\" + fd.cFileName).c_str());
-      } while (FindNextFileA(h, &fd));
-      FindClose(h);
-    }
-    RemoveDirectoryA(path_.c_str());
-  }
-  const std::string& path() const { return path_; }
-  void Write(const std::string& name, const deck::Bytes& b) const {
-    FILE* f = fopen((path_ + "\\" + name).c_str(), "wb");
-    ASSERT_TRUE(f);
-    fwrite(b.data(), 1, b.size(), f);
-    fclose(f);
-  }
-
- private:
-  std::string path_;
-};
-
-// One viewer process, started the way the launcher starts it.
-class Viewer {
- public:
-  Viewer(const Folder& folder, const std::string& args = "/S view.ppt") {
-    std::string cmd = "\"" + OwnFolder() + "\\PPTVIEW.exe\" " + args;
-    STARTUPINFOA si{};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESHOWWINDOW;
-    si.wShowWindow = SW_SHOWNORMAL;
-    started_ = CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
-                              folder.path().c_str(), &si, &pi_);
-  }
-  ~Viewer() {
-    if (!started_) return;
-    if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi_.hProcess, 99);
-    CloseHandle(pi_.hProcess);
-    CloseHandle(pi_.hThread);
-  }
-  bool started() const { return started_; }
-
-  // The show window once it has painted, or null.
-  HWND Window(int timeout_ms = 30000) {
-    auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (Clock::now() < end) {
-      HWND w = Find(viewer::kShowWindowClass, nullptr);
-      if (w && Shown(w) >= 0) return w;
-      if (Exited()) return nullptr;
-      Sleep(50);
-    }
-    return nullptr;
-  }
-  HWND Find(const char* cls, const char* title) {
-    HWND w = nullptr;
-    while ((w = FindWindowExA(nullptr, w, cls, title)) != nullptr) {
-      DWORD pid = 0;
-      GetWindowThreadProcessId(w, &pid);
-      if (pid == pi_.dwProcessId) return w;
-    }
-    return nullptr;
-  }
-  static int Shown(HWND w) {
-    DWORD_PTR r = DWORD_PTR(-1);
-    if (!SendMessageTimeoutA(w, viewer::kQueryShownSlide, 0, 0, SMTO_ABORTIFHUNG, 5000, &r))
-      return -2;
-    return int(LRESULT(r));
-  }
-  // Waits until the window shows `slide` (0: the end screen).
-  static bool WaitShown(HWND w, int slide, int timeout_ms = 10000) {
-    auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (Clock::now() < end) {
-      if (Shown(w) == slide) return true;
-      Sleep(20);
-    }
-    return false;
-  }
-  static int Key(HWND w, WPARAM vk) {
-    PostMessageA(w, WM_KEYDOWN, vk, 0);
-    PostMessageA(w, WM_KEYUP, vk, 0xC0000000);
-    Sleep(30);
-    return Shown(w);
-  }
-  bool Exited() { return WaitForSingleObject(pi_.hProcess, 0) == WAIT_OBJECT_0; }
-  // The exit code once the process has ended within the time, else -1.
-  int ExitCode(int timeout_ms = 15000) {
-    if (WaitForSingleObject(pi_.hProcess, DWORD(timeout_ms)) != WAIT_OBJECT_0) return -1;
-    DWORD code = 0;
-    GetExitCodeProcess(pi_.hProcess, &code);
-    return int(code);
-  }
-
- private:
-  PROCESS_INFORMATION pi_{};
-  bool started_ = false;
-};
-
-deck::DeckSpec Deck(int n) {
-  deck::DeckSpec spec;
-  const uint32_t colours[] = {0x0000FF, 0x00FF00, 0xFF0000, 0x00FFFF, 0xFF00FF};
-  for (int i = 0; i < n; i++)
-    spec.slides.push_back({colours[i % 5], "Slide number " + std::to_string(i + 1)});
-  return spec;
-}
+using namespace showtest;
 
 TEST(ShowWine, FullScreenKeysMoveThroughTheShowAndEndScreenEndsIt) {
   Folder f;
@@ -357,6 +235,232 @@ TEST(RenderWine, HugeWordsAndLongTextFinishQuickly) {
   for (const char* name : {"slide-001.png", "slide-001.txt", "slide-002.png", "slide-002.txt"})
     DeleteFileA((f.path() + "\\out\\" + name).c_str());
   RemoveDirectoryA((f.path() + "\\out").c_str());
+}
+
+// --- builds, transitions, links, kiosk shows and sounds ---------------------------------------
+
+TEST(ShowWineBuilds, ThreeStepsTakeThreeClicksAndBackUndoesOne) {
+  Folder f;
+  deck::DeckSpec spec = Deck(2);
+  for (int i = 0; i < 3; i++) {
+    deck::ShapeSpec s = Button(500 + 1500 * i, 2500);
+    s.anim.on = true;
+    s.anim.order = int16_t(i + 1);
+    s.anim.effect = i == 1 ? 12 : 0;  // the second flies in from the left
+    spec.slides[0].shapes.push_back(s);
+  }
+  f.Write("view.ppt", deck::Build(spec));
+  Viewer v(f);
+  HWND w = v.Window();
+  ASSERT_TRUE(w);
+  EXPECT_EQ(Query(w, viewer::kQueryBuildStep), 0);
+  EXPECT_EQ(Viewer::Key(w, VK_SPACE), 1);
+  EXPECT_TRUE(WaitFor(w, viewer::kQueryBuildStep, 1));
+  PostMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+  EXPECT_TRUE(WaitFor(w, viewer::kQueryBuildStep, 2));
+  EXPECT_TRUE(WaitFor(w, viewer::kQueryAnimating, 0));
+  EXPECT_EQ(Viewer::Key(w, VK_LEFT), 1);  // back a step, same slide
+  EXPECT_TRUE(WaitFor(w, viewer::kQueryBuildStep, 1));
+  EXPECT_EQ(Viewer::Key(w, VK_RIGHT), 1);
+  EXPECT_TRUE(WaitFor(w, viewer::kQueryAnimating, 0));
+  EXPECT_EQ(Viewer::Key(w, VK_NEXT), 1);
+  EXPECT_TRUE(WaitFor(w, viewer::kQueryBuildStep, 3));
+  EXPECT_TRUE(WaitFor(w, viewer::kQueryAnimating, 0));
+  EXPECT_EQ(Viewer::Key(w, VK_RETURN), 2);  // only now the next slide
+  PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(v.ExitCode(), 0);
+}
+
+TEST(ShowWineBuilds, TimedBuildRunsOnItsOwn) {
+  Folder f;
+  deck::DeckSpec spec = Deck(2);
+  spec.use_timings = true;
+  deck::ShapeSpec s = Button(1000, 2000);
+  s.anim.on = true;
+  s.anim.automatic = true;
+  s.anim.delay_ms = 300;
+  spec.slides[0].shapes.push_back(s);
+  f.Write("view.ppt", deck::Build(spec));
+  Viewer v(f);
+  HWND w = v.Window();
+  ASSERT_TRUE(w);
+  EXPECT_TRUE(WaitFor(w, viewer::kQueryBuildStep, 1, 5000));
+  EXPECT_EQ(Viewer::Shown(w), 1);
+  PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(v.ExitCode(), 0);
+}
+
+TEST(ShowWineTransitions, FramesLieBetweenTheSlidesAndAClickFinishes) {
+  Folder f;
+  deck::DeckSpec spec = Deck(2);  // red, then green
+  spec.slides[0].text.clear();
+  spec.slides[1].text.clear();
+  spec.slides[1].effect = 10;  // wipe, moving right
+  spec.slides[1].direction = 2;
+  spec.slides[1].speed = 0;  // slow
+  f.Write("view.ppt", deck::Build(spec));
+  Viewer v(f);
+  HWND w = v.Window();
+  ASSERT_TRUE(w);
+  RECT c;
+  GetClientRect(w, &c);
+  const int y = c.bottom / 2, left = c.right / 20, right = c.right - c.right / 20;
+  PostMessageA(w, WM_KEYDOWN, VK_RIGHT, 0);
+  ASSERT_TRUE(WaitFor(w, viewer::kQueryAnimating, 1, 2000));
+  Sleep(450);  // about half of a slow wipe
+  // Mid-wipe the new slide has reached the left edge but not the right one.
+  COLORREF l = ScreenPixel(left, y), r = ScreenPixel(right, y);
+  EXPECT_GT(Query(w, viewer::kQueryFrames), 1);
+  if (Query(w, viewer::kQueryAnimating) == 1) {
+    EXPECT_EQ(l, RGB(0, 255, 0));
+    EXPECT_EQ(r, RGB(255, 0, 0));
+  }
+  PostMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+  EXPECT_TRUE(WaitFor(w, viewer::kQueryAnimating, 0, 300));
+  EXPECT_EQ(Viewer::Shown(w), 2);
+  Sleep(100);
+  EXPECT_EQ(ScreenPixel(right, y), RGB(0, 255, 0));
+  PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(v.ExitCode(), 0);
+}
+
+TEST(ShowWineLinks, ActionButtonJumpsToSlideFourAndEndShowEnds) {
+  Folder f;
+  deck::DeckSpec spec = Deck(5);
+  spec.hyperlinks = {{1, "", "259,4,Slide 4"}};
+  deck::ShapeSpec jump = Button(3000, 3000);
+  jump.has_click = true;
+  jump.click = {4, 0, 7, 1};
+  spec.slides[0].shapes.push_back(jump);
+  deck::ShapeSpec end = Button(3000, 3000);
+  end.has_click = true;
+  end.click = {3, 6};
+  spec.slides[3].shapes.push_back(end);
+  f.Write("view.ppt", deck::Build(spec));
+  Viewer v(f);
+  HWND w = v.Window();
+  ASSERT_TRUE(w);
+  ClickSlide(w, 3500, 3300);
+  EXPECT_TRUE(Viewer::WaitShown(w, 4, 3000));
+  EXPECT_FALSE(v.Exited());
+  ClickSlide(w, 100, 100);  // away from the button: the next slide
+  EXPECT_TRUE(Viewer::WaitShown(w, 5, 3000));
+  EXPECT_EQ(Viewer::Key(w, VK_LEFT), 4);
+  ClickSlide(w, 3500, 3300);
+  EXPECT_EQ(v.ExitCode(), 0);
+}
+
+TEST(ShowWineLinks, TextLinksMouseOverAndTheHandPointer) {
+  Folder f;
+  deck::DeckSpec spec = Deck(4);
+  deck::ShapeSpec text = Button(500, 2500);
+  text.right = 5000;
+  text.fill = 0xFFFFFF;
+  text.text = "Go to slide three";
+  text.text_links.push_back({0, 17, {3, 4}, false});  // the whole line: the last slide
+  spec.slides[0].shapes.push_back(text);
+  deck::ShapeSpec over = Button(3000, 3600);
+  over.has_over = true;
+  over.over = {3, 1};
+  spec.slides[1].shapes.push_back(over);
+  f.Write("view.ppt", deck::Build(spec));
+  Viewer v(f);
+  HWND w = v.Window();
+  ASSERT_TRUE(w);
+  // The pointer over the linked words is a hand; still for a few seconds, it hides.
+  POINT on = SlidePoint(w, 800, 2600);
+  SetCursorPos(on.x, on.y);
+  EXPECT_TRUE(WaitFor(w, viewer::kQueryPointer, 1, 3000));
+  EXPECT_TRUE(WaitFor(w, viewer::kQueryPointer, 2, 6000));
+  ClickSlide(w, 800, 2600);
+  EXPECT_TRUE(Viewer::WaitShown(w, 4, 3000));
+  EXPECT_EQ(Viewer::Key(w, VK_HOME), 1);
+  EXPECT_EQ(Viewer::Key(w, VK_RIGHT), 2);
+  // The pointer onto the shape with a mouse-over action: the action runs.
+  POINT pt = SlidePoint(w, 3500, 3900);
+  SetCursorPos(pt.x, pt.y);
+  EXPECT_TRUE(Viewer::WaitShown(w, 3, 3000));
+  PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(v.ExitCode(), 0);
+}
+
+// Points the shell's web-address handler at a command that notes what it was given, for the
+// time of a test; the handler it replaces is put back afterwards.
+TEST(ShowWineLinks, WebLinkOpensThroughTheShellAndProgramsNeverRun) {
+  Folder f;
+  const std::string opened = f.path() + "\\opened.txt", ran = f.path() + "\\ran.txt";
+  WebRecorder recorder(opened);
+  ASSERT_TRUE(recorder.ok());
+  deck::DeckSpec spec = Deck(2);
+  std::string program = "cmd.exe /c echo ran> \"" + ran + "\"";
+  spec.hyperlinks = {{1, "http://example.com/kestrane", ""}, {2, program, ""}};
+  deck::ShapeSpec web = Button(500, 3000), run = Button(3000, 3000), file = Button(500, 1500);
+  web.has_click = run.has_click = file.has_click = true;
+  web.click = {4, 0, 8, 1};
+  run.click = {2, 0, 0xFF, 2};  // run a program
+  file.click = {4, 0, 0xA, 2};  // open a file
+  spec.slides[0].shapes = {web, run, file};
+  f.Write("view.ppt", deck::Build(spec));
+  Viewer v(f);
+  HWND w = v.Window();
+  ASSERT_TRUE(w);
+  ClickSlide(w, 3500, 3300);
+  ClickSlide(w, 1000, 1800);
+  ClickSlide(w, 1000, 3300);
+  EXPECT_TRUE(WaitFile(opened, 10000));
+  Sleep(1000);
+  EXPECT_EQ(GetFileAttributesA(ran.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(Viewer::Shown(w), 1);  // refused links show nothing and the show goes on
+  FILE* note = fopen(opened.c_str(), "rb");
+  if (note) {
+    char buf[128] = {};
+    fread(buf, 1, sizeof buf - 1, note);
+    fclose(note);
+    EXPECT_NE(std::string(buf).find("http://example.com/kestrane"), std::string::npos);
+  }
+  PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(v.ExitCode(), 0);
+}
+
+TEST(ShowWineKiosk, ClicksOutsideLinksDoNothingAndTheShowLoops) {
+  Folder f;
+  deck::DeckSpec spec = Deck(2);
+  spec.kiosk = true;
+  for (auto& s : spec.slides) s.advance_ms = 700;
+  deck::ShapeSpec next = Button(3000, 3000);
+  next.has_click = true;
+  next.click = {3, 1};
+  spec.slides[0].shapes.push_back(next);
+  f.Write("view.ppt", deck::Build(spec));
+  Viewer v(f);
+  HWND w = v.Window();
+  ASSERT_TRUE(w);
+  ClickSlide(w, 100, 100);
+  EXPECT_EQ(Viewer::Key(w, VK_SPACE), 1);
+  EXPECT_EQ(Viewer::Shown(w), 1);
+  ClickSlide(w, 3500, 3300);  // the kiosk's own "next" button works
+  EXPECT_TRUE(Viewer::WaitShown(w, 2, 2000));
+  EXPECT_TRUE(Viewer::WaitShown(w, 1, 5000));  // loops on its timings
+  EXPECT_FALSE(v.Exited());
+  PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(v.ExitCode(), 0);
+}
+
+TEST(ShowWineSounds, TransitionSoundGoesToTheSystem) {
+  Folder f;
+  deck::DeckSpec spec = Deck(2);
+  spec.sounds = {{1, "beep", Wave()}};
+  spec.slides[1].effect = 0;
+  spec.slides[1].sound_id = 1;
+  f.Write("view.ppt", deck::Build(spec));
+  Viewer v(f);
+  HWND w = v.Window();
+  ASSERT_TRUE(w);
+  EXPECT_EQ(Query(w, viewer::kQuerySounds), 0);
+  EXPECT_EQ(Viewer::Key(w, VK_RIGHT), 2);
+  EXPECT_TRUE(WaitFor(w, viewer::kQuerySounds, 1, 3000));
+  PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(v.ExitCode(), 0);
 }
 
 }  // namespace

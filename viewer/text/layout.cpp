@@ -346,6 +346,7 @@ class Engine {
         Bullet b = w.bullet;
         b.x = w.bullet_x + offset;
         b.baseline = line.baseline;
+        b.paragraph = line.paragraph;
         out_.bullets.push_back(b);
       }
       y += l.height;

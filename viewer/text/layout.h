@@ -49,6 +49,7 @@ struct Bullet {
   ppt::Rgb color;
   int blip = -1;  // a picture bullet, drawn size x size with its bottom on the baseline
   double size = 0;
+  size_t paragraph = 0;
 };
 
 struct Line {

@@ -1,0 +1,250 @@
+// Drives PPTVIEW's show under Wine and measures it: frames per second of every transition, and
+// the time from a click until the next build step (or the next slide) is on screen. Writes a
+// Markdown table to stdout and three frames of one transition as PNG files.
+//
+//   show_bench.exe PPTVIEW.exe work-folder picture-folder
+#include <windows.h>
+#include <wincodec.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "viewer/tests/deck_builder.h"
+
+namespace {
+
+constexpr UINT kQueryShownSlide = WM_APP + 1, kQueryBuildStep = WM_APP + 2,
+               kQueryAnimating = WM_APP + 4, kQueryFrames = WM_APP + 5;
+constexpr char kShowWindowClass[] = "PPTVIEW.SlideShow";
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::time_point a, Clock::time_point b) {
+  return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+LRESULT Query(HWND w, UINT msg) {
+  DWORD_PTR r = 0;
+  if (!SendMessageTimeoutA(w, msg, 0, 0, SMTO_ABORTIFHUNG, 5000, &r)) return -2;
+  return LRESULT(r);
+}
+
+void Write(const std::string& path, const deck::Bytes& b) {
+  FILE* f = fopen(path.c_str(), "wb");
+  if (!f) return;
+  fwrite(b.data(), 1, b.size(), f);
+  fclose(f);
+}
+
+class Show {
+ public:
+  Show(const std::string& exe, const std::string& folder) {
+    std::string cmd = "\"" + exe + "\" /S view.ppt";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si,
+                        &pi_))
+      return;
+    for (int i = 0; i < 600 && !wnd_; i++) {
+      HWND w = FindWindowA(kShowWindowClass, nullptr);
+      if (w && Query(w, kQueryShownSlide) >= 0) wnd_ = w;
+      if (!wnd_) Sleep(50);
+    }
+    Sleep(300);
+  }
+  ~Show() {
+    if (wnd_) PostMessageA(wnd_, WM_KEYDOWN, VK_ESCAPE, 0);
+    if (pi_.hProcess) {
+      if (WaitForSingleObject(pi_.hProcess, 10000) != WAIT_OBJECT_0)
+        TerminateProcess(pi_.hProcess, 1);
+      CloseHandle(pi_.hProcess);
+      CloseHandle(pi_.hThread);
+    }
+  }
+  HWND wnd() const { return wnd_; }
+
+ private:
+  PROCESS_INFORMATION pi_{};
+  HWND wnd_ = nullptr;
+};
+
+COLORREF Pixel(int x, int y) {
+  HDC dc = GetDC(nullptr);
+  COLORREF c = GetPixel(dc, x, y);
+  ReleaseDC(nullptr, dc);
+  return c;
+}
+
+bool SaveScreen(const std::string& path, int w, int h) {
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BitBlt(mem, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+  GdiFlush();
+  bool ok = false;
+  IWICImagingFactory* f = nullptr;
+  IWICStream* s = nullptr;
+  IWICBitmapEncoder* e = nullptr;
+  IWICBitmapFrameEncode* fr = nullptr;
+  std::wstring wp(path.begin(), path.end());
+  if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                 IID_IWICImagingFactory, reinterpret_cast<void**>(&f))) &&
+      SUCCEEDED(f->CreateStream(&s)) && SUCCEEDED(s->InitializeFromFilename(wp.c_str(), GENERIC_WRITE)) &&
+      SUCCEEDED(f->CreateEncoder(GUID_ContainerFormatPng, nullptr, &e)) &&
+      SUCCEEDED(e->Initialize(s, WICBitmapEncoderNoCache)) &&
+      SUCCEEDED(e->CreateNewFrame(&fr, nullptr)) && SUCCEEDED(fr->Initialize(nullptr)) &&
+      SUCCEEDED(fr->SetSize(UINT(w), UINT(h)))) {
+    WICPixelFormatGUID fmt = GUID_WICPixelFormat32bppBGR;
+    ok = SUCCEEDED(fr->SetPixelFormat(&fmt)) &&
+         SUCCEEDED(fr->WritePixels(UINT(h), UINT(w * 4), UINT(w * h * 4),
+                                   static_cast<BYTE*>(bits))) &&
+         SUCCEEDED(fr->Commit()) && SUCCEEDED(e->Commit());
+  }
+  if (fr) fr->Release();
+  if (e) e->Release();
+  if (s) s->Release();
+  if (f) f->Release();
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  return ok;
+}
+
+deck::DeckSpec TwoSlides() {
+  deck::DeckSpec spec;
+  spec.slides.push_back({0x993300, "Kestrane"});
+  spec.slides.push_back({0x00CCFF, "The next slide"});
+  for (auto& s : spec.slides) {
+    deck::ShapeSpec box;
+    box.left = 1500;
+    box.top = 2200;
+    box.right = 4300;
+    box.bottom = 3600;
+    box.fill = 0xFFFFFF;
+    s.shapes.push_back(box);
+  }
+  return spec;
+}
+
+struct Effect {
+  const char* name;
+  int effect, direction;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 4) return 2;
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const std::string exe = argv[1], work = argv[2], pictures = argv[3];
+  const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+  const Effect effects[] = {
+      {"cut through black", 0, 1}, {"fade through black", 6, 0}, {"smooth fade", 23, 0},
+      {"dissolve", 5, 0},          {"wipe right", 10, 2},        {"push up", 20, 1},
+      {"cover left-down", 4, 6},   {"uncover right", 7, 2},      {"split vertical out", 13, 2},
+      {"blinds vertical", 2, 0},   {"checkerboard across", 3, 0}, {"random bars", 8, 0},
+      {"box out", 11, 0},          {"circle", 27, 0},            {"diamond", 17, 0},
+      {"plus", 18, 0},             {"wedge", 19, 0},             {"zoom", 22, 0},
+      {"strips", 9, 7},            {"comb", 21, 0},              {"wheel", 26, 4}};
+  printf("Screen %d x %d.\n\n", sw, sh);
+  printf("| Transition (slow, 1 s) | Frames | Frames per second |\n|---|---|---|\n");
+  for (const Effect& e : effects) {
+    deck::DeckSpec spec = TwoSlides();
+    spec.slides[1].effect = e.effect;
+    spec.slides[1].direction = uint8_t(e.direction);
+    spec.slides[1].speed = 0;
+    Write(work + "\\view.ppt", deck::Build(spec));
+    Show show(exe, work);
+    HWND w = show.wnd();
+    if (!w) {
+      printf("| %s | no window | |\n", e.name);
+      continue;
+    }
+    LRESULT before = Query(w, kQueryFrames);
+    auto t0 = Clock::now();
+    PostMessageA(w, WM_KEYDOWN, VK_RIGHT, 0);
+    bool seen = false;
+    bool pictures_taken = false;
+    while (Ms(t0, Clock::now()) < 5000) {
+      LRESULT a = Query(w, kQueryAnimating);
+      if (a == 1) seen = true;
+      if (seen && a == 0) break;
+      if (e.effect == 27 && !pictures_taken && seen) {
+        // Three frames of the circle for the README.
+        for (int k = 1; k <= 3; k++) {
+          while (Ms(t0, Clock::now()) < 250.0 * k) Sleep(2);
+          SaveScreen(pictures + "\\transition-" + std::to_string(k) + ".png", sw, sh);
+        }
+        pictures_taken = true;
+      }
+      Sleep(2);
+    }
+    double ms = Ms(t0, Clock::now());
+    LRESULT frames = Query(w, kQueryFrames) - before;
+    printf("| %s | %ld | %.0f |\n", e.name, long(frames), ms > 0 ? frames * 1000.0 / ms : 0.0);
+    fflush(stdout);
+  }
+
+  // A click until the step, or the slide, is on screen: the pixel in the middle of the box.
+  auto latency = [&](bool builds) {
+    deck::DeckSpec spec;
+    const int n = 8;
+    // The same eight boxes either build one by one on a slide or stand on slides of their own.
+    auto box = [&](int i) {
+      deck::ShapeSpec s;
+      s.left = 2000;
+      s.top = 1500;
+      s.right = 3800;
+      s.bottom = 2800;
+      s.fill = i % 2 ? 0x0000FF : 0x00FF00;
+      s.anim.on = builds;
+      s.anim.order = int16_t(i + 1);
+      return s;
+    };
+    if (builds) {
+      spec.slides.push_back({0x000000, ""});
+      spec.slides.push_back({0x000000, ""});
+      for (int i = 0; i < n; i++) spec.slides[0].shapes.push_back(box(i));
+    } else {
+      for (int i = 0; i <= n; i++) {
+        spec.slides.push_back({0x000000, ""});
+        for (int k = 0; k <= i && k < n; k++) spec.slides.back().shapes.push_back(box(k));
+      }
+    }
+    Write(work + "\\view.ppt", deck::Build(spec));
+    Show show(exe, work);
+    std::vector<double> times;
+    if (!show.wnd()) return times;
+    for (int i = 0; i < n - 1; i++) {
+      COLORREF was = Pixel(sw / 2, sh / 2);
+      auto t0 = Clock::now();
+      PostMessageA(show.wnd(), WM_LBUTTONDOWN, MK_LBUTTON, 0);
+      PostMessageA(show.wnd(), WM_LBUTTONUP, 0, 0);
+      while (Pixel(sw / 2, sh / 2) == was && Ms(t0, Clock::now()) < 3000) {
+      }
+      times.push_back(Ms(t0, Clock::now()));
+      Sleep(150);
+    }
+    return times;
+  };
+  auto median = [](std::vector<double> v) {
+    if (v.empty()) return -1.0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+  };
+  double step = median(latency(true)), slide = median(latency(false));
+  printf("\n| A click until on screen | Median (ms) |\n|---|---|\n");
+  printf("| next build step (appear) | %.1f |\n| next slide (cut) | %.1f |\n", step, slide);
+  return 0;
+}
