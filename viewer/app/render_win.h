@@ -90,12 +90,12 @@ class SlideRenderer {
   int Len(double mu) const { return int(mu * scale_ + 0.5); }
 
   const ppt::Presentation& p_;
+  const ppt::Fill* background_ = nullptr;  // the slide being painted: its background and place
+  RECT slide_{0, 0, 0, 0};
   // While a shape paints under a build state: its paragraphs' states and where links go.
   const std::vector<uint8_t>* paragraph_states_ = nullptr;
   std::vector<LinkArea>* link_areas_ = nullptr;
   size_t shape_index_ = 0;
-  const ppt::Fill* background_ = nullptr;  // the slide being painted: its background and place
-  RECT slide_{0, 0, 0, 0};
   double scale_ = 1;
   int origin_x_ = 0, origin_y_ = 0;
   std::map<int, std::unique_ptr<Image>> images_;

@@ -58,7 +58,7 @@ struct SlideSpec {
   bool hidden = false;
   int advance_ms = -1;  // >= 0: advance automatically after this time
   // Further shape or group containers (see Shape and Group below), drawn after the text box.
-  std::vector<std::vector<uint8_t>> shape_records = {};
+  std::vector<std::vector<uint8_t>> containers = {};
   // When not empty, the background's drawing properties instead of a solid `background`.
   std::vector<std::pair<uint16_t, uint32_t>> background_props = {};
   // The text box's further records (style runs, ruler, fields), its drawing properties and the
@@ -149,6 +149,50 @@ inline Bytes Fsp(uint16_t type, uint32_t id, uint32_t flags) {
   return Rec(0xF00A, Words({id, flags}), type, 2);
 }
 
+// Drawing properties with complex parts: each `complex` entry's bytes follow all the entries.
+inline Bytes FoptWith(const std::vector<std::pair<uint16_t, uint32_t>>& props,
+                      const std::vector<std::pair<uint16_t, Bytes>>& complex) {
+  Bytes b, tail;
+  for (auto& p : props) {
+    Put16(b, p.first);
+    Put32(b, p.second);
+  }
+  for (auto& c : complex) {
+    Put16(b, uint16_t(c.first | 0x8000));
+    Put32(b, uint32_t(c.second.size()));
+    tail.insert(tail.end(), c.second.begin(), c.second.end());
+  }
+  b.insert(b.end(), tail.begin(), tail.end());
+  return Rec(0xF00B, b, uint16_t(props.size() + complex.size()), 3);
+}
+
+// A shape on a slide (`child`: inside a group, anchored in the group's coordinates).
+inline Bytes Shape(uint16_t type, const std::vector<std::pair<uint16_t, uint32_t>>& props,
+                   int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t flags = 0,
+                   bool child = false,
+                   const std::vector<std::pair<uint16_t, Bytes>>& complex = {}) {
+  static uint32_t id = 0x800;
+  Bytes anchor =
+      child
+          ? Rec(0xF00F, Words({uint32_t(left), uint32_t(top), uint32_t(right), uint32_t(bottom)}))
+          : Rec(0xF010, Words({uint32_t(top), uint32_t(left), uint32_t(right), uint32_t(bottom)}));
+  return Box(0xF004, {Fsp(type, id++, 0xA00 | flags), FoptWith(props, complex), anchor});
+}
+
+// A group: its own shape (with the child coordinate space, anchor, flips and rotation), then
+// its children.
+inline Bytes Group(const std::vector<Bytes>& children, int32_t left, int32_t top, int32_t right,
+                   int32_t bottom, const Bytes& space,
+                   const std::vector<std::pair<uint16_t, uint32_t>>& props = {}, uint32_t flags = 0,
+                   bool child = false) {
+  Bytes self = Shape(0, props, left, top, right, bottom, 0x1 | flags, child);
+  // The group's coordinate space goes in front of its other records.
+  Bytes own = Box(0xF004, {Rec(0xF009, space, 0, 1), Bytes(self.begin() + 8, self.end())});
+  std::vector<Bytes> kids{own};
+  kids.insert(kids.end(), children.begin(), children.end());
+  return Box(0xF003, kids);
+}
+
 inline Bytes CStringRec(const std::string& text, uint16_t inst) {
   Bytes b;
   for (char c : text) Put16(b, uint8_t(c));
@@ -232,50 +276,6 @@ inline Bytes ShapeRecord(const ShapeSpec& sh, uint32_t id) {
   return Box(0xF003, {gsp, inner});
 }
 
-// Drawing properties with complex parts: each `complex` entry's bytes follow all the entries.
-inline Bytes FoptWith(const std::vector<std::pair<uint16_t, uint32_t>>& props,
-                      const std::vector<std::pair<uint16_t, Bytes>>& complex) {
-  Bytes b, tail;
-  for (auto& p : props) {
-    Put16(b, p.first);
-    Put32(b, p.second);
-  }
-  for (auto& c : complex) {
-    Put16(b, uint16_t(c.first | 0x8000));
-    Put32(b, uint32_t(c.second.size()));
-    tail.insert(tail.end(), c.second.begin(), c.second.end());
-  }
-  b.insert(b.end(), tail.begin(), tail.end());
-  return Rec(0xF00B, b, uint16_t(props.size() + complex.size()), 3);
-}
-
-// A shape on a slide (`child`: inside a group, anchored in the group's coordinates).
-inline Bytes Shape(uint16_t type, const std::vector<std::pair<uint16_t, uint32_t>>& props,
-                   int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t flags = 0,
-                   bool child = false,
-                   const std::vector<std::pair<uint16_t, Bytes>>& complex = {}) {
-  static uint32_t id = 0x800;
-  Bytes anchor =
-      child
-          ? Rec(0xF00F, Words({uint32_t(left), uint32_t(top), uint32_t(right), uint32_t(bottom)}))
-          : Rec(0xF010, Words({uint32_t(top), uint32_t(left), uint32_t(right), uint32_t(bottom)}));
-  return Box(0xF004, {Fsp(type, id++, 0xA00 | flags), FoptWith(props, complex), anchor});
-}
-
-// A group: its own shape (with the child coordinate space, anchor, flips and rotation), then
-// its children.
-inline Bytes Group(const std::vector<Bytes>& children, int32_t left, int32_t top, int32_t right,
-                   int32_t bottom, const Bytes& space,
-                   const std::vector<std::pair<uint16_t, uint32_t>>& props = {}, uint32_t flags = 0,
-                   bool child = false) {
-  Bytes self = Shape(0, props, left, top, right, bottom, 0x1 | flags, child);
-  // The group's coordinate space goes in front of its other records.
-  Bytes own = Box(0xF004, {Rec(0xF009, space, 0, 1), Bytes(self.begin() + 8, self.end())});
-  std::vector<Bytes> kids{own};
-  kids.insert(kids.end(), children.begin(), children.end());
-  return Box(0xF003, kids);
-}
-
 inline Bytes Drawing(const SlideSpec* slide, bool master, const std::vector<int>& pictures = {},
                      const std::vector<Bytes>* shapes = nullptr) {
   std::vector<Bytes> group{
@@ -293,7 +293,7 @@ inline Bytes Drawing(const SlideSpec* slide, bool master, const std::vector<int>
     shape.push_back(Box(0xF00D, box));
     group.push_back(Box(0xF004, shape));
   }
-  if (slide) group.insert(group.end(), slide->shape_records.begin(), slide->shape_records.end());
+  if (slide) group.insert(group.end(), slide->containers.begin(), slide->containers.end());
   if (shapes) group.insert(group.end(), shapes->begin(), shapes->end());
   for (size_t i = 0; i < pictures.size(); i++)
     group.push_back(

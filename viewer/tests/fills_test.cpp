@@ -71,7 +71,7 @@ std::vector<ppt::Shape> Parse(const std::vector<deck::Bytes>& shapes,
                               ppt::Presentation* keep = nullptr) {
   deck::DeckSpec spec;
   spec.slides.resize(1);
-  spec.slides[0].shape_records = shapes;
+  spec.slides[0].containers = shapes;
   spec.pictures = std::move(pictures);
   ppt::Presentation p;
   deck::Bytes file = deck::Build(spec);

@@ -27,7 +27,7 @@ class Painted {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     deck::DeckSpec spec;
     spec.slides.resize(1);
-    spec.slides[0].shape_records = shapes;
+    spec.slides[0].containers = shapes;
     spec.slides[0].background_props = background;
     deck::Bytes b = deck::Build(spec);
     ok_ = ppt::Load(b.data(), b.size(), &p_) == ppt::LoadError::kNone;
