@@ -113,11 +113,16 @@ class Viewer {
     }
     return false;
   }
+  // Sent, not posted: the answer then comes after the viewer has handled the key, however busy
+  // the machine is.
   static int Key(HWND w, WPARAM vk) {
-    PostMessageA(w, WM_KEYDOWN, vk, 0);
-    PostMessageA(w, WM_KEYUP, vk, 0xC0000000);
-    Sleep(30);
+    Send(w, WM_KEYDOWN, vk, 0);
+    Send(w, WM_KEYUP, vk, 0xC0000000);
     return Shown(w);
+  }
+  static void Send(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    DWORD_PTR r = 0;
+    SendMessageTimeoutA(w, msg, wp, lp, SMTO_ABORTIFHUNG, 5000, &r);
   }
   bool Exited() { return WaitForSingleObject(pi_.hProcess, 0) == WAIT_OBJECT_0; }
   // The exit code once the process has ended within the time, else -1.
@@ -180,10 +185,13 @@ inline POINT SlidePoint(HWND w, int32_t x, int32_t y) {
 inline void ClickSlide(HWND w, int32_t x, int32_t y) {
   POINT cp = ClientPoint(w, x, y);
   int px = cp.x, py = cp.y;
-  PostMessageA(w, WM_MOUSEMOVE, 0, MAKELPARAM(px, py));
-  PostMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(px, py));
-  PostMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(px, py));
-  Sleep(50);
+  // Sent, so that what the click did is done when this returns.
+  DWORD_PTR r = 0;
+  SendMessageTimeoutA(w, WM_MOUSEMOVE, 0, MAKELPARAM(px, py), SMTO_ABORTIFHUNG, 5000, &r);
+  SendMessageTimeoutA(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(px, py), SMTO_ABORTIFHUNG, 5000,
+                      &r);
+  SendMessageTimeoutA(w, WM_LBUTTONUP, 0, MAKELPARAM(px, py), SMTO_ABORTIFHUNG, 5000, &r);
+  Sleep(20);
 }
 
 inline deck::ShapeSpec Button(int32_t left, int32_t top) {
