@@ -140,4 +140,18 @@ enum : uint16_t {
 };
 }  // namespace rt
 
+// What a text header says its text is; the master's styles come by this type.
+namespace text_type {
+enum : int {
+  kTitle = 0,
+  kBody = 1,
+  kNotes = 2,
+  kOther = 4,
+  kCenterBody = 5,
+  kCenterTitle = 6,
+  kHalfBody = 7,
+  kQuarterBody = 8,
+};
+}  // namespace text_type
+
 }  // namespace ppt

@@ -66,6 +66,7 @@ struct SlideSpec {
   std::vector<std::vector<uint8_t>> text_records = {};
   std::vector<std::pair<uint16_t, uint32_t>> text_props = {};
   std::vector<std::vector<uint8_t>> client_data = {};
+  uint32_t text_type = 4;  // as the text header gives it: 4 other, 0 title, 1 body...
   std::vector<ShapeSpec> shapes = {};
   // The slide's transition: written when effect >= 0.
   int effect = -1;
@@ -285,7 +286,7 @@ inline Bytes Drawing(const SlideSpec* slide, bool master, const std::vector<int>
     for (char c : slide->text) Put16(chars, uint8_t(c));
     std::vector<std::pair<uint16_t, uint32_t>> props{{0x01BF, 0x00100000}, {0x01FF, 0x00080000}};
     props.insert(props.end(), slide->text_props.begin(), slide->text_props.end());
-    std::vector<Bytes> box{Rec(0x0F9F, Words({4})), Rec(0x0FA0, chars)};
+    std::vector<Bytes> box{Rec(0x0F9F, Words({slide->text_type})), Rec(0x0FA0, chars)};
     box.insert(box.end(), slide->text_records.begin(), slide->text_records.end());
     std::vector<Bytes> shape{Fsp(202, 0x401, 0xA00), Fopt(props),
                              Rec(0xF010, Words({1000, 500, 5000, 2000}))};

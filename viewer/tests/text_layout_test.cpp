@@ -253,6 +253,40 @@ TEST(TextLayoutVertical, LineSpacingInPercentAndPointsAndParagraphSpacing) {
   }
 }
 
+TEST(TextLayoutVertical, BodyTextShrinksToFitItsBoxOnlyWhereItWouldOverflow) {
+  // Ten paragraphs of 10-point text at 12 points a line, plus 10 points after each given as a
+  // length, which shrinks with the text: 210 points in all at full size (none after the last).
+  ppt::TextBody body;
+  for (int i = 0; i < 10; i++) {
+    ppt::Paragraph p = ParaOf(u"line");
+    p.space_after = -80;
+    body.paragraphs.push_back(p);
+  }
+  struct Case {
+    const char* name;
+    bool shrink;
+    double height;
+    double min_size, max_size;  // of the text as laid out
+  } cases[] = {
+      {"room to spare", true, 300, 10, 10},
+      {"overflows, no fit asked", false, 110, 10, 10},
+      {"half the room", true, 110, 5.13, 5.24},
+      {"beyond the least scale", true, 20, 2.5, 2.5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    body.shrink_to_fit = c.shrink;
+    text::Layout l = Lay(body, 100, c.height);
+    ASSERT_EQ(l.lines.size(), 10u);
+    const double size = l.lines[0].pieces.at(0).font.size;
+    EXPECT_GE(size, c.min_size);
+    EXPECT_LE(size, c.max_size);
+    if (c.shrink && c.min_size > 2.5) EXPECT_LE(l.content_height, c.height);
+    // Lines and spacing shrink with the text, so its look stays the same, only smaller.
+    EXPECT_NEAR(l.lines[1].top, 22 * size / 10, 1e-9);
+  }
+}
+
 // --- characters and bullets -------------------------------------------------------------------
 
 TEST(TextLayoutRuns, SuperscriptSubscriptAndMixedSizes) {

@@ -295,6 +295,37 @@ TEST(TextFrame, AnchorCentringWrapFitAndFlow) {
   }
 }
 
+TEST(TextFrame, OnlyBodyPlaceholdersThatKeepTheirSizeShrinkTheirText) {
+  const uint32_t kBody = 1, kTitle = 0, kHalfBody = 7, kOther = 4;
+  const uint32_t kBodyPlaceholder = 0x0E, kTitlePlaceholder = 0x0D;
+  struct Case {
+    const char* what;
+    uint32_t text_type;
+    int placeholder;  // -1: none
+    bool fit_shape;
+    bool shrink;
+  } cases[] = {
+      {"body placeholder", kBody, kBodyPlaceholder, false, true},
+      {"half body", kHalfBody, kBodyPlaceholder, false, true},
+      {"body that resizes its shape", kBody, kBodyPlaceholder, true, false},
+      {"title", kTitle, kTitlePlaceholder, false, false},
+      {"body text outside a placeholder", kBody, -1, false, false},
+      {"text box", kOther, -1, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    deck::SlideSpec slide;
+    slide.text = "a body of text";
+    slide.text_type = c.text_type;
+    if (c.fit_shape) slide.text_props = {{0x00BF, 0x00020002}};
+    if (c.placeholder >= 0)
+      slide.client_data = {deck::Rec(0x0BC3, deck::Words({0, uint32_t(c.placeholder)}))};
+    ppt::Presentation p;
+    ASSERT_TRUE(LoadSlide(slide, &p));
+    EXPECT_EQ(TextOf(p).shrink_to_fit, c.shrink);
+  }
+}
+
 TEST(TextHostile, DamagedRulersFieldsAndTagsAreHarmless) {
   Bytes ruler;
   Put32(ruler, 0xFFFFFFFF);

@@ -11,8 +11,9 @@ constexpr double kSingleLine = 1.2;       // a single line's height, of the text
 constexpr double kScriptScale = 2.0 / 3;  // raised and lowered text is drawn smaller
 constexpr double kBulletGap = 0.25;       // of the text size, where text would touch its bullet
 constexpr double kEpsilon = 1e-6;
-constexpr int kDefaultTab = 576;  // master units: one inch
-constexpr int kDefaultSize = 18;  // points, for a paragraph without any run
+constexpr int kDefaultTab = 576;       // master units: one inch
+constexpr int kDefaultSize = 18;       // points, for a paragraph without any run
+constexpr double kMinFitScale = 0.25;  // the least a body's text is shrunk to fit its box
 
 // Closing punctuation that East Asian text never starts a line with, and opening punctuation it
 // never ends one with.
@@ -83,8 +84,14 @@ struct RawLine {
 
 class Engine {
  public:
-  Engine(const ppt::TextBody& body, const Box& box, const Measurer& measure)
-      : body_(body), box_(box), measure_(measure), mu_(box.units_per_point / 8.0) {}
+  // `scale`: every text size and every spacing given as a length, shrunk by this factor.
+  Engine(const ppt::TextBody& body, const Box& box, const Measurer& measure, double scale)
+      : body_(body),
+        box_(box),
+        measure_(measure),
+        mu_(box.units_per_point / 8.0),
+        upp_(box.units_per_point * scale),
+        scale_(scale) {}
 
   Layout Run() {
     for (size_t i = 0; i < body_.paragraphs.size(); i++) Prepare(i);
@@ -100,7 +107,7 @@ class Engine {
     const ppt::Paragraph& p = body_.paragraphs[index];
     ParaWork w;
     w.p = &p;
-    const double upp = box_.units_per_point;
+    const double upp = upp_;
     for (size_t ri = 0; ri < p.runs.size(); ri++) {
       const ppt::Run& run = p.runs[ri];
       RunInfo info;
@@ -168,7 +175,9 @@ class Engine {
       w.first_x = w.rest_x >= end ? w.rest_x : end + first.size * upp * kBulletGap;
     }
     double size0 = first.size * upp;
-    auto spacing = [&](int v) { return v >= 0 ? kSingleLine * size0 * v / 100.0 : Mu(-v); };
+    auto spacing = [&](int v) {
+      return v >= 0 ? kSingleLine * size0 * v / 100.0 : Mu(-v) * scale_;
+    };
     w.before = index > 0 ? spacing(p.space_before) : 0;
     w.after = spacing(p.space_after);
     paras_.push_back(std::move(w));
@@ -294,7 +303,7 @@ class Engine {
     if (spacing >= 0)
       l->height = std::max(kSingleLine * size, l->ascent + l->descent) * spacing / 100.0;
     else
-      l->height = Mu(-spacing);
+      l->height = Mu(-spacing) * scale_;
   }
 
   void Position() {
@@ -380,7 +389,7 @@ class Engine {
       pc.run = &w.p->runs[size_t(c.run)];
       pc.font = w.runs[size_t(c.run)].font;
       pc.x = xs[i - l.begin] + offset + widen;
-      pc.baseline = line->baseline - Raise(*pc.run, box_.units_per_point);
+      pc.baseline = line->baseline - Raise(*pc.run, upp_);
       while (j < l.trimmed && w.chars[j].run == c.run && w.chars[j].ch != u'\t' &&
              (w.chars[j].ch == u' ') == space) {
         pc.text += w.chars[j].ch;
@@ -399,7 +408,9 @@ class Engine {
   const ppt::TextBody& body_;
   const Box& box_;
   const Measurer& measure_;
-  const double mu_;  // layout units per master unit
+  const double mu_;   // layout units per master unit
+  const double upp_;  // layout units per point of text
+  const double scale_;
   std::vector<ParaWork> paras_;
   std::vector<RawLine> lines_;
   Layout out_;
@@ -414,7 +425,24 @@ bool BreaksAnywhere(char16_t c) {
 
 Layout LayOut(const ppt::TextBody& body, const Box& box, const Measurer& measure) {
   if (body.paragraphs.empty() || !measure) return Layout();
-  return Engine(body, box, measure).Run();
+  Layout full = Engine(body, box, measure, 1).Run();
+  if (!body.shrink_to_fit || full.content_height <= box.height + kEpsilon) return full;
+  // The largest scale at which the text fits, to within a percent: text shrinks in steps as it
+  // grows, and no further than a fit that would leave it unreadable.
+  double lo = kMinFitScale, hi = 1;
+  Layout best = Engine(body, box, measure, lo).Run();
+  if (best.content_height > box.height + kEpsilon) return best;
+  while (hi - lo > 0.01) {
+    double mid = (lo + hi) / 2;
+    Layout l = Engine(body, box, measure, mid).Run();
+    if (l.content_height <= box.height + kEpsilon) {
+      lo = mid;
+      best = std::move(l);
+    } else {
+      hi = mid;
+    }
+  }
+  return best;
 }
 
 }  // namespace text
