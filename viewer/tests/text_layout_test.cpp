@@ -287,6 +287,17 @@ TEST(TextLayoutVertical, BodyTextShrinksToFitItsBoxOnlyWhereItWouldOverflow) {
   }
 }
 
+TEST(TextLayoutVertical, EmptyParagraphsAfterTheTextNeverMakeItShrink) {
+  ppt::TextBody body;
+  body.shrink_to_fit = true;
+  body.paragraphs = {ParaOf(u"one"), ParaOf(u"two")};
+  for (int i = 0; i < 5; i++) body.paragraphs.push_back(ParaOf(u""));
+  text::Layout l = Lay(body, 100, 30);  // room for the two lines of text, not the empty ones
+  EXPECT_DOUBLE_EQ(l.lines[0].pieces.at(0).font.size, 10);
+  EXPECT_DOUBLE_EQ(l.ink_height, 24);
+  EXPECT_DOUBLE_EQ(l.content_height, 84);
+}
+
 // --- characters and bullets -------------------------------------------------------------------
 
 TEST(TextLayoutRuns, SuperscriptSubscriptAndMixedSizes) {

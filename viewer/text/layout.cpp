@@ -313,6 +313,7 @@ class Engine {
       Measure(&l);
       if (l.para != prev_para) total += paras_[l.para].before;
       total += l.height;
+      if (l.trimmed > l.begin) out_.ink_height = total;
       if (l.last && l.para + 1 < paras_.size()) total += paras_[l.para].after;
       prev_para = l.para;
       block = std::max(block, l.start + l.width);
@@ -426,16 +427,18 @@ bool BreaksAnywhere(char16_t c) {
 Layout LayOut(const ppt::TextBody& body, const Box& box, const Measurer& measure) {
   if (body.paragraphs.empty() || !measure) return Layout();
   Layout full = Engine(body, box, measure, 1).Run();
-  if (!body.shrink_to_fit || full.content_height <= box.height + kEpsilon) return full;
+  // Empty paragraphs after the last text show nothing, so they never make text overflow.
+  auto fits = [&](const Layout& l) { return l.ink_height <= box.height + kEpsilon; };
+  if (!body.shrink_to_fit || fits(full)) return full;
   // The largest scale at which the text fits, to within a percent: text shrinks in steps as it
   // grows, and no further than a fit that would leave it unreadable.
   double lo = kMinFitScale, hi = 1;
   Layout best = Engine(body, box, measure, lo).Run();
-  if (best.content_height > box.height + kEpsilon) return best;
+  if (!fits(best)) return best;
   while (hi - lo > 0.01) {
     double mid = (lo + hi) / 2;
     Layout l = Engine(body, box, measure, mid).Run();
-    if (l.content_height <= box.height + kEpsilon) {
+    if (fits(l)) {
       lo = mid;
       best = std::move(l);
     } else {

@@ -63,6 +63,7 @@ struct Layout {
   std::vector<Line> lines;
   std::vector<Bullet> bullets;
   double content_height = 0;  // from the first line's top to the last line's bottom
+  double ink_height = 0;      // to the bottom of the last line with something to see
 };
 
 Layout LayOut(const ppt::TextBody& body, const Box& box, const Measurer& measure);
