@@ -39,6 +39,14 @@ std::wstring WideOf(const std::u16string& s) {
   return std::wstring(s.begin(), s.end());
 }
 
+bool HasGlyphs(HDC dc, const std::wstring& t) {
+  std::vector<WORD> glyphs(t.size());
+  if (GetGlyphIndicesW(dc, t.c_str(), int(t.size()), glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS) ==
+      GDI_ERROR)
+    return true;  // cannot tell: keep the face the file names
+  return std::find(glyphs.begin(), glyphs.end(), WORD(0xFFFF)) == glyphs.end();
+}
+
 ppt::Rgb Mix(const ppt::Rgb& a, const ppt::Rgb& b, int percent_b) {
   auto m = [&](uint8_t x, uint8_t y) {
     return uint8_t((x * (100 - percent_b) + y * percent_b) / 100);
@@ -47,6 +55,24 @@ ppt::Rgb Mix(const ppt::Rgb& a, const ppt::Rgb& b, int percent_b) {
 }
 
 }  // namespace
+
+// Bullets taken from symbol fonts become Unicode arrows, boxes and ticks, which the text's own
+// face often lacks (Windows links no fallback for them): then a face that has them draws them.
+HFONT SlideRenderer::BulletFont(HDC dc, const text::Font& f, const std::wstring& t) {
+  HFONT own = Font(f);
+  ScopedSelect sel(dc, own);
+  if (HasGlyphs(dc, t)) return own;
+  for (const char* face : {"Segoe UI Symbol", "DejaVu Sans", "OpenSymbol", "Arial Unicode MS"}) {
+    text::Font other = f;
+    other.face = face;
+    other.charset = DEFAULT_CHARSET;
+    other.pitch_family = 0;
+    HFONT font = Font(other);
+    ScopedSelect try_it(dc, font);
+    if (HasGlyphs(dc, t)) return font;
+  }
+  return own;
+}
 
 void SlideRenderer::DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::string* text) {
   if (text)
@@ -112,9 +138,9 @@ void SlideRenderer::DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::
       DrawImage(dc, b.blip, r);
       continue;
     }
-    ScopedSelect sel(dc, Font(b.font));
-    SetTextColor(dc, Ref(b.color));
     std::wstring t = WideOf(b.text);
+    ScopedSelect sel(dc, BulletFont(dc, b.font, t));
+    SetTextColor(dc, Ref(b.color));
     ExtTextOutW(dc, bx, by, 0, nullptr, t.c_str(), UINT(t.size()), nullptr);
   }
   for (const text::Line& line : layout.lines) {
