@@ -50,11 +50,14 @@ def main():
     out = ["# The user's journey: conversion, package overhead, start to first slide", ""]
     out += [f"Measured {machine.get('date', '?')} by bench/journey/run on {machine.get('cores', '?')}"
             f" cores ({machine.get('cpu', '?')}) under {machine.get('wine', '?')}, screen "
-            f"{machine.get('screen', '?')}. The product is installed from build/delivery through "
+            f"{machine.get('screen', '?')}. The product is installed from "
+            f"{'build/win64/delivery' if 'stand-in' in machine else 'build/delivery'} through "
             "setup's own window; every figure is the median of the counted runs, after one "
             "uncounted run that warms the caches. The machine may be shared with other builds and "
             "tests while the bench runs, so single runs vary; they are listed beside the medians.",
             ""]
+    if "stand-in" in machine:
+        out += [f"**Stand-in figures:** {machine['stand-in']}.", ""]
 
     out += ["## Conversion against copying the same bytes", "",
             "From the click on \"Make EXE\" in the installed converter until its result page "
@@ -191,10 +194,10 @@ def main():
                 "(median), which bounds the first-paint phase's resolution. Entries left in "
                 f"%TEMP% after all starts: {other.get('left', 0)}.", ""]
     open(md_path, "w").write("\n".join(out))
-    chart(names, conv, fixed, overhead, empty_pkg, starts, png_path)
+    chart(names, conv, fixed, overhead, empty_pkg, starts, png_path, "stand-in" in machine)
 
 
-def chart(names, conv, fixed, overhead, empty_pkg, starts, path):
+def chart(names, conv, fixed, overhead, empty_pkg, starts, path, stand_in=False):
     import matplotlib
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
@@ -258,6 +261,9 @@ def chart(names, conv, fixed, overhead, empty_pkg, starts, path):
         ax.set_ylabel("ms")
         if i == 0:
             ax.legend(fontsize=7, loc="upper left")
+    if stand_in:  # the chart travels without the page: it carries the warning itself
+        fig.suptitle("64-bit stand-in build under 64-bit Wine, not the shipped 32-bit programs",
+                     color="tab:red")
     fig.tight_layout()
     fig.savefig(path, dpi=90)
 
