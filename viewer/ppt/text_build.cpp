@@ -134,8 +134,13 @@ void Loader::BuildText(const RawText& text, const Context& ctx, TextBody* body) 
   std::vector<StyleRun> para_runs, char_runs;
   if (text.has_style)
     ReadStyleRuns(text.style.body, text.style.len, text.chars.size(), &para_runs, &char_runs);
-  int type = text.type >= 0 && text.type < 9 ? text.type : 4;
-  int base = (type == 0 || type == 6) ? 0 : (type == 1 || type >= 5) ? 1 : type == 2 ? 2 : 4;
+  namespace tt = text_type;
+  int type = text.type >= 0 && text.type <= tt::kQuarterBody ? text.type : tt::kOther;
+  // Centred titles take the title's styles, centred, half and quarter bodies the body's.
+  int base = (type == tt::kTitle || type == tt::kCenterTitle) ? tt::kTitle
+             : (type == tt::kBody || type >= tt::kCenterBody) ? tt::kBody
+             : type == tt::kNotes                             ? tt::kNotes
+                                                              : tt::kOther;
   auto style_at = [&](int level, ParaProps* pp, CharProps* cp) {
     level = std::min(std::max(level, 0), 4);
     *pp = ParaProps();
