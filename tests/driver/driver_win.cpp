@@ -36,9 +36,19 @@ bool Process::Start(const std::string& exe, const std::string& args, const std::
   STARTUPINFOA si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(),
-                      &si, &pi))
-    return false;
+  // Under a loaded Wine a start has been seen to fail once, right after another process of the
+  // same image ended, and succeed a moment later. Try again; say why when no try succeeds.
+  for (int attempt = 0;; ++attempt) {
+    if (CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(),
+                       &si, &pi))
+      break;
+    DWORD error = GetLastError();
+    if (attempt == 4) {
+      std::fprintf(stderr, "cannot start %s: error %lu\n", exe.c_str(), error);
+      return false;
+    }
+    std::this_thread::sleep_for(500ms);
+  }
   CloseHandle(pi.hThread);
   process_ = pi.hProcess;
   pid_ = pi.dwProcessId;
