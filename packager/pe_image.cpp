@@ -531,14 +531,17 @@ bool AssemblePackage(
     std::string* error) {
   StubImage image;
   if (!ReadStubImage(stub.data(), stub.size(), &image, error)) return false;
-  const uint32_t raw_at = AlignUp(image.file_end, image.file_alignment);
+  const uint32_t raw_at = NewSectionFileOffset(image);
   CabinetSum sum;
   const uint32_t tail_at = BuildResourceSection(image, resources(sum), 0).tail_offset;
   auto failed = [&] {
     *error = "cannot write the package" + sink->Detail();
     return false;
   };
-  if (!sink->WriteAt(0, stub.data(), stub.size())) return failed();
+  const std::vector<uint8_t> gap(raw_at - stub.size());
+  if (!sink->WriteAt(0, stub.data(), stub.size()) ||
+      (!gap.empty() && !sink->WriteAt(stub.size(), gap.data(), gap.size())))
+    return failed();
   if (!cabinet(uint64_t{raw_at} + tail_at, &sum)) return false;
   const ResourceSection rsrc = BuildResourceSection(image, resources(sum), sum.size);
   if (rsrc.tail_offset != tail_at ||

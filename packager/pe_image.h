@@ -136,4 +136,11 @@ inline uint32_t AlignUp(uint32_t v, uint32_t a) {
   return (v + a - 1) / a * a;
 }
 
+// Where the new section starts in the file: on a page boundary, so that the system can map the
+// package's bulk straight from the file when it starts instead of copying it into memory first.
+constexpr uint32_t kPageSize = 4096;
+inline uint32_t NewSectionFileOffset(const StubImage& stub) {
+  return AlignUp(stub.file_end, stub.file_alignment > kPageSize ? stub.file_alignment : kPageSize);
+}
+
 }  // namespace kestrane

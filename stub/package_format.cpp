@@ -111,9 +111,9 @@ bool MakeUniqueFolder(const char* base, const FolderMaker& maker, int tries, cha
 }
 
 uint32_t Crc32(uint32_t crc, const void* data, size_t size) {
-  // Four tables, filled on first use: the self-extractor checks whole packages with this, and
-  // the byte-at-a-time form is four times slower.
-  static uint32_t table[4][256];
+  // Eight tables, filled on first use: the self-extractor checks whole packages with this before
+  // it writes a byte, and eight bytes a step take half the time of four.
+  static uint32_t table[8][256];
   static bool ready = false;
   if (!ready) {
     for (uint32_t i = 0; i < 256; ++i) {
@@ -122,19 +122,22 @@ uint32_t Crc32(uint32_t crc, const void* data, size_t size) {
       table[0][i] = c;
     }
     for (uint32_t i = 0; i < 256; ++i)
-      for (int t = 1; t < 4; ++t)
+      for (int t = 1; t < 8; ++t)
         table[t][i] = (table[t - 1][i] >> 8) ^ table[0][table[t - 1][i] & 0xFF];
     ready = true;
   }
   const unsigned char* p = static_cast<const unsigned char*>(data);
   crc = ~crc;
-  while (size >= 4) {
-    crc ^= static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-    crc = table[3][crc & 0xFF] ^ table[2][(crc >> 8) & 0xFF] ^ table[1][(crc >> 16) & 0xFF] ^
-          table[0][crc >> 24];
-    p += 4;
-    size -= 4;
+  while (size >= 8) {
+    const uint32_t lo = crc ^ (static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                               static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
+    const uint32_t hi = static_cast<uint32_t>(p[4]) | static_cast<uint32_t>(p[5]) << 8 |
+                        static_cast<uint32_t>(p[6]) << 16 | static_cast<uint32_t>(p[7]) << 24;
+    crc = table[7][lo & 0xFF] ^ table[6][(lo >> 8) & 0xFF] ^ table[5][(lo >> 16) & 0xFF] ^
+          table[4][lo >> 24] ^ table[3][hi & 0xFF] ^ table[2][(hi >> 8) & 0xFF] ^
+          table[1][(hi >> 16) & 0xFF] ^ table[0][hi >> 24];
+    p += 8;
+    size -= 8;
   }
   while (size--) crc = table[0][(crc ^ *p++) & 0xFF] ^ (crc >> 8);
   return ~crc;

@@ -150,6 +150,14 @@ TEST_F(PackageWriter, TheSystemReadsThePackageWithTheStubsOwnResourcesIntact) {
   // Only the stub's headers change: its code and data stay as they were.
   const std::string stub_bytes = Slurp(Stub()), package_bytes = Slurp(package);
   EXPECT_TRUE(package_bytes.compare(0x400, stub_bytes.size() - 0x400, stub_bytes, 0x400) == 0);
+  // The package's own section starts on a page of the file, after zeros, so that the loader can
+  // map its bulk from the file instead of copying it when the package starts.
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(package_bytes.data());
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(package_bytes.data() + dos->e_lfanew);
+  const IMAGE_SECTION_HEADER* last = IMAGE_FIRST_SECTION(nt) + nt->FileHeader.NumberOfSections - 1;
+  EXPECT_EQ(last->PointerToRawData % 4096, 0u);
+  ASSERT_GE(last->PointerToRawData, stub_bytes.size());
+  EXPECT_GE(package_bytes.find_first_not_of('\0', stub_bytes.size()), last->PointerToRawData);
 
   // For the readers outside Windows (readers.sh).
   const std::string keep = GetEnv("KESTRANE_KEEP_PACKAGE");

@@ -50,7 +50,7 @@ std::vector<uint8_t> WithSection(const std::vector<uint8_t>& program, const Stub
                                  const std::vector<uint8_t>& tail) {
   const ResourceSection rsrc =
       BuildResourceSection(image, ours, static_cast<uint32_t>(tail.size()));
-  const uint32_t raw_at = AlignUp(image.file_end, image.file_alignment);
+  const uint32_t raw_at = NewSectionFileOffset(image);
   const uint32_t raw_size = AlignUp(rsrc.size, image.file_alignment);
   std::vector<uint8_t> out(program);
   out.resize(raw_at + raw_size, 0);
@@ -91,8 +91,12 @@ TEST(PeImage, TheWrittenDirectoryReadsBackSortedWithEveryResourceWhereItWasPut) 
   const ResourceLeaf& cab = again.resources[0];
   EXPECT_EQ(cab.size, tail.size());
   EXPECT_EQ(cab.rva % 8, 0u);
-  EXPECT_EQ(first[cab.rva - 0x2000 + 0x600], 0xAB);  // rva to file offset of the section
-  EXPECT_EQ(again.next_rva, AlignUp(0x2000 + static_cast<uint32_t>(first.size() - 0x600), 0x1000));
+  // The section starts on a page of the file, after the program's own 0x600 bytes.
+  const uint32_t section_at = NewSectionFileOffset(image);
+  EXPECT_EQ(section_at, 0x1000u);
+  EXPECT_EQ(first[cab.rva - 0x2000 + section_at], 0xAB);
+  EXPECT_EQ(again.next_rva,
+            AlignUp(0x2000 + static_cast<uint32_t>(first.size() - section_at), 0x1000));
 
   // The second package keeps the first's resources where they are, replaces those it brings
   // anew, and adds a numbered one of another type, which sorts after the named ones.
@@ -145,7 +149,7 @@ TEST(PeImage, RefusesDamagedOrFullStubsWithoutReadingPastThem) {
   }
   // A directory that points into itself is refused, not followed for ever.
   std::vector<uint8_t> loop = packaged;
-  const uint32_t raw_at = 0x600;
+  const uint32_t raw_at = 0x1000;
   Put32(loop, raw_at + 16 + 4, 0x80000000u);  // the first type's directory is the root
   EXPECT_FALSE(ReadStubImage(loop.data(), loop.size(), &image, &error));
 }
