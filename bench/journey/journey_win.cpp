@@ -6,6 +6,7 @@
 #include <setupapi.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -254,7 +255,8 @@ class ScreenProbe {
 // phases: unpacking (until the launcher runs), launcher (until the viewer runs), viewer parse
 // (until the show window exists), first paint (until its pixels are on screen); then the whole
 // start-to-first-slide, start-to-end, the time one screen read takes, and from the Escape that
-// ends the show until the viewer, the launcher and the package have gone.
+// ends the show until the viewer, the launcher and the package have gone; last, the viewer's
+// peak private bytes in MB.
 int Start(const std::string& package, int runs) {
   constexpr char kShowClass[] = "PPTVIEW.SlideShow";
   ScreenProbe probe;
@@ -301,10 +303,27 @@ int Start(const std::string& package, int runs) {
       return Fail("no slide on screen from " + package);
     }
     if (getenv("KESTRANE_BENCH_SHOT")) SaveScreenshot(show, "first-slide");
+    // The viewer's peak private bytes, read until it ends: its first slide and whatever it
+    // prepares for the next ones.
+    DWORD viewer_pid = 0;
+    GetWindowThreadProcessId(show, &viewer_pid);
+    HANDLE viewer_process =
+        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, viewer_pid);
+    SIZE_T peak_private = 0;
+    auto sample = [&] {
+      PROCESS_MEMORY_COUNTERS_EX m{};
+      m.cb = sizeof m;
+      if (viewer_process &&
+          GetProcessMemoryInfo(viewer_process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&m),
+                               sizeof m))
+        peak_private = std::max(peak_private, m.PeakPagefileUsage);
+    };
+    sample();
     const double escape = NowMs();
     Key(show, VK_ESCAPE);
     double viewer_gone = 0, launcher_gone = 0;
     while (WaitForSingleObject(pi.hProcess, 1) == WAIT_TIMEOUT) {
+      if (!viewer_gone) sample();
       if (NowMs() > escape + 60000 && TerminateProcess(pi.hProcess, 99))
         return Fail(std::string("the package did not end after the show;") +
                     (Running("PPTVIEW.EXE") ? " the viewer runs" : "") +
@@ -320,9 +339,11 @@ int Start(const std::string& package, int runs) {
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hProcess);
     if (code != 0) return Fail("the package ended with " + std::to_string(code));
-    printf("%.1f %.1f %.1f %.1f %.1f %.1f %.1f %.1f %.1f %.1f\n", launcher - t0, viewer - launcher,
-           window - viewer, painted - window, painted - t0, end - t0, probe_ms / probes,
-           viewer_gone - escape, launcher_gone - escape, end - escape);
+    if (viewer_process) CloseHandle(viewer_process);
+    printf("%.1f %.1f %.1f %.1f %.1f %.1f %.1f %.1f %.1f %.1f %.1f\n", launcher - t0,
+           viewer - launcher, window - viewer, painted - window, painted - t0, end - t0,
+           probe_ms / probes, viewer_gone - escape, launcher_gone - escape, end - escape,
+           peak_private / 1048576.0);
     fflush(stdout);
     // The viewer and launcher end before the package; let them be gone before the next start.
     WaitUntil([] { return !Running("view.exe") && !Running("PPTVIEW.EXE"); }, 30s);
