@@ -1,9 +1,7 @@
 #pragma once
-// Cabinets made with Windows' own cabinet library (MSZIP, no spanning), written straight into
-// the package file. Files whose content does not compress (pictures, video) go stored, in a
-// folder of their own: compressing them costs most of a conversion's time and saves next to
-// nothing. The library's scratch data stays in memory up to a bound, and only beyond it goes to
-// files beside the package, which vanish when closed.
+// The package's cabinet, written straight into the package file from the files on disk. Files
+// whose content does not compress (pictures, video) go stored, in a folder of their own:
+// compressing them costs most of a conversion's time and saves next to nothing.
 #include <windows.h>
 
 #include <cstdint>
@@ -48,15 +46,12 @@ class OutputFile : public PackageSink {
 };
 
 struct CabinetLimits {
-  uint64_t write = UINT64_MAX;                    // bytes written in all, as a full disk (tests)
-  uint64_t scratch_memory = uint64_t{512} << 20;  // the library's scratch data kept in memory
+  uint64_t write = UINT64_MAX;  // bytes written in all, as a full disk (tests)
 };
 
-// Writes a cabinet holding the entries in order into `out` from offset `base` on. Scratch data
-// beyond `scratch_memory` goes to files in `scratch_folder`. On failure sets `error` to a
-// one-line reason.
+// Writes a cabinet holding the entries in order into `out` from offset `base` on. On failure
+// sets `error` to a one-line reason.
 bool WriteCabinet(const std::vector<CabinetEntry>& entries, OutputFile* out, uint64_t base,
-                  const std::string& scratch_folder, uint64_t scratch_memory, CabinetSum* written,
-                  std::string* error);
+                  CabinetSum* written, std::string* error);
 
 }  // namespace kestrane

@@ -91,10 +91,9 @@ bool Build(const std::string& stub_path, const std::vector<CabinetEntry>& entrie
     return false;
   }
   OutputFile out(f.get(), limits.write);
-  const std::string folder = scratch.substr(0, scratch.find_last_of('\\') + 1);
   auto resources = [&d](const CabinetSum& sum) { return Resources(d, sum); };
   auto cabinet = [&](uint64_t at, CabinetSum* sum) {
-    const bool ok = WriteCabinet(entries, &out, at, folder, limits.scratch_memory, sum, error);
+    const bool ok = WriteCabinet(entries, &out, at, sum, error);
     *cab = *sum;
     return ok;
   };

@@ -1,5 +1,5 @@
 // Lays out a package as the packager does, natively, so that readers outside Windows can be tried
-// on it: the real stub, and a stored cabinet of the given files made here.
+// on it: the real stub, and the packager's own cabinet of the given files (".txt" compressed).
 //   layout_tool <stub> <package> <file>...
 #include <cstdio>
 #include <cstring>
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "packager/cabinet_format.h"
 #include "packager/pe_image.h"
 #include "stub/package_format.h"
 
@@ -37,51 +38,31 @@ std::vector<uint8_t> ReadFile(const char* path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-// One folder, stored, in blocks of the format's largest size, without block checksums.
-std::vector<uint8_t> StoredCabinet(const std::vector<std::string>& paths) {
-  std::vector<uint8_t> data, files;
-  uint16_t count = 0;
-  for (const std::string& p : paths) {
-    std::vector<uint8_t> bytes = ReadFile(p.c_str());
-    const std::string name = p.substr(p.find_last_of('/') + 1);
-    Put(&files, static_cast<uint32_t>(bytes.size()), 4);
-    Put(&files, static_cast<uint32_t>(data.size()), 4);
-    Put(&files, 0, 2);
-    Put(&files, 0x21, 2);  // 1980-01-01
-    Put(&files, 0, 2);
-    Put(&files, 0, 2);
-    files.insert(files.end(), name.begin(), name.end());
-    files.push_back(0);
-    data.insert(data.end(), bytes.begin(), bytes.end());
-    ++count;
+// The files from disk, one after the other.
+class DiskFiles : public CabinetReader {
+ public:
+  explicit DiskFiles(const std::vector<std::string>& paths) : paths_(paths) {}
+  bool Open(size_t file) override {
+    f_ = fopen(paths_[file].c_str(), "rb");
+    reason_ = "cannot open " + paths_[file];
+    return f_ != nullptr;
   }
-  const uint32_t blocks = static_cast<uint32_t>((data.size() + 32767) / 32768);
-  const uint32_t files_at = 36 + 8, data_at = files_at + static_cast<uint32_t>(files.size());
-  std::vector<uint8_t> cab = {'M', 'S', 'C', 'F'};
-  Put(&cab, 0, 4);
-  Put(&cab, data_at + blocks * 8 + static_cast<uint32_t>(data.size()), 4);
-  Put(&cab, 0, 4);
-  Put(&cab, files_at, 4);
-  Put(&cab, 0, 4);
-  Put(&cab, 0x0103, 2);
-  Put(&cab, 1, 2);
-  Put(&cab, count, 2);
-  Put(&cab, 0, 2);
-  Put(&cab, 0x4B53, 2);
-  Put(&cab, 0, 2);
-  Put(&cab, data_at, 4);
-  Put(&cab, blocks, 2);
-  Put(&cab, 0, 2);
-  cab.insert(cab.end(), files.begin(), files.end());
-  for (size_t at = 0; at < data.size(); at += 32768) {
-    const uint32_t n = static_cast<uint32_t>(std::min<size_t>(32768, data.size() - at));
-    Put(&cab, 0, 4);
-    Put(&cab, n, 2);
-    Put(&cab, n, 2);
-    cab.insert(cab.end(), data.begin() + at, data.begin() + at + n);
+  bool Read(void* data, size_t size, size_t* got) override {
+    *got = fread(data, 1, size, f_);
+    reason_ = "cannot read";
+    return !ferror(f_);
   }
-  return cab;
-}
+  void Close() override {
+    if (f_) fclose(f_);
+    f_ = nullptr;
+  }
+  std::string Reason() const override { return reason_; }
+
+ private:
+  std::vector<std::string> paths_;
+  FILE* f_ = nullptr;
+  std::string reason_;
+};
 
 std::vector<uint8_t> Text(const char* s) {
   return std::vector<uint8_t>(s, s + strlen(s) + 1);
@@ -93,7 +74,16 @@ int Main(int argc, char** argv) {
     return 2;
   }
   const std::vector<uint8_t> stub = ReadFile(argv[1]);
-  const std::vector<uint8_t> cab = StoredCabinet(std::vector<std::string>(argv + 3, argv + argc));
+  // Text files compressed, the rest stored, as the packager decides for what does not compress.
+  const std::vector<std::string> paths(argv + 3, argv + argc);
+  std::vector<CabinetFileInfo> files;
+  for (const std::string& p : paths) {
+    CabinetFileInfo info;
+    info.name = p.substr(p.find_last_of('/') + 1);
+    info.size = ReadFile(p.c_str()).size();
+    info.compress = p.size() > 4 && p.compare(p.size() - 4, 4, ".txt") == 0;
+    files.push_back(info);
+  }
   FILE* f = fopen(argv[2], "w+b");
   if (!f) return 1;
   FileSink sink(f);
@@ -106,13 +96,11 @@ int Main(int argc, char** argv) {
                                         {kResRunProgram, Text("view.exe")},
                                         {kResCabinet, {}}};
   };
-  auto cabinet = [&](uint64_t at, CabinetSum* sum) {
-    sum->size = static_cast<uint32_t>(cab.size());
-    sum->crc = Crc32(0, cab.data(), cab.size());
-    sum->words = PeSumAdd(0, cab.data(), cab.size());
-    return sink.WriteAt(at, cab.data(), cab.size());
-  };
   std::string error;
+  auto cabinet = [&](uint64_t at, CabinetSum* sum) {
+    DiskFiles reader(paths);
+    return WriteCabinetFiles(files, &reader, &sink, at, sum, &error);
+  };
   const bool ok = AssemblePackage(stub, resources, cabinet, &sink, &error);
   fclose(f);
   if (!ok) fprintf(stderr, "layout_tool: %s\n", error.c_str());

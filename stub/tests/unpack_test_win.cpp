@@ -113,7 +113,7 @@ class Unpack : public ::testing::Test {
     {
       OutputFile out(file);
       CabinetSum sum;
-      EXPECT_TRUE(WriteCabinet(entries, &out, 0, kRoot, uint64_t{64} << 20, &sum, &error))
+      EXPECT_TRUE(WriteCabinet(entries, &out, 0, &sum, &error))
           << error;
       EXPECT_TRUE(out.Flush());
     }
