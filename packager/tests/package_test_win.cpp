@@ -489,8 +489,14 @@ TEST_F(Package, StopsWithOneMessageWhenDamagedOrTruncated) {
   uint32_t cabinet_size;
   memcpy(&cabinet_size, good.data() + cabinet + 8, 4);
   flipped_late[cabinet + cabinet_size - 50] ^= 0x01;
+  // Damage that turns a listed name into one no package may hold is still damage.
+  std::string bad_name = good;
+  const size_t name = good.find("view.exe.manifest", cabinet);
+  ASSERT_NE(name, std::string::npos);
+  bad_name[name + 4] = '\\';
   std::vector<Case> cases = {{"byte flipped in the cabinet", flipped_early},
                              {"byte flipped near the end", flipped_late},
+                             {"name damaged into a path", bad_name},
                              {"truncated", good.substr(0, good.size() * 2 / 3)},
                              {"stub without a package", Slurp(Stub())}};
   for (const auto& c : cases) {
