@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "packager/cabinet_format.h"
+#include "packager/tests/memory_sink.h"
 
 namespace kestrane {
 namespace {
@@ -19,23 +20,6 @@ uint32_t Get16(const std::vector<uint8_t>& b, size_t at) {
 uint32_t Get32(const std::vector<uint8_t>& b, size_t at) {
   return Get16(b, at) | Get16(b, at + 2) << 16;
 }
-
-class MemorySink : public PackageSink {
- public:
-  bool WriteAt(uint64_t at, const void* data, size_t size) override {
-    if (at + size > limit) return false;
-    if (bytes.size() < at + size) bytes.resize(at + size);
-    memcpy(bytes.data() + at, data, size);
-    return true;
-  }
-  bool ReadAt(uint64_t at, void* data, size_t size) override {
-    if (at + size > bytes.size()) return false;
-    memcpy(data, bytes.data() + at, size);
-    return true;
-  }
-  std::vector<uint8_t> bytes;
-  uint64_t limit = UINT64_MAX;
-};
 
 class MemoryFiles : public CabinetReader {
  public:

@@ -162,8 +162,8 @@ TEST_F(PackageWriter, TheSystemReadsThePackageWithTheStubsOwnResourcesIntact) {
   const DWORD stored = nt->OptionalHeader.CheckSum;
   EXPECT_NE(stored, 0u);
   std::string zeroed = package_bytes;
-  const size_t sum_at = reinterpret_cast<const char*>(&nt->OptionalHeader.CheckSum) -
-                        package_bytes.data();
+  const size_t sum_at =
+      reinterpret_cast<const char*>(&nt->OptionalHeader.CheckSum) - package_bytes.data();
   zeroed.replace(sum_at, 4, 4, '\0');
   if (zeroed.size() % 2) zeroed.push_back('\0');
   uint32_t sum = 0;

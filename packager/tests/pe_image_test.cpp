@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "packager/tests/memory_sink.h"
 #include "stub/package_format.h"
 
 namespace kestrane {
@@ -184,22 +185,6 @@ TEST(PeImage, TheCabinetsSumComesFromItsWritesEvenWhenItsHeadIsRewritten) {
   EXPECT_FALSE(summer.Finish(&sum));
 }
 
-class MemorySink : public PackageSink {
- public:
-  bool WriteAt(uint64_t at, const void* data, size_t size) override {
-    if (at + size > limit) return false;
-    if (bytes.size() < at + size) bytes.resize(at + size);
-    memcpy(bytes.data() + at, data, size);
-    return true;
-  }
-  bool ReadAt(uint64_t at, void* data, size_t size) override {
-    if (at + size > bytes.size()) return false;
-    memcpy(data, bytes.data() + at, size);
-    return true;
-  }
-  std::vector<uint8_t> bytes;
-  uint64_t limit = UINT64_MAX;
-};
 
 TEST(PeImage, APackageOfAStubWithAChecksumCarriesItsOwn) {
   std::vector<uint8_t> program = TinyProgram();
