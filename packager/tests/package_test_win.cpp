@@ -15,6 +15,7 @@
 #include "packager/cabinet_win.h"
 #include "packager/package_win.h"
 #include "stub/package_format.h"
+#include "tests/win/files_win.h"
 
 namespace kestrane {
 namespace {
@@ -30,57 +31,10 @@ const char* const kNames[] = {"GDIPLUS.DLL",       "INTLDATE.DLL", "PPTVIEW.EXE"
                               "view.ppt",          "SAEXT.DLL",    "view.exe",    "UNICOWS.DLL",
                               "view.exe.manifest", "msvbvm60.dll"};
 
-std::string Slurp(const std::string& path) {
-  std::string bytes;
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return bytes;
-  char buf[65536];
-  DWORD got;
-  while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) bytes.append(buf, got);
-  CloseHandle(h);
-  return bytes;
-}
-
-void Spit(const std::string& path, const std::string& bytes) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
-  DWORD put;
-  WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
-  CloseHandle(h);
-}
-
-void RemoveTree(const std::string& path) {
-  WIN32_FIND_DATAA fd;
-  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &fd);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = fd.cFileName, full = path + "\\" + name;
-      if (name == "." || name == "..") continue;
-      SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(full);
-      else
-        DeleteFileA(full.c_str());
-    } while (FindNextFileA(find, &fd));
-    FindClose(find);
-  }
-  RemoveDirectoryA(path.c_str());
-}
-
-std::set<std::string> Listing(const std::string& folder) {
-  std::set<std::string> names;
-  WIN32_FIND_DATAA fd;
-  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &fd);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    std::string n = fd.cFileName;
-    if (n != "." && n != "..") names.insert(n);
-  } while (FindNextFileA(find, &fd));
-  FindClose(find);
-  return names;
-}
+using testfs::Listing;
+using testfs::RemoveTree;
+using testfs::Slurp;
+using testfs::Spit;
 
 std::map<std::string, std::string> RecordLines(const std::string& kind) {
   std::map<std::string, std::string> out;

@@ -10,6 +10,7 @@
 #include "common/system_win.h"
 #include "packager/package_win.h"
 #include "stub/package_format.h"
+#include "tests/win/files_win.h"
 
 namespace kestrane {
 namespace {
@@ -17,38 +18,9 @@ namespace {
 const std::string kDir = "C:\\pkwrite";
 const std::string kOut = kDir + "\\out";
 
-std::string Slurp(const std::string& path) {
-  std::string bytes;
-  HANDLE h =
-      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return bytes;
-  char buf[65536];
-  DWORD got;
-  while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) bytes.append(buf, got);
-  CloseHandle(h);
-  return bytes;
-}
-
-void Spit(const std::string& path, const std::string& bytes) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
-  DWORD put;
-  WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
-  CloseHandle(h);
-}
-
-std::set<std::string> Listing(const std::string& folder) {
-  std::set<std::string> names;
-  WIN32_FIND_DATAA fd;
-  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &fd);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    std::string n = fd.cFileName;
-    if (n != "." && n != "..") names.insert(n);
-  } while (FindNextFileA(find, &fd));
-  FindClose(find);
-  return names;
-}
+using testfs::Listing;
+using testfs::Slurp;
+using testfs::Spit;
 
 void Clear(const std::string& folder) {
   for (const std::string& n : Listing(folder)) DeleteFileA((folder + "\\" + n).c_str());

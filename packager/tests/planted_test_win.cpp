@@ -9,6 +9,7 @@
 
 #include "common/handle_win.h"
 #include "common/system_win.h"
+#include "tests/win/files_win.h"
 
 namespace kestrane {
 namespace {
@@ -17,34 +18,8 @@ const std::string kRoot = "C:\\plantedtest";
 const std::string kDownloads = kRoot + "\\Downloads";
 const std::string kMarker = kRoot + "\\planted-loaded.txt";
 
-std::string Slurp(const std::string& path) {
-  std::string bytes;
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return bytes;
-  char buf[4096];
-  DWORD got;
-  while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) bytes.append(buf, got);
-  CloseHandle(h);
-  return bytes;
-}
-
-void RemoveTree(const std::string& path) {
-  WIN32_FIND_DATAA fd;
-  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &fd);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = fd.cFileName, full = path + "\\" + name;
-      if (name == "." || name == "..") continue;
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(full);
-      else
-        DeleteFileA(full.c_str());
-    } while (FindNextFileA(find, &fd));
-    FindClose(find);
-  }
-  RemoveDirectoryA(path.c_str());
-}
+using testfs::RemoveTree;
+using testfs::Slurp;
 
 struct WindowSearch {
   DWORD pid;

@@ -13,31 +13,15 @@
 #include "stub/folder_win.h"
 #include "stub/processes_win.h"
 #include "stub/unpack_win.h"
+#include "tests/win/files_win.h"
 
 namespace kestrane {
 namespace {
 
 const std::string kRoot = "C:\\stubtest";
 
-std::string Slurp(const std::string& path) {
-  std::string bytes;
-  HANDLE h =
-      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return bytes;
-  char buf[65536];
-  DWORD got;
-  while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) bytes.append(buf, got);
-  CloseHandle(h);
-  return bytes;
-}
-
-void Spit(const std::string& path, const std::string& bytes) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
-  DWORD put;
-  WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
-  CloseHandle(h);
-}
+using testfs::Slurp;
+using testfs::Spit;
 
 bool Exists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -107,14 +91,13 @@ class Unpack : public ::testing::Test {
     }
     std::string error;
     const std::string path = kRoot + "\\test.cab";
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     EXPECT_NE(file, INVALID_HANDLE_VALUE);
     {
       OutputFile out(file);
       CabinetSum sum;
-      EXPECT_TRUE(WriteCabinet(entries, &out, 0, &sum, &error))
-          << error;
+      EXPECT_TRUE(WriteCabinet(entries, &out, 0, &sum, &error)) << error;
       EXPECT_TRUE(out.Flush());
     }
     CloseHandle(file);
