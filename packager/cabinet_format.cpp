@@ -16,14 +16,6 @@ constexpr size_t kChunk = 1 << 20;  // reads of the files
 // header, the bytes. Readers size their buffers for at most this.
 constexpr size_t kMaxPacked = 2 + 5 + cab::kBlock;
 
-void Put16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 struct Folder {
   uint16_t type = cab::kStored;
   uint64_t size = 0;    // uncompressed bytes
@@ -171,9 +163,9 @@ class Writer {
       have_prev_ = n == cab::kBlock;
     }
     uint8_t head[cab::kDataHeaderSize];
-    Put16(head + 4, static_cast<uint32_t>(body_n));
-    Put16(head + 6, static_cast<uint32_t>(n));
-    Put32(head, CabChecksum(head + 4, 4, CabChecksum(body, body_n, 0)));
+    PutLE16(head + 4, static_cast<uint32_t>(body_n));
+    PutLE16(head + 6, static_cast<uint32_t>(n));
+    PutLE32(head, CabChecksum(head + 4, 4, CabChecksum(body, body_n, 0)));
     return Put(head, sizeof head, true) && Put(body, body_n, true);
   }
 
@@ -207,8 +199,8 @@ class Writer {
     // No gain: one final stored block.
     uint8_t* p = packed_.data() + 2;
     p[0] = 0x01;
-    Put16(p + 1, static_cast<uint32_t>(n));
-    Put16(p + 3, static_cast<uint32_t>(~n & 0xFFFF));
+    PutLE16(p + 1, static_cast<uint32_t>(n));
+    PutLE16(p + 3, static_cast<uint32_t>(~n & 0xFFFF));
     memcpy(p + 5, data, n);
     return 2 + 5 + n;
   }
@@ -233,30 +225,30 @@ std::vector<uint8_t> Header(const std::vector<CabinetFileInfo>& files,
                             uint32_t header_size, uint32_t cabinet_size) {
   std::vector<uint8_t> h(header_size);
   uint8_t* p = h.data();
-  Put32(p, cab::kSignature);
-  Put32(p + 8, cabinet_size);
-  Put32(p + 16, files_at);
+  PutLE32(p, cab::kSignature);
+  PutLE32(p + 8, cabinet_size);
+  PutLE32(p + 16, files_at);
   p[24] = cab::kVersionMinor;
   p[25] = cab::kVersionMajor;
-  Put16(p + 26, static_cast<uint32_t>(folders.size()));
-  Put16(p + 28, static_cast<uint32_t>(files.size()));
-  Put16(p + 32, cab::kSetId);
+  PutLE16(p + 26, static_cast<uint32_t>(folders.size()));
+  PutLE16(p + 28, static_cast<uint32_t>(files.size()));
+  PutLE16(p + 32, cab::kSetId);
   p += cab::kHeaderSize;
   for (const Folder& f : folders) {
-    Put32(p, f.at);
-    Put16(p + 4, f.blocks);
-    Put16(p + 6, f.type);
+    PutLE32(p, f.at);
+    PutLE16(p + 4, f.blocks);
+    PutLE16(p + 6, f.type);
     p += cab::kFolderSize;
   }
   std::vector<uint64_t> offset(folders.size());
   for (size_t i = 0; i < files.size(); ++i) {
     const CabinetFileInfo& f = files[i];
-    Put32(p, static_cast<uint32_t>(f.size));
-    Put32(p + 4, static_cast<uint32_t>(offset[folder_of[i]]));
-    Put16(p + 8, folder_of[i]);
-    Put16(p + 10, f.date);
-    Put16(p + 12, f.time);
-    Put16(p + 14, f.attribs);
+    PutLE32(p, static_cast<uint32_t>(f.size));
+    PutLE32(p + 4, static_cast<uint32_t>(offset[folder_of[i]]));
+    PutLE16(p + 8, folder_of[i]);
+    PutLE16(p + 10, f.date);
+    PutLE16(p + 12, f.time);
+    PutLE16(p + 14, f.attribs);
     memcpy(p + cab::kFileSize, f.name.c_str(), f.name.size() + 1);
     p += cab::kFileSize + f.name.size() + 1;
     offset[folder_of[i]] += f.size;

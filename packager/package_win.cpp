@@ -28,10 +28,6 @@ std::string Describe(const char* what, DWORD code = GetLastError()) {
   return std::string(what) + " (error " + std::to_string(code) + ")";
 }
 
-void PutLE32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 std::vector<uint8_t> Text(const std::string& s) {
   return std::vector<uint8_t>(s.c_str(), s.c_str() + s.size() + 1);
 }
