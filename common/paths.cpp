@@ -84,9 +84,8 @@ bool PathWithin(std::string_view path, std::string_view folder) {
 
 const std::vector<const char*>& StagedFiles() {
   static const std::vector<const char*> files = {
-      ":\\kestrane\\view.exe",          ":\\kestrane\\view.ppt",
-      ":\\kestrane\\view.exe.manifest", ":\\kestrane\\tools\\view.sed",
-      ":\\kestrane\\temp\\temp.exe",    ":\\kestrane\\tools\\wextract.exe"};
+      tree::kStagedLauncher,  tree::kStagedPresentation, tree::kStagedManifest,
+      tree::kStagedDirective, tree::kPackage,            tree::kStagedStub};
   return files;
 }
 

@@ -41,6 +41,8 @@ bool Start(const char* application, const char* command_line, int show, DWORD* p
   return true;
 }
 
+HANDLE waited_for = nullptr;
+
 }  // namespace
 
 bool StartProcess(const char* command_line, int show, DWORD* pid) {
@@ -56,9 +58,15 @@ bool StartProgram(const char* application, const char* command_line, int show) {
 void RunAndWait(const char* command_line, int show) {
   HANDLE process = nullptr;
   if (!Start(nullptr, command_line, show, nullptr, &process)) return;
+  waited_for = process;
   PumpPendingMessages();
   WaitForSingleObject(process, INFINITE);
+  waited_for = nullptr;
   CloseHandle(process);
+}
+
+HANDLE ProcessBeingWaitedFor() {
+  return waited_for;
 }
 
 bool OwnFolder(char* out, DWORD size) {

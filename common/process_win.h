@@ -21,6 +21,10 @@ bool StartProgram(const char* application, const char* command_line, int show);
 // right after the start, so that what the window changed just before is painted.
 void RunAndWait(const char* command_line, int show);
 
+// The process that RunAndWait is waiting for on this thread right now, or null. A window message
+// handled during the wait (one that ends the program, say) can stop it first.
+HANDLE ProcessBeingWaitedFor();
+
 // This program's own folder, without a trailing backslash. False when it does not fit.
 bool OwnFolder(char* out, DWORD size);
 

@@ -3,6 +3,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include "common/handle_win.h"
 #include "common/system_dll_win.h"
 
 namespace kestrane::security {
@@ -26,6 +27,10 @@ struct Api {
   BOOL(WINAPI* open_token)(HANDLE, DWORD, PHANDLE) = nullptr;
   BOOL(WINAPI* token_info)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD) = nullptr;
   BOOL(WINAPI* equal_sid)(PSID, PSID) = nullptr;
+  BOOL(WINAPI* sid_text)(PSID, LPSTR*) = nullptr;
+  DWORD(WINAPI* get_handle)
+  (HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID*, PSID*, PACL*, PACL*,
+   PSECURITY_DESCRIPTOR*) = nullptr;
   bool ok = false;
 };
 
@@ -50,8 +55,11 @@ const Api& Functions() {
     Find(m, "OpenProcessToken", &a.open_token);
     Find(m, "GetTokenInformation", &a.token_info);
     Find(m, "EqualSid", &a.equal_sid);
+    Find(m, "ConvertSidToStringSidA", &a.sid_text);
+    Find(m, "GetSecurityInfo", &a.get_handle);
     a.ok = a.to_sd && a.to_text && a.set_named && a.set_handle && a.get_named && a.get_owner &&
-           a.get_dacl && a.well_known && a.open_token && a.token_info && a.equal_sid;
+           a.get_dacl && a.well_known && a.open_token && a.token_info && a.equal_sid &&
+           a.sid_text && a.get_handle;
     return a;
   }();
   return api;
@@ -60,19 +68,29 @@ const Api& Functions() {
 constexpr SECURITY_INFORMATION kOwnerAndList =
     OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION;
 
-bool IsProcessUser(PSID sid) {
+// The user this process runs as, handed to `use` while the token's copy is alive.
+template <class Use>
+bool WithProcessUser(Use use) {
   const Api& api = Functions();
   HANDLE token = nullptr;
-  if (!api.open_token(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  if (!api.ok || !api.open_token(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  AutoCloseHandle owned(token);
   union {
     TOKEN_USER user;
     BYTE bytes[256];
   } info;
   DWORD size = 0;
-  bool same = api.token_info(token, TokenUser, &info, sizeof info, &size) &&
-              api.equal_sid(info.user.User.Sid, sid);
-  CloseHandle(token);
-  return same;
+  return api.token_info(token, TokenUser, &info, sizeof info, &size) && use(info.user.User.Sid);
+}
+
+bool IsProcessUser(PSID sid) {
+  return WithProcessUser([sid](PSID user) { return Functions().equal_sid(user, sid) != FALSE; });
+}
+
+bool OwnerIsOurs(PSID owner) {
+  const Api& api = Functions();
+  return owner && (api.well_known(owner, WinBuiltinAdministratorsSid) ||
+                   api.well_known(owner, WinLocalSystemSid) || IsProcessUser(owner));
 }
 
 // Owner and access list out of a descriptor made from SDDL.
@@ -157,10 +175,34 @@ bool OwnedByAdministrators(const std::string& path) {
   if (api.get_named(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
                     nullptr, nullptr, &sd) != ERROR_SUCCESS)
     return false;
-  bool ours = owner && (api.well_known(owner, WinBuiltinAdministratorsSid) ||
-                        api.well_known(owner, WinLocalSystemSid) || IsProcessUser(owner));
+  bool ours = OwnerIsOurs(owner);
   LocalFree(sd);
   return ours;
+}
+
+bool OwnedByAdministrators(HANDLE file) {
+  const Api& api = Functions();
+  if (!api.ok) return false;
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  PSID owner = nullptr;
+  if (api.get_handle(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                     nullptr, &sd) != ERROR_SUCCESS)
+    return false;
+  bool ours = OwnerIsOurs(owner);
+  LocalFree(sd);
+  return ours;
+}
+
+std::string UserOnly() {
+  std::string sddl;
+  WithProcessUser([&sddl](PSID user) {
+    LPSTR text = nullptr;
+    if (!Functions().sid_text(user, &text)) return false;
+    sddl = std::string("D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;") + text + ")";
+    LocalFree(text);
+    return true;
+  });
+  return sddl;
 }
 
 bool CreateFolder(const std::string& path, const char* sddl) {

@@ -44,6 +44,13 @@ std::string Read(const std::string& path);
 // process runs as.
 bool OwnedByAdministrators(const std::string& path);
 
+// The same for an open file or folder (opened with READ_CONTROL).
+bool OwnedByAdministrators(HANDLE file);
+
+// A protected access list for files of one user's own work: that user (the one this process runs
+// as), SYSTEM and Administrators; nobody else. Empty when the user cannot be told.
+std::string UserOnly();
+
 // Creates a folder with the owner and access list of `sddl`. False also when it existed.
 bool CreateFolder(const std::string& path, const char* sddl);
 

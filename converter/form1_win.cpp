@@ -97,12 +97,12 @@ bool Form1::Create() {
   Command1.on_click = [this] { Command1_Click(); };
   Command4.on_click = [this] { Command4_Click(); };
   Command8.on_click = [this] { Command8_Click(); };
-  Command3.on_click = [] { EndProgram(); };
+  Command3.on_click = [] { EndConverter(); };
   Command2.on_click = [this] { MakeExe(); };
   Command7.on_click = [this] { Command7_Click(); };
-  Command5.on_click = [] { EndProgram(); };
+  Command5.on_click = [] { EndConverter(); };
   convert.on_click = [this] { MakeExe(); };
-  exit1.on_click = [] { EndProgram(); };
+  exit1.on_click = [] { EndConverter(); };
   tamsworth.on_click = [] { OpenHomePage(); };
   support.on_click = [this] { support_Click(); };
   about.on_click = [this] { about_Click(); };
@@ -120,7 +120,7 @@ void Form1::ShowCentred() {
 }
 
 void Form1::OnClose() {
-  EndProgram();
+  EndConverter();
 }
 
 // The packager's start lets queued input through once, so a second click, Space or the menu can
@@ -261,7 +261,7 @@ bool Form2::Create() {
 }
 
 void Form2::OnClose() {
-  EndProgram();
+  EndConverter();
 }
 
 }  // namespace kestrane

@@ -6,7 +6,9 @@
 #include <optional>
 #include <vector>
 
+#include "common/handle_win.h"
 #include "common/paths.h"
+#include "common/private_file_win.h"
 #include "common/product.h"
 #include "common/system_win.h"
 #include "converter/texts.h"
@@ -15,20 +17,56 @@ namespace kestrane {
 
 namespace {
 
-// A tree path that cannot be formed makes the step that needs it fail, like any other failure.
-void CopyIntoTree(const std::optional<std::string>& src, const std::optional<std::string>& dst) {
-  if (src && dst) CopyFileA(src->c_str(), dst->c_str(), FALSE);
-}
-
-void DeleteIfFormed(const std::optional<std::string>& path) {
-  if (path) DeleteFileA(path->c_str());
-}
+bool conversion_running = false;
 
 // Staged files are removed where they were staged. On an installed system the converter's own
 // folder is the working root; elsewhere, deleting beside the program would remove a user's files
 // and leave the staged ones in the tree.
 void RemoveStagedFiles() {
-  for (const char* staged : StagedFiles()) DeleteIfFormed(TreePath(staged));
+  for (const char* staged : StagedFiles())
+    if (auto path = TreePath(staged)) RemoveLeftFile(*path);
+}
+
+// A packager stopped half-way leaves its scratch file beside the package.
+void RemovePackagerScratch() {
+  auto pattern = TreePath(tree::kPackagerScratch);
+  if (!pattern) return;
+  const std::string folder = pattern->substr(0, pattern->find_last_of('\\') + 1);
+  WIN32_FIND_DATAA fd;
+  AutoFindHandle find(FindFirstFileA(pattern->c_str(), &fd));
+  if (!find) return;
+  do {
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) RemoveLeftFile(folder + fd.cFileName);
+  } while (FindNextFileA(find.get(), &fd));
+}
+
+// Every file the packager is given is this conversion's own: whatever stood at its name is
+// removed, and the file is created new, for this user only, with the bytes it must hold. The
+// staging folders let every user add files, so a file found there may be another user's, made to
+// be packed into this user's package; and one left by an interrupted conversion is stale. Any
+// step that fails stops the conversion before anything is packed.
+bool Stage(ConversionWindow& window, const std::string& input) {
+  for (const char* staged : StagedFiles()) {
+    auto path = TreePath(staged);
+    if (!path || !RemoveLeftFile(*path)) return false;
+  }
+  std::string icon =
+      GetSetting(product::kSettingsApp, product::kSettingsSection, product::kIconSetting);
+  if (icon.empty()) icon = "1";
+  std::optional<std::string> stub;
+  for (const char* n : {"1", "2", "3", "4", "5", "6"})
+    if (icon == n) stub = TreePath(std::string(tree::kStubVariants) + n + ".dat");
+  auto copy = [](const std::optional<std::string>& from, const char* to) {
+    auto path = TreePath(to);
+    return from && path && CopyToPrivateFile(*from, *path);
+  };
+  auto write = [](const char* to, const std::string& text) {
+    auto path = TreePath(to);
+    return path && WritePrivateTextFile(*path, text);
+  };
+  return copy(stub, tree::kStagedStub) && copy(TreePath(tree::kInstalledLauncher), tree::kStagedLauncher) &&
+         copy(input, tree::kStagedPresentation) && write(tree::kStagedDirective, window.DirectiveText()) &&
+         write(tree::kStagedManifest, window.ManifestText());
 }
 
 // The presentation is never written, and the tree's files are the product's own (staged ones are
@@ -47,6 +85,10 @@ const char* RefusedOutput(const std::string& input, const std::string& output) {
 }  // namespace
 
 void MakeExe(ConversionWindow& window) {
+  struct Running {
+    Running() { conversion_running = true; }
+    ~Running() { conversion_running = false; }
+  } running;
   const std::string input = window.InputPath();
   if (!HasPptExtension(input)) {
     window.ShowError(kMsgNotPpt);
@@ -64,32 +106,13 @@ void MakeExe(ConversionWindow& window) {
   window.DisableConvertMenu();
   window.CoverPage();
 
-  // From here on a failing step is skipped and the next one runs.
-  DeleteIfFormed(TreePath(":\\kestrane\\tools\\wextract.exe"));
-  DeleteIfFormed(TreePath(":\\kestrane\\view.exe"));
-  // A package left by an interrupted run must never be delivered as this one's.
-  DeleteIfFormed(TreePath(":\\kestrane\\temp\\temp.exe"));
-
-  std::string icon =
-      GetSetting(product::kSettingsApp, product::kSettingsSection, product::kIconSetting);
-  if (icon.empty()) icon = "1";
-  for (const char* n : {"1", "2", "3", "4", "5", "6"}) {
-    if (icon == n)
-      CopyIntoTree(TreePath(std::string(":\\kestrane\\tools\\wextract\\wextract") + n + ".dat"),
-                   TreePath(":\\kestrane\\tools\\wextract.exe"));
-  }
-  CopyIntoTree(TreePath(":\\kestrane\\PELLUM.DLL"), TreePath(":\\kestrane\\view.exe"));
-  CopyIntoTree(input, TreePath(":\\kestrane\\view.ppt"));
-  if (auto sed = TreePath(":\\kestrane\\tools\\view.sed"))
-    WriteTextFile(*sed, window.DirectiveText());
-  if (auto man = TreePath(":\\kestrane\\view.exe.manifest"))
-    WriteTextFile(*man, window.ManifestText());
-
+  const bool staged = Stage(window, input);
   window.UseResultTabOrder();
-
-  auto packager = TreePath(":\\kestrane\\tools\\IExpress.exe");
-  auto directive = TreePath(":\\kestrane\\tools\\view.sed");
-  if (packager && directive) RunAndWait(*packager + " /N /M /Q " + *directive, SW_SHOWNORMAL);
+  if (staged) {
+    auto packager = TreePath(tree::kPackager);
+    auto directive = TreePath(tree::kStagedDirective);
+    if (packager && directive) RunAndWait(*packager + " /N /M /Q " + *directive, SW_SHOWNORMAL);
+  }
 
   // A conversion that built or delivered nothing must not end on the success page.
   auto fail = [&] {
@@ -97,14 +120,30 @@ void MakeExe(ConversionWindow& window) {
     window.RestoreSelectionPage();
     window.ShowError(kMsgNotCreated);
   };
-  auto package = TreePath(":\\kestrane\\temp\\temp.exe");
-  if (!package || !FileExists(*package)) return fail();
+  auto package = TreePath(tree::kPackage);
+  if (!staged || !package || !FileExists(*package)) return fail();
 
   if (auto name = FindOrdinaryFile(input)) window.SetResultFileName(*name);
   if (!ShellFileCopy(*package, window.OutputPath(), true)) return fail();
 
   window.ShowResultPanel();
   RemoveStagedFiles();
+}
+
+void AbandonConversion() {
+  if (!conversion_running) return;
+  if (HANDLE packager = ProcessBeingWaitedFor()) {
+    TerminateProcess(packager, 1);
+    // Its files must be closed before they can go; a packager that will not end keeps them.
+    WaitForSingleObject(packager, 5000);
+  }
+  RemoveStagedFiles();
+  RemovePackagerScratch();
+}
+
+void EndConverter() {
+  AbandonConversion();
+  EndProgram();
 }
 
 bool ShellFileCopy(const std::string& src, const std::string& dest, bool NoConfirm) {

@@ -27,6 +27,15 @@ class ConversionWindow {
 
 void MakeExe(ConversionWindow& window);
 
+// The program is ending. When that happens while a conversion runs (a window was closed or
+// cancelled during the packager's start), the packager is stopped and everything the conversion
+// staged goes with it. Does nothing otherwise.
+void AbandonConversion();
+
+// Every way out of the converter: a conversion under way is abandoned, then the program ends at
+// once with all its windows.
+[[noreturn]] void EndConverter();
+
 // Copies one file through the shell's file operation. True when the shell reports success.
 bool ShellFileCopy(const std::string& src, const std::string& dest, bool NoConfirm);
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/handle_win.h"
+#include "common/security_win.h"
 #include "common/system_win.h"
 #include "packager/cabinet_win.h"
 #include "packager/directive.h"
@@ -31,19 +32,35 @@ bool ReadText(const std::string& path, std::string* text) {
           got == text->size());
 }
 
-bool IsFile(const std::string& path) {
-  DWORD a = GetFileAttributesA(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 std::string FullPath(const std::string& path) {
   char buf[MAX_PATH];
   DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, buf, nullptr);
   return n == 0 || n >= MAX_PATH ? path : std::string(buf, n);
 }
 
+// The packager runs as the user who converts, on a tree to which other users may add files: it
+// packs, and takes orders, only from files that this user, SYSTEM or the Administrators own, and
+// from nothing reached through a link. Empty when `path` passes.
+std::string Refusal(const char* what, const std::string& path) {
+  AutoFileHandle f(CreateFileA(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING,
+                               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!f || !GetFileInformationByHandle(f.get(), &info))
+    return std::string(what) + " " + path + " is missing";
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+    return std::string(what) + " " + path + " is not a file";
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || info.nNumberOfLinks > 1)
+    return std::string(what) + " " + path + " is a link";
+  if (!security::OwnedByAdministrators(f.get()))
+    return std::string(what) + " " + path + " belongs to another user";
+  return {};
+}
+
 std::string Build(const std::string& directive_path) {
   std::string text, error;
+  if (auto refused = Refusal("the directive", directive_path); !refused.empty()) return refused;
   if (!ReadText(directive_path, &text)) return "cannot read the directive " + directive_path;
   // A package left from an earlier run must not pass for the result of this one.
   if (auto old = ReadTarget(text)) {
@@ -57,10 +74,10 @@ std::string Build(const std::string& directive_path) {
   const std::string target = FullPath(d->target);
 
   const std::string stub = OwnFolder() + "\\wextract.exe";
-  if (!IsFile(stub)) return "the stub " + stub + " is missing";
+  if (auto refused = Refusal("the stub", stub); !refused.empty()) return refused;
   std::vector<CabinetEntry> entries;
   for (const auto& f : d->files) {
-    if (!IsFile(f.Path())) return "the listed file " + f.Path() + " is missing";
+    if (auto refused = Refusal("the listed file", f.Path()); !refused.empty()) return refused;
     entries.push_back({f.Path(), f.name});
   }
 

@@ -3,8 +3,10 @@
 #include <windows.h>
 
 #include <cstring>
+#include <utility>
 
 #include "common/handle_win.h"
+#include "common/private_file_win.h"
 #include "packager/pe_image.h"
 #include "stub/package_format.h"
 
@@ -73,17 +75,11 @@ bool ReadsBack(const std::string& path, const CabinetSum& cab) {
 }
 
 bool Build(const std::string& stub_path, const std::vector<CabinetEntry>& entries,
-           const PackageDecisions& d, const std::string& scratch, const CabinetLimits& limits,
-           CabinetSum* cab, std::string* error) {
+           const PackageDecisions& d, AutoFileHandle f, const std::string& scratch,
+           const CabinetLimits& limits, CabinetSum* cab, std::string* error) {
   std::vector<uint8_t> stub;
   if (!ReadWhole(stub_path, &stub)) {
     *error = Describe("cannot read the stub");
-    return false;
-  }
-  AutoFileHandle f(CreateFileA(scratch.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!f) {
-    *error = Describe("cannot write beside the package");
     return false;
   }
   OutputFile out(f.get(), limits.write);
@@ -108,26 +104,37 @@ bool Build(const std::string& stub_path, const std::vector<CabinetEntry>& entrie
 
 }  // namespace
 
-bool ScratchFileBeside(const std::string& beside, std::string* scratch) {
+// The package folder may be one that other users can add files to: the scratch file is created
+// new, never opened where someone may have prepared it, and only this user can read it.
+AutoFileHandle ScratchFileBeside(const std::string& beside, std::string* scratch) {
   size_t cut = beside.find_last_of("\\/");
   std::string folder = cut == std::string::npos ? "." : beside.substr(0, cut);
-  if (folder.empty() || folder.back() == ':') folder += '\\';
-  char name[MAX_PATH];
-  if (!GetTempFileNameA(folder.c_str(), "~pk", 0, name)) return false;
-  *scratch = name;
-  return true;
+  if (folder.empty() || folder.back() != '\\') folder += '\\';
+  DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    char name[16];
+    wsprintfA(name, "~pk%04X.tmp", static_cast<unsigned>((seed + attempt * 40503u) & 0xFFFF));
+    AutoFileHandle f = CreatePrivateFile(folder + name, GENERIC_READ | GENERIC_WRITE | DELETE);
+    if (f) {
+      *scratch = folder + name;
+      return f;
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
+  }
+  return AutoFileHandle();
 }
 
 bool WritePackage(const std::string& stub, const std::vector<CabinetEntry>& entries,
                   const PackageDecisions& decisions, const std::string& target, std::string* error,
                   const CabinetLimits& limits) {
   std::string scratch;
-  if (!ScratchFileBeside(target, &scratch)) {
+  AutoFileHandle f = ScratchFileBeside(target, &scratch);
+  if (!f) {
     *error = Describe("cannot write beside the package");
     return false;
   }
   CabinetSum cab;
-  bool ok = Build(stub, entries, decisions, scratch, limits, &cab, error);
+  bool ok = Build(stub, entries, decisions, std::move(f), scratch, limits, &cab, error);
   if (ok && !MoveFileExA(scratch.c_str(), target.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     *error = Describe("cannot move the package into place");

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/handle_win.h"
 #include "packager/cabinet_win.h"
 
 namespace kestrane {
@@ -26,7 +27,8 @@ bool WritePackage(const std::string& stub, const std::vector<CabinetEntry>& entr
                   const PackageDecisions& decisions, const std::string& target, std::string* error,
                   const CabinetLimits& limits = CabinetLimits());
 
-// A fresh, empty scratch file in the folder of `beside` (which need not exist yet).
-bool ScratchFileBeside(const std::string& beside, std::string* scratch);
+// A new, empty scratch file in the folder of `beside`, created for this user only and open for
+// reading and writing; its name goes to `scratch`. Invalid when none could be created.
+AutoFileHandle ScratchFileBeside(const std::string& beside, std::string* scratch);
 
 }  // namespace kestrane

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/handle_win.h"
+#include "common/security_win.h"
 #include "common/system_win.h"
 #include "converter/texts.h"
 #include "packager/cabinet_win.h"
@@ -405,6 +406,62 @@ TEST_F(Package, PackagerWritesNothingFromABrokenDirective) {
     EXPECT_EQ(o.stderr_text.find('\n'), o.stderr_text.size() - 1) << o.stderr_text;
     EXPECT_TRUE(Listing(kTree + "\\temp").empty());  // neither package, stale one, nor scratch
   }
+}
+
+// Gives a file another owner: a user account of this machine that is not the one running the tests.
+bool GiveToAnotherUser(const std::string& path) {
+  const char* other = "O:S-1-5-21-1004336348-1177238915-682003330-1001";
+  if (!security::Apply(path, (std::string(other) + "D:(A;;FA;;;WD)").c_str())) return false;
+  return security::Read(path).rfind(other, 0) == 0;
+}
+
+// The tree lets every user add files; a file placed there by someone else, or a link to one, must
+// never become part of this user's package, nor choose what is packed.
+TEST_F(Package, PackagerRefusesFilesOfAnotherUserAndLinks) {
+  const struct {
+    const char* what;
+    const char* file;
+    bool link;  // a second name of another file, else another user's own
+    const char* reason;
+  } cases[] = {
+      {"stub by a second name", "tools\\wextract.exe", true, "is a link"},
+      {"presentation by a second name", "view.ppt", true, "is a link"},
+      {"another user's stub", "tools\\wextract.exe", false, "belongs to another user"},
+      {"another user's launcher", "view.exe", false, "belongs to another user"},
+      {"another user's directive", "tools\\view.sed", false, "belongs to another user"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetUp();
+    const std::string path = kTree + "\\" + c.file;
+    Spit(kTree + "\\tools\\view.sed", directive_);
+    if (c.link) {
+      Spit(kRoot + "\\elsewhere", "someone else's bytes");
+      ASSERT_TRUE(DeleteFileA(path.c_str()));
+      if (!CreateHardLinkA(path.c_str(), (kRoot + "\\elsewhere").c_str(), nullptr)) {
+        std::printf("[ SKIPPED  ] %s: no hard links here\n", c.what);
+        continue;
+      }
+    } else if (!GiveToAnotherUser(path)) {
+      std::printf("[ SKIPPED  ] %s: owners cannot be set here\n", c.what);
+      continue;
+    }
+    Outcome o = RunProgram(kTree + "\\tools\\IExpress.exe",
+                           "/N /M /Q " + kTree + "\\tools\\view.sed");
+    EXPECT_EQ(o.exit_code, 1u);
+    EXPECT_NE(o.stderr_text.find(c.reason), std::string::npos) << o.stderr_text;
+    EXPECT_FALSE(FileExists(kPackage));
+    EXPECT_TRUE(Listing(kTree + "\\temp").empty());
+  }
+}
+
+TEST_F(Package, ThePackageIsReadableByItsUserOnly) {
+  ASSERT_EQ(Pack().exit_code, 0u);
+  const std::string access = security::Read(kPackage);
+  if (access.empty()) GTEST_SKIP() << "access lists cannot be read here";
+  EXPECT_NE(access.find("D:P"), std::string::npos) << access;
+  for (const char* other : {";;;BU)", ";;;WD)", ";;;AU)"})
+    EXPECT_EQ(access.find(other), std::string::npos) << access;
 }
 
 TEST_F(Package, RefusesEntryNamesThatLeaveItsFolder) {

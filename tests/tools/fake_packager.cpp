@@ -3,6 +3,7 @@
 // writes a package (the stub beside it followed by the listed files) to the directive's target.
 // KESTRANE_FAKE_PACKAGER=fail makes it write nothing; =slow makes it take two seconds.
 #include <windows.h>
+#include <sddl.h>
 
 #include <fstream>
 #include <map>
@@ -23,6 +24,21 @@ std::string Slurp(const std::string& path, bool* ok = nullptr) {
 std::string Unquote(std::string v) {
   if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
   return v;
+}
+
+std::string Access(const std::string& path) {
+  const SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  DWORD size = 0;
+  GetFileSecurityA(path.c_str(), what, nullptr, 0, &size);
+  std::string sd(size, '\0');
+  if (size == 0 || !GetFileSecurityA(path.c_str(), what, &sd[0], size, &size)) return "unreadable";
+  LPSTR text = nullptr;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(&sd[0], SDDL_REVISION_1, what, &text,
+                                                           nullptr))
+    return "unreadable";
+  std::string out = text;
+  LocalFree(text);
+  return out;
 }
 
 }  // namespace
@@ -64,6 +80,14 @@ int main(int argc, char** argv) {
   std::string mode;
   if (const char* m = getenv("KESTRANE_FAKE_PACKAGER")) mode = m;
   if (mode == "slow") Sleep(2000);
+
+  // Who may open each staged file while it waits to be packed.
+  {
+    std::ofstream access(dir + "\\captured_access.txt", std::ios::binary);
+    for (const auto& ref : listed) access << strings[ref] << " " << Access(source_folder + strings[ref]) << "\n";
+    access << "view.sed " << Access(directive_path) << "\n";
+    access << "wextract.exe " << Access(dir + "\\wextract.exe") << "\n";
+  }
 
   std::ofstream seen(dir + "\\captured_files.txt", std::ios::binary);
   std::string package = Slurp(dir + "\\wextract.exe");

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,9 @@ class RecordingWindow : public ConversionWindow {
 };
 
 const std::string kTree = "C:\\kestrane";
+// What the test packager writes beside itself about each run.
+const char* const kCaptures[] = {"captured.sed", "captured_files.txt", "captured_args.txt",
+                                 "captured_access.txt"};
 
 class Conversion : public ::testing::Test {
  protected:
@@ -53,16 +57,14 @@ class Conversion : public ::testing::Test {
     CreateDirectoryA("C:\\out", nullptr);
     window.input = "C:\\talks\\Quarterly Talk.ppt";
     window.output = "C:\\out\\talk.exe";
-    for (const char* f : {"captured.sed", "captured_files.txt", "captured_args.txt"})
-      DeleteFileA((kTree + "\\tools\\" + f).c_str());
+    for (const char* f : kCaptures) DeleteFileA((kTree + "\\tools\\" + f).c_str());
     installed = Snapshot(kTree);
   }
   void TearDown() override { DeleteSettingSection("kestrane"); }
 
   std::map<std::string, std::string> TreeWithoutCaptures() {
     auto now = Snapshot(kTree);
-    for (const char* f : {"captured.sed", "captured_files.txt", "captured_args.txt"})
-      now.erase(std::string("tools\\") + f);
+    for (const char* f : kCaptures) now.erase(std::string("tools\\") + f);
     return now;
   }
   std::string Captured(const char* name) { return ReadFile(kTree + "\\tools\\" + name); }
@@ -140,14 +142,21 @@ TEST_F(Conversion, InputChecksComeFirstAndChangeNothing) {
 TEST_F(Conversion, StagesTheStubTheIconSettingNames) {
   const std::pair<const char*, const char*> cases[] = {{nullptr, "STUB1"}, {"", "STUB1"},
                                                        {"3", "STUB3"},     {"6", "STUB6"},
-                                                       {"7", "missing"},   {" 3", "missing"}};
+                                                       {"7", nullptr},     {" 3", nullptr}};
   for (const auto& [setting, stub] : cases) {
     SCOPED_TRACE(setting ? setting : "(absent)");
     DeleteSettingSection("kestrane");
+    DeleteFileA((kTree + "\\tools\\captured_files.txt").c_str());
     if (setting) SaveSetting("kestrane", "kestrane", "icon", setting);
+    window.calls.clear();
     MakeExe(window);
-    EXPECT_NE(Captured("captured_files.txt").find(std::string("wextract.exe ") + stub + "\n"),
-              std::string::npos);
+    if (stub) {
+      EXPECT_NE(Captured("captured_files.txt").find(std::string("wextract.exe ") + stub + "\n"),
+                std::string::npos);
+    } else {  // no stub of that number: nothing to build a package with
+      EXPECT_EQ(Captured("captured_files.txt"), "");
+      EXPECT_EQ(window.calls.back(), std::string("error: ") + kMsgNotCreated);
+    }
   }
 }
 
@@ -219,6 +228,86 @@ TEST_F(Conversion, RefusesAnOutputThatIsThePresentationOrInTheTree) {
   MakeExe(window);
   EXPECT_EQ(window.calls.back(), "result") << ::testing::PrintToString(window.calls);
   testing::RemoveTree("C:\\kestrane2");
+}
+
+// Files that another user may have put where a conversion stages its own: none of them may reach
+// a package. Read-only ones are removed and replaced; one that cannot be removed stops the
+// conversion before anything is packed.
+TEST_F(Conversion, NeverPacksAFileItDidNotStageItself) {
+  const char* planted[] = {"view.exe", "tools\\wextract.exe", "tools\\view.sed", "view.ppt",
+                           "view.exe.manifest"};
+  for (const char* name : planted) {
+    SCOPED_TRACE(name);
+    const std::string path = kTree + "\\" + name;
+    WriteFile(path, "PLANTED");
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    window.calls.clear();
+    MakeExe(window);
+    EXPECT_EQ(window.calls.back(), "result");
+    EXPECT_EQ(ReadFile("C:\\out\\talk.exe").find("PLANTED"), std::string::npos);
+    EXPECT_EQ(Captured("captured.sed").find("PLANTED"), std::string::npos);
+    EXPECT_EQ(TreeWithoutCaptures(), installed);
+    DeleteFileA("C:\\out\\talk.exe");
+  }
+  for (const char* name : planted) {
+    SCOPED_TRACE(std::string(name) + ", held open");
+    const std::string path = kTree + "\\" + name;
+    WriteFile(path, "PLANTED");
+    // Stands in for a file that this user may not remove: it is held open without sharing.
+    HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    DeleteFileA((kTree + "\\tools\\captured_args.txt").c_str());
+    window.calls.clear();
+    MakeExe(window);
+    CloseHandle(held);
+    EXPECT_EQ(window.calls.back(), std::string("error: ") + kMsgNotCreated);
+    EXPECT_FALSE(FileExists("C:\\out\\talk.exe"));
+    EXPECT_EQ(Captured("captured_args.txt"), "");  // the packager never ran
+    DeleteFileA(path.c_str());
+    EXPECT_EQ(TreeWithoutCaptures(), installed);
+  }
+}
+
+// An earlier, interrupted conversion's presentation is never delivered as this one's.
+TEST_F(Conversion, APresentationThatCannotBeCopiedIsReportedNotReplacedByAnOldOne) {
+  WriteFile(kTree + "\\view.ppt", "AN EARLIER CONVERSION'S PRESENTATION");
+  HANDLE locked =
+      CreateFileA(window.input.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+  MakeExe(window);
+  CloseHandle(locked);
+  EXPECT_EQ(window.calls, (std::vector<std::string>{"menu off", "cover", "result tabs", "selection",
+                                                    std::string("error: ") + kMsgNotCreated}));
+  EXPECT_FALSE(FileExists("C:\\out\\talk.exe"));
+  EXPECT_EQ(Captured("captured_args.txt"), "");
+  EXPECT_EQ(TreeWithoutCaptures(), installed);
+  EXPECT_EQ(ReadFile(window.input), deck);
+}
+
+// While staged, the files are the converting user's alone (with SYSTEM and the Administrators):
+// no other user can read the presentation or change what is packed.
+TEST_F(Conversion, StagedFilesAreTheConvertingUsersOnly) {
+  MakeExe(window);
+  ASSERT_EQ(window.calls.back(), "result");
+  std::istringstream lines(Captured("captured_access.txt"));
+  int checked = 0;
+  for (std::string line; std::getline(lines, line);) {
+    const std::string name = line.substr(0, line.find(' '));
+    const std::string access = line.substr(line.find(' ') + 1);
+    if (name != "view.exe" && name != "view.ppt" && name != "view.exe.manifest" &&
+        name != "view.sed" && name != "wextract.exe")
+      continue;  // installed by setup, under its own access lists
+    SCOPED_TRACE(line);
+    ++checked;
+    if (access == "unreadable") continue;
+    // Wine keeps only what its file modes can hold (the owner's entry and SYSTEM's); Windows keeps
+    // the protected list as given. Either way nobody else may open the file.
+    const std::string owner = access.substr(2, access.find("D:") - 2);
+    EXPECT_NE(access.find(";;;" + owner + ")"), std::string::npos);
+    for (const char* other : {";;;BU)", ";;;WD)", ";;;AU)", ";;;IU)"})
+      EXPECT_EQ(access.find(other), std::string::npos);
+  }
+  EXPECT_EQ(checked, 5);
 }
 
 // Lets new processes of this one refuse every opener but the handle their creator got.
