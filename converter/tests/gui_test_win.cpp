@@ -219,6 +219,52 @@ TEST_F(Conversion, ASecondClickDuringTheConversionDoesNothing) {
   EXPECT_TRUE(FileExists("C:\\out\\talk.exe"));
 }
 
+int Running(const char* program) {
+  int n = 0;
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return -1;
+  PROCESSENTRY32 e{};
+  e.dwSize = sizeof e;
+  for (BOOL more = Process32First(snap, &e); more; more = Process32Next(snap, &e))
+    if (lstrcmpiA(e.szExeFile, program) == 0) ++n;
+  CloseHandle(snap);
+  return n;
+}
+
+// Ending the program while the packager runs (its start lets queued input through) stops the
+// packager and leaves the tree as setup left it: no staged file, no package, no scratch.
+TEST_F(Conversion, EndingItDuringTheConversionStopsThePackagerAndRemovesWhatWasStaged) {
+  SetEnvironmentVariableA("KESTRANE_FAKE_PACKAGER", "slow");
+  const char* const captures[] = {"captured.sed", "captured_args.txt", "captured_access.txt",
+                                  "captured_files.txt"};
+  auto tree = [&] {
+    auto now = testing::Snapshot("C:\\kestrane");
+    for (const char* f : captures) now.erase(std::string("tools\\") + f);
+    return now;
+  };
+  const auto installed = tree();
+  const std::pair<const char*, int> ways[] = {{"close box", 0}, {"Cancel", ids::kCommand3}};
+  for (const auto& [way, button] : ways) {
+    SCOPED_TRACE(way);
+    for (const char* f : captures) DeleteFileA((std::string("C:\\kestrane\\tools\\") + f).c_str());
+    Start();
+    d::SetText(Ctl(ids::kText1), "C:\\talks\\Quarterly Talk.ppt");
+    d::SetText(Ctl(ids::kText2), "C:\\out\\talk.exe");
+    d::Click(Ctl(ids::kCommand2));
+    if (button)
+      d::Click(Ctl(button));
+    else
+      PostMessageA(form, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Ended());
+    EXPECT_EQ(Running("IExpress.exe"), 0);
+    Sleep(3000);  // longer than the packager would have taken
+    EXPECT_EQ(ReadFile("C:\\kestrane\\tools\\captured_files.txt"), "") << "the packager went on";
+    EXPECT_FALSE(FileExists("C:\\out\\talk.exe"));
+    EXPECT_EQ(tree(), installed);
+    app.Kill();
+  }
+}
+
 // Behind the result page, Alt+E ran the conversion again and Alt+B opened the file dialog.
 TEST_F(Conversion, TheResultPageIgnoresTheAccessKeysOfTheCoveredControls) {
   Start();
