@@ -3,8 +3,11 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <vector>
+
 #include "common/handle_win.h"
 #include "common/paths.h"
+#include "common/private_file_win.h"
 #include "common/security_win.h"
 #include "common/product.h"
 #include "common/system_win.h"
@@ -44,40 +47,80 @@ std::string SystemFolder() {
   return n && n < MAX_PATH ? std::string(folder, n) : std::string();
 }
 
-// Creates a tree folder with its access list. One that exists already (perhaps made by another
-// user before us) is taken over and given the same list; a link to another place is not.
+// A tree folder found in place, opened as it is (a link is not followed), for every check and
+// change that follows to go through this one handle.
+AutoFileHandle OpenFoundFolder(const std::string& path) {
+  return AutoFileHandle(CreateFileA(
+      path.c_str(), READ_CONTROL | WRITE_DAC | WRITE_OWNER | DELETE | FILE_READ_ATTRIBUTES,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+// Renames the folder behind `folder` to the first free "<path>.moved-N" beside it.
+bool MoveAside(HANDLE folder, const std::string& path) {
+  for (int n = 1; n < 100; ++n) {
+    const std::string aside = path + ".moved-" + std::to_string(n);
+    wchar_t wide[MAX_PATH];
+    int chars = MultiByteToWideChar(CP_ACP, 0, aside.c_str(), -1, wide, MAX_PATH);
+    if (chars <= 1) return false;
+    std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + chars * sizeof(wchar_t));
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = FALSE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>((chars - 1) * sizeof(wchar_t));
+    CopyMemory(info->FileName, wide, chars * sizeof(wchar_t));
+    if (SetFileInformationByHandle(folder, FileRenameInfo, info,
+                                   static_cast<DWORD>(buffer.size())))
+      return true;
+    if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS)
+      return false;
+  }
+  return false;
+}
+
+// Creates a tree folder with its access list. One that exists already is taken over and given
+// the same list when Administrators, SYSTEM or the installing administrator own it (an earlier
+// setup made it). A working root that anyone else owns was made by another user to be used
+// against this one: it is moved aside whole and the root is made anew. Links are never followed.
 enum class Folder { kMade, kTaken, kUnsafe, kFailed };
-Folder MakeTreeFolder(const std::string& path, const char* access) {
+Folder MakeTreeFolder(const std::string& path, const char* access, bool is_root) {
   if (security::CreateFolder(path, access)) return Folder::kMade;
   if (GetLastError() != ERROR_ALREADY_EXISTS) return Folder::kFailed;
-  DWORD a = GetFileAttributesA(path.c_str());
-  if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY) ||
-      (a & FILE_ATTRIBUTE_REPARSE_POINT))
+  AutoFileHandle found = OpenFoundFolder(path);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!found || !GetFileInformationByHandle(found.get(), &info) ||
+      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
     return Folder::kUnsafe;
-  return security::Apply(path, access) ? Folder::kTaken : Folder::kUnsafe;
+  if (!security::OwnedByAdministrators(found.get())) {
+    if (!is_root || !MoveAside(found.get(), path)) return Folder::kUnsafe;
+    found.reset();
+    return security::CreateFolder(path, access) ? Folder::kMade : Folder::kUnsafe;
+  }
+  return security::Apply(found.get(), access) ? Folder::kTaken : Folder::kUnsafe;
 }
 
 // Copies a delivered file so that the copy has its protected access list from the moment it
-// exists, and an old file of that name gets it too: nobody can open the new file for writing in
-// between. A missing source leaves the destination as it was.
+// exists. A file of that name is removed first and the copy created new: opening it instead could
+// write through a second name of some other file (a hard link) with setup's rights. A missing
+// source leaves the destination as it was.
 bool CopyProtected(const std::string& src, const std::string& dest) {
   AutoFileHandle in(CreateFileA(src.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!in) return false;
   security::Descriptor access(kInstalledFileAccess),
       mine(security::WithoutOwner(kInstalledFileAccess));
-  if (!access.valid() || !mine.valid()) return false;
+  if (!access.valid() || !mine.valid() || !RemoveLeftFile(dest)) return false;
   auto create = [&](security::Descriptor& d) {
-    return CreateFileA(dest.c_str(), GENERIC_WRITE | WRITE_DAC | WRITE_OWNER, 0, d.attributes(),
-                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileA(dest.c_str(), GENERIC_WRITE, 0, d.attributes(), CREATE_NEW,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
   };
   AutoFileHandle out(create(access));
   if (!out && GetLastError() == ERROR_INVALID_OWNER) out.reset(create(mine));
   if (!out) return false;
-  bool ok =
-      GetLastError() != ERROR_ALREADY_EXISTS || security::Apply(out.get(), kInstalledFileAccess);
   static char buffer[1 << 20];
   DWORD got = 0;
+  bool ok = true;
   while (ok && ReadFile(in.get(), buffer, sizeof buffer, &got, nullptr) && got) {
     DWORD put = 0;
     ok = WriteFile(out.get(), buffer, got, &put, nullptr) && put == got;
@@ -179,7 +222,7 @@ std::vector<std::string> RunInstallSequence(bool desktop_shortcut,
       unsafe[i] = true;
       return;
     }
-    switch (MakeTreeFolder(*path, TreeFolderAccess(i))) {
+    switch (MakeTreeFolder(*path, TreeFolderAccess(i), i == 0)) {
       case Folder::kMade:
       case Folder::kTaken:
         break;

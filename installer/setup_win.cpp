@@ -17,6 +17,13 @@ namespace {
 constexpr char kTitle[] = "kestrane Setup";
 constexpr char kFinished[] =
     "kestrane version 1.0 has been successfully installed on your computer.";
+// Setup runs as an administrator; what it starts must run as the user, through the desktop's own
+// shell. Where that cannot be asked, the user starts it.
+constexpr char kStartFromMenu[] =
+    "kestrane has been installed, but Setup could not start it for you. Start kestrane from the "
+    "Start menu: Programs, kestrane, kestrane.";
+constexpr char kHomePageElsewhere[] =
+    "Setup could not open the kestrane home page for you. Open this address in your browser: ";
 constexpr char kIncomplete[] =
     "kestrane version 1.0 could not be installed completely. These items could not be installed:";
 
@@ -77,7 +84,8 @@ bool Form3::Create(const std::vector<std::string>& missing) {
 void Form3::OnClose() {
   if (Check1.Checked()) {
     const std::string converter = ConverterPath();
-    StartAsDesktopUser(converter, "", converter);
+    if (!StartAsDesktopUser(converter, ""))
+      MessageBoxA(hwnd(), kStartFromMenu, kTitle, MB_OK | MB_ICONINFORMATION);
   }
   EndProgram();
 }
@@ -120,9 +128,10 @@ bool Form1::Create() {
   Label3.SetFont(link_font_.get());
   Label3.SetColor(RGB(0, 0, 255));
   Label3.MakeLink(hand);
-  Label3.on_click = [] {
-    StartAsDesktopUser(WindowsFolderProgram("explorer.exe"), product::kHomePage,
-                       std::string("explorer.exe ") + product::kHomePage);
+  Label3.on_click = [this] {
+    if (!StartAsDesktopUser(WindowsFolderProgram("explorer.exe"), product::kHomePage))
+      MessageBoxA(hwnd(), (std::string(kHomePageElsewhere) + product::kHomePage).c_str(), kTitle,
+                  MB_OK | MB_ICONINFORMATION);
   };
 
   Label1.Create(Background, "Welcome to kestrane Setup", {Px(300), Px(1980), 0, 0});

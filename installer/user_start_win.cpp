@@ -100,8 +100,7 @@ bool LooksLikeProgram(const std::string& file) {
 
 }  // namespace
 
-bool StartAsDesktopUser(const std::string& file, const std::string& parameters,
-                        const std::string& command_line) {
+bool StartAsDesktopUser(const std::string& file, const std::string& parameters) {
   if (LooksLikeProgram(file)) {
     ScopedCoInit com;
     ComPtr<IShellDispatch2> shell;
@@ -116,8 +115,9 @@ bool StartAsDesktopUser(const std::string& file, const std::string& parameters,
         return true;
     }
   }
-  // No desktop shell to ask (none runs, or it is not Explorer): start it from here.
-  return StartProgram(file.c_str(), command_line.c_str(), SW_SHOWNORMAL);
+  // No desktop shell to ask (none runs, or it is not Explorer). Started from here, the program
+  // would run elevated, with every right of this installer: it is not started at all.
+  return false;
 }
 
 }  // namespace kestrane

@@ -5,10 +5,8 @@
 namespace kestrane {
 
 // Has the desktop's own shell start `file` with `parameters` (either may be empty), so that the
-// program runs with the rights of the signed-in user. Falls back to starting it from here when
-// there is no desktop shell to ask, with `command_line` as its command line. False when neither
-// could start it.
-bool StartAsDesktopUser(const std::string& file, const std::string& parameters,
-                        const std::string& command_line);
+// program runs with the rights of the signed-in user. Nothing is ever started from this process
+// itself: false when the desktop's shell could not be asked or could not start it.
+bool StartAsDesktopUser(const std::string& file, const std::string& parameters);
 
 }  // namespace kestrane

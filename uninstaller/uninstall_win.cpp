@@ -177,24 +177,45 @@ std::string InstalledUninstaller() {
   return first ? *first + "\\kestrane_uninstall.exe" : std::string();
 }
 
-std::string TempFolder() {
-  char temp[MAX_PATH];
-  DWORD n = GetTempPathA(MAX_PATH, temp);
-  return n && n < MAX_PATH ? std::string(temp, n) : std::string();
+// Where the elevated copy runs from: the Windows folder's own temporary folder. Users may add to
+// it but cannot rename or remove what Administrators made there, as they could in their own
+// %TEMP%, which holds the files of the user who started us.
+std::string CopyParentFolder() {
+  char windows[MAX_PATH];
+  UINT n = GetWindowsDirectoryA(windows, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return {};
+  std::string folder(windows, n);
+  if (folder.back() != '\\') folder += '\\';
+  return folder + "Temp\\";
 }
 
-// A new folder under %TEMP% that nobody else can have prepared, and that only Administrators and
-// SYSTEM may change: the copy in it runs elevated.
+// The folder as it is, opened without following a link, accepted only when it is a real folder
+// that Administrators or SYSTEM own.
+bool IsAdministratorsFolder(const std::string& path) {
+  AutoFileHandle f(CreateFileA(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  BY_HANDLE_FILE_INFORMATION info;
+  return f && GetFileInformationByHandle(f.get(), &info) &&
+         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+         security::OwnedByAdministrators(f.get());
+}
+
+// A new folder that nobody else can have prepared, and that only Administrators and SYSTEM may
+// change: the copy in it runs elevated.
 std::string PrivateTempFolder() {
-  const std::string temp = TempFolder();
-  if (temp.empty()) return {};
+  const std::string parent = CopyParentFolder();
+  if (parent.empty()) return {};
   for (int attempt = 0; attempt < 100; ++attempt) {
     LARGE_INTEGER t;
     QueryPerformanceCounter(&t);
     char name[MAX_PATH + 64];
-    wsprintfA(name, "%s%s%08lx%04x", temp.c_str(), kCopyFolderPrefix,
+    wsprintfA(name, "%s%s%08lx%04x", parent.c_str(), kCopyFolderPrefix,
               static_cast<unsigned long>(t.LowPart ^ GetCurrentProcessId() * 2654435761u), attempt);
-    if (security::CreateFolder(name, security::kAdminsOnly)) return name;
+    if (security::CreateFolder(name, security::kAdminsOnly))
+      return IsAdministratorsFolder(name) ? name : std::string();
     if (GetLastError() != ERROR_ALREADY_EXISTS) return {};
   }
   return {};
@@ -203,14 +224,39 @@ std::string PrivateTempFolder() {
 // True only for a copy that runs from a private folder as HandOver makes it.
 bool RunsAsPrivateCopy() {
   const std::string folder = OwnFolder();
-  const std::string temp = TempFolder();
-  if (folder.empty() || temp.empty()) return false;
-  const std::string parent = LongFullPath(temp), own = LongFullPath(folder);
+  const std::string parent_folder = CopyParentFolder();
+  if (folder.empty() || parent_folder.empty()) return false;
+  const std::string parent = LongFullPath(parent_folder), own = LongFullPath(folder);
   std::string_view name = LastComponent(own);
   return PathWithin(own, parent) &&
          own.size() == parent.size() + (parent.back() == '\\' ? 0 : 1) + name.size() &&
          AsciiLower(name).rfind(kCopyFolderPrefix, 0) == 0 &&
-         !ReparsePointOnTheWay(folder, folder) && security::OwnedByAdministrators(folder);
+         !ReparsePointOnTheWay(folder, folder) && IsAdministratorsFolder(folder);
+}
+
+// Writes this program's bytes into a new file at `copy` and returns it open for reading only,
+// shared for reading only: from now until the copy has started nobody can change or replace it.
+AutoFileHandle WriteCopy(const char* exe, const std::string& copy) {
+  AutoFileHandle in(CreateFileA(exe, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+  if (!in) return AutoFileHandle();
+  {
+    AutoFileHandle out(CreateFileA(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out) return AutoFileHandle();
+    char buffer[64 * 1024];
+    DWORD got = 0, put = 0;
+    bool ok = true;
+    while (ok && ReadFile(in.get(), buffer, sizeof buffer, &got, nullptr) && got)
+      ok = WriteFile(out.get(), buffer, got, &put, nullptr) && put == got;
+    if (!ok || got != 0) {
+      out.reset();
+      DeleteFileA(copy.c_str());
+      return AutoFileHandle();
+    }
+  }
+  return AutoFileHandle(CreateFileA(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
 }
 
 int HandOver(bool quiet) {
@@ -218,7 +264,9 @@ int HandOver(bool quiet) {
   GetModuleFileNameA(nullptr, exe, sizeof exe);
   std::string folder = PrivateTempFolder();
   std::string copy = folder + "\\kestrane_uninstall.exe";
-  if (folder.empty() || !CopyFileA(exe, copy.c_str(), TRUE)) {
+  AutoFileHandle held;
+  if (!folder.empty()) held = WriteCopy(exe, copy);
+  if (!held) {
     if (!quiet)
       MessageBoxA(nullptr, "kestrane could not be removed: no temporary folder could be prepared.",
                   kCaption, MB_OK | MB_ICONERROR);
@@ -235,6 +283,7 @@ int HandOver(bool quiet) {
   if (!CreateProcessA(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si,
                       &pi)) {
     DWORD error = GetLastError();
+    held.reset();
     DeleteFileA(copy.c_str());
     RemoveDirectoryA(folder.c_str());
     if (!quiet) {
@@ -247,6 +296,7 @@ int HandOver(bool quiet) {
     }
     return 1;
   }
+  held.reset();
   // Wait until the copy has taken over (it holds the busy mutex), so callers can follow it.
   AutoCloseHandle process(pi.hProcess), thread(pi.hThread);
   for (int i = 0; i < 100; ++i) {

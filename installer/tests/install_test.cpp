@@ -190,6 +190,7 @@ class Install : public ::testing::Test {
   void SetUp() override {
     SetEnvironmentVariableA("PATH", (kPath1 + ";C:\\windows\\system32;C:\\windows").c_str());
     testing::RemoveTree("C:\\kestrane");
+    testing::RemoveTree("C:\\kestrane.moved-1");
     testing::RemoveTree(kSetup);
     testing::RemoveTree("C:\\inst");
     CreateDirectoryA("C:\\inst", nullptr);
@@ -401,6 +402,61 @@ TEST_F(Install, TakesOverARootThatSomeoneElseMade) {
   ExpectProtected("C:\\kestrane\\tools\\IExpress.exe", kInstalledFileAccess, kChangeRights);
 }
 
+// Gives a folder to another account of this machine. Under Wine a folder of another Unix user
+// shows an owner that is neither this user, SYSTEM nor the Administrators; elsewhere no second
+// account can be had from here.
+bool GiveToAnotherAccount(const std::string& path) {
+  using UnixName = char*(CDECL*)(LPCWSTR);
+  auto unix_name = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (!unix_name) return false;
+  wchar_t wide[MAX_PATH];
+  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+  char* name = unix_name(wide);
+  if (!name) return false;
+  std::string cmd = std::string("/bin/chown -R 4321 \"") + name + "\"";
+  HeapFree(GetProcessHeap(), 0, name);
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessA("Z:\\bin\\chown", &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &si, &pi))
+    return false;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  // A Unix program's end cannot be waited for through its handle: watch the owner change.
+  for (int i = 0; i < 100; ++i) {
+    if (!security::OwnedByAdministrators(path)) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
+// Another user made the root before setup ran, with a packager of their own in it: the whole
+// folder is moved aside, untouched, and the tree is made anew.
+TEST_F(Install, MovesAsideARootThatAnotherUserOwns) {
+  ASSERT_TRUE(CreateDirectoryA("C:\\kestrane", nullptr));
+  WriteFile("C:\\kestrane\\tools\\IExpress.exe", "planted packager");
+  if (!GiveToAnotherAccount("C:\\kestrane")) GTEST_SKIP() << "no second account here";
+  EXPECT_EQ(RunInstallSequence(false, kSetup), std::vector<std::string>{});
+  EXPECT_EQ(ReadFile("C:\\kestrane\\tools\\IExpress.exe"), "new \\IExpress.exe");
+  EXPECT_TRUE(security::OwnedByAdministrators("C:\\kestrane"));
+  EXPECT_EQ(ReadFile("C:\\kestrane.moved-1\\tools\\IExpress.exe"), "planted packager");
+}
+
+// A file that setup replaces may have become a second name of some other file: setup removes the
+// name and writes a new file, never through the link.
+TEST_F(Install, AReinstallNeverWritesThroughAHardLink) {
+  ASSERT_EQ(RunInstallSequence(false, kSetup), std::vector<std::string>{});
+  WriteFile("C:\\inst\\victim.txt", "someone's file");
+  DeleteFileA("C:\\kestrane\\PPTVIEW.exe");
+  if (!CreateHardLinkA("C:\\kestrane\\PPTVIEW.exe", "C:\\inst\\victim.txt", nullptr))
+    GTEST_SKIP() << "no hard links here";
+  EXPECT_EQ(RunInstallSequence(false, kSetup), std::vector<std::string>{});
+  EXPECT_EQ(ReadFile("C:\\inst\\victim.txt"), "someone's file");
+  EXPECT_EQ(ReadFile("C:\\kestrane\\PPTVIEW.exe"), "new \\PPTVIEW.exe");
+}
+
 // A root that is a link to another folder is not followed: nothing is written through it.
 TEST_F(Install, RefusesARootThatLinksElsewhere) {
   testing::RemoveTree("C:\\elsewhere");
@@ -439,9 +495,16 @@ DWORD RunUninstaller(const std::string& exe, const std::string& args) {
 }
 
 // The private folders the uninstaller's copies ran from (they go when Windows next starts).
-std::vector<std::string> CopyFolders() {
+// The uninstaller's elevated copies: in the Windows folder's temporary folder, or, as `user_temp`
+// says, in the user's own %TEMP%, where the user could rename or replace them.
+std::vector<std::string> CopyFolders(bool user_temp = false) {
   char temp[MAX_PATH];
-  GetTempPathA(MAX_PATH, temp);
+  if (user_temp) {
+    GetTempPathA(MAX_PATH, temp);
+  } else {
+    GetWindowsDirectoryA(temp, MAX_PATH);
+    lstrcatA(temp, "\\Temp\\");
+  }
   std::vector<std::string> found;
   WIN32_FIND_DATAA fd;
   AutoFindHandle find(FindFirstFileA((std::string(temp) + "kestrane-uninstall-*").c_str(), &fd));
@@ -460,6 +523,7 @@ TEST_F(Install, UninstallRemovesOnlyWhatTheProductMade) {
   WriteFile("C:\\kestrane\\temp\\~pk3A7.tmp", "the packager's scratch, stopped half-way");
   SaveSetting("kestrane", "kestrane", "icon", "3");
   for (const auto& f : CopyFolders()) testing::RemoveTree(f);
+  for (const auto& f : CopyFolders(true)) testing::RemoveTree(f);
 
   EXPECT_EQ(RunUninstaller(kPath1 + "\\kestrane_uninstall.exe", "/S"), 0u);
 
@@ -473,7 +537,9 @@ TEST_F(Install, UninstallRemovesOnlyWhatTheProductMade) {
   EXPECT_FALSE(FileExists(desktop + kDesktopLink));
   EXPECT_EQ(RegString("DisplayName"), "<absent>");
   EXPECT_EQ(GetSetting("kestrane", "kestrane", "icon"), "");
-  // The elevated copy ran from a folder that only Administrators and SYSTEM may change.
+  // The elevated copy ran from a folder that only Administrators and SYSTEM may change, in a
+  // folder that the user may not rename things in either.
+  EXPECT_TRUE(CopyFolders(true).empty());
   auto folders = CopyFolders();
   ASSERT_EQ(folders.size(), 1u);
   ExpectProtected(folders[0], security::kAdminsOnly);
