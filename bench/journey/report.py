@@ -56,8 +56,11 @@ def main():
             "uncounted run that warms the caches. The machine may be shared with other builds and "
             "tests while the bench runs, so single runs vary; they are listed beside the medians.",
             ""]
+    out += [f"**Code:** {machine.get('kind', 'native 32-bit')}.", ""]
     if "stand-in" in machine:
         out += [f"**Stand-in figures:** {machine['stand-in']}.", ""]
+    if "emulated" in machine:
+        out += [f"**Emulated figures:** {machine['emulated']}.", ""]
 
     out += ["## Conversion against copying the same bytes", "",
             "From the click on \"Make EXE\" in the installed converter until its result page "
