@@ -14,6 +14,7 @@
 #include "common/system_win.h"
 #include "installer/install_win.h"
 #include "installer/layout.h"
+#include "tests/win/files_win.h"
 #include "tests/win/tree_fixture_win.h"
 
 namespace kestrane {
@@ -402,42 +403,12 @@ TEST_F(Install, TakesOverARootThatSomeoneElseMade) {
   ExpectProtected("C:\\kestrane\\tools\\IExpress.exe", kInstalledFileAccess, kChangeRights);
 }
 
-// Gives a folder to another account of this machine. Under Wine a folder of another Unix user
-// shows an owner that is neither this user, SYSTEM nor the Administrators; elsewhere no second
-// account can be had from here.
-bool GiveToAnotherAccount(const std::string& path) {
-  using UnixName = char*(CDECL*)(LPCWSTR);
-  auto unix_name = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  if (!unix_name) return false;
-  wchar_t wide[MAX_PATH];
-  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-  char* name = unix_name(wide);
-  if (!name) return false;
-  std::string cmd = std::string("/bin/chown -R 4321 \"") + name + "\"";
-  HeapFree(GetProcessHeap(), 0, name);
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessA("Z:\\bin\\chown", &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &si, &pi))
-    return false;
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  // A Unix program's end cannot be waited for through its handle: watch the owner change.
-  for (int i = 0; i < 100; ++i) {
-    if (!security::OwnedByAdministrators(path)) return true;
-    Sleep(50);
-  }
-  return false;
-}
-
 // Another user made the root before setup ran, with a packager of their own in it: the whole
 // folder is moved aside, untouched, and the tree is made anew.
 TEST_F(Install, MovesAsideARootThatAnotherUserOwns) {
   ASSERT_TRUE(CreateDirectoryA("C:\\kestrane", nullptr));
   WriteFile("C:\\kestrane\\tools\\IExpress.exe", "planted packager");
-  if (!GiveToAnotherAccount("C:\\kestrane")) GTEST_SKIP() << "no second account here";
+  if (!testfs::GiveToAnotherAccount("C:\\kestrane")) GTEST_SKIP() << "no second account here";
   EXPECT_EQ(RunInstallSequence(false, kSetup), std::vector<std::string>{});
   EXPECT_EQ(ReadFile("C:\\kestrane\\tools\\IExpress.exe"), "new \\IExpress.exe");
   EXPECT_TRUE(security::OwnedByAdministrators("C:\\kestrane"));

@@ -1,5 +1,7 @@
 #include "tests/win/files_win.h"
 
+#include "common/security_win.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -55,6 +57,37 @@ void RemoveTree(const std::string& path) {
     FindClose(find);
   }
   RemoveDirectoryA(path.c_str());
+}
+
+}  // namespace kestrane::testfs
+
+namespace kestrane::testfs {
+
+bool GiveToAnotherAccount(const std::string& path) {
+  using UnixName = char*(CDECL*)(LPCWSTR);
+  auto unix_name = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (!unix_name) return false;
+  wchar_t wide[MAX_PATH];
+  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+  char* name = unix_name(wide);
+  if (!name) return false;
+  std::string cmd = std::string("/bin/chown -R 4321 \"") + name + "\"";
+  HeapFree(GetProcessHeap(), 0, name);
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessA("Z:\\bin\\chown", &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &si, &pi))
+    return false;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  // The end of a Unix program cannot be waited for through its handle: watch the owner change.
+  for (int i = 0; i < 100; ++i) {
+    if (!security::OwnedByAdministrators(path)) return true;
+    Sleep(50);
+  }
+  return false;
 }
 
 }  // namespace kestrane::testfs

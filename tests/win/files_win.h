@@ -14,4 +14,10 @@ std::set<std::string> Listing(const std::string& folder);
 // Removes a folder and all below it, read-only files too.
 void RemoveTree(const std::string& path);
 
+// Gives a file or a folder with all it holds to another account of this machine, as if another
+// user had made it. Under Wine, what another Unix user owns shows an owner that is neither this
+// user, SYSTEM nor the Administrators; elsewhere no second account can be had from a test, and
+// this returns false.
+bool GiveToAnotherAccount(const std::string& path);
+
 }  // namespace kestrane::testfs
