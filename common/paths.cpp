@@ -83,9 +83,9 @@ bool PathWithin(std::string_view path, std::string_view folder) {
 }
 
 const std::vector<const char*>& StagedFiles() {
-  static const std::vector<const char*> files = {
-      tree::kStagedLauncher,  tree::kStagedPresentation, tree::kStagedManifest,
-      tree::kStagedDirective, tree::kPackage,            tree::kStagedStub};
+  static const std::vector<const char*> files = {tree::kStagedLauncher, tree::kStagedPresentation,
+                                                 tree::kStagedManifest, tree::kStagedDirective,
+                                                 tree::kPackage,        tree::kStagedStub};
   return files;
 }
 

@@ -67,8 +67,8 @@ AutoFileHandle CreatePrivateFile(const std::string& path, DWORD access) {
   if (sddl.empty()) return AutoFileHandle();
   security::Descriptor d(sddl.c_str());
   if (!d.valid()) return AutoFileHandle();
-  return AutoFileHandle(CreateFileA(path.c_str(), access, 0, d.attributes(),
-                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return AutoFileHandle(CreateFileA(path.c_str(), access, 0, d.attributes(), CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 bool CopyToPrivateFile(const std::string& from, const std::string& path) {

@@ -64,8 +64,10 @@ bool Stage(ConversionWindow& window, const std::string& input) {
     auto path = TreePath(to);
     return path && WritePrivateTextFile(*path, text);
   };
-  return copy(stub, tree::kStagedStub) && copy(TreePath(tree::kInstalledLauncher), tree::kStagedLauncher) &&
-         copy(input, tree::kStagedPresentation) && write(tree::kStagedDirective, window.DirectiveText()) &&
+  return copy(stub, tree::kStagedStub) &&
+         copy(TreePath(tree::kInstalledLauncher), tree::kStagedLauncher) &&
+         copy(input, tree::kStagedPresentation) &&
+         write(tree::kStagedDirective, window.DirectiveText()) &&
          write(tree::kStagedManifest, window.ManifestText());
 }
 

@@ -69,11 +69,9 @@ bool MoveAside(HANDLE folder, const std::string& path) {
     info->RootDirectory = nullptr;
     info->FileNameLength = static_cast<DWORD>((chars - 1) * sizeof(wchar_t));
     CopyMemory(info->FileName, wide, chars * sizeof(wchar_t));
-    if (SetFileInformationByHandle(folder, FileRenameInfo, info,
-                                   static_cast<DWORD>(buffer.size())))
+    if (SetFileInformationByHandle(folder, FileRenameInfo, info, static_cast<DWORD>(buffer.size())))
       return true;
-    if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS)
-      return false;
+    if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS) return false;
   }
   return false;
 }

@@ -255,8 +255,8 @@ AutoFileHandle WriteCopy(const char* exe, const std::string& copy) {
       return AutoFileHandle();
     }
   }
-  return AutoFileHandle(CreateFileA(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
+  return AutoFileHandle(
+      CreateFileA(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
 }
 
 int HandOver(bool quiet) {

@@ -439,8 +439,8 @@ TEST_F(Package, PackagerRefusesFilesOfAnotherUserAndLinks) {
       std::printf("[ SKIPPED  ] %s: owners cannot be set here\n", c.what);
       continue;
     }
-    Outcome o = RunProgram(kTree + "\\tools\\IExpress.exe",
-                           "/N /M /Q " + kTree + "\\tools\\view.sed");
+    Outcome o =
+        RunProgram(kTree + "\\tools\\IExpress.exe", "/N /M /Q " + kTree + "\\tools\\view.sed");
     EXPECT_EQ(o.exit_code, 1u);
     EXPECT_NE(o.stderr_text.find(c.reason), std::string::npos) << o.stderr_text;
     EXPECT_FALSE(FileExists(kPackage));

@@ -166,7 +166,7 @@ const int g_rationed_child = [] {
   if (Exists(folder)) ExitProcess(kRationedLeftOpen);
   ExitProcess(r.outcome == UnpackOutcome::kUnpacked      ? kRationedUnpacked
               : r.outcome == UnpackOutcome::kOutOfMemory ? kRationedOutOfMemory
-                                                          : kRationedOther);
+                                                         : kRationedOther);
 }();
 
 TEST_F(Unpack, ShortOfMemoryAnywhereIsNeverCalledDamaged) {
@@ -186,7 +186,8 @@ TEST_F(Unpack, ShortOfMemoryAnywhereIsNeverCalledDamaged) {
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     std::string cmd = std::string("\"") + self + "\"";
-    ASSERT_TRUE(CreateProcessA(self, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    ASSERT_TRUE(
+        CreateProcessA(self, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
     WaitForSingleObject(pi.hProcess, 60000);
     DWORD code = 0;
     GetExitCodeProcess(pi.hProcess, &code);
@@ -194,12 +195,18 @@ TEST_F(Unpack, ShortOfMemoryAnywhereIsNeverCalledDamaged) {
     CloseHandle(pi.hProcess);
     SetEnvironmentVariableA("KESTRANE_RATIONED", nullptr);
     switch (code) {
-      case kRationedUnpacked: unpacked = true; break;
-      case kRationedOutOfMemory: ++failures; break;
+      case kRationedUnpacked:
+        unpacked = true;
+        break;
+      case kRationedOutOfMemory:
+        ++failures;
+        break;
       case kRationedLibraryCrashed:
         ++crashes;
         break;
-      default: ADD_FAILURE() << "exit code " << code; break;
+      default:
+        ADD_FAILURE() << "exit code " << code;
+        break;
     }
   }
   EXPECT_GT(failures, 1);  // both the library's start and its copying ran short

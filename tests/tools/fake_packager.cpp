@@ -34,7 +34,7 @@ std::string Access(const std::string& path) {
   if (size == 0 || !GetFileSecurityA(path.c_str(), what, &sd[0], size, &size)) return "unreadable";
   LPSTR text = nullptr;
   if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(&sd[0], SDDL_REVISION_1, what, &text,
-                                                           nullptr))
+                                                            nullptr))
     return "unreadable";
   std::string out = text;
   LocalFree(text);
@@ -84,7 +84,8 @@ int main(int argc, char** argv) {
   // Who may open each staged file while it waits to be packed.
   {
     std::ofstream access(dir + "\\captured_access.txt", std::ios::binary);
-    for (const auto& ref : listed) access << strings[ref] << " " << Access(source_folder + strings[ref]) << "\n";
+    for (const auto& ref : listed)
+      access << strings[ref] << " " << Access(source_folder + strings[ref]) << "\n";
     access << "view.sed " << Access(directive_path) << "\n";
     access << "wextract.exe " << Access(dir + "\\wextract.exe") << "\n";
   }

@@ -11,8 +11,8 @@ TEST(ShippedBuild, TheTestsRunAs32BitCodeOnA32BitWindowsOrUnderWow64) {
   ASSERT_EQ(sizeof(void*), 4u);
 
   using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-  auto is_wow64 = reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
+  auto is_wow64 = reinterpret_cast<IsWow64ProcessFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
   BOOL wow64 = FALSE;
   if (is_wow64) ASSERT_TRUE(is_wow64(GetCurrentProcess(), &wow64));
 

@@ -77,8 +77,8 @@ bool GiveToAnotherAccount(const std::string& path) {
   STARTUPINFOA si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessA("Z:\\bin\\chown", &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &si, &pi))
+  if (!CreateProcessA("Z:\\bin\\chown", &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                      &pi))
     return false;
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
