@@ -14,7 +14,9 @@ TEST(ShippedBuild, TheTestsRunAs32BitCodeOnA32BitWindowsOrUnderWow64) {
   auto is_wow64 = reinterpret_cast<IsWow64ProcessFn>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
   BOOL wow64 = FALSE;
-  if (is_wow64) ASSERT_TRUE(is_wow64(GetCurrentProcess(), &wow64));
+  if (is_wow64) {
+    ASSERT_TRUE(is_wow64(GetCurrentProcess(), &wow64));
+  }
 
   SYSTEM_INFO native{};
   GetNativeSystemInfo(&native);
