@@ -98,7 +98,82 @@ bool RemovePass(const char* folder) {
          GetLastError() == ERROR_PATH_NOT_FOUND;
 }
 
+constexpr ULONGLONG kTicksPerSecond = 10000000;  // FILETIME counts 100 ns
+
+bool OwnedByUser(HANDLE object, PSID user) {
+  DWORD sd[256];  // DWORD-aligned, as a security descriptor must be
+  DWORD n = 0;
+  PSID owner = nullptr;
+  BOOL defaulted = FALSE;
+  return GetKernelObjectSecurity(object, OWNER_SECURITY_INFORMATION, sd, sizeof sd, &n) &&
+         GetSecurityDescriptorOwner(sd, &owner, &defaulted) && owner && EqualSid(owner, user);
+}
+
+ULONGLONG Ticks(const FILETIME& t) {
+  return static_cast<ULONGLONG>(t.dwHighDateTime) << 32 | t.dwLowDateTime;
+}
+
+// Opens a folder itself, never what a link in its place points to.
+HANDLE OpenFolder(const char* path, DWORD access, DWORD share) {
+  return CreateFileA(path, access, share, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+// Removes one stale folder. Asking for delete access fails on a folder that a running package
+// holds (its hold shares no deletion). Then the folder is held the same way while it is emptied,
+// so that it cannot be renamed or replaced by a link under the pass.
+void RemoveStale(const char* path, PSID user, ULONGLONG now) {
+  HANDLE probe = OpenFolder(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  if (probe == INVALID_HANDLE_VALUE) return;
+  CloseHandle(probe);
+  HANDLE h = OpenFolder(path, FILE_LIST_DIRECTORY | READ_CONTROL | FILE_READ_ATTRIBUTES,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE);
+  if (h == INVALID_HANDLE_VALUE) return;
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool stale = GetFileInformationByHandle(h, &info) &&
+                     (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                     !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                     Ticks(info.ftLastWriteTime) + kStaleAfterSeconds * kTicksPerSecond < now &&
+                     OwnedByUser(h, user);
+  if (stale) RemovePass(path);  // all but the folder itself, which the handle keeps
+  CloseHandle(h);
+  if (stale) RemoveDirectoryA(path);
+}
+
 }  // namespace
+
+HANDLE HoldFolder(const char* folder) {
+  // Sharing everything but deletion: the package's own programs use the folder freely. A handle
+  // that may read the folder takes part in the system's sharing checks; one that may only read its
+  // attributes would not.
+  return OpenFolder(folder, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE);
+}
+
+void RemoveStaleFolders(const char* temp) {
+  DWORD user_buffer[64];
+  PSID user = nullptr;
+  if (!UserSid(&user, user_buffer, sizeof user_buffer)) return;
+  char path[kPath];
+  const size_t base = static_cast<size_t>(lstrlenA(temp));
+  if (base == 0 || base + kUnpackPrefixLength + kUnpackDigits + 1 > sizeof path) return;
+  lstrcpyA(path, temp);
+  lstrcpyA(path + base, kUnpackPrefix);
+  lstrcpyA(path + base + kUnpackPrefixLength, "*");
+  FILETIME now_time;
+  GetSystemTimeAsFileTime(&now_time);
+  const ULONGLONG now = Ticks(now_time);
+  WIN32_FIND_DATAA fd;
+  HANDLE find = FindFirstFileA(path, &fd);
+  if (find == INVALID_HANDLE_VALUE) return;
+  int looked_at = 0;
+  do {
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsUnpackFolderName(fd.cFileName))
+      continue;
+    lstrcpyA(path + base, fd.cFileName);
+    RemoveStale(path, user, now);
+  } while (++looked_at < kMaxStaleFolders && FindNextFileA(find, &fd));
+  FindClose(find);
+}
 
 bool MakePrivateFolder(const char* temp, char* out, size_t out_size) {
   PrivateSecurity security;

@@ -85,19 +85,18 @@ bool MakeUniqueFolder(const char* base, const FolderMaker& maker, int tries, cha
                       size_t out_size) {
   size_t n = 0;
   while (base[n]) ++n;
-  if (n + 2 + 16 + 1 > out_size) return false;
+  if (n + kUnpackPrefixLength + kUnpackDigits + 1 > out_size) return false;
   for (size_t i = 0; i < n; ++i) out[i] = base[i];
-  out[n] = 'p';
-  out[n + 1] = 'k';
-  char* digits = out + n + 2;
+  for (size_t i = 0; i < kUnpackPrefixLength; ++i) out[n + i] = kUnpackPrefix[i];
+  char* digits = out + n + kUnpackPrefixLength;
   for (int t = 0; t < tries; ++t) {
-    unsigned char bits[8];
+    unsigned char bits[kUnpackDigits / 2];
     if (!maker.random(bits, sizeof bits, maker.ctx)) return false;
-    for (int i = 0; i < 8; ++i) {
+    for (size_t i = 0; i < sizeof bits; ++i) {
       digits[2 * i] = "0123456789abcdef"[bits[i] >> 4];
       digits[2 * i + 1] = "0123456789abcdef"[bits[i] & 15];
     }
-    digits[16] = '\0';
+    digits[kUnpackDigits] = '\0';
     switch (maker.create(out, maker.ctx)) {
       case CreateResult::kCreated:
         return true;
@@ -108,6 +107,18 @@ bool MakeUniqueFolder(const char* base, const FolderMaker& maker, int tries, cha
     }
   }
   return false;
+}
+
+bool IsUnpackFolderName(const char* name) {
+  for (size_t i = 0; i < kUnpackPrefixLength; ++i) {
+    if (name[i] != kUnpackPrefix[i]) return false;
+  }
+  const char* digits = name + kUnpackPrefixLength;
+  for (size_t i = 0; i < kUnpackDigits; ++i) {
+    const char c = digits[i];
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  return digits[kUnpackDigits] == '\0';
 }
 
 uint32_t Crc32(uint32_t crc, const void* data, size_t size) {

@@ -29,6 +29,11 @@ bool IsSafeEntryName(const char* name);
 // it, at the arguments (leading blanks skipped).
 const char* SplitProgram(const char* command, size_t* length, const char** rest);
 
+// Unpacking folders are named kUnpackPrefix and kUnpackDigits random lowercase hex digits.
+constexpr char kUnpackPrefix[] = "pk";
+constexpr size_t kUnpackPrefixLength = sizeof kUnpackPrefix - 1;
+constexpr size_t kUnpackDigits = 16;
+
 // Makes a new folder `base` + "pk" + 16 random hex digits, never reusing a name that exists:
 // `create` must fail with kExists when the folder is there already, and every try takes fresh
 // random bits. Gives up after `tries` taken names, at once on any other failure, and when no
@@ -41,6 +46,9 @@ struct FolderMaker {
 };
 bool MakeUniqueFolder(const char* base, const FolderMaker& maker, int tries, char* out,
                       size_t out_size);
+
+// Whether `name` is one that MakeUniqueFolder gives: "pk" and 16 lowercase hex digits.
+bool IsUnpackFolderName(const char* name);
 
 // CRC-32 (the zip polynomial), continued from `crc` (0 to start).
 uint32_t Crc32(uint32_t crc, const void* data, size_t size);

@@ -43,6 +43,14 @@ uint32_t LE32(const unsigned char* p) {
 }
 
 char g_folder[kPath];
+// Held open while the package runs, so that no other package takes its folder for a stale one.
+HANDLE g_hold = INVALID_HANDLE_VALUE;
+
+void RemoveFolder() {
+  if (g_hold != INVALID_HANDLE_VALUE) CloseHandle(g_hold);
+  g_hold = INVALID_HANDLE_VALUE;
+  RemoveTree(g_folder);
+}
 
 constexpr DWORD kWaitPauseMs = 200;
 
@@ -103,10 +111,13 @@ bool Run(const char* command, int show, DWORD* exit_code, DWORD* error, char* pr
   si.dwFlags = STARTF_USESHOWWINDOW;
   si.wShowWindow = static_cast<WORD>(show);
   PROCESS_INFORMATION pi = {};
+  // Killed while it waits (from the Task Manager, or by logging off), the stub takes the show with
+  // it: the system closes the job's last handle, and the job ends every program in it.
   HANDLE job = CreateJobObjectA(nullptr, nullptr);
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
   if (job) {
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_BREAKAWAY_OK;
+    limits.BasicLimitInformation.LimitFlags =
+        JOB_OBJECT_LIMIT_BREAKAWAY_OK | JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
   }
   // Makes sure the desktop exists now. Where it is started on demand (Wine), the first program to
@@ -126,7 +137,13 @@ bool Run(const char* command, int show, DWORD* exit_code, DWORD* error, char* pr
   CloseHandle(pi.hProcess);
   // Without the job, every process is looked at: the folder must outlive all of its programs.
   while (RunsFromFolder(in_job ? job : nullptr, g_folder)) Sleep(kWaitPauseMs);
-  if (job) CloseHandle(job);
+  if (job) {
+    // A show that ended as it should may have started programs from elsewhere (a browser for a
+    // link): they are the user's now and outlive the package.
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_BREAKAWAY_OK;
+    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    CloseHandle(job);
+  }
   return true;
 }
 
@@ -227,6 +244,7 @@ DWORD Main() {
 
   char temp[MAX_PATH];
   DWORD t = GetTempPathA(MAX_PATH, temp);
+  if (t != 0 && t < MAX_PATH) RemoveStaleFolders(temp);
   SetLastError(ERROR_PATH_NOT_FOUND);
   if (t == 0 || t >= MAX_PATH || !MakePrivateFolder(temp, g_folder, sizeof g_folder)) {
     DWORD e = GetLastError() ? GetLastError() : ERROR_CANNOT_MAKE;
@@ -236,23 +254,24 @@ DWORD Main() {
                 "be unpacked (error %lu).",
                 t && t < MAX_PATH ? temp : "%TEMP%", e);
   }
+  g_hold = HoldFolder(g_folder);
 
   static UnpackResult unpacked;
   UnpackCabinet(cabinet, cab.data, cab.size, g_folder, &unpacked);
   // A damaged package is reported as such, whatever its damage made the unpacking do.
   if (!checked()) {
-    RemoveTree(g_folder);
+    RemoveFolder();
     return Stop(ERROR_INVALID_DATA, kDamaged);
   }
   if (unpacked.outcome != UnpackOutcome::kUnpacked) {
-    RemoveTree(g_folder);
+    RemoveFolder();
     return StopUnpacking(unpacked);
   }
 
   char program[MAX_PATH] = "";
   DWORD exit_code = 0, error = 0;
   if (!Run(command, show_cmd, &exit_code, &error, program)) {
-    RemoveTree(g_folder);
+    RemoveFolder();
     return Stop(error, "The program %s in this package could not be started (error %lu).", program,
                 error);
   }
@@ -260,12 +279,12 @@ DWORD Main() {
   if (*post) {
     DWORD post_code = 0;
     if (!Run(post, show_cmd, &post_code, &error, program)) {
-      RemoveTree(g_folder);
+      RemoveFolder();
       return Stop(error, "The program %s in this package could not be started (error %lu).",
                   program, error);
     }
   }
-  RemoveTree(g_folder);
+  RemoveFolder();
   const char* finish = Text(kResFinish, "");
   if (*finish) MessageBoxA(nullptr, finish, g_title, MB_OK | MB_ICONINFORMATION);
   return exit_code;

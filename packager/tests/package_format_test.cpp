@@ -117,6 +117,7 @@ TEST(UniqueFolder, NeverTakesAFolderThatExists) {
   ASSERT_TRUE(MakeUniqueFolder("T:\\", maker, 16, out, sizeof out));
   EXPECT_EQ(std::string(out), "T:\\pk0202020202020202");
   EXPECT_EQ(disk.tried.size(), 3u);
+  EXPECT_TRUE(IsUnpackFolderName(out + 3));  // what a later package may take for stale
 
   // Every name taken: gives up after the given tries.
   disk.next = 0;
@@ -139,6 +140,15 @@ TEST(UniqueFolder, GivesUpRatherThanGuessing) {
 
   FakeDisk disk;
   EXPECT_FALSE(MakeUniqueFolder("T:\\", {FakeCreate, FakeRandom, &disk}, 16, out, 20));
+}
+
+// A later package removes stale folders by their name: only a name a package gives may match.
+TEST(UniqueFolder, OnlyItsOwnNamesAreTakenForUnpackingFolders) {
+  EXPECT_TRUE(IsUnpackFolderName("pk0123456789abcdef"));
+  for (const char* other : {"pk0123456789abcde", "pk0123456789abcdef0", "pk0123456789ABCDEF",
+                            "PK0123456789abcdef", "pg0123456789abcdef", "pk0123456789abcdeg", "pk",
+                            "", "pk0123456789abcde.", "xpk0123456789abcdef"})
+    EXPECT_FALSE(IsUnpackFolderName(other)) << other;
 }
 
 }  // namespace

@@ -144,6 +144,20 @@ Outcome RunProgram(const std::string& program, const std::string& args = "") {
   return o;
 }
 
+// Sets a folder's times back an hour, as if an earlier run had left it then.
+void MakeOld(const std::string& path) {
+  HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER t = {{now.dwLowDateTime, now.dwHighDateTime}};
+  t.QuadPart -= 3600ull * 10000000;
+  const FILETIME hour_ago = {t.LowPart, t.HighPart};
+  EXPECT_TRUE(SetFileTime(h, &hour_ago, &hour_ago, &hour_ago));
+  CloseHandle(h);
+}
+
 // Bytes that compress well, like the text of a presentation, or not at all, like its pictures.
 std::string Content(size_t size, unsigned seed, bool compressible) {
   std::string s(size, '\0');
@@ -354,6 +368,70 @@ TEST_F(Package, DoesNotWaitForProgramsFromOutsideItsFolder) {
   EXPECT_TRUE(Listing(kTemp).empty());
   for (int i = 0; i < 100 && Slurp(kRecord).find("child done") == std::string::npos; ++i)
     Sleep(100);
+}
+
+// Ended from the Task Manager, a package takes its show with it; the folder it could not remove
+// goes at the next start of a package, once no package holds it.
+TEST_F(Package, AKilledPackageLeavesNoShowRunningAndItsFolderGoesNextTime) {
+  ASSERT_EQ(Pack().exit_code, 0u);
+  SetEnvironmentVariableA("KESTRANE_RECORD_SLEEP", "60000");
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi;
+  std::string line = "\"" + kPackage + "\"";
+  ASSERT_TRUE(CreateProcessA(kPackage.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &si, &pi));
+  for (int i = 0; i < 300 && Record("pid").empty(); ++i) Sleep(100);
+  const DWORD show_pid = static_cast<DWORD>(atoi(Record("pid").c_str()));
+  ASSERT_NE(show_pid, 0u) << "the packaged program never started";
+  AutoCloseHandle show(OpenProcess(SYNCHRONIZE, FALSE, show_pid));
+  ASSERT_TRUE(show);
+  TerminateProcess(pi.hProcess, 1);
+  WaitForSingleObject(pi.hProcess, 10000);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  EXPECT_EQ(WaitForSingleObject(show.get(), 10000), WAIT_OBJECT_0) << "the show runs on";
+
+  // What the killed package left, as if it had been left an hour ago.
+  const std::set<std::string> left = Listing(kTemp);
+  ASSERT_EQ(left.size(), 1u);
+  const std::string stale = kTemp + "\\" + *left.begin();
+  MakeOld(stale);
+  SetEnvironmentVariableA("KESTRANE_RECORD_SLEEP", nullptr);
+  EXPECT_EQ(RunProgram(kPackage).exit_code, 0u);
+  EXPECT_TRUE(Listing(kTemp).empty());
+}
+
+// Only the user's own unpacking folders that no package holds and that are not brand new go.
+TEST_F(Package, LeavesFoldersThatAreNotStaleUnpackingFolders) {
+  ASSERT_EQ(Pack().exit_code, 0u);
+  auto folder = [&](const std::string& name, bool old) {
+    const std::string path = kTemp + "\\" + name;
+    EXPECT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
+    Spit(path + "\\view.ppt", "slides");
+    if (old) MakeOld(path);
+    return path;
+  };
+  folder("pk00112233445566ff", true);      // stale: goes
+  folder("pk0011223344556677", false);     // just made by a package starting now
+  folder("pkg-of-another-program", true);  // not an unpacking folder's name
+  folder("PK00112233445566aa", true);      // not a name a package gives
+  const std::string held = folder("pk8899aabbccddeeff", true);
+  // Held as a running package holds its folder.
+  AutoFileHandle hold(CreateFileA(held.c_str(), FILE_LIST_DIRECTORY,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  ASSERT_TRUE(hold);
+  const std::string others = folder("pkffeeddccbbaa9988", true);
+  const bool second_account = testfs::GiveToAnotherAccount(others);
+  Spit(kTemp + "\\pkaaaaaaaaaaaaaaaa", "a file, not a folder");
+  EXPECT_EQ(RunProgram(kPackage).exit_code, 0u);
+  std::set<std::string> expected = {"pk0011223344556677", "pkg-of-another-program",
+                                    "PK00112233445566aa", "pk8899aabbccddeeff",
+                                    "pkaaaaaaaaaaaaaaaa"};
+  if (second_account) expected.insert("pkffeeddccbbaa9988");
+  EXPECT_EQ(Listing(kTemp), expected);
+  EXPECT_EQ(Slurp(held + "\\view.ppt"), "slides");
 }
 
 TEST_F(Package, RunsTheAfterCommandInTheStoredWindowState) {

@@ -1,7 +1,7 @@
 // Stands in for the packaged program in tests. Appends to the file KESTRANE_RECORD: its own path,
-// its current folder, its command line, its window state and every file beside it with size and
-// CRC; then sleeps KESTRANE_RECORD_SLEEP ms, starts a copy of itself that outlives it by
-// KESTRANE_RECORD_CHILD ms (the copy appends "child done" when it ends), and exits with
+// its current folder, its command line, its window state, its process id and every file beside it
+// with size and CRC; then sleeps KESTRANE_RECORD_SLEEP ms, starts a copy of itself that outlives it
+// by KESTRANE_RECORD_CHILD ms (the copy appends "child done" when it ends), and exits with
 // KESTRANE_RECORD_EXIT.
 #include <windows.h>
 
@@ -55,7 +55,8 @@ int main(int argc, char** argv) {
   STARTUPINFOA si = {};
   GetStartupInfoA(&si);
   std::string text = std::string("exe ") + self + "\ncwd " + cwd + "\nline " + GetCommandLineA() +
-                     "\nshow " + std::to_string(si.wShowWindow) + "\n";
+                     "\nshow " + std::to_string(si.wShowWindow) + "\npid " +
+                     std::to_string(GetCurrentProcessId()) + "\n";
   WIN32_FIND_DATAA fd;
   HANDLE find = FindFirstFileA((std::string(cwd) + "\\*").c_str(), &fd);
   if (find != INVALID_HANDLE_VALUE) {
