@@ -10,10 +10,12 @@
 
 #include "app/command_line.h"
 #include "app/mapped_file_win.h"
+#include "app/password_win.h"
 #include "app/render_win.h"
 #include "app/show_win.h"
 #include "common/comctl_win.h"
 #include "common/system_dll_win.h"
+#include "ppt/crypto.h"
 #include "ppt/presentation.h"
 
 namespace {
@@ -40,8 +42,10 @@ std::string LoadMessage(ppt::LoadError e, const std::string& name) {
   switch (e) {
     case ppt::LoadError::kEncrypted:
       return q +
-             " is protected by a password. PowerPoint Viewer cannot show password-protected "
-             "presentations.";
+             " is encrypted in a way PowerPoint Viewer cannot read. Open it in PowerPoint and "
+             "save it again with its password.";
+    case ppt::LoadError::kWrongPassword:
+      return "The password of " + q + " is incorrect.";
     case ppt::LoadError::kOldFormat:
       return q +
              " was saved in PowerPoint 95 or an earlier version. PowerPoint Viewer shows "
@@ -51,6 +55,11 @@ std::string LoadMessage(ppt::LoadError e, const std::string& name) {
     default:
       return q + " is not a PowerPoint presentation, or it is damaged.";
   }
+}
+
+std::string BaseName(const std::string& path) {
+  size_t slash = path.find_last_of("\\/:");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 std::string ChooseFile() {
@@ -120,6 +129,20 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   }
   ppt::Presentation p;
   ppt::LoadError e = ppt::Load(file.data(), file.size(), &p);
+  if (e == ppt::LoadError::kEncrypted && c.mode == viewer::Command::kRender)
+    return Fail(kCannotShow, "\"" + c.file +
+                                 "\" is protected by a password; its slides are rendered only in "
+                                 "a show, where the password is asked for.");
+  if (e == ppt::LoadError::kEncrypted) {
+    ppt::LoadOptions options;
+    bool taken = viewer::AskPassword(BaseName(c.file), [&](const std::u16string& password) {
+      options.password = password;
+      e = ppt::Load(file.data(), file.size(), &p, options);
+      ppt::Wipe(&options.password[0], options.password.size() * sizeof(char16_t));
+      return e != ppt::LoadError::kWrongPassword;
+    });
+    if (!taken) return kOk;  // cancelled: the show ends before its first slide
+  }
   if (e != ppt::LoadError::kNone) return Fail(kCannotShow, LoadMessage(e, c.file));
   if (c.mode == viewer::Command::kRender) return Render(p, c);
   std::string title = "PowerPoint Viewer - [" + c.file + "]";

@@ -166,9 +166,19 @@ const uint8_t* StreamReader::Unit(size_t index) const {
   return file_->Sector(chain_[index]);
 }
 
+void StreamReader::InMemory(const uint8_t* data, size_t size) {
+  *this = StreamReader();
+  memory_ = data;
+  size_ = size;
+}
+
 size_t StreamReader::Read(uint64_t offset, size_t n, uint8_t* out) const {
-  if (!file_ || offset >= size_) return 0;
+  if (!valid() || offset >= size_) return 0;
   n = size_t(std::min<uint64_t>(n, size_ - offset));
+  if (memory_) {
+    memcpy(out, memory_ + offset, n);
+    return n;
+  }
   size_t done = 0;
   while (done < n) {
     uint64_t at = offset + done;
@@ -183,7 +193,8 @@ size_t StreamReader::Read(uint64_t offset, size_t n, uint8_t* out) const {
 }
 
 const uint8_t* StreamReader::Contiguous(uint64_t offset, size_t n) const {
-  if (!file_ || offset > size_ || n > size_ - offset) return nullptr;
+  if (!valid() || offset > size_ || n > size_ - offset) return nullptr;
+  if (memory_) return memory_ + offset;
   size_t first = size_t(offset / unit_);
   size_t last = n ? size_t((offset + n - 1) / unit_) : first;
   if (first >= chain_.size()) return nullptr;

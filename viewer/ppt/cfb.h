@@ -19,7 +19,10 @@ class StreamReader {
  public:
   StreamReader() = default;
   uint64_t size() const { return size_; }
-  bool valid() const { return file_ != nullptr; }
+  bool valid() const { return file_ != nullptr || memory_ != nullptr; }
+  // Reads bytes held in memory instead of the file's sectors (a decrypted stream); they must
+  // outlive the reader.
+  void InMemory(const uint8_t* data, size_t size);
   // Copies up to `n` bytes from `offset`; returns how many could be read.
   size_t Read(uint64_t offset, size_t n, uint8_t* out) const;
   // The range as a pointer into the file's bytes when it is stored in one piece, else null.
@@ -29,6 +32,7 @@ class StreamReader {
   friend class CompoundFile;
   const uint8_t* Unit(size_t index) const;
   const CompoundFile* file_ = nullptr;
+  const uint8_t* memory_ = nullptr;
   bool mini_ = false;
   size_t unit_ = 512;
   uint64_t size_ = 0;

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "ppt/cfb.h"
+#include "ppt/encryption.h"
 #include "ppt/loader.h"
 #include "ppt/picture_store.h"
 
@@ -13,11 +14,11 @@ constexpr uint32_t kTokenPlain = 0xE391C05F;
 constexpr uint32_t kTokenEncrypted = 0xF3D1C4DF;
 }  // namespace
 
-LoadError Loader::Run(uint32_t current_edit, bool have_current_user) {
+LoadError Loader::Run(uint32_t current_edit, bool have_current_user, bool decrypted) {
   uint32_t doc_ref = 0, doc_offset = UINT32_MAX;
   bool encrypted = false;
   bool chain_ok = have_current_user && ReadEditChain(current_edit, &doc_ref, &encrypted);
-  if (encrypted) return LoadError::kEncrypted;
+  if (encrypted && !decrypted) return LoadError::kEncrypted;
   Record doc;
   if (!chain_ok || !Object(doc_ref, &doc) || doc.type != rt::kDocument) {
     RepairByScan(&doc_ref, &doc_offset);
@@ -346,12 +347,29 @@ std::string ToUtf8(const std::u16string& s) {
   return o;
 }
 
+namespace {
+// Decrypts copies of the document and picture streams into `store`, which keeps them.
+LoadError Decrypt(const detail::EncryptedObjects& objects, const std::u16string& password,
+                  const uint8_t* doc, size_t doc_size, size_t file_size, PictureStore* store) {
+  std::vector<uint8_t> plain(doc, doc + doc_size);
+  DocumentCipher cipher;
+  LoadError e = detail::DecryptDocument(objects, password, &plain, &cipher);
+  if (e != LoadError::kNone) return e;
+  // A stream holds no more than the file does, whatever its entry claims.
+  std::vector<uint8_t> pictures(size_t(std::min<uint64_t>(store->pictures().size(), file_size)));
+  pictures.resize(store->pictures().Read(0, pictures.size(), pictures.data()));
+  detail::DecryptPictures(cipher, &pictures);
+  store->HoldDecrypted(std::move(plain), std::move(pictures));
+  return LoadError::kNone;
+}
+}  // namespace
+
 LoadError Load(const uint8_t* data, size_t size, Presentation* out, const LoadOptions& options) {
   *out = Presentation();
   auto store = std::make_shared<PictureStore>(options);
   const CompoundFile& cf = store->file();
   if (!store->Open(data, size)) return LoadError::kNotCompound;
-  if (cf.Has("EncryptedSummary")) return LoadError::kEncrypted;
+  bool marked_encrypted = cf.Has("EncryptedSummary");
   // PowerPoint 95 kept its edits in streams of its own beside a document stream of the same name.
   if (cf.Has("PersistentStorage Directory") || cf.Has("PP40")) return LoadError::kOldFormat;
   StreamReader& doc_stream = store->document();
@@ -378,14 +396,22 @@ LoadError Load(const uint8_t* data, size_t size, Presentation* out, const LoadOp
       current_edit = br.U32();
       br.U16();
       uint16_t version = br.U16();
-      if (token == detail::kTokenEncrypted) return LoadError::kEncrypted;
+      marked_encrypted |= token == detail::kTokenEncrypted;
       if (version != 0 && version < 0x03F4) return LoadError::kOldFormat;
-      have_user = token == detail::kTokenPlain || token == 0;
+      have_user = token == detail::kTokenPlain || token == 0 || token == detail::kTokenEncrypted;
     }
   }
-  Loader loader(doc, doc_copy.empty() ? doc_size : doc_copy.size(), store->pictures(), options,
-                out);
-  LoadError e = loader.Run(current_edit, have_user);
+  size_t doc_length = doc_copy.empty() ? doc_size : doc_copy.size();
+  detail::EncryptedObjects encrypted;
+  if (have_user) detail::FindEncryption(doc, doc_length, current_edit, &encrypted);
+  if (marked_encrypted || encrypted.found) {
+    if (options.password.empty()) return LoadError::kEncrypted;
+    LoadError e = Decrypt(encrypted, options.password, doc, doc_length, size, store.get());
+    if (e != LoadError::kNone) return e;
+    doc = store->document().Contiguous(0, doc_length);
+  }
+  Loader loader(doc, doc_length, store->pictures(), options, out);
+  LoadError e = loader.Run(current_edit, have_user, encrypted.found);
   // Pictures inside the document stream are read from the file later, never from a copy.
   if (e != LoadError::kNone)
     *out = Presentation();

@@ -143,7 +143,8 @@ class Loader {
         now_(DateTimeFor(options.year, options.month, options.day, options.hour, options.minute,
                          options.second)) {}
 
-  LoadError Run(uint32_t current_edit, bool have_current_user);
+  // `decrypted`: the document was encrypted and the loader reads it decrypted.
+  LoadError Run(uint32_t current_edit, bool have_current_user, bool decrypted = false);
 
  private:
   bool At(uint32_t offset, Record* r) const { return RecordAt(doc_, doc_size_, offset, r); }

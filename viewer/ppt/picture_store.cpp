@@ -2,9 +2,22 @@
 
 #include <algorithm>
 
+#include "ppt/crypto.h"
 #include "ppt/loader.h"
 
 namespace ppt {
+
+PictureStore::~PictureStore() {
+  Wipe(plain_document_.data(), plain_document_.size());
+  Wipe(plain_pictures_.data(), plain_pictures_.size());
+}
+
+void PictureStore::HoldDecrypted(std::vector<uint8_t> document, std::vector<uint8_t> pictures) {
+  plain_document_ = std::move(document);
+  plain_pictures_ = std::move(pictures);
+  document_.InMemory(plain_document_.data(), plain_document_.size());
+  pictures_.InMemory(plain_pictures_.data(), plain_pictures_.size());
+}
 
 size_t PictureStore::reads(int key) const {
   auto it = reads_.find(key);

@@ -17,7 +17,10 @@ namespace ppt {
 
 class PictureStore {
  public:
-  explicit PictureStore(const LoadOptions& options) : options_(options) {}
+  explicit PictureStore(const LoadOptions& options) : options_(options) {
+    options_.password.clear();
+  }
+  ~PictureStore();
   PictureStore(const PictureStore&) = delete;
   PictureStore& operator=(const PictureStore&) = delete;
 
@@ -27,6 +30,9 @@ class PictureStore {
   StreamReader& pictures() { return pictures_; }
 
   PictureBytes Get(int key, const Blip& blip);
+  // An encrypted presentation's streams, decrypted in memory: read from here from now on and
+  // wiped when the store goes.
+  void HoldDecrypted(std::vector<uint8_t> document, std::vector<uint8_t> pictures);
 
   // For tests and measurements.
   size_t cached_bytes() const { return cached_bytes_; }
@@ -47,6 +53,7 @@ class PictureStore {
   std::list<int> use_;  // most recent first
   size_t cached_bytes_ = 0;
   std::map<int, size_t> reads_;
+  std::vector<uint8_t> plain_document_, plain_pictures_;
 };
 
 }  // namespace ppt

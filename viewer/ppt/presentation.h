@@ -323,7 +323,8 @@ enum class LoadError {
   kNone,
   kNotCompound,      // not a compound file: not a presentation at all
   kNotPresentation,  // a compound file without presentation streams
-  kEncrypted,
+  kEncrypted,  // needs a password (none given), or is encrypted in a way this viewer cannot read
+  kWrongPassword,
   kOldFormat,  // PowerPoint 95 and earlier
   kDamaged,
 };
@@ -335,6 +336,7 @@ struct LoadOptions {
   // Decompressed or copied picture bytes the store keeps for reuse; pictures lying in one piece
   // in the file cost nothing here.
   size_t max_total_blip_bytes = 32u << 20;
+  std::u16string password;  // to open an encrypted presentation; empty: none
 };
 
 // Reads the document, slide list and slides; pictures are only located. `data` must stay valid

@@ -691,3 +691,152 @@ inline Bytes CompoundFile(const std::vector<std::pair<std::string, Bytes>>& stre
 }
 
 }  // namespace deck
+
+// ---- Decks with a password to open ---------------------------------------------------------
+// A plain deck of Build() saved again with a password, as PowerPoint 2002 and later save one:
+// the persist objects encrypted under their ids' keys, the picture records part by part under
+// block 0's, a session record with the verifier, one new persist directory and edit naming it.
+#include "ppt/cfb.h"
+#include "ppt/crypto.h"
+
+namespace deck {
+
+struct Encryption {
+  std::u16string password = u"secret";
+  uint32_t key_bits = 128;  // as stored: 0 means 40
+  uint16_t major = 4;       // 2 and 3 from PowerPoint 2002 and 2003
+  uint8_t salt_seed = 7;
+  bool plain_token = false;  // the current-user record does not say the file is encrypted
+};
+
+class Encrypter {
+ public:
+  explicit Encrypter(const Encryption& e) : bits_(e.key_bits ? e.key_bits : 40) {
+    for (size_t i = 0; i < 16; i++) salt_[i] = uint8_t(e.salt_seed * 31 + i * 17);
+    ppt::Sha1 h;
+    h.Update(salt_, 16);
+    for (char16_t c : e.password) {
+      uint8_t le[2] = {uint8_t(c), uint8_t(c >> 8)};
+      h.Update(le, 2);
+    }
+    h.Final(base_);
+  }
+  void Apply(uint32_t block, uint8_t* p, size_t n) const {
+    ppt::Sha1 h;
+    h.Update(base_, 20);
+    uint8_t le[4] = {uint8_t(block), uint8_t(block >> 8), uint8_t(block >> 16),
+                     uint8_t(block >> 24)};
+    h.Update(le, 4);
+    uint8_t digest[20], key[16] = {};
+    h.Final(digest);
+    std::copy(digest, digest + bits_ / 8, key);
+    ppt::Rc4(key, 16).Apply(p, n);
+  }
+  // The session record's body: version, header, verifier.
+  Bytes Info(const Encryption& e) const {
+    Bytes b;
+    Put16(b, e.major);
+    Put16(b, 2);
+    Put32(b, 0x04);
+    const char* csp = "Microsoft Base Cryptographic Provider v1.0";
+    Bytes header = Words({0x04, 0, 0x6801, 0x8004, e.key_bits, 1, 0, 0});
+    for (const char* c = csp; *c; c++) Put16(header, uint8_t(*c));
+    Put16(header, 0);
+    Put32(b, uint32_t(header.size()));
+    b.insert(b.end(), header.begin(), header.end());
+    Put32(b, 16);
+    b.insert(b.end(), salt_, salt_ + 16);
+    uint8_t check[36];
+    for (int i = 0; i < 16; i++) check[i] = uint8_t(0xA0 + i * 3);
+    ppt::Sha1 h;
+    h.Update(check, 16);
+    h.Final(check + 16);
+    Apply(0, check, sizeof check);
+    b.insert(b.end(), check, check + 16);
+    Put32(b, 20);
+    b.insert(b.end(), check + 16, check + 36);
+    return b;
+  }
+  // A picture record's parts as the picture stream encrypts them, each on its own.
+  void Picture(uint8_t* p, size_t size) const {
+    if (size < 8) return;
+    uint16_t inst = uint16_t(p[0] | p[1] << 8) >> 4, type = uint16_t(p[2] | p[3] << 8);
+    size_t end = std::min<size_t>(size, 8 + (p[4] | p[5] << 8 | p[6] << 16 | size_t(p[7]) << 24));
+    std::vector<size_t> parts{8, 16};
+    if (inst & 1) parts.push_back(16);
+    parts.push_back(type >= 0xF01A && type <= 0xF01C ? 34 : 1);
+    size_t at = 0;
+    for (size_t n : parts) {
+      n = std::min(n, end - at);
+      Apply(0, p + at, n);
+      at += n;
+    }
+    Apply(0, p + at, end - at);
+  }
+
+ private:
+  uint32_t bits_;
+  uint8_t salt_[16];
+  uint8_t base_[20];
+};
+
+inline uint32_t Get32(const Bytes& b, size_t at) {
+  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
+         uint32_t(b[at + 3]) << 24;
+}
+
+// `plain`: a deck of Build() saved once (not incremental).
+inline Bytes Encrypt(const Bytes& plain, const Encryption& e = Encryption()) {
+  ppt::CompoundFile cf;
+  Bytes doc, user, pictures;
+  if (!cf.Open(plain.data(), plain.size()) || !cf.Read("PowerPoint Document", &doc) ||
+      !cf.Read("Current User", &user))
+    return Bytes();
+  cf.Read("Pictures", &pictures);
+  const uint32_t edit_at = Get32(user, 16);
+  const uint32_t dir_at = Get32(doc, edit_at + 8 + 12);
+  const uint32_t doc_ref = Get32(doc, edit_at + 8 + 16);
+  const uint32_t seed = Get32(doc, edit_at + 8 + 20);
+  std::map<uint32_t, uint32_t> offsets;
+  const uint32_t dir_len = Get32(doc, dir_at + 4);
+  for (size_t at = dir_at + 8; at < dir_at + 8 + dir_len;) {
+    uint32_t head = Get32(doc, at);
+    at += 4;
+    for (uint32_t i = 0; i < head >> 20; i++, at += 4)
+      offsets[(head & 0xFFFFF) + i] = Get32(doc, at);
+  }
+  doc.resize(dir_at);  // the old directory and edit go; one edit names the session
+  Encrypter enc(e);
+  for (const auto& o : offsets)
+    enc.Apply(o.first, doc.data() + o.second, 8 + Get32(doc, o.second + 4));
+  const uint32_t session = seed + 1;
+  offsets[session] = uint32_t(doc.size());
+  Bytes rec = Rec(0x2F14, enc.Info(e), 0, 0xF);
+  doc.insert(doc.end(), rec.begin(), rec.end());
+  Bytes dir;
+  for (const auto& o : offsets) {
+    Put32(dir, o.first | (1u << 20));
+    Put32(dir, o.second);
+  }
+  const uint32_t new_dir = uint32_t(doc.size());
+  Bytes dir_rec = Rec(0x1772, dir);
+  doc.insert(doc.end(), dir_rec.begin(), dir_rec.end());
+  const uint32_t new_edit = uint32_t(doc.size());
+  Bytes edit = Words({256, 0x03000000, 0, new_dir, doc_ref, session});
+  Put16(edit, 1);
+  Put16(edit, 0);
+  Put32(edit, session);
+  Bytes edit_rec = Rec(0x0FF5, edit);
+  doc.insert(doc.end(), edit_rec.begin(), edit_rec.end());
+  for (size_t at = 0; at + 8 <= pictures.size();) {
+    size_t next = at + 8 + Get32(pictures, at + 4);
+    enc.Picture(pictures.data() + at, pictures.size() - at);
+    at = next;
+  }
+  std::vector<std::pair<std::string, Bytes>> streams{
+      {"Current User", CurrentUser(new_edit, !e.plain_token)}, {"PowerPoint Document", doc}};
+  if (!pictures.empty()) streams.push_back({"Pictures", pictures});
+  return CompoundFile(streams);
+}
+
+}  // namespace deck

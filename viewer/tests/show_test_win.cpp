@@ -156,11 +156,6 @@ TEST(ShowWine, MissingOrBrokenPresentationIsReported) {
   for (size_t i = 1200; i < junk.size(); i++) junk[i] = uint8_t(i * 31);
   broken.Write("view.ppt", junk);
   ExpectRefusal(broken);
-  Folder encrypted;
-  deck::DeckSpec spec = Deck(1);
-  spec.encrypted = true;
-  encrypted.Write("view.ppt", deck::Build(spec));
-  ExpectRefusal(encrypted);
 }
 
 // Reads the pixel at (x, y) of a PNG file through WIC.

@@ -8,12 +8,19 @@
 #include "ppt/presentation.h"
 
 int main(int argc, char** argv) {
+  ppt::LoadOptions options;
   for (int i = 1; i < argc; i++) {
+    // --password=text opens the encrypted files named after it (ASCII passwords only).
+    const std::string arg = argv[i], flag = "--password=";
+    if (arg.compare(0, flag.size(), flag) == 0) {
+      options.password.assign(arg.begin() + long(flag.size()), arg.end());
+      continue;
+    }
     std::ifstream f(argv[i], std::ios::binary);
     std::vector<uint8_t> data((std::istreambuf_iterator<char>(f)),
                               std::istreambuf_iterator<char>());
     ppt::Presentation p;
-    ppt::LoadError e = ppt::Load(data.data(), data.size(), &p);
+    ppt::LoadError e = ppt::Load(data.data(), data.size(), &p, options);
     printf("%s: error %d, %dx%d, %zu slides, %zu blips%s, timings %d loop %d\n", argv[i], int(e),
            p.width, p.height, p.slides.size(), p.blips.size(), p.repaired ? " (repaired)" : "",
            p.show.use_timings, p.show.loop);
