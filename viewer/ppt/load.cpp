@@ -412,7 +412,8 @@ LoadError Load(const uint8_t* data, size_t size, Presentation* out, const LoadOp
   }
   Loader loader(doc, doc_length, store->pictures(), options, out);
   LoadError e = loader.Run(current_edit, have_user, encrypted.found);
-  // Pictures inside the document stream are read from the file later, never from a copy.
+  // Pictures inside the document stream are read from the file later, never from a copy; an
+  // encrypted file's from its decrypted stream in memory.
   if (e != LoadError::kNone)
     *out = Presentation();
   else

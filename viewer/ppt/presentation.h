@@ -324,9 +324,9 @@ enum class LoadError {
   kNotCompound,      // not a compound file: not a presentation at all
   kNotPresentation,  // a compound file without presentation streams
   kEncrypted,  // needs a password (none given), or is encrypted in a way this viewer cannot read
-  kWrongPassword,
   kOldFormat,  // PowerPoint 95 and earlier
   kDamaged,
+  kWrongPassword,
 };
 
 struct LoadOptions {
