@@ -1,5 +1,7 @@
 #include "stub/folder_win.h"
 
+#include <aclapi.h>
+
 #include "common/system_dll_win.h"
 #include "stub/package_format.h"
 #include "stub/unpack_win.h"
@@ -101,12 +103,14 @@ bool RemovePass(const char* folder) {
 constexpr ULONGLONG kTicksPerSecond = 10000000;  // FILETIME counts 100 ns
 
 bool OwnedByUser(HANDLE object, PSID user) {
-  DWORD sd[256];  // DWORD-aligned, as a security descriptor must be
-  DWORD n = 0;
   PSID owner = nullptr;
-  BOOL defaulted = FALSE;
-  return GetKernelObjectSecurity(object, OWNER_SECURITY_INFORMATION, sd, sizeof sd, &n) &&
-         GetSecurityDescriptorOwner(sd, &owner, &defaulted) && owner && EqualSid(owner, user);
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  if (GetSecurityInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                      nullptr, &sd) != ERROR_SUCCESS)
+    return false;
+  const bool mine = owner && EqualSid(owner, user);
+  LocalFree(sd);
+  return mine;
 }
 
 ULONGLONG Ticks(const FILETIME& t) {
