@@ -201,6 +201,15 @@ void SlideShow::MouseMoved(POINT pt) {
 void SlideShow::Click(POINT pt) {
   size_t key = SIZE_MAX;
   const ppt::Action* a = ActionAt(pt, false, &key);
+  if (!a && nav_.HasTriggers() && !effect_.active()) {
+    RECT box = SlideBox();
+    const double scale = double(box.right - box.left) / p_.width;
+    show::Change c = nav_.Trigger((pt.x - box.left) / scale, (pt.y - box.top) / scale);
+    if (c.kind != show::Change::kNothing) {
+      ahead_.reset();  // drawn for the step the trigger's steps now come before
+      return Apply(c);
+    }
+  }
   if (!a) return Apply(nav_.Click());
   ppt::Action action = *a;
   PlayAction(action);

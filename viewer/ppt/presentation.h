@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "ppt/timeline.h"
+
 namespace ppt {
 
 struct Rgb {
@@ -207,7 +209,9 @@ struct Shape {
     kFreeform
   };
   Geometry geometry = kRect;
-  int type = 1;  // the drawing's shape type number
+  int type = 1;                  // the drawing's shape type number
+  uint32_t id = 0;               // the drawing's shape id
+  std::vector<uint32_t> groups;  // ids of the groups that hold it, innermost first
   Rect anchor;
   bool flip_h = false, flip_v = false;
   int rotation = 0;                                     // degrees
@@ -268,6 +272,7 @@ struct Slide {
   Transition transition;
   Fill background;
   std::vector<Shape> shapes;  // in paint order, master objects first
+  Timeline timeline;          // animations of PowerPoint 2002 and later
 };
 
 // A picture of the picture store, by reference: its bytes stay in the file until a slide needs
