@@ -276,9 +276,12 @@ Change Navigator::Follow(const ppt::Action& a) {
   }
 }
 
-Change Navigator::Trigger(double x, double y) {
-  Change c;
-  if (at_end() || blank_ || triggers_.empty()) return c;
+bool Navigator::OnTrigger(double x, double y) const {
+  return TriggerAt(x, y) != SIZE_MAX;
+}
+
+size_t Navigator::TriggerAt(double x, double y) const {
+  if (at_end() || blank_ || triggers_.empty()) return SIZE_MAX;
   const ppt::Slide& slide = p_.slides[slide_];
   std::vector<ShapeView> views = View();
   size_t best = SIZE_MAX, which = 0;
@@ -293,7 +296,13 @@ Change Navigator::Trigger(double x, double y) {
       which = k;
     }
   }
-  if (best == SIZE_MAX || steps_.size() > kMaxSteps) return c;
+  return best == SIZE_MAX ? SIZE_MAX : which;
+}
+
+Change Navigator::Trigger(double x, double y) {
+  Change c;
+  const size_t which = TriggerAt(x, y);
+  if (which == SIZE_MAX || steps_.size() > kMaxSteps) return c;
   TriggerSequence& t = triggers_[which];
   size_t& next = trigger_next_[which];
   if (next >= t.groups.size()) next = 0;  // played through: a further click plays it again

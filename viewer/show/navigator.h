@@ -103,12 +103,14 @@ class Navigator {
   // its next group. Nothing when no such shape is there.
   Change Trigger(double x, double y);
   bool HasTriggers() const { return !triggers_.empty(); }
+  bool OnTrigger(double x, double y) const;  // the pointer shows a hand there
   // Shows slide `index` from its first step (or with every step done).
   Change GoTo(size_t index, bool built = false);
 
  private:
   static constexpr size_t kEnd = SIZE_MAX;
   size_t NextShown(size_t from) const;
+  size_t TriggerAt(double x, double y) const;  // index into triggers_, SIZE_MAX when none
   size_t PreviousShown(size_t from) const;
   Change Enter(size_t index, bool built, bool forward);
 
