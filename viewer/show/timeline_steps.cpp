@@ -14,7 +14,27 @@ namespace {
 namespace tn = ppt::time_node;
 
 constexpr int kMinStepMs = 50, kMaxStepMs = 10000;
-constexpr int kAppearPreset = 1, kFlyPreset = 2, kFadePreset = 10;
+// Entrance presets whose motion the fly family of builds draws, when no filter says more.
+enum : int {
+  kAppearPreset = 1,
+  kFlyPreset = 2,
+  kCrawlPreset = 7,
+  kFadePreset = 10,
+  kPeekPreset = 12,
+  kSpiralPreset = 15,
+  kStretchPreset = 17,
+  kSwivelPreset = 19,
+  kZoomPreset = 23,
+  kRandomPreset = 24,
+};
+// Sides as preset subtypes store them: bits of top, right, bottom, left.
+enum : int { kFromTop = 1, kFromRight = 2, kFromBottom = 4, kFromLeft = 8 };
+constexpr int kZoomOut = 32;
+// The fly family's directions (see FlyMotion): crawl and peek from each side, zooms, stretches,
+// swivel and spiral.
+constexpr int kCrawlFirst = 12, kPeekLeft = 8, kPeekBottom = 9, kPeekRight = 10, kPeekTop = 11;
+constexpr int kZoomIn = 16, kZoomFromLarge = 18, kStretchAcross = 22, kStretchLeft = 23,
+              kStretchTop = 24, kStretchRight = 25, kStretchBottom = 26, kSwivel = 27, kSpiral = 28;
 constexpr size_t kMaxItemsPerStep = 256;
 
 struct FilterMap {
@@ -105,6 +125,50 @@ int FlyDirection(int subtype) {
   }
 }
 
+// The build effect an entrance preset without a known filter is drawn with; false: none.
+bool EntrancePreset(int preset, int subtype, int* effect, int* direction) {
+  int fly = -1;
+  switch (preset) {
+    case kFlyPreset:
+      fly = FlyDirection(subtype);
+      break;
+    case kCrawlPreset:
+      fly = kCrawlFirst + std::min(FlyDirection(subtype), 3);
+      break;
+    case kPeekPreset:
+      fly = subtype == kFromLeft    ? kPeekLeft
+            : subtype == kFromRight ? kPeekRight
+            : subtype == kFromTop   ? kPeekTop
+                                    : kPeekBottom;
+      break;
+    case kSpiralPreset:
+      fly = kSpiral;
+      break;
+    case kStretchPreset:
+      fly = subtype == kFromLeft     ? kStretchLeft
+            : subtype == kFromRight  ? kStretchRight
+            : subtype == kFromTop    ? kStretchTop
+            : subtype == kFromBottom ? kStretchBottom
+                                     : kStretchAcross;
+      break;
+    case kSwivelPreset:
+      fly = kSwivel;
+      break;
+    case kZoomPreset:
+      fly = subtype == kZoomOut ? kZoomFromLarge : kZoomIn;
+      break;
+    case kRandomPreset:
+      *effect = fx::kRandom;
+      *direction = 0;
+      return true;
+    default:
+      return false;
+  }
+  *effect = fx::kFly;
+  *direction = fly;
+  return true;
+}
+
 bool Has(const ppt::TimeBehavior& b, const char* attribute) {
   for (const std::string& a : b.attributes)
     if (Lower(a) == Lower(attribute)) return true;
@@ -138,11 +202,11 @@ void Describe(const ppt::TimedEffect& e, TimedItem* t) {
     for (const ppt::TimeBehavior& b : e.behaviors)
       if (b.kind == ppt::TimeBehavior::kEffect && MapFilter(b.value, &t->effect, &t->direction))
         break;
-    if (e.preset_id == kFlyPreset && t->effect == fx::kCut) {
-      // Flying out would carry the background away: it fades instead.
-      t->effect = t->kind == tn::kEntrance ? fx::kFly : fx::kFade;
-      t->direction = FlyDirection(e.preset_subtype);
-    }
+    if (t->effect == fx::kCut && t->kind == tn::kEntrance)
+      EntrancePreset(e.preset_id, e.preset_subtype, &t->effect, &t->direction);
+    // Flying out would carry the background away: it fades instead.
+    if (t->effect == fx::kCut && t->kind == tn::kExit && e.preset_id == kFlyPreset)
+      t->effect = fx::kFade;
     if (e.preset_id == kAppearPreset) t->effect = fx::kCut;
     return;
   }

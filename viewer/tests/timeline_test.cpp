@@ -253,6 +253,41 @@ TEST(TimelineSteps, TheTimelineDecidesOverOlderBuildRecords) {
   EXPECT_TRUE(show::BuildSteps(s, true).empty());  // a show without animation
 }
 
+TEST(TimelineSteps, EntrancesAndExitsDrawnWithTheBuildEffects) {
+  using namespace deck::tl;
+  struct Case {
+    int cls, preset, subtype;
+    const char* filter;
+    int effect, direction;
+  };
+  const Case cases[] = {
+      {kEntrance, 22, 4, "wipe(up)", show::fx::kWipe, 1},
+      {kEntrance, 3, 10, "blinds(horizontal)", show::fx::kBlinds, 1},
+      {kEntrance, 21, 4, "wheel(4)", show::fx::kWheel, 4},
+      {kEntrance, 16, 21, "barn(inVertical)", show::fx::kSplit, 3},
+      {kEntrance, 2, 8, nullptr, show::fx::kFly, 0},       // fly in from the left
+      {kEntrance, 23, 16, nullptr, show::fx::kFly, 16},    // zoom in
+      {kEntrance, 1, 0, nullptr, show::fx::kCut, 0},       // appear
+      {kEntrance, 77, 0, "ripple(3)", show::fx::kCut, 0},  // unknown: appears at its moment
+      {kExit, 2, 8, nullptr, show::fx::kFade, 0},          // flying out fades
+      {kExit, 18, 6, "strips(downRight)", show::fx::kStrips, 7},
+  };
+  std::vector<deck::Bytes> groups;
+  for (const Case& c : cases) {
+    std::vector<deck::Bytes> b{SetVisible(kFirst, c.cls == kEntrance)};
+    if (c.filter) b.push_back(Filter(kFirst, c.filter, c.cls == kExit, 500));
+    groups.push_back(Group({Effect(kClick, c.cls, c.preset, b, 0, c.subtype)}));
+  }
+  ppt::Presentation p = Deck(Root({MainSequence(groups)}));
+  std::vector<show::BuildStep> steps = show::BuildSteps(p.slides[0]);
+  ASSERT_EQ(steps.size(), std::size(cases));
+  for (size_t i = 0; i < steps.size(); i++) {
+    EXPECT_EQ(steps[i].effect, cases[i].effect) << i;
+    EXPECT_EQ(steps[i].direction, cases[i].direction) << i;
+    EXPECT_FALSE(show::Tweened(steps[i])) << i;
+  }
+}
+
 TEST(TimelineSteps, EmphasisMotionAndPoses) {
   using namespace deck::tl;
   ppt::Presentation p = Deck(Root({MainSequence(
