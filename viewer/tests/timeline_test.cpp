@@ -314,6 +314,17 @@ TEST(TimelineSteps, EmphasisMotionAndPoses) {
   EXPECT_EQ(moved.anchor.left, 2100 + 1440);
   EXPECT_EQ(moved.anchor.top, 2500 + 432);
   EXPECT_EQ(moved.anchor.width(), 800);
+  // A turn into a quarter keeps the shape's proportions: such shapes keep their anchor turned.
+  ppt::Shape wide = s.shapes[c];
+  wide.anchor = ppt::Rect{0, 0, 1000, 200};
+  show::ShapeView turned;
+  turned.rotate = 90;
+  ppt::Shape t = show::Posed(wide, turned, p.width, p.height);
+  EXPECT_EQ(t.rotation, 90);
+  EXPECT_EQ(t.anchor.width(), 200);
+  EXPECT_EQ(t.anchor.height(), 1000);
+  turned.rotate = 180;
+  EXPECT_EQ(show::Posed(wide, turned, p.width, p.height).anchor.width(), 1000);
 }
 
 TEST(TimelineSteps, TriggerClicksPlayTheirSequenceAndStepBack) {
