@@ -313,8 +313,11 @@ class TreeReader {
           if (r.len >= kNodeAtomSize) {
             node->type = int(Le32(r.body + 8));
             node->fill = int(Le32(r.body + 12));
-            node->has_duration = Le32(r.body + 28) & kNodeDurationSet;
-            node->duration = node->has_duration ? Ms(int32_t(Le32(r.body + 24))) : -1;
+            // A duration is meant only where its flag says so; a positive one without the flag
+            // is taken too rather than have the effect flash by.
+            const int32_t stored = int32_t(Le32(r.body + 24));
+            node->has_duration = (Le32(r.body + 28) & kNodeDurationSet) || stored > 0;
+            node->duration = node->has_duration ? Ms(stored) : -1;
           }
           break;
         case trt::kTimePropertyList:

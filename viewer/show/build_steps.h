@@ -25,9 +25,14 @@ struct TimedItem {
   bool fill_set = false, text_set = false;
   ppt::Rgb fill, text;
   bool keeps = true;
+  // Entrances: hidden again once played; fill_set and text_set give the colour they dim to.
+  bool hide_after = false;
   std::vector<ppt::PathPoint> path;  // motion: fractions of the slide, from the shape's place
   bool Tween() const {
+    // An entrance hidden again once played is drawn frame by frame: a reveal of the picture
+    // after it would show nothing.
     return kind == ppt::time_node::kMotionPath ||
+           (kind == ppt::time_node::kEntrance && hide_after) ||
            (kind == ppt::time_node::kEmphasis &&
             (rotate != 0 || sx != 1 || sy != 1 || opacity >= 0 || fill_set || text_set));
   }

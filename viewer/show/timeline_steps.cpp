@@ -194,6 +194,8 @@ double ParseOpacity(const std::string& s) {
   return std::min(std::max(v, 0.0), 1.0);
 }
 
+void AfterEntrance(const ppt::TimedEffect& e, TimedItem* t);
+
 void Describe(const ppt::TimedEffect& e, TimedItem* t) {
   t->kind = KindOf(e);
   t->keeps = !e.auto_reverse;
@@ -208,6 +210,7 @@ void Describe(const ppt::TimedEffect& e, TimedItem* t) {
     if (t->effect == fx::kCut && t->kind == tn::kExit && e.preset_id == kFlyPreset)
       t->effect = fx::kFade;
     if (e.preset_id == kAppearPreset) t->effect = fx::kCut;
+    if (t->kind == tn::kEntrance) AfterEntrance(e, t);
     return;
   }
   for (const ppt::TimeBehavior& b : e.behaviors) {
@@ -245,6 +248,26 @@ void Describe(const ppt::TimedEffect& e, TimedItem* t) {
     }
   }
   if (t->kind == tn::kMotionPath && t->path.size() < 2) t->kind = tn::kEmphasis;
+}
+
+// What an entrance leaves once it has played: "hide after animation" stores a second set of the
+// visibility, "dim after animation" a colour change, both inside the entrance's own node.
+void AfterEntrance(const ppt::TimedEffect& e, TimedItem* t) {
+  for (const ppt::TimeBehavior& b : e.behaviors) {
+    if (b.kind == ppt::TimeBehavior::kSet && Has(b, "style.visibility") &&
+        Lower(b.value) == "hidden")
+      t->hide_after = true;
+    if (b.kind == ppt::TimeBehavior::kColor && b.has_color) {
+      const ppt::Rgb c{b.color[0], b.color[1], b.color[2]};
+      if (Has(b, "style.color")) {
+        t->text_set = true;
+        t->text = c;
+      } else if (!Has(b, "stroke.color")) {
+        t->fill_set = true;
+        t->fill = c;
+      }
+    }
+  }
 }
 
 // Paragraphs holding characters [first, last] of a text; each paragraph ends in one mark.
@@ -410,7 +433,15 @@ void ApplyTimed(const ppt::Slide& slide, const BuildStep& step, double p,
     ShapeView& v = (*views)[t.shape];
     const size_t paragraphs = slide.shapes[t.shape].text.paragraphs.size();
     if (t.kind == tn::kEntrance) {
-      SetState(&v, t, paragraphs, ShapeView::kShown);
+      SetState(&v, t, paragraphs, done && t.hide_after ? ShapeView::kHidden : ShapeView::kShown);
+      if (done && t.fill_set) {
+        v.fill_set = true;
+        v.fill = t.fill;
+      }
+      if (done && t.text_set) {
+        v.text_set = true;
+        v.text = t.text;
+      }
       continue;
     }
     if (t.kind == tn::kExit) {

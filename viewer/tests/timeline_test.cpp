@@ -288,6 +288,27 @@ TEST(TimelineSteps, EntrancesAndExitsDrawnWithTheBuildEffects) {
   }
 }
 
+TEST(TimelineSteps, EntrancesHiddenOrDimmedAfterTheirAnimation) {
+  using namespace deck::tl;
+  ppt::Presentation p = Deck(Root({MainSequence(
+      {Group({Effect(kClick, kEntrance, 10,
+                     {SetVisible(kFirst, true), Filter(kFirst, "fade", false, 300),
+                      SetVisible(kFirst, false)}),
+              Effect(kWith, kEntrance, 1,
+                     {SetVisible(kSecond, true), FillTo(kSecond, 128, 128, 128, 1)})})})}));
+  const ppt::Slide& s = p.slides[0];
+  std::vector<show::BuildStep> steps = show::BuildSteps(s);
+  ASSERT_EQ(steps.size(), 1u);
+  EXPECT_TRUE(show::Tweened(steps[0]));  // painted as it plays: the picture after lacks it
+  auto v = show::ViewDuring(s, steps, 0, 0.5);
+  EXPECT_EQ(v[IndexOf(s, kFirst)].state, show::ShapeView::kShown);  // while it plays
+  v = show::ViewAfter(s, steps, 1);
+  EXPECT_EQ(v[IndexOf(s, kFirst)].state, show::ShapeView::kHidden);
+  EXPECT_EQ(v[IndexOf(s, kSecond)].state, show::ShapeView::kShown);
+  EXPECT_TRUE(v[IndexOf(s, kSecond)].fill_set);
+  EXPECT_EQ(v[IndexOf(s, kSecond)].fill, (ppt::Rgb{128, 128, 128}));
+}
+
 TEST(TimelineSteps, EmphasisMotionAndPoses) {
   using namespace deck::tl;
   ppt::Presentation p = Deck(Root({MainSequence(
