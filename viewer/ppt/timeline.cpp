@@ -405,8 +405,9 @@ void EffectsOf(const TimeNode& n, int depth, bool first_in_group, TimedSequence*
     e.preset_subtype = c.preset_subtype;
     e.delay_ms = std::max(BeginDelay(c), 0);
     e.repeat = c.repeat;
-    CollectBehaviors(c, depth + 1, 0, &e);
-    // The node's own begin delay is the effect's delay, not part of its run.
+    // The node's own begin delay is the effect's delay, not part of its run; its repeats are.
+    CollectBehaviors(c, depth + 1, -e.delay_ms, &e);
+    e.duration_ms = int(std::min<double>(e.duration_ms * std::max(c.repeat, 1.0), kMaxMs));
     if (e.target.shape_id) seq->effects.push_back(std::move(e));
     first_in_group = false;
   }

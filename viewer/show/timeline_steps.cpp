@@ -36,6 +36,7 @@ constexpr int kCrawlFirst = 12, kPeekLeft = 8, kPeekBottom = 9, kPeekRight = 10,
 constexpr int kZoomIn = 16, kZoomFromLarge = 18, kStretchAcross = 22, kStretchLeft = 23,
               kStretchTop = 24, kStretchRight = 25, kStretchBottom = 26, kSwivel = 27, kSpiral = 28;
 constexpr size_t kMaxItemsPerStep = 256;
+constexpr double kMaxTurns = 100;
 
 struct FilterMap {
   const char* name;
@@ -219,7 +220,11 @@ void Describe(const ppt::TimedEffect& e, TimedItem* t) {
         if (t->path.empty()) t->path = ppt::ParseMotionPath(b.value);
         break;
       case ppt::TimeBehavior::kRotation:
-        t->rotate += b.has_by ? b.by : b.has_to ? b.to - (b.has_from ? b.from : 0) : 0;
+        // A spin repeated turns as many times over.
+        t->rotate += (b.has_by   ? b.by
+                      : b.has_to ? b.to - (b.has_from ? b.from : 0)
+                                 : 0) *
+                     std::min(std::max(e.repeat, 1.0), kMaxTurns);
         break;
       case ppt::TimeBehavior::kScale:
         t->sx *= b.scale_x;

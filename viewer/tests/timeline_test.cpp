@@ -121,6 +121,7 @@ TEST(TimelineTree, SequencesStartsDelaysDurationsAndTargets) {
   EXPECT_EQ(e[1].preset_id, 22);
   EXPECT_EQ(e[2].start, tn::kAfterPrevious);
   EXPECT_EQ(e[2].delay_ms, 300);
+  EXPECT_EQ(e[2].duration_ms, 1000);  // the delay comes before it, not in it
   EXPECT_EQ(e[2].preset_class, tn::kEmphasis);
   EXPECT_EQ(e[3].preset_class, tn::kExit);
   EXPECT_EQ(e[3].target.shape_id, kSecond);
