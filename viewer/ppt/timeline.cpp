@@ -60,6 +60,10 @@ constexpr uint32_t kNodeDurationSet = 1u << 4;
 constexpr uint32_t kByUsed = 1u << 0, kFromUsed = 1u << 1, kToUsed = 1u << 2;
 constexpr size_t kNodeAtomSize = 32, kConditionAtomSize = 16, kVisualShapeSize = 20;
 constexpr size_t kScaleAtomSize = 28, kRotationAtomSize = 16, kColorAtomSize = 52;
+constexpr size_t kEffectAtomSize = 8, kModifierAtomSize = 8;
+constexpr size_t kVariantValueSize = 5;  // the type byte, then a 32-bit value
+constexpr size_t kColorToOffset = 36;    // flags, then the colours by, from and to (16 bytes each)
+constexpr uint32_t kTransitionOut = 1;
 constexpr int kMaxDepth = 24;        // PowerPoint's own trees nest about eight deep
 constexpr int kMaxNodes = 20000;     // per slide
 constexpr size_t kMaxString = 4096;  // characters of one stored string
@@ -92,7 +96,7 @@ std::string VariantString(const Record& r) {
 }
 
 bool VariantInt(const Record& r, int* out) {
-  if (r.len >= 5 && r.body[0] == kVariantInt) {
+  if (r.len >= kVariantValueSize && r.body[0] == kVariantInt) {
     *out = int32_t(Le32(r.body + 1));
     return true;
   }
@@ -143,7 +147,7 @@ void ReadColor(const Record& atom, TimeBehavior* b) {
   if (atom.len < kColorAtomSize) return;
   uint32_t flags = Le32(atom.body);
   if (!(flags & kToUsed)) return;
-  const uint8_t* to = atom.body + 4 + 16 + 16;
+  const uint8_t* to = atom.body + kColorToOffset;
   uint32_t model = Le32(to);
   uint32_t c[3] = {Le32(to + 4), Le32(to + 8), Le32(to + 12)};
   if (model == kColorRgb) {
@@ -162,12 +166,12 @@ void ReadAnimateValues(const Record& list, TimeBehavior* b) {
   int time = 0;
   bool want_value = false;
   while (c.Next(&r) && b->values.size() < 64) {
-    if (r.type == trt::kAnimationValueAtom && r.len >= 4) {
+    if (r.type == trt::kAnimationValueAtom && r.len >= sizeof(uint32_t)) {
       time = std::min(std::max(int32_t(Le32(r.body)), 0), 1000);
       want_value = true;
     } else if (r.type == trt::kTimeVariant && want_value) {
       std::string v = VariantString(r);
-      if (v.empty() && r.len >= 5 && r.body[0] == kVariantFloat) {
+      if (v.empty() && r.len >= kVariantValueSize && r.body[0] == kVariantFloat) {
         char buf[32];
         snprintf(buf, sizeof buf, "%g", Float(r.body + 1));
         v = buf;
@@ -217,7 +221,7 @@ void ReadBehavior(const Record& container, TimeBehavior* b) {
         if (b->value.empty()) b->value = VariantString(r);
         break;
       case trt::kEffectAtom:
-        if (r.len >= 8) b->out = Le32(r.body + 4) == 1;
+        if (r.len >= kEffectAtomSize) b->out = Le32(r.body + 4) == kTransitionOut;
         break;
       case trt::kRotationAtom:
         if (r.len >= kRotationAtomSize) {
@@ -327,7 +331,7 @@ class TreeReader {
           ReadCondition(r, node);
           break;
         case trt::kTimeModifierAtom:
-          if (r.len >= 8) {
+          if (r.len >= kModifierAtomSize) {
             uint32_t kind = Le32(r.body);
             double v = Float(r.body + 4);
             if (kind == kModifierRepeatCount && v > 0) node->repeat = std::min(v, kMaxRepeat);
