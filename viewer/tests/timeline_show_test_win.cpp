@@ -105,6 +105,10 @@ TEST(TimelineShowWine, TriggerShapeClickPlaysItsSequence) {
        Interactive(kSecond, {Effect(kClick, kEmphasis, 1, {FillTo(kSecond, 0, 128, 0, 200)})})}));
   ASSERT_TRUE(s.w);
   EXPECT_EQ(At(s.w, 1500, 2800), kWhite);
+  // Over the trigger the pointer is a hand, as over a link.
+  POINT on = SlidePoint(s.w, 3500, 2800);
+  SetCursorPos(on.x, on.y);
+  EXPECT_TRUE(WaitFor(s.w, viewer::kQueryPointer, 1, 3000));
   ClickSlide(s.w, 3500, 2800);  // on the trigger: its effect, not the main sequence's
   EXPECT_TRUE(WaitFor(s.w, viewer::kQueryAnimating, 0));
   EXPECT_TRUE(WaitPixel(s.w, 3500, 2800, RGB(0, 128, 0)));
