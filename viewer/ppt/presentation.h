@@ -19,8 +19,13 @@ struct Rgb {
 
 struct Rect {
   int32_t left = 0, top = 0, right = 0, bottom = 0;
-  int32_t width() const { return right - left; }
-  int32_t height() const { return bottom - top; }
+  // Hostile files store any corners: a size past the range of int32_t is held at its edge.
+  int32_t width() const { return Span(left, right); }
+  int32_t height() const { return Span(top, bottom); }
+  static int32_t Span(int32_t from, int32_t to) {
+    const int64_t d = int64_t(to) - from;
+    return d > INT32_MAX ? INT32_MAX : d < INT32_MIN ? INT32_MIN : int32_t(d);
+  }
 };
 
 // One colour of a blend at `pos` (0..1 along the blend).

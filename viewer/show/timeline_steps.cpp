@@ -500,8 +500,8 @@ ppt::Shape Posed(const ppt::Shape& s, const ShapeView& v, int32_t w, int32_t h) 
   ppt::Shape o = s;
   const double cx = (s.anchor.left + s.anchor.right) / 2.0 + v.dx * w;
   const double cy = (s.anchor.top + s.anchor.bottom) / 2.0 + v.dy * h;
-  const double hw = s.anchor.width() * std::max(v.sx, 0.0) / 2;
-  const double hh = s.anchor.height() * std::max(v.sy, 0.0) / 2;
+  const double hw = (double(s.anchor.right) - s.anchor.left) * std::max(v.sx, 0.0) / 2;
+  const double hh = (double(s.anchor.bottom) - s.anchor.top) * std::max(v.sy, 0.0) / 2;
   auto clamp = [](double x) { return int32_t(std::min(std::max(x, -1e9), 1e9)); };
   o.anchor = ppt::Rect{clamp(cx - hw), clamp(cy - hh), clamp(cx + hw), clamp(cy + hh)};
   o.rotation = int(std::fmod(s.rotation + v.rotate, 360.0));

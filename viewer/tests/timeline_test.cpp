@@ -347,6 +347,12 @@ TEST(TimelineSteps, EmphasisMotionAndPoses) {
   EXPECT_EQ(t.anchor.height(), 1000);
   turned.rotate = 180;
   EXPECT_EQ(show::Posed(wide, turned, p.width, p.height).anchor.width(), 1000);
+  // A hostile file's corners far apart: sizes held at the range's edge, poses stay finite.
+  wide.anchor = ppt::Rect{-1734950668, -2000000000, 1114457595, 2000000000};
+  EXPECT_EQ(wide.anchor.width(), INT32_MAX);
+  turned.sx = 3;
+  ppt::Shape huge = show::Posed(wide, turned, p.width, p.height);
+  EXPECT_LE(huge.anchor.left, huge.anchor.right);
 }
 
 TEST(TimelineSteps, TriggerClicksPlayTheirSequenceAndStepBack) {
