@@ -1,5 +1,6 @@
-// Drives PPTVIEW's show under Wine and measures it: frames per second of every transition, and
-// the time from a click until the next build step (or the next slide) is on screen. Writes a
+// Drives PPTVIEW's show under Wine and measures it: frames per second of every transition and of
+// timeline effects, and the time from a click until the next build step (or the next slide) is
+// on screen. Writes a
 // Markdown table to stdout and three frames of one transition as PNG files.
 //
 //   show_bench.exe PPTVIEW.exe work-folder picture-folder
@@ -99,15 +100,16 @@ bool SaveScreen(const std::string& path, int w, int h) {
   std::wstring wp(path.begin(), path.end());
   if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                  IID_IWICImagingFactory, reinterpret_cast<void**>(&f))) &&
-      SUCCEEDED(f->CreateStream(&s)) && SUCCEEDED(s->InitializeFromFilename(wp.c_str(), GENERIC_WRITE)) &&
+      SUCCEEDED(f->CreateStream(&s)) &&
+      SUCCEEDED(s->InitializeFromFilename(wp.c_str(), GENERIC_WRITE)) &&
       SUCCEEDED(f->CreateEncoder(GUID_ContainerFormatPng, nullptr, &e)) &&
       SUCCEEDED(e->Initialize(s, WICBitmapEncoderNoCache)) &&
       SUCCEEDED(e->CreateNewFrame(&fr, nullptr)) && SUCCEEDED(fr->Initialize(nullptr)) &&
       SUCCEEDED(fr->SetSize(UINT(w), UINT(h)))) {
     WICPixelFormatGUID fmt = GUID_WICPixelFormat32bppBGR;
     ok = SUCCEEDED(fr->SetPixelFormat(&fmt)) &&
-         SUCCEEDED(fr->WritePixels(UINT(h), UINT(w * 4), UINT(w * h * 4),
-                                   static_cast<BYTE*>(bits))) &&
+         SUCCEEDED(
+             fr->WritePixels(UINT(h), UINT(w * 4), UINT(w * h * 4), static_cast<BYTE*>(bits))) &&
          SUCCEEDED(fr->Commit()) && SUCCEEDED(e->Commit());
   }
   if (fr) fr->Release();
@@ -149,14 +151,27 @@ int main(int argc, char** argv) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   const std::string exe = argv[1], work = argv[2], pictures = argv[3];
   const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
-  const Effect effects[] = {
-      {"cut through black", 0, 1}, {"fade through black", 6, 0}, {"smooth fade", 23, 0},
-      {"dissolve", 5, 0},          {"wipe right", 10, 2},        {"push up", 20, 1},
-      {"cover left-down", 4, 6},   {"uncover right", 7, 2},      {"split vertical out", 13, 2},
-      {"blinds vertical", 2, 0},   {"checkerboard across", 3, 0}, {"random bars", 8, 0},
-      {"box out", 11, 0},          {"circle", 27, 0},            {"diamond", 17, 0},
-      {"plus", 18, 0},             {"wedge", 19, 0},             {"zoom", 22, 0},
-      {"strips", 9, 7},            {"comb", 21, 0},              {"wheel", 26, 4}};
+  const Effect effects[] = {{"cut through black", 0, 1},
+                            {"fade through black", 6, 0},
+                            {"smooth fade", 23, 0},
+                            {"dissolve", 5, 0},
+                            {"wipe right", 10, 2},
+                            {"push up", 20, 1},
+                            {"cover left-down", 4, 6},
+                            {"uncover right", 7, 2},
+                            {"split vertical out", 13, 2},
+                            {"blinds vertical", 2, 0},
+                            {"checkerboard across", 3, 0},
+                            {"random bars", 8, 0},
+                            {"box out", 11, 0},
+                            {"circle", 27, 0},
+                            {"diamond", 17, 0},
+                            {"plus", 18, 0},
+                            {"wedge", 19, 0},
+                            {"zoom", 22, 0},
+                            {"strips", 9, 7},
+                            {"comb", 21, 0},
+                            {"wheel", 26, 4}};
   printf("Screen %d x %d.\n\n", sw, sh);
   printf("| Transition (slow, 1 s) | Frames | Frames per second |\n|---|---|---|\n");
   for (const Effect& e : effects) {
@@ -194,6 +209,57 @@ int main(int argc, char** argv) {
     LRESULT frames = Query(w, kQueryFrames) - before;
     printf("| %s | %ld | %.0f |\n", e.name, long(frames), ms > 0 ? frames * 1000.0 / ms : 0.0);
     fflush(stdout);
+  }
+
+  // Animations of PowerPoint 2002 and later, one second each, on the first slide's box: those
+  // that move, turn, size or colour it are painted whole frame by frame.
+  {
+    using namespace deck::tl;
+    const uint32_t box = 0x420;
+    struct Timed {
+      const char* name;
+      deck::Bytes effect;
+    };
+    const Timed timed[] = {
+        {"motion path",
+         deck::tl::Effect(kClick, kPath, 0, {Motion(box, "M 0 0 L 0.2 0.1 E", 1000)})},
+        {"spin", deck::tl::Effect(kClick, kEmphasis, 8, {Spin(box, 360, 1000)})},
+        {"grow", deck::tl::Effect(kClick, kEmphasis, 6, {Grow(box, 150, 1000)})},
+        {"change fill colour",
+         deck::tl::Effect(kClick, kEmphasis, 1, {FillTo(box, 255, 0, 0, 1000)})},
+        {"fade out (exit)",
+         deck::tl::Effect(kClick, kExit, 10,
+                          {Filter(box, "fade", true, 1000), SetVisible(box, false)})},
+        {"wipe down (entrance)",
+         deck::tl::Effect(kClick, kEntrance, 22,
+                          {SetVisible(box, true), Filter(box, "wipe(down)", false, 1000)})},
+    };
+    printf("\n| Timeline effect (1 s) | Frames | Frames per second |\n|---|---|---|\n");
+    for (const Timed& t : timed) {
+      deck::DeckSpec spec = TwoSlides();
+      spec.slides[0].slide_records.push_back(Ppt10Tags(Root({MainSequence({Group({t.effect})})})));
+      Write(work + "\\view.ppt", deck::Build(spec));
+      Show show(exe, work);
+      HWND w = show.wnd();
+      if (!w) {
+        printf("| %s | no window | |\n", t.name);
+        continue;
+      }
+      LRESULT before = Query(w, kQueryFrames);
+      auto t0 = Clock::now();
+      PostMessageA(w, WM_KEYDOWN, VK_RIGHT, 0);
+      bool seen = false;
+      while (Ms(t0, Clock::now()) < 5000) {
+        LRESULT a = Query(w, kQueryAnimating);
+        if (a == 1) seen = true;
+        if (seen && a == 0) break;
+        Sleep(2);
+      }
+      double ms = Ms(t0, Clock::now());
+      LRESULT frames = Query(w, kQueryFrames) - before;
+      printf("| %s | %ld | %.0f |\n", t.name, long(frames), ms > 0 ? frames * 1000.0 / ms : 0.0);
+      fflush(stdout);
+    }
   }
 
   // A click until the step, or the slide, is on screen: the pixel in the middle of the box.

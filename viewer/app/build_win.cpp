@@ -82,6 +82,7 @@ void SlideShow::ShowState(bool animate_step, bool transition) {
   const ppt::Slide& s = p_.slides[slide];
   int ms = 0;
   Animation::Plan plan;
+  bool tween = false;
   seed_ = seed_ * 1664525u + 1013904223u + uint32_t(GetTickCount());
   const uint32_t seed = seed_;
   if (transition) {
@@ -110,11 +111,28 @@ void SlideShow::ShowState(bool animate_step, bool transition) {
     show::Box area{x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0)};
     int effect = st.effect, direction = st.direction;
     ms = area.w > 0 && area.h > 0 ? show::BuildMs(effect, direction) : 0;
+    if (!st.timed.empty()) {
+      // Timeline steps run as long as stored; those that move, turn, size or colour shapes are
+      // painted frame by frame, the others revealed like builds (or shown at once).
+      ms = show::Tweened(st) ? st.duration_ms : effect == show::fx::kCut ? 0 : st.duration_ms;
+      if (show::Tweened(st)) tween = true;
+    }
     plan = [effect, direction, area, w, h, seed](double p) {
       return show::BuildFrame(effect, direction, p, area, w, h, seed);
     };
   }
   effect_.Start(std::move(before), std::move(next), ms, plan);
+  if (tween && effect_.active()) {
+    effect_.SetPainter([this, slide, step](double p, Canvas* out) {
+      std::vector<show::ShapeView> states =
+          show::ViewDuring(p_.slides[slide], nav_.steps(), step - 1, p);
+      SlideView view;
+      view.shapes = &states;
+      RECT where{0, 0, out->width(), out->height()};
+      renderer_.Paint(out->dc(), slide, where, nullptr, &view);
+      GdiFlush();
+    });
+  }
   shown_slide_ = slide;
   shown_step_ = step;
   links_ = std::move(links);

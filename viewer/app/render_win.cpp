@@ -64,7 +64,12 @@ void SlideRenderer::Paint(HDC dc, size_t index, const RECT& where, std::string* 
     bool dim_paragraphs = false;
     for (uint8_t st : v.paragraphs) dim_paragraphs |= st == show::ShapeView::kDimmed;
     paragraph_states_ = v.paragraphs.empty() ? nullptr : &v.paragraphs;
-    if (v.state == show::ShapeView::kDimmed || dim_paragraphs) {
+    if (v.posed()) {
+      ppt::Shape posed = show::Posed(s, v, p_.width, p_.height);
+      if (v.state == show::ShapeView::kDimmed || dim_paragraphs)
+        Dim(&posed, v.dim, v.state == show::ShapeView::kDimmed ? nullptr : &v.paragraphs);
+      DrawShape(dc, posed, text);
+    } else if (v.state == show::ShapeView::kDimmed || dim_paragraphs) {
       ppt::Shape dimmed = s;
       Dim(&dimmed, v.dim, v.state == show::ShapeView::kDimmed ? nullptr : &v.paragraphs);
       DrawShape(dc, dimmed, text);

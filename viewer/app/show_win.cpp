@@ -198,9 +198,25 @@ void SlideShow::MouseMoved(POINT pt) {
   Apply(nav_.Follow(action));
 }
 
+bool SlideShow::OnTrigger(POINT pt) const {
+  if (!nav_.HasTriggers() || effect_.active()) return false;
+  RECT box = SlideBox();
+  const double scale = double(box.right - box.left) / p_.width;
+  return nav_.OnTrigger((pt.x - box.left) / scale, (pt.y - box.top) / scale);
+}
+
 void SlideShow::Click(POINT pt) {
   size_t key = SIZE_MAX;
   const ppt::Action* a = ActionAt(pt, false, &key);
+  if (!a && OnTrigger(pt)) {
+    RECT box = SlideBox();
+    const double scale = double(box.right - box.left) / p_.width;
+    show::Change c = nav_.Trigger((pt.x - box.left) / scale, (pt.y - box.top) / scale);
+    if (c.kind != show::Change::kNothing) {
+      ahead_.reset();  // drawn for the step the trigger's steps now come before
+      return Apply(c);
+    }
+  }
   if (!a) return Apply(nav_.Click());
   ppt::Action action = *a;
   PlayAction(action);
@@ -242,7 +258,7 @@ LRESULT SlideShow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       GetCursorPos(&pt);
       ScreenToClient(wnd_, &pt);
       size_t key;
-      bool link = ActionAt(pt, false, &key) || ActionAt(pt, true, &key);
+      bool link = ActionAt(pt, false, &key) || ActionAt(pt, true, &key) || OnTrigger(pt);
       SetCursor(cursor_hidden_ ? nullptr : LoadCursor(nullptr, link ? IDC_HAND : IDC_ARROW));
       pointer_ = cursor_hidden_ ? 2 : link ? 1 : 0;
       return TRUE;

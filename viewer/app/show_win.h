@@ -58,6 +58,7 @@ class SlideShow {
   const ppt::Action* ActionAt(POINT pt, bool over, size_t* key) const;
   void MouseMoved(POINT pt);
   void Click(POINT pt);
+  bool OnTrigger(POINT pt) const;  // over a shape whose click plays an interactive sequence
   void OpenWeb(const std::string& url);
   void PlayAction(const ppt::Action& a);
 

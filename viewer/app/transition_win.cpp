@@ -109,6 +109,7 @@ void Animation::Start(std::unique_ptr<Canvas> before, std::unique_ptr<Canvas> af
   after_ = std::move(after);
   before_ = std::move(before);
   plan_ = std::move(plan);
+  painter_ = nullptr;
   duration_ms_ = duration_ms;
   frame_.reset();
   active_ = duration_ms > 0 && before_ && after_ && before_->ok() && after_->ok() &&
@@ -138,7 +139,10 @@ bool Animation::Step() {
     Finish();
     return false;
   }
-  DrawFrame(plan_(progress), *before_, *after_, frame_.get());
+  if (painter_)
+    painter_(progress, frame_.get());
+  else
+    DrawFrame(plan_(progress), *before_, *after_, frame_.get());
   frames_++;
   last_frame_ = GetTickCount() | 1;
   return true;
@@ -146,6 +150,7 @@ bool Animation::Step() {
 
 void Animation::Finish() {
   active_ = false;
+  painter_ = nullptr;
   frame_.reset();
   before_.reset();
 }

@@ -21,6 +21,9 @@ class Animation {
   // Runs from `before` to `after` over `duration_ms`; a duration of 0 shows `after` at once.
   void Start(std::unique_ptr<Canvas> before, std::unique_ptr<Canvas> after, int duration_ms,
              Plan plan);
+  // Effects that change shapes frame by frame: each frame is painted whole at its progress.
+  using Painter = std::function<void(double progress, Canvas* out)>;
+  void SetPainter(Painter painter) { painter_ = std::move(painter); }
   bool active() const { return active_; }
   // Draws the frame due now; false once the effect is over, when `after` stays on screen.
   bool Step();
@@ -36,6 +39,7 @@ class Animation {
  private:
   std::unique_ptr<Canvas> before_, after_, frame_;
   Plan plan_;
+  Painter painter_;
   LARGE_INTEGER start_{}, freq_{};
   int duration_ms_ = 0;
   DWORD interval_ms_ = 16;

@@ -291,6 +291,9 @@ void Loader::ReadSlide(const ListEntry& entry) {
   }
   slide.background = background;
   slide.shapes = std::move(shapes);
+  Record tags, ppt10;
+  if (FindChild(container, rt::kProgTags, &tags) && FindBinaryTag(tags, u"___PPT10", &ppt10))
+    ReadTimeline(ppt10.body, ppt10.len, &slide.timeline);
   out_->slides.push_back(std::move(slide));
 }
 

@@ -104,6 +104,7 @@ void MapTextFrame(const Properties& props, TextBody* body);
 void ReadParaExtensionTags(const Record& client_data, std::vector<ParaExtension>* out);
 // The data of a programmable tag named ___PPT9 among `tags`' children.
 bool FindPpt9Tag(const Record& tags, Record* data);
+bool FindBinaryTag(const Record& tags, const std::u16string& name, Record* data);
 
 // Everything a slide's drawing is resolved against: its colour scheme and text styles.
 struct Context {
@@ -181,6 +182,7 @@ class Loader {
     Properties props;
     bool have_fsp = false, have_anchor = false, have_child = false;
     int type = 0;
+    uint32_t id = 0;  // the drawing's shape id, which animations name
     uint32_t flags = 0;
     int placeholder = -1;
     Rect anchor, child_space;

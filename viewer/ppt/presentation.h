@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "ppt/timeline.h"
+
 namespace ppt {
 
 struct Rgb {
@@ -17,8 +19,13 @@ struct Rgb {
 
 struct Rect {
   int32_t left = 0, top = 0, right = 0, bottom = 0;
-  int32_t width() const { return right - left; }
-  int32_t height() const { return bottom - top; }
+  // Hostile files store any corners: a size past the range of int32_t is held at its edge.
+  int32_t width() const { return Span(left, right); }
+  int32_t height() const { return Span(top, bottom); }
+  static int32_t Span(int32_t from, int32_t to) {
+    const int64_t d = int64_t(to) - from;
+    return d > INT32_MAX ? INT32_MAX : d < INT32_MIN ? INT32_MIN : int32_t(d);
+  }
 };
 
 // One colour of a blend at `pos` (0..1 along the blend).
@@ -207,7 +214,9 @@ struct Shape {
     kFreeform
   };
   Geometry geometry = kRect;
-  int type = 1;  // the drawing's shape type number
+  int type = 1;                  // the drawing's shape type number
+  uint32_t id = 0;               // the drawing's shape id
+  std::vector<uint32_t> groups;  // ids of the groups that hold it, innermost first
   Rect anchor;
   bool flip_h = false, flip_v = false;
   int rotation = 0;                                     // degrees
@@ -268,6 +277,7 @@ struct Slide {
   Transition transition;
   Fill background;
   std::vector<Shape> shapes;  // in paint order, master objects first
+  Timeline timeline;          // animations of PowerPoint 2002 and later
 };
 
 // A picture of the picture store, by reference: its bytes stay in the file until a slide needs

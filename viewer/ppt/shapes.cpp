@@ -159,6 +159,7 @@ void Loader::ReadShapeRecords(const Record& sp, const Context& ctx, ShapeRecords
       case rt::kFsp:
         if (r.len >= 8) {
           rec->have_fsp = true;
+          rec->id = Le32(r.body);
           rec->type = r.inst;
           rec->flags = Le32(r.body + 4);
         }
@@ -283,6 +284,10 @@ void Loader::ReadTextbox(const Record& box, const Context& ctx, std::vector<RawT
 }
 
 bool FindPpt9Tag(const Record& tags, Record* data) {
+  return FindBinaryTag(tags, u"___PPT9", data);
+}
+
+bool FindBinaryTag(const Record& tags, const std::u16string& wanted, Record* data) {
   Children c(tags);
   Record tag;
   while (c.Next(&tag)) {
@@ -294,7 +299,7 @@ bool FindPpt9Tag(const Record& tags, Record* data) {
       continue;
     std::u16string n;
     for (size_t i = 0; i + 1 < name.len; i += 2) n += char16_t(Le16(name.body + i));
-    if (n == u"___PPT9") return true;
+    if (n == wanted) return true;
   }
   return false;
 }
@@ -332,6 +337,7 @@ void Loader::InheritPlaceholder(const Context& ctx, ShapeRecords* rec) {
 void Loader::MapShape(const ShapeRecords& rec, const Transform& t, const Context& ctx, Shape* out) {
   const Properties& props = rec.props;
   out->type = rec.type;
+  out->id = rec.id;
   out->placeholder = rec.placeholder;
   PlaceShape(rec.have_anchor ? rec.anchor : Rect{0, 0, 0, 0}, rec.flags & kFlipH,
              rec.flags & kFlipV, int32_t(props.Get(prop::kRotation, 0)) / 65536.0, t, out);
@@ -431,6 +437,9 @@ void Loader::GroupShapes(const Record& group, const Transform& t, const Context&
     }
   }
   InheritGroupShow(group_shape, shapes, start);
+  // Animations may name the group: its members move with it.
+  if (depth > 0 && group_shape.id)
+    for (size_t i = start; i < shapes->size(); i++) (*shapes)[i].groups.push_back(group_shape.id);
 }
 
 void Loader::DrawingShapes(const Record& container, const Context& ctx, std::vector<Shape>* shapes,

@@ -67,6 +67,10 @@ BuildStep StepFor(const ppt::Build& b) {
 std::vector<BuildStep> BuildSteps(const ppt::Slide& slide, bool no_animation) {
   std::vector<BuildStep> steps;
   if (no_animation) return steps;
+  // Decks of PowerPoint 2002 and later keep the older build records beside their timeline for
+  // older viewers; the timeline is what they play. Such decks store a timing root on every
+  // slide: an empty one leaves whatever build records the slide has.
+  if (!slide.timeline.sequences.empty()) return TimelineSteps(slide);
   std::vector<size_t> animated;
   for (size_t i = 0; i < slide.shapes.size(); i++)
     if (slide.shapes[i].build.animated) animated.push_back(i);
@@ -106,8 +110,10 @@ std::vector<ShapeView> ViewAfter(const ppt::Slide& slide, const std::vector<Buil
                                  size_t done) {
   std::vector<ShapeView> views(slide.shapes.size());
   done = std::min(done, steps.size());
+  InitialTimed(slide, steps, &views);
   // Everything that builds starts hidden.
-  for (const BuildStep& step : steps)
+  for (const BuildStep& step : steps) {
+    if (!step.timed.empty()) continue;
     for (const BuildItem& item : step.items) {
       ShapeView& v = views[item.shape];
       if (item.first < 0) {
@@ -118,7 +124,12 @@ std::vector<ShapeView> ViewAfter(const ppt::Slide& slide, const std::vector<Buil
           v.paragraphs[k] = ShapeView::kHidden;
       }
     }
+  }
   for (size_t k = 0; k < done; k++) {
+    if (!steps[k].timed.empty()) {
+      ApplyTimed(slide, steps[k], 1, &views);
+      continue;
+    }
     for (const BuildItem& item : steps[k].items) {
       const ppt::Build& b = slide.shapes[item.shape].build;
       ppt::Build::After after = b.after;

@@ -7,6 +7,7 @@ namespace show {
 namespace {
 constexpr size_t kMaxHistory = 1000;
 constexpr int kMaxTyped = 100000;
+constexpr size_t kMaxSteps = 100000;  // trigger clicks add steps; a slide keeps at most this many
 }  // namespace
 
 KeyCommand CommandForKey(unsigned key, bool ctrl) {
@@ -107,6 +108,8 @@ Change Navigator::Enter(size_t index, bool built, bool forward) {
   }
   slide_ = index;
   steps_ = BuildSteps(p_.slides[index], no_animation_);
+  triggers_ = TriggerSequences(p_.slides[index], no_animation_);
+  trigger_next_.assign(triggers_.size(), 0);
   step_ = built ? steps_.size() : 0;
   blank_ = 0;
   return c;
@@ -136,6 +139,8 @@ Change Navigator::Next() {
   history_.push_back(slide_);
   slide_ = kEnd;
   steps_.clear();
+  triggers_.clear();
+  trigger_next_.clear();
   step_ = 0;
   return c;
 }
@@ -271,9 +276,48 @@ Change Navigator::Follow(const ppt::Action& a) {
   }
 }
 
+bool Navigator::OnTrigger(double x, double y) const {
+  return TriggerAt(x, y) != SIZE_MAX;
+}
+
+size_t Navigator::TriggerAt(double x, double y) const {
+  if (at_end() || blank_ || triggers_.empty()) return SIZE_MAX;
+  const ppt::Slide& slide = p_.slides[slide_];
+  std::vector<ShapeView> views = View();
+  size_t best = SIZE_MAX, which = 0;
+  for (size_t k = 0; k < triggers_.size(); k++) {
+    size_t i = triggers_[k].shape;
+    if (i >= slide.shapes.size() || (i < views.size() && views[i].state == ShapeView::kHidden))
+      continue;
+    const ppt::Rect& a = slide.shapes[i].anchor;
+    if (x < a.left || x >= a.right || y < a.top || y >= a.bottom) continue;
+    if (best == SIZE_MAX || i > best) {  // the shape on top
+      best = i;
+      which = k;
+    }
+  }
+  return best == SIZE_MAX ? SIZE_MAX : which;
+}
+
+Change Navigator::Trigger(double x, double y) {
+  Change c;
+  const size_t which = TriggerAt(x, y);
+  if (which == SIZE_MAX || steps_.size() > kMaxSteps) return c;
+  TriggerSequence& t = triggers_[which];
+  size_t& next = trigger_next_[which];
+  if (next >= t.groups.size()) next = 0;  // played through: a further click plays it again
+  // The group's steps go in where the show is, so going back undoes them like any other step.
+  const std::vector<BuildStep>& group = t.groups[next++];
+  steps_.insert(steps_.begin() + std::ptrdiff_t(step_), group.begin(), group.end());
+  step_++;
+  c.kind = Change::kStep;
+  return c;
+}
+
 int Navigator::StepDelay() const {
-  if (at_end() || step_ >= steps_.size() || !(p_.show.use_timings || kiosk_)) return -1;
+  if (at_end() || step_ >= steps_.size()) return -1;
   const BuildStep& s = steps_[step_];
+  if (!s.always && !(p_.show.use_timings || kiosk_)) return -1;
   return s.automatic ? s.delay_ms : -1;
 }
 

@@ -99,12 +99,18 @@ class Navigator {
   // before the slide advances on its own once its steps are done (-1: never).
   int StepDelay() const;
   int AdvanceDelay() const;
+  // A click at (x, y), master units, on a shape that triggers an interactive sequence: plays
+  // its next group. Nothing when no such shape is there.
+  Change Trigger(double x, double y);
+  bool HasTriggers() const { return !triggers_.empty(); }
+  bool OnTrigger(double x, double y) const;  // the pointer shows a hand there
   // Shows slide `index` from its first step (or with every step done).
   Change GoTo(size_t index, bool built = false);
 
  private:
   static constexpr size_t kEnd = SIZE_MAX;
   size_t NextShown(size_t from) const;
+  size_t TriggerAt(double x, double y) const;  // index into triggers_, SIZE_MAX when none
   size_t PreviousShown(size_t from) const;
   Change Enter(size_t index, bool built, bool forward);
 
@@ -113,7 +119,9 @@ class Navigator {
   size_t slide_ = kEnd;
   size_t step_ = 0;
   std::vector<BuildStep> steps_;
-  std::vector<size_t> history_;  // slides viewed before this one
+  std::vector<TriggerSequence> triggers_;
+  std::vector<size_t> trigger_next_;  // the group each trigger plays next
+  std::vector<size_t> history_;       // slides viewed before this one
   int blank_ = 0;
   int typed_ = -1;
   bool kiosk_ = false, loop_ = false, no_animation_ = false;

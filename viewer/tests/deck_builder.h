@@ -4,6 +4,7 @@
 // that real files come with (incremental saves, broken edit chains, encryption, old versions).
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -73,6 +74,7 @@ struct SlideSpec {
   uint8_t direction = 0, speed = 2;
   uint32_t sound_id = 0;
   bool loop_sound = false, stop_sound = false;
+  std::vector<std::vector<uint8_t>> slide_records = {};  // further records of the slide container
 };
 
 struct HyperlinkSpec {
@@ -403,6 +405,7 @@ inline Bytes SlideRecord(const SlideSpec& s, const std::vector<int>& pictures = 
     kids.push_back(Rec(0x03F9, info));
   }
   kids.push_back(Drawing(&s, false, pictures, shapes));
+  kids.insert(kids.end(), s.slide_records.begin(), s.slide_records.end());
   return Box(0x03EE, kids);
 }
 
@@ -689,6 +692,134 @@ inline Bytes CompoundFile(const std::vector<std::pair<std::string, Bytes>>& stre
   }
   return out;
 }
+
+// --- Timelines of PowerPoint 2002 and later: time nodes in a slide's "___PPT10" tag -----------
+namespace tl {
+
+enum : uint32_t { kParallel = 0, kSequential = 1, kBehavior = 2 };
+enum : int { kClick = 1, kWith = 2, kAfter = 3 };
+enum : int { kEntrance = 1, kExit = 2, kEmphasis = 3, kPath = 4 };
+
+inline Bytes NodeAtom(uint32_t type, int32_t duration = -1) {
+  // reserved, restart, type, fill, reserved, reserved/unused, duration, flags (duration set)
+  return Rec(0xF127, Words({0, 0, type, 0, 0, 0, uint32_t(duration), duration >= 0 ? 0x10u : 0u}));
+}
+inline Bytes IntVar(uint16_t id, int32_t v) {
+  Bytes b{1};
+  Put32(b, uint32_t(v));
+  return Rec(0xF142, b, id);
+}
+inline Bytes StringVar(const std::string& s, uint16_t inst = 0) {
+  Bytes b{3};
+  for (char c : s) Put16(b, uint8_t(c));
+  Put16(b, 0);
+  return Rec(0xF142, b, inst);
+}
+inline Bytes Target(uint32_t shape, int first = -1, int last = -1) {
+  uint32_t type = first >= 0 ? 2 : 0;
+  return Box(0xF13C, {Rec(0x2AFB, Words({type, 1, shape, uint32_t(first), uint32_t(last)}))});
+}
+// A begin condition: after `delay` ms (-1: waits), or on a click (event 5) on `shape`.
+inline Bytes Begin(int32_t delay, uint32_t event = 0, uint32_t shape = 0) {
+  std::vector<Bytes> kids{Rec(0xF128, Words({shape ? 1u : 0u, event, 0, uint32_t(delay)}))};
+  if (shape) kids.push_back(Target(shape));
+  return Box(0xF125, kids, 1);
+}
+inline Bytes Common(uint32_t shape, const std::vector<std::string>& attributes, int first = -1,
+                    int last = -1) {
+  std::vector<Bytes> names;
+  for (const std::string& a : attributes) names.push_back(StringVar(a));
+  return Box(0xF12A,
+             {Rec(0xF133, Words({4, 0, 0, 0})), Box(0xF13E, names, 1), Target(shape, first, last)});
+}
+// A behaviour's node: the container `behavior` running for `ms`.
+inline Bytes Behavior(const Bytes& behavior, int32_t ms, int32_t delay = 0, float repeat = 0) {
+  std::vector<Bytes> kids{NodeAtom(kBehavior, ms), Begin(delay)};
+  if (repeat > 0) {
+    Bytes m = Words({0});
+    uint32_t bits;
+    std::memcpy(&bits, &repeat, 4);
+    Put32(m, bits);
+    kids.push_back(Rec(0xF129, m));
+  }
+  kids.push_back(behavior);
+  return Box(0xF144, kids);
+}
+inline uint32_t FloatBits(float f) {
+  uint32_t bits;
+  std::memcpy(&bits, &f, 4);
+  return bits;
+}
+inline Bytes SetVisible(uint32_t shape, bool visible, int first = -1, int last = -1) {
+  return Behavior(
+      Box(0xF131, {Rec(0xF13A, Words({0, 3})), StringVar(visible ? "visible" : "hidden"),
+                   Common(shape, {"style.visibility"}, first, last)}),
+      1);
+}
+inline Bytes Filter(uint32_t shape, const std::string& filter, bool out, int32_t ms) {
+  return Behavior(Box(0xF12D, {Rec(0xF136, Words({3, out ? 1u : 0u})), StringVar(filter, 1),
+                               Common(shape, {})}),
+                  ms);
+}
+inline Bytes Motion(uint32_t shape, const std::string& path, int32_t ms) {
+  return Behavior(Box(0xF12E, {Rec(0xF137, Words({0x10, 0, 0, 0, 0, 0, 0, 0})), StringVar(path, 1),
+                               Common(shape, {"ppt_x", "ppt_y"})}),
+                  ms);
+}
+inline Bytes Spin(uint32_t shape, float degrees, int32_t ms) {
+  return Behavior(
+      Box(0xF12F, {Rec(0xF138, Words({1, FloatBits(degrees), 0, 0, 0})), Common(shape, {"r"})}),
+      ms);
+}
+inline Bytes Grow(uint32_t shape, float percent, int32_t ms) {
+  return Behavior(
+      Box(0xF130, {Rec(0xF139, Words({1, FloatBits(percent), FloatBits(percent), 0, 0, 0, 0, 0})),
+                   Common(shape, {})}),
+      ms);
+}
+inline Bytes FillTo(uint32_t shape, uint8_t r, uint8_t g, uint8_t b, int32_t ms) {
+  return Behavior(Box(0xF12C, {Rec(0xF135, Words({4, 0, 0, 0, 0, 0, 0, 0, 0, 0, r, g, b})),
+                               Common(shape, {"fillcolor"})}),
+                  ms);
+}
+// An effect's node: its class, preset and start, then its behaviours.
+inline Bytes Effect(int node_type, int cls, int preset, const std::vector<Bytes>& behaviors,
+                    int32_t delay = 0, int subtype = 0) {
+  std::vector<Bytes> kids{NodeAtom(kParallel),
+                          Box(0xF13D, {IntVar(0x09, preset), IntVar(0x0A, subtype),
+                                       IntVar(0x0B, cls), IntVar(0x14, node_type)}),
+                          Begin(delay)};
+  kids.insert(kids.end(), behaviors.begin(), behaviors.end());
+  return Box(0xF144, kids);
+}
+// One click's group: the effects that start with it and after it.
+inline Bytes Group(const std::vector<Bytes>& effects, Bytes begin = Begin(-1)) {
+  std::vector<Bytes> inner{NodeAtom(kParallel), Begin(0)};
+  inner.insert(inner.end(), effects.begin(), effects.end());
+  return Box(0xF144, {NodeAtom(kParallel), begin, Box(0xF144, inner)});
+}
+inline Bytes MainSequence(const std::vector<Bytes>& groups) {
+  std::vector<Bytes> kids{NodeAtom(kSequential), Box(0xF13D, {IntVar(0x14, 4)})};
+  kids.insert(kids.end(), groups.begin(), groups.end());
+  return Box(0xF144, kids);
+}
+inline Bytes Interactive(uint32_t trigger, const std::vector<Bytes>& effects) {
+  return Box(0xF144, {NodeAtom(kSequential), Box(0xF13D, {IntVar(0x14, 5)}),
+                      Group(effects, Begin(0, 5, trigger))});
+}
+inline Bytes Root(const std::vector<Bytes>& sequences) {
+  std::vector<Bytes> kids{NodeAtom(kParallel), Box(0xF13D, {IntVar(0x14, 9)})};
+  kids.insert(kids.end(), sequences.begin(), sequences.end());
+  return Box(0xF144, kids);
+}
+// The slide's programmable tags holding the tree.
+inline Bytes Ppt10Tags(const Bytes& root) {
+  Bytes name;
+  for (char c : std::string("___PPT10")) Put16(name, uint8_t(c));
+  return Box(0x1388, {Box(0x138A, {Rec(0x0FBA, name), Box(0x138B, {root})})});
+}
+
+}  // namespace tl
 
 }  // namespace deck
 
