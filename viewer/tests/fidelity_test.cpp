@@ -264,6 +264,45 @@ TEST(TextFit, TheFitIsInheritedFromTheMasterShapeFlagByFlag) {
   }
 }
 
+// --- links --------------------------------------------------------------------------------
+
+TEST(TextLinks, LinkedTextShowsInTheHyperlinkColourUnderlined) {
+  deck::DeckSpec spec;
+  spec.slides.resize(2);
+  spec.hyperlinks = {{1, "http://example.com", ""}};
+  deck::ShapeSpec box;
+  box.left = 3000;
+  box.top = 100;
+  box.right = 5000;
+  box.bottom = 1000;
+  box.text = "see the site now";
+  box.text_links.push_back({4, 8, {4, 0, 8, 1}, false});  // "the ": a web link
+  box.text_links.push_back({13, 16, {3, 1}, true});       // "now": next slide, on mouse over
+  spec.slides[0].shapes = {box};
+  deck::Bytes file = deck::Build(spec);
+  ppt::Presentation p;
+  ASSERT_EQ(ppt::Load(file.data(), file.size(), &p), ppt::LoadError::kNone);
+  const ppt::Shape* s = nullptr;
+  for (const ppt::Shape& x : p.slides[0].shapes)
+    if (x.anchor.left == 3000) s = &x;
+  ASSERT_TRUE(s);
+  ASSERT_EQ(s->text.paragraphs.size(), 1u);
+  const Rgb kHyperlink{0x00, 0x99, 0x99};  // the deck's scheme colour 6
+  std::string linked, plain;
+  for (const ppt::Run& r : s->text.paragraphs[0].runs) {
+    SCOPED_TRACE(ppt::ToUtf8(r.text));
+    (r.link >= 0 ? linked : plain) += ppt::ToUtf8(r.text);
+    EXPECT_EQ(r.underline, r.link >= 0);
+    if (r.link >= 0) {
+      EXPECT_EQ(r.color, kHyperlink);
+    } else {
+      EXPECT_FALSE(r.color == kHyperlink);
+    }
+  }
+  EXPECT_EQ(linked, "the now");
+  EXPECT_EQ(plain, "see site ");
+}
+
 // --- real files ----------------------------------------------------------------------------
 
 std::string CorpusDir() {
