@@ -3,10 +3,12 @@
 // stores that it fits its text. Decks built here, and real files where the corpus has them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 
+#include "app/picture_budget.h"
 #include "ppt/presentation.h"
 #include "ppt/props.h"
 #include "viewer/tests/deck_builder.h"
@@ -301,6 +303,27 @@ TEST(TextLinks, LinkedTextShowsInTheHyperlinkColourUnderlined) {
   }
   EXPECT_EQ(linked, "the now");
   EXPECT_EQ(plain, "see site ");
+}
+
+// --- backgrounds ----------------------------------------------------------------------------
+
+TEST(Backgrounds, TexturedAndPatternedFillsHaveTheirPicturesReady) {
+  ppt::Presentation p;
+  p.blips.resize(3);
+  p.slides.resize(2);
+  p.slides[0].background.kind = ppt::Fill::kTexture;
+  p.slides[0].background.blip = 0;
+  ppt::Shape patterned;
+  patterned.fill.kind = ppt::Fill::kPattern;
+  patterned.fill.blip = 1;
+  p.slides[0].shapes = {patterned};
+  p.slides[1].background.kind = ppt::Fill::kPicture;
+  p.slides[1].background.blip = 2;
+  viewer::PictureBudget budget(p, 1 << 20);
+  std::vector<int> first = budget.PicturesOf(0);
+  std::sort(first.begin(), first.end());
+  EXPECT_EQ(first, (std::vector<int>{0, 1}));
+  EXPECT_EQ(budget.PicturesOf(1), std::vector<int>{2});
 }
 
 // --- real files ----------------------------------------------------------------------------
