@@ -363,6 +363,14 @@ void Loader::MapShape(const ShapeRecords& rec, const Transform& t, const Context
   body.insets.bottom = EmuToMaster(props.Get(prop::kTextBottom, 45720));
   MapTextFrame(props, &body);
   for (const RawText& text : rec.texts) BuildText(text, ctx, &body);
+  // Body placeholders that store nothing about fitting fit their text to the box when it does
+  // not resize the shape: outline text that outgrew its placeholder was shown shrunk.
+  if (props.Flag(prop::kTextBooleans, 0) < 0 && rec.placeholder > 0 && !body.fit_shape &&
+      !rec.texts.empty()) {
+    int type = rec.texts.front().type;
+    body.shrink_to_fit =
+        type == text_type::kBody || type == text_type::kHalfBody || type == text_type::kQuarterBody;
+  }
   ReadShowRecords(rec, ctx, out);
 }
 

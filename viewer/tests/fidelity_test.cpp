@@ -252,7 +252,6 @@ TEST(TextFit, TheFitIsInheritedFromTheMasterShapeFlagByFlag) {
        true,
        false,
        true},
-      {"nothing stored anywhere", {}, {}, true, false, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -354,8 +353,6 @@ TEST(CorpusFidelity, PicturesStayBareAndPlaceholdersUnfilled) {
           EXPECT_EQ(s.fill.kind, ppt::Fill::kNone);
           EXPECT_FALSE(s.line);
         }
-        // None of these files stores that its boxes fit their text.
-        EXPECT_FALSE(s.text.shrink_to_fit);
         if (s.placeholder >= 0 && !s.text.empty()) {
           EXPECT_EQ(s.fill.kind, ppt::Fill::kNone);
         }

@@ -295,32 +295,29 @@ TEST(TextFrame, AnchorCentringWrapFitAndFlow) {
   }
 }
 
-TEST(TextFrame, OnlyBoxesThatStoreThatTheyFitTheirTextShrinkIt) {
-  const uint32_t kBody = 1, kTitle = 0;
+TEST(TextFrame, OnlyBodyPlaceholdersThatKeepTheirSizeShrinkTheirText) {
+  const uint32_t kBody = 1, kTitle = 0, kHalfBody = 7, kOther = 4;
   const uint32_t kBodyPlaceholder = 0x0E, kTitlePlaceholder = 0x0D;
-  // Text booleans: bit 0 the text fits the box, bit 1 the box grows to the text; each counts
-  // only with its "use" bit 16 higher.
-  const uint32_t kFitText = 0x00010001, kGrowBox = 0x00020002, kUnusedFit = 0x00000001;
   struct Case {
     const char* what;
     uint32_t text_type;
-    int placeholder;    // -1: none
-    uint32_t booleans;  // 0: none stored
+    int placeholder;  // -1: none
+    bool fit_shape;
     bool shrink;
   } cases[] = {
-      {"body placeholder without a stored fit", kBody, kBodyPlaceholder, 0, false},
-      {"body placeholder that fits its text", kBody, kBodyPlaceholder, kFitText, true},
-      {"fit flag without its use bit", kBody, kBodyPlaceholder, kUnusedFit, false},
-      {"a box that grows wins over shrinking", kBody, kBodyPlaceholder, kFitText | kGrowBox, false},
-      {"title that fits its text", kTitle, kTitlePlaceholder, kFitText, true},
-      {"text box that fits its text", kBody, -1, kFitText, true},
+      {"body placeholder", kBody, kBodyPlaceholder, false, true},
+      {"half body", kHalfBody, kBodyPlaceholder, false, true},
+      {"body that resizes its shape", kBody, kBodyPlaceholder, true, false},
+      {"title", kTitle, kTitlePlaceholder, false, false},
+      {"body text outside a placeholder", kBody, -1, false, false},
+      {"text box", kOther, -1, false, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     deck::SlideSpec slide;
     slide.text = "a body of text";
     slide.text_type = c.text_type;
-    if (c.booleans) slide.text_props = {{0x00BF, c.booleans}};
+    if (c.fit_shape) slide.text_props = {{0x00BF, 0x00020002}};
     if (c.placeholder >= 0)
       slide.client_data = {deck::Rec(0x0BC3, deck::Words({0, uint32_t(c.placeholder)}))};
     ppt::Presentation p;
