@@ -14,9 +14,15 @@ PictureBudget::PictureBudget(const ppt::Presentation& p, size_t limit_bytes)
       if (blip < 0 || size_t(blip) >= p.blips.size()) return;
       if (std::find(pics.begin(), pics.end(), blip) == pics.end()) pics.push_back(blip);
     };
-    if (s.background.kind == ppt::Fill::kPicture) add(s.background.blip);
+    // Pictures, textures and patterns all draw from a picture of the store.
+    auto add_fill = [&](const ppt::Fill& f) {
+      if (f.kind == ppt::Fill::kPicture || f.kind == ppt::Fill::kTexture ||
+          f.kind == ppt::Fill::kPattern)
+        add(f.blip);
+    };
+    add_fill(s.background);
     for (const ppt::Shape& sh : s.shapes) {
-      if (sh.fill.kind == ppt::Fill::kPicture) add(sh.fill.blip);
+      add_fill(sh.fill);
       add(sh.picture);
       for (const ppt::Paragraph& para : sh.text.paragraphs) add(para.bullet_blip);
       if (sh.picture >= 0 && size_t(sh.picture) < p.blips.size()) framed_.insert(sh.picture);

@@ -84,6 +84,7 @@ class SlideRenderer {
   void DrawShadow(HDC dc, const ppt::Shape& s, const geom::Outline& outline, const Figures& figures,
                   const RECT& box);
   void DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::string* text);
+  const ppt::TextBody& WithSymbols(const ppt::TextBody& body, ppt::TextBody* mapped);
   HFONT Font(const text::Font& font);  // cached for the renderer's life
   HFONT BulletFont(HDC dc, const text::Font& font, const std::wstring& text);
   int X(int32_t mu) const { return origin_x_ + int(mu * scale_ + (mu >= 0 ? 0.5 : -0.5)); }

@@ -7,6 +7,7 @@
 #include "app/paint_util_win.h"
 #include "app/render_win.h"
 #include "text/layout.h"
+#include "text/symbol_faces.h"
 
 namespace viewer {
 
@@ -35,6 +36,10 @@ HFONT SlideRenderer::Font(const text::Font& f) {
 
 namespace {
 
+// Faces with arrows, boxes, ticks, Greek and mathematics, best first.
+const char* const kUnicodeFaces[] = {"Segoe UI Symbol", "DejaVu Sans", "OpenSymbol",
+                                     "Arial Unicode MS"};
+
 std::wstring WideOf(const std::u16string& s) {
   return std::wstring(s.begin(), s.end());
 }
@@ -62,7 +67,7 @@ HFONT SlideRenderer::BulletFont(HDC dc, const text::Font& f, const std::wstring&
   HFONT own = Font(f);
   ScopedSelect sel(dc, own);
   if (HasGlyphs(dc, t)) return own;
-  for (const char* face : {"Segoe UI Symbol", "DejaVu Sans", "OpenSymbol", "Arial Unicode MS"}) {
+  for (const char* face : kUnicodeFaces) {
     text::Font other = f;
     other.face = face;
     other.charset = DEFAULT_CHARSET;
@@ -74,9 +79,23 @@ HFONT SlideRenderer::BulletFont(HDC dc, const text::Font& f, const std::wstring&
   return own;
 }
 
-void SlideRenderer::DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::string* text) {
+// Text in a symbol face the machine lacks shows its Unicode characters in a face that has them.
+const ppt::TextBody& SlideRenderer::WithSymbols(const ppt::TextBody& body, ppt::TextBody* mapped) {
+  auto installed = [&](const std::string& face) { return mapper_->Installed(face); };
+  std::string unicode_face = "Arial";
+  for (const char* face : kUnicodeFaces)
+    if (installed(face)) {
+      unicode_face = face;
+      break;
+    }
+  return text::MapSymbolRuns(body, installed, unicode_face, mapped) ? *mapped : body;
+}
+
+void SlideRenderer::DrawText(HDC dc, const ppt::Shape& shape, const RECT& box, std::string* text) {
+  ppt::TextBody mapped;
+  const ppt::TextBody& body = WithSymbols(shape.text, &mapped);
   if (text)
-    for (const ppt::Paragraph& p : s.text.paragraphs) {
+    for (const ppt::Paragraph& p : body.paragraphs) {
       for (const ppt::Run& run : p.runs) *text += ppt::ToUtf8(run.text);
       *text += "\n";
     }
@@ -100,13 +119,13 @@ void SlideRenderer::DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::
     }
     return m;
   };
-  const bool turned = s.text.flow != ppt::TextBody::kHorizontal;
+  const bool turned = body.flow != ppt::TextBody::kHorizontal;
   double w = box.right - box.left, h = box.bottom - box.top;
   text::Box tb;
   tb.width = std::max(1.0, turned ? h : w);
   tb.height = turned ? w : h;
   tb.units_per_point = 8 * scale_;
-  text::Layout layout = text::LayOut(s.text, tb, measure);
+  text::Layout layout = text::LayOut(body, tb, measure);
 
   ScopedSaveDC saved(dc);
   double left = box.left, top = box.top;
@@ -116,7 +135,7 @@ void SlideRenderer::DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::
     double cx = (box.left + box.right) / 2.0, cy = (box.top + box.bottom) / 2.0;
     left = cx - tb.width / 2;
     top = cy - tb.height / 2;
-    float sn = s.text.flow == ppt::TextBody::kDown ? 1.f : -1.f;
+    float sn = body.flow == ppt::TextBody::kDown ? 1.f : -1.f;
     XFORM x{0, sn, -sn, 0, float(cx + sn * cy), float(cy - sn * cx)};
     SetGraphicsMode(dc, GM_ADVANCED);
     ModifyWorldTransform(dc, &x, MWT_LEFTMULTIPLY);

@@ -113,7 +113,10 @@ void Loader::ReadDocument(const Record& doc) {
         break;
       case rt::kDrawingGroup: {
         Record dgg;
-        if (FindChild(r, rt::kDggContainer, &dgg)) ReadBlipStore(dgg);
+        if (FindChild(r, rt::kDggContainer, &dgg)) {
+          ReadBlipStore(dgg);
+          ReadDrawingDefaults(dgg);
+        }
         break;
       }
       case rt::kProgTags:

@@ -185,6 +185,7 @@ class Loader {
     uint32_t id = 0;  // the drawing's shape id, which animations name
     uint32_t flags = 0;
     int placeholder = -1;
+    uint32_t spid = 0;
     Rect anchor, child_space;
     std::vector<RawText> texts;
     Record client_data;  // interactive info, animation info, placeholder
@@ -207,6 +208,16 @@ class Loader {
   void ReadShapeRecords(const Record& sp, const Context& ctx, ShapeRecords* rec);
   void ReadTextbox(const Record& box, const Context& ctx, std::vector<RawText>* texts);
   void InheritPlaceholder(const Context& ctx, ShapeRecords* rec);
+  // What a shape leaves unset comes from its master shape, then from what its type shows, then
+  // from the file's drawing defaults (inherit.cpp).
+  void ReadDrawingDefaults(const Record& dgg);
+  void InheritMasterShape(ShapeRecords* rec);
+  void InheritDefaults(ShapeRecords* rec) const;
+  const Properties* MasterShape(uint32_t spid);
+  void IndexShapes(const Record& parent, int depth);
+  Properties drawing_defaults_;
+  std::map<uint32_t, Properties> master_shapes_;  // by shape id, shapes of every master
+  bool master_shapes_indexed_ = false;
   void MapShape(const ShapeRecords& rec, const Transform& t, const Context& ctx, Shape* out);
   bool ReadShape(const Record& sp, const Transform& t, const Context& ctx, Shape* out,
                  Transform* group, bool* is_group);

@@ -145,7 +145,8 @@ struct TextBody {
   bool centered = false;  // the block of lines centred across the box as a whole
   bool wrap = true;
   bool fit_shape = false;  // "resize shape to fit text" as stored
-  // Body text of a placeholder that keeps its size: shrunk as a whole where it would overflow.
+  // Shrunk as a whole where it would overflow: the box stores that its text fits it, or, storing
+  // nothing about it, is a body placeholder that keeps its size.
   bool shrink_to_fit = false;
   // Text flow: kDown runs lines top to bottom turned a quarter clockwise, kUp a quarter
   // counter-clockwise.

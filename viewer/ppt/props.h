@@ -169,6 +169,32 @@ struct Properties {
     if (it == values.end() || !(it->second & (1u << (bit + 16)))) return -1;
     return (it->second >> bit) & 1;
   }
+  // Takes from `base` what these properties leave unset: values they lack, and in the packed
+  // boolean sets each flag whose "use" bit they lack. `skip` is never taken.
+  void Inherit(const std::map<uint16_t, uint32_t>& base, uint16_t skip = 0) {
+    for (const auto& b : base) {
+      if (b.first == skip) continue;
+      auto it = values.find(b.first);
+      if (it == values.end()) {
+        values.insert(b);
+      } else if (IsBooleanSet(b.first)) {
+        uint32_t unset = ~it->second & b.second & kUseBits;  // flags only the base decides
+        uint32_t take = unset | (unset >> 16);
+        it->second = (it->second & ~take) | (b.second & take);
+      }
+    }
+  }
+  void Inherit(const Properties& base, uint16_t skip = 0) {
+    // A complex part belongs with its value: taken only where the value is.
+    for (const auto& c : base.complex)
+      if (c.first != skip && !values.count(c.first)) complex.insert(c);
+    Inherit(base.values, skip);
+  }
+  static bool IsBooleanSet(uint16_t id) { return (id & kSetMask) == kSetMask; }
+
+ private:
+  static constexpr uint16_t kSetMask = 0x3F;  // the last id of a set of 64 packs its flags
+  static constexpr uint32_t kUseBits = 0xFFFF0000u;
 };
 
 }  // namespace ppt

@@ -161,6 +161,7 @@ void Loader::ReadShapeRecords(const Record& sp, const Context& ctx, ShapeRecords
           rec->have_fsp = true;
           rec->id = Le32(r.body);
           rec->type = r.inst;
+          rec->spid = Le32(r.body);
           rec->flags = Le32(r.body + 4);
         }
         break;
@@ -313,7 +314,7 @@ void ReadParaExtensionTags(const Record& client_data, std::vector<ParaExtension>
 }
 
 // Step two: a master's placeholders are remembered; a slide's take from the master's what they
-// leave unset (anchor, text insets, wrapping, vertical alignment).
+// leave unset: the anchor and every drawing property but the turn.
 void Loader::InheritPlaceholder(const Context& ctx, ShapeRecords* rec) {
   if (!ctx.placeholders || rec->placeholder <= 0) return;
   if (ctx.master) {
@@ -327,10 +328,7 @@ void Loader::InheritPlaceholder(const Context& ctx, ShapeRecords* rec) {
     rec->anchor = it->second.first;
     rec->have_anchor = true;
   }
-  for (uint16_t id : {prop::kTextLeft, prop::kTextTop, prop::kTextRight, prop::kTextBottom,
-                      prop::kWrapText, prop::kAnchorText})
-    if (!rec->props.Has(id) && it->second.second.count(id))
-      rec->props.values[id] = it->second.second.at(id);
+  rec->props.Inherit(it->second.second, prop::kRotation);
 }
 
 // Step three: the stored properties mapped onto what the renderer paints.
@@ -355,9 +353,9 @@ void Loader::MapShape(const ShapeRecords& rec, const Transform& t, const Context
     int32_t v = int32_t(props.Get(uint16_t(prop::kCropFromTop + i), 0));
     out->crop[i] = std::max(-4.0, std::min(0.99, v / 65536.0));
   }
-  const bool plain = out->type == 202 || out->type == 75 || out->placeholder >= 0;
-  if (out->geometry != Shape::kLine) out->fill = ReadFill(props, ctx, !plain);
-  MapLine(props, ctx, !plain || out->geometry == Shape::kLine, out);
+  // What the shape, its master and the defaults leave unset is filled and outlined.
+  if (out->geometry != Shape::kLine) out->fill = ReadFill(props, ctx, true);
+  MapLine(props, ctx, true, out);
   out->shadow = MapShadow(props, ctx);
   if (out->type == 75 || props.Has(prop::kPib)) {
     uint32_t pib = props.Get(prop::kPib, 0);
@@ -371,9 +369,10 @@ void Loader::MapShape(const ShapeRecords& rec, const Transform& t, const Context
   body.insets.bottom = EmuToMaster(props.Get(prop::kTextBottom, 45720));
   MapTextFrame(props, &body);
   for (const RawText& text : rec.texts) BuildText(text, ctx, &body);
-  // Body placeholders fit their text to the box when it does not resize the shape: outline text
-  // that outgrew its placeholder was shown shrunk as the author typed it.
-  if (rec.placeholder > 0 && !body.fit_shape && !rec.texts.empty()) {
+  // Body placeholders that store nothing about fitting fit their text to the box when it does
+  // not resize the shape: outline text that outgrew its placeholder was shown shrunk.
+  if (props.Flag(prop::kTextBooleans, 0) < 0 && rec.placeholder > 0 && !body.fit_shape &&
+      !rec.texts.empty()) {
     int type = rec.texts.front().type;
     body.shrink_to_fit =
         type == text_type::kBody || type == text_type::kHalfBody || type == text_type::kQuarterBody;
@@ -386,7 +385,9 @@ bool Loader::ReadShape(const Record& sp, const Transform& t, const Context& ctx,
   ShapeRecords rec;
   ReadShapeRecords(sp, ctx, &rec);
   if (!rec.have_fsp || (rec.flags & kDeletedFlag)) return false;
+  InheritMasterShape(&rec);
   InheritPlaceholder(ctx, &rec);
+  InheritDefaults(&rec);
   *is_group = rec.flags & kGroupFlag;
   if (*is_group) {
     int rotation = int(int32_t(rec.props.Get(prop::kRotation, 0)) / 65536) % 360;

@@ -10,6 +10,8 @@ namespace detail {
 
 namespace {
 
+constexpr int kHyperlinkScheme = 6;  // the scheme's accent-and-hyperlink colour
+
 // Values of the interactive-info atom.
 namespace act {
 enum : uint8_t { kNone = 0, kMacro = 1, kProgram = 2, kJump = 3, kHyperlink = 4, kOle = 5 };
@@ -96,9 +98,11 @@ Action WebOrRefused(const std::u16string& target) {
   return a;
 }
 
-// Splits the runs of `body` where text links begin and end, and marks the linked ones. Ranges
-// count characters of the stored text, where every paragraph ends with one break character.
-void MarkLinkedRuns(const std::vector<std::pair<uint32_t, uint32_t>>& ranges, TextBody* body) {
+// Splits the runs of `body` where text links begin and end, and marks the linked ones, which
+// show in the scheme's hyperlink colour, underlined. Ranges count characters of the stored text,
+// where every paragraph ends with one break character.
+void MarkLinkedRuns(const std::vector<std::pair<uint32_t, uint32_t>>& ranges, Rgb link_color,
+                    TextBody* body) {
   uint32_t pos = 0;
   for (Paragraph& p : body->paragraphs) {
     std::vector<Run> out;
@@ -119,6 +123,10 @@ void MarkLinkedRuns(const std::vector<std::pair<uint32_t, uint32_t>>& ranges, Te
         Run piece = run;
         piece.text = run.text.substr(done, cut);
         piece.link = link;
+        if (link >= 0) {
+          piece.color = link_color;
+          piece.underline = true;
+        }
         out.push_back(std::move(piece));
         done += cut;
       }
@@ -322,7 +330,7 @@ void Loader::ReadShowRecords(const ShapeRecords& rec, const Context& ctx, Shape*
       pending = TextLink();
     }
   }
-  if (!ranges.empty()) MarkLinkedRuns(ranges, &out->text);
+  if (!ranges.empty()) MarkLinkedRuns(ranges, ctx.scheme[kHyperlinkScheme], &out->text);
 }
 
 void Loader::ReadTransition(const Record& atom, Slide* slide) const {

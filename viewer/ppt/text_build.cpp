@@ -8,6 +8,12 @@
 namespace ppt {
 namespace detail {
 
+namespace {
+// Text booleans: the box grows to fit its text; the text shrinks to fit its box.
+constexpr int kFitShapeToTextBit = 1;
+constexpr int kFitTextToShapeBit = 0;
+}  // namespace
+
 Footers ReadFooters(const Record& container, Footers f) {
   Children c(container);
   Record r;
@@ -46,7 +52,11 @@ void MapTextFrame(const Properties& props, TextBody* body) {
     body->anchor = kAnchors[a].anchor;
     body->centered = kAnchors[a].centered;
   }
-  body->fit_shape = props.Flag(prop::kTextBooleans, 1) == 1;
+  // Text shrinks only where the box says it fits its text; a box that grows to fit it never
+  // needs to.
+  body->fit_shape = props.Flag(prop::kTextBooleans, kFitShapeToTextBit) == 1;
+  body->shrink_to_fit =
+      !body->fit_shape && props.Flag(prop::kTextBooleans, kFitTextToShapeBit) == 1;
   uint32_t flow = props.Get(prop::kTextFlow, 0);
   uint32_t turn = props.Get(prop::kFontRotation, 0);
   if (flow == 1 || flow == 3 || flow == 5 || (flow == 0 && turn == 1))

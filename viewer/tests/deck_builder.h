@@ -110,6 +110,10 @@ struct DeckSpec {
   std::vector<Bytes> shapes;    // further shape containers on the first slide, after its text
   // Further records of the document container (headers and footers).
   std::vector<Bytes> doc_records;
+  // The drawing properties every shape of the file starts from (the drawing group's), and
+  // further shape containers on the master.
+  std::vector<std::pair<uint16_t, uint32_t>> drawing_defaults;
+  std::vector<Bytes> master_shapes;
 };
 
 inline void Put16(Bytes& b, uint32_t v) {
@@ -482,6 +486,8 @@ inline Bytes Build(const DeckSpec& spec) {
     doc_kids.push_back(Rec(0x0401, info, 0, 1));
   }
   Bytes picture_stream;
+  std::vector<Bytes> dgg;
+  if (!spec.drawing_defaults.empty()) dgg.push_back(Fopt(spec.drawing_defaults));
   if (!spec.pictures.empty()) {
     std::vector<Bytes> entries;
     for (const Bytes& blip : spec.pictures) {
@@ -499,15 +505,16 @@ inline Bytes Build(const DeckSpec& spec) {
       }
       entries.push_back(Rec(0xF007, fbse, 6, 2));
     }
-    doc_kids.push_back(
-        Box(0x040B, {Box(0xF000, {Box(0xF001, entries, uint16_t(entries.size()))})}));
+    dgg.push_back(Box(0xF001, entries, uint16_t(entries.size())));
   }
+  if (!dgg.empty()) doc_kids.push_back(Box(0x040B, {Box(0xF000, dgg)}));
   doc_kids.insert(doc_kids.end(), spec.doc_records.begin(), spec.doc_records.end());
   doc_kids.push_back(Rec(0x03EA, {}));
 
   Bytes scheme =
       Words({0xFFFFFF, 0x000000, 0x808080, 0x000000, 0xE3E0BB, 0x993333, 0x999900, 0x00CC99});
-  Bytes master = Box(0x03F8, {SlideAtom(0, 0), Rec(0x07F0, scheme, 1), Drawing(nullptr, true)});
+  Bytes master = Box(0x03F8, {SlideAtom(0, 0), Rec(0x07F0, scheme, 1),
+                              Drawing(nullptr, true, {}, &spec.master_shapes)});
 
   Bytes doc;
   std::map<uint32_t, uint32_t> offsets;
@@ -968,6 +975,38 @@ inline Bytes Encrypt(const Bytes& plain, const Encryption& e = Encryption()) {
       {"Current User", CurrentUser(new_edit, !e.plain_token)}, {"PowerPoint Document", doc}};
   if (!pictures.empty()) streams.push_back({"Pictures", pictures});
   return CompoundFile(streams);
+}
+
+}  // namespace deck
+
+// ---------------------------------------------------------------------------------------------
+// Fidelity: shapes that take what they leave unset from a master shape or the file's defaults.
+// ---------------------------------------------------------------------------------------------
+namespace deck {
+
+// A shape with a fixed shape id, so that others can name it as their master (`master`: the
+// id they inherit from, 0 none); `placeholder` >= 0 makes it a placeholder of that type, and a
+// non-empty `text` gives it a text of `text_type`.
+inline Bytes ShapeWithId(uint16_t type, uint32_t spid,
+                         std::vector<std::pair<uint16_t, uint32_t>> props, int32_t left,
+                         int32_t top, int32_t right, int32_t bottom, uint32_t master = 0,
+                         int placeholder = -1, const std::string& text = "", uint32_t text_type = 4,
+                         const std::vector<Bytes>& text_records = {}) {
+  const uint32_t kHaveMaster = 0x20, kHaveAnchor = 0x200, kHaveType = 0x800;
+  if (master) props.push_back({0x0301, master});
+  std::vector<Bytes> kids{
+      Fsp(type, spid, kHaveAnchor | kHaveType | (master ? kHaveMaster : 0)), Fopt(props),
+      Rec(0xF010, Words({uint32_t(top), uint32_t(left), uint32_t(right), uint32_t(bottom)}))};
+  if (placeholder >= 0)
+    kids.push_back(Box(0xF011, {Rec(0x0BC3, Words({0, uint32_t(placeholder)}))}));
+  if (!text.empty()) {
+    Bytes chars;
+    for (char c : text) Put16(chars, uint8_t(c));
+    std::vector<Bytes> box{Rec(0x0F9F, Words({text_type})), Rec(0x0FA0, chars)};
+    box.insert(box.end(), text_records.begin(), text_records.end());
+    kids.push_back(Box(0xF00D, box));
+  }
+  return Box(0xF004, kids);
 }
 
 }  // namespace deck

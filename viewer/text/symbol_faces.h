@@ -1,0 +1,27 @@
+#pragma once
+// Text set in the classic symbol faces (Symbol, Wingdings 1 to 3, Webdings) as the Unicode
+// characters it shows, for machines without those faces: the text is then drawn in a face that
+// has the Unicode characters instead of as the Latin letters its codes also name.
+#include <functional>
+#include <string>
+
+#include "ppt/presentation.h"
+
+namespace text {
+
+enum class SymbolFace { kNone, kSymbol, kWingdings, kWingdings2, kWingdings3, kWebdings };
+
+// Which symbol face `face` names (case does not matter); kNone for any other face.
+SymbolFace SymbolFaceOf(const std::string& face);
+
+// The Unicode character code `c` shows in `face`: codes come as 0x20..0xFF or in the private
+// range 0xF020..0xF0FF the faces also answer to. 0 when the table has no equivalent.
+char16_t SymbolToUnicode(SymbolFace face, char16_t c);
+
+// A copy of `in` whose runs in symbol faces that are not `installed` show their Unicode
+// characters in `unicode_face`. False, and `out` untouched, when no run needed it.
+bool MapSymbolRuns(const ppt::TextBody& in,
+                   const std::function<bool(const std::string&)>& installed,
+                   const std::string& unicode_face, ppt::TextBody* out);
+
+}  // namespace text
