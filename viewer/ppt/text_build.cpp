@@ -130,7 +130,7 @@ char16_t SymbolBullet(uint8_t c) {
 }
 
 void Loader::BuildText(const RawText& text, const Context& ctx, TextBody* body) {
-  if (text.chars.empty()) return;
+  if (text.chars.empty() || !budget_.Spend(1 + text.chars.size() * cost::kTextChar)) return;
   std::vector<StyleRun> para_runs, char_runs;
   if (text.has_style)
     ReadStyleRuns(text.style.body, text.style.len, text.chars.size(), &para_runs, &char_runs);
