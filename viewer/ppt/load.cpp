@@ -36,7 +36,7 @@ LoadError Loader::Run(uint32_t current_edit, bool have_current_user) {
     ReadSlide(e);
   }
   out_->work = budget_.used();
-  out_->cut_short = budget_.spent();
+  out_->cut_short = budget_.spent() || text_cut_;
   // Nothing to show from a file that spent the budget before its first slide.
   if (out_->cut_short && out_->slides.empty()) return LoadError::kDamaged;
   return LoadError::kNone;
@@ -221,6 +221,7 @@ void Loader::ReadScheme(const Record& container, Rgb* scheme, bool* found) {
 void Loader::ReadSlide(const ListEntry& entry) {
   Record container;
   slide_number_++;
+  slide_chars_ = 0;
   if (!Object(entry.persist, &container) || container.type != rt::kSlide) return;
   Slide slide;
   slide.slide_id = entry.slide_id;

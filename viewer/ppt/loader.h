@@ -175,6 +175,9 @@ constexpr uint64_t kListRecord = 1;   // a record of the slide list
 constexpr uint64_t kShape = 64;       // every shape record read, deleted or hidden ones too
 constexpr uint64_t kTextChar = 4;     // a character built into a text body or copied
 }  // namespace cost
+// Text one slide shows at most: four boxes of 64 K characters each. More would only keep the
+// show laying out text nobody can read, however the budget stands.
+constexpr size_t kMaxSlideChars = 4 * 65536;
 
 class Loader {
  public:
@@ -287,6 +290,8 @@ class Loader {
   DateTime now_;
   std::vector<int> bullet_blips_;  // picture bullets: index into out_->blips, -1 unreadable
   WorkBudget budget_;
+  size_t slide_chars_ = 0;  // text built for the slide being read
+  bool text_cut_ = false;   // some slide had more text than it may show
 };
 
 }  // namespace detail

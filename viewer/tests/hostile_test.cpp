@@ -56,7 +56,8 @@ TEST(Hostile, OneSlideNamedTenThousandTimes) {
 TEST(Hostile, OutlineTextReferredToThousandsOfTimes) {
   ppt::Presentation p;
   ExpectShownWithinBudget(hostile::ManyOutlineRefs(), nullptr, &p);
-  // The first boxes show the whole text; the rest are dropped once the budget is spent.
+  // The first boxes show the whole text; the rest are dropped once the slide holds as much text
+  // as a slide may show.
   ASSERT_FALSE(p.slides[0].shapes.empty());
   size_t shown = 0;
   for (const ppt::Shape& sh : p.slides[0].shapes) {
@@ -70,7 +71,7 @@ TEST(Hostile, OutlineTextReferredToThousandsOfTimes) {
     }
   }
   EXPECT_GE(shown, 1u);
-  EXPECT_LT(shown, 4000u);
+  EXPECT_LE(shown, 4u);
   EXPECT_TRUE(p.cut_short);
 }
 
