@@ -6,8 +6,10 @@
 #include <cmath>
 
 #include "app/fonts_win.h"
+#include "app/metafile_filter.h"
 #include "app/paint_util_win.h"
 #include "app/system_api_win.h"
+#include "common/system_dll_win.h"
 #include "paint/blend.h"
 
 namespace viewer {
@@ -64,9 +66,33 @@ size_t MetafileBytes(HENHMETAFILE m) {
   return m ? size_t(GetEnhMetaFileBits(m, 0, nullptr)) : 0;
 }
 
-// Decodes a bitmap picture with the system's codecs, scaled down to the largest size worth
-// keeping; null when it cannot be decoded within the limits.
-IWICBitmapSource* DecodeBitmap(IWICImagingFactory* f, const uint8_t* data, size_t size) {
+// The decoder for the picture's declared type, made by the system's own imaging library: never
+// one the registry would pick among installed codecs, which may be anybody's.
+bool SystemDecoder(ppt::Blip::Type type, IWICBitmapDecoder** out) {
+  const CLSID* clsid = type == ppt::Blip::kPng    ? &CLSID_WICPngDecoder
+                       : type == ppt::Blip::kJpeg ? &CLSID_WICJpegDecoder
+                       : type == ppt::Blip::kTiff ? &CLSID_WICTiffDecoder
+                       : type == ppt::Blip::kDib  ? &CLSID_WICBmpDecoder
+                                                  : nullptr;
+  using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+  static const GetClassObjectFn get_class_object = [] {
+    HMODULE m = kestrane::LoadSystemDll("windowscodecs.dll");
+    return m ? reinterpret_cast<GetClassObjectFn>(
+                   reinterpret_cast<void*>(GetProcAddress(m, "DllGetClassObject")))
+             : nullptr;
+  }();
+  Com<IClassFactory> factory;
+  return clsid && get_class_object &&
+         SUCCEEDED(
+             get_class_object(*clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory))) &&
+         SUCCEEDED(factory->CreateInstance(nullptr, IID_IWICBitmapDecoder,
+                                           reinterpret_cast<void**>(out)));
+}
+
+// Decodes a bitmap picture with the system's codec for its type, scaled down to the largest size
+// worth keeping; null when it cannot be decoded within the limits.
+IWICBitmapSource* DecodeBitmap(IWICImagingFactory* f, ppt::Blip::Type type, const uint8_t* data,
+                               size_t size) {
   Com<IWICStream> stream;
   Com<IWICBitmapDecoder> decoder;
   Com<IWICBitmapFrameDecode> frame;
@@ -75,8 +101,8 @@ IWICBitmapSource* DecodeBitmap(IWICImagingFactory* f, const uint8_t* data, size_
   UINT w = 0, h = 0;
   if (!f || !size || size > UINT32_MAX || FAILED(f->CreateStream(&stream)) ||
       FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(data), DWORD(size))) ||
-      FAILED(f->CreateDecoderFromStream(stream.p, nullptr, WICDecodeMetadataCacheOnDemand,
-                                        &decoder)) ||
+      !SystemDecoder(type, &decoder) ||
+      FAILED(decoder->Initialize(stream.p, WICDecodeMetadataCacheOnDemand)) ||
       FAILED(decoder->GetFrame(0, &frame)) || FAILED(frame->GetSize(&w, &h)) || w == 0 || h == 0 ||
       uint64_t(w) * h > kMaxSourcePixels || FAILED(f->CreateFormatConverter(&conv)) ||
       FAILED(conv->Initialize(frame.p, GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone,
@@ -98,6 +124,30 @@ IWICBitmapSource* DecodeBitmap(IWICImagingFactory* f, const uint8_t* data, size_
   return decoded;
 }
 
+constexpr size_t kPlaceableHeader = 22;  // the position and size some Windows metafiles lead with
+
+// Played only without the records that name files or reach devices; null when malformed.
+HENHMETAFILE SafeEnhancedMetafile(const uint8_t* data, size_t size) {
+  std::vector<uint8_t> kept;
+  if (!FilterEnhancedMetafile(data, size, &kept) || kept.size() > UINT32_MAX) return nullptr;
+  return SetEnhMetaFileBits(UINT(kept.size()), kept.data());
+}
+
+// Converted to an enhanced metafile, which is filtered again: the conversion restores an
+// enhanced metafile kept in the Windows metafile's comments, whose records the first pass
+// does not see.
+HENHMETAFILE SafeWindowsMetafile(const uint8_t* data, size_t size) {
+  std::vector<uint8_t> kept;
+  if (!FilterWindowsMetafile(data, size, &kept) || kept.size() > UINT32_MAX) return nullptr;
+  METAFILEPICT mfp{MM_ANISOTROPIC, 0, 0, nullptr};
+  HENHMETAFILE converted = SetWinMetaFileBits(UINT(kept.size()), kept.data(), nullptr, &mfp);
+  if (!converted) return nullptr;
+  std::vector<uint8_t> bits(GetEnhMetaFileBits(converted, 0, nullptr));
+  UINT got = bits.empty() ? 0 : GetEnhMetaFileBits(converted, UINT(bits.size()), bits.data());
+  DeleteEnhMetaFile(converted);
+  return got ? SafeEnhancedMetafile(bits.data(), got) : nullptr;
+}
+
 }  // namespace
 
 std::unique_ptr<SlideRenderer::Image> SlideRenderer::Decode(int blip) {
@@ -109,14 +159,13 @@ std::unique_ptr<SlideRenderer::Image> SlideRenderer::Decode(int blip) {
   if (!bytes.ok() || n > UINT32_MAX) {
     // unreadable, or beyond the picture store's limits
   } else if (b.type == ppt::Blip::kEmf) {
-    img->metafile = SetEnhMetaFileBits(UINT(n), d);
-  } else if (b.type == ppt::Blip::kWmf && n > 22) {
+    img->metafile = SafeEnhancedMetafile(d, n);
+  } else if (b.type == ppt::Blip::kWmf && n > kPlaceableHeader) {
     if (d[0] == 0xD7 && d[1] == 0xCD && d[2] == 0xC6 && d[3] == 0x9A) {
-      d += 22;
-      n -= 22;
+      d += kPlaceableHeader;
+      n -= kPlaceableHeader;
     }
-    METAFILEPICT mfp{MM_ANISOTROPIC, 0, 0, nullptr};
-    img->metafile = SetWinMetaFileBits(UINT(n), d, nullptr, &mfp);
+    img->metafile = SafeWindowsMetafile(d, n);
   } else if (b.type == ppt::Blip::kPng || b.type == ppt::Blip::kJpeg ||
              b.type == ppt::Blip::kTiff || b.type == ppt::Blip::kDib) {
     std::vector<uint8_t> file;
@@ -125,7 +174,7 @@ std::unique_ptr<SlideRenderer::Image> SlideRenderer::Decode(int blip) {
       d = file.data();
       n = file.size();
     }
-    img->bitmap = DecodeBitmap(Factory(), d, n);
+    img->bitmap = DecodeBitmap(Factory(), b.type, d, n);
   }
   if (img->bitmap) {
     UINT w = 0, h = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/paint_util_win.h"
+#include "app/web_link.h"
 #include "common/system_dll_win.h"
 
 namespace viewer {
@@ -16,16 +17,6 @@ constexpr UINT_PTR kPrefetchTimer = 4;
 constexpr char kEndText[] = "End of slide show, click to exit.";
 constexpr size_t kLinksPerShape = 1024;
 
-bool WebAddress(const std::string& url) {
-  auto starts = [&](const char* p) {
-    size_t n = strlen(p);
-    if (url.size() <= n) return false;
-    for (size_t i = 0; i < n; i++)
-      if (char(tolower(static_cast<unsigned char>(url[i]))) != p[i]) return false;
-    return true;
-  };
-  return starts("http://") || starts("https://") || starts("mailto:");
-}
 }  // namespace
 
 SlideShow::SlideShow(const ppt::Presentation& p) : p_(p), renderer_(p), nav_(p) {}
@@ -127,8 +118,9 @@ void SlideShow::End() {
 }
 
 // Only what a browser or mail program opens, and only through the shell's own association.
-void SlideShow::OpenWeb(const std::string& url) {
-  if (!WebAddress(url)) return;
+void SlideShow::OpenWeb(const std::string& link) {
+  const std::string url = WebLinkToOpen(link);
+  if (url.empty()) return;
   using ShellExecuteFn = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
   static const ShellExecuteFn shell_execute = [] {
     HMODULE m = kestrane::LoadSystemDll("shell32.dll");

@@ -10,6 +10,8 @@ namespace {
 
 constexpr uint32_t kEnd = 0xFFFFFFFE;
 constexpr uint32_t kNoStream = 0xFFFFFFFF;
+constexpr uint32_t kMaxSector = 0xFFFFFFFA;  // above: markers, not sector numbers
+constexpr size_t kHeaderDifat = 76, kHeaderDifatEntries = 109;
 constexpr uint8_t kMagic[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 
 std::string Fold(const std::string& s) {
@@ -22,7 +24,7 @@ std::string Fold(const std::string& s) {
 
 const uint8_t* CompoundFile::Sector(uint32_t n) const {
   uint64_t off = (uint64_t(n) + 1) << shift_;
-  if (n >= 0xFFFFFFFA || off + (uint64_t(1) << shift_) > size_) return nullptr;
+  if (n >= kMaxSector || off + (uint64_t(1) << shift_) > size_) return nullptr;
   return data_ + off;
 }
 
@@ -54,30 +56,36 @@ bool CompoundFile::Open(const uint8_t* data, size_t size) {
   uint32_t n_difat = h.U32();
   const size_t sector_size = size_t(1) << shift_;
   const size_t max_sectors = size / sector_size + 1;
+  const size_t per_sector = sector_size / 4;
+  // However many FAT sectors the header claims, those describing sectors past the file's end
+  // describe nothing: the list is cut off at what the file's size calls for.
+  const size_t fat_sectors_needed = (max_sectors + per_sector - 1) / per_sector;
 
   // The FAT sector list: 109 entries in the header, the rest in a chain of DIFAT sectors.
   std::vector<uint32_t> fat_sectors;
-  for (int i = 0; i < 109; i++) {
-    uint32_t s = Le32(data + 76 + i * 4);
-    if (s < 0xFFFFFFFA) fat_sectors.push_back(s);
+  for (size_t i = 0; i < kHeaderDifatEntries && fat_sectors.size() < fat_sectors_needed; i++) {
+    uint32_t s = Le32(data + kHeaderDifat + i * 4);
+    if (s < kMaxSector) fat_sectors.push_back(s);
   }
+  std::vector<bool> difat_seen(max_sectors, false);
   uint32_t d = first_difat;
-  for (uint32_t i = 0; i < n_difat && d < 0xFFFFFFFA && i < max_sectors; i++) {
+  for (uint32_t i = 0; i < n_difat && d < kMaxSector && fat_sectors.size() < fat_sectors_needed;
+       i++) {
     const uint8_t* p = Sector(d);
-    if (!p) break;
-    size_t per = sector_size / 4 - 1;
-    for (size_t k = 0; k < per; k++) {
+    if (!p || difat_seen[d]) break;
+    difat_seen[d] = true;
+    size_t per = per_sector - 1;
+    for (size_t k = 0; k < per && fat_sectors.size() < fat_sectors_needed; k++) {
       uint32_t s = Le32(p + k * 4);
-      if (s < 0xFFFFFFFA) fat_sectors.push_back(s);
+      if (s < kMaxSector) fat_sectors.push_back(s);
     }
     d = Le32(p + per * 4);
   }
   (void)n_fat;
-  if (fat_sectors.size() > max_sectors) fat_sectors.resize(max_sectors);
   for (uint32_t s : fat_sectors) {
     const uint8_t* p = Sector(s);
     if (!p) continue;
-    for (size_t k = 0; k < sector_size / 4; k++) fat_.push_back(Le32(p + k * 4));
+    for (size_t k = 0; k < per_sector; k++) fat_.push_back(Le32(p + k * 4));
   }
   if (fat_.size() > max_sectors) fat_.resize(max_sectors);
 
@@ -133,18 +141,25 @@ void CompoundFile::Chain(uint32_t start, uint64_t size, bool mini,
   out->clear();
   const uint64_t unit = mini ? 64 : (uint64_t(1) << shift_);
   const size_t limit = mini ? minifat_.size() : fat_.size();
+  // A stream holds each sector once: a chain that comes back to one it has passed is looping,
+  // and ends there rather than repeating what it has read up to the size it claims.
+  std::vector<bool> seen(limit, false);
   uint32_t s = start;
-  // A chain never has more links than the table has entries; more means a cycle.
-  while (s != kEnd && uint64_t(out->size()) * unit < size && out->size() <= limit) {
+  while (s != kEnd && uint64_t(out->size()) * unit < size) {
+    if (s < limit) {
+      if (seen[s]) break;
+      seen[s] = true;
+    } else if (mini) {
+      break;
+    }
     if (mini) {
-      if (s >= minifat_.size() || (uint64_t(s) + 1) * 64 > ministream_.size()) break;
+      if ((uint64_t(s) + 1) * 64 > ministream_.size()) break;
     } else if (!Sector(s)) {
       break;
     }
     out->push_back(s);
     s = mini ? minifat_[s] : Next(s);
   }
-  if (out->size() > limit) out->resize(limit);
 }
 
 bool CompoundFile::ReadChain(uint32_t start, uint64_t size, bool mini,

@@ -51,6 +51,8 @@ class CompoundFile {
   bool Stream(const std::string& name, StreamReader* out) const;
   bool Has(const std::string& name) const;
   std::vector<std::string> Names() const;
+  // Entries of the allocation tables as read: never more than the file's sectors call for.
+  size_t TableEntries() const { return fat_.size() + minifat_.size(); }
 
  private:
   friend class StreamReader;

@@ -30,9 +30,16 @@ LoadError Loader::Run(uint32_t current_edit, bool have_current_user, bool decryp
   }
   ReadDocument(doc);
   for (const ListEntry& e : slides_) {
-    if (out_->slides.size() >= 10000) break;
+    if (out_->slides.size() >= 10000 || budget_.spent()) break;
+    Record container;
+    uint64_t bytes = Object(e.persist, &container) ? container.len : 0;
+    if (!budget_.Spend(cost::kSlide + bytes / cost::kSlideBytes)) break;
     ReadSlide(e);
   }
+  out_->work = budget_.used();
+  out_->cut_short = budget_.spent() || text_cut_;
+  // Nothing to show from a file that spent the budget before its first slide.
+  if (out_->cut_short && out_->slides.empty()) return LoadError::kDamaged;
   return LoadError::kNone;
 }
 
@@ -135,6 +142,7 @@ void Loader::ReadSlideList(const Record& list, std::vector<ListEntry>* out) {
   Children c(list);
   Record r;
   while (c.Next(&r)) {
+    if (!budget_.Spend(cost::kListRecord)) return;
     if (r.type == rt::kSlidePersistAtom) {
       ByteReader br = r.reader();
       ListEntry e;
@@ -217,6 +225,7 @@ void Loader::ReadScheme(const Record& container, Rgb* scheme, bool* found) {
 void Loader::ReadSlide(const ListEntry& entry) {
   Record container;
   slide_number_++;
+  slide_chars_ = 0;
   if (!Object(entry.persist, &container) || container.type != rt::kSlide) return;
   Slide slide;
   slide.slide_id = entry.slide_id;

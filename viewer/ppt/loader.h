@@ -28,6 +28,9 @@ struct Field {
 };
 
 struct RawText {
+  // Outline text a text box shows by reference: read from there, never copied, since a file may
+  // refer to one long text from thousands of boxes. The fields below are then unused.
+  const RawText* outline = nullptr;
   int type = 4;
   std::u16string chars;
   Record style;
@@ -38,6 +41,11 @@ struct RawText {
   std::vector<ParaExtension> extensions;
   std::vector<Record> links;  // action settings of its runs and the ranges they cover
 };
+
+// The text itself, wherever it is kept.
+inline const RawText& Resolve(const RawText& t) {
+  return t.outline ? *t.outline : t;
+}
 
 struct ListEntry {
   uint32_t persist = 0;
@@ -132,6 +140,46 @@ inline int EmuToMaster(uint32_t emu) {
 bool Inflate(const uint8_t* data, size_t size, size_t expected, size_t cap,
              std::vector<uint8_t>* out, bool* over_cap = nullptr);
 
+// What loading may cost. A small file can name one large part over and over (saves reapplying
+// one huge persist directory, a slide named by every entry of the slide list, one long text shown
+// by thousands of boxes, masters full of deleted shapes drawn again for every slide); each use
+// is charged here, and once the budget is spent reading stops and what was read is shown.
+class WorkBudget {
+ public:
+  explicit WorkBudget(uint64_t limit) : left_(limit) {}
+  bool Spend(uint64_t units) {
+    if (units > left_) {
+      spent_ = true;
+      left_ = 0;
+      return false;
+    }
+    left_ -= units;
+    used_ += units;
+    return true;
+  }
+  bool spent() const { return spent_; }
+  uint64_t used() const { return used_; }
+
+ private:
+  uint64_t left_;
+  uint64_t used_ = 0;
+  bool spent_ = false;
+};
+
+// Work units, roughly what each costs next to applying one persist directory entry.
+namespace cost {
+constexpr uint64_t kEdit = 1;
+constexpr uint64_t kPersistEntry = 1;
+constexpr uint64_t kSlide = 64;
+constexpr uint64_t kSlideBytes = 16;  // a slide's records are walked a few times: per 16 bytes
+constexpr uint64_t kListRecord = 1;   // a record of the slide list
+constexpr uint64_t kShape = 64;       // every shape record read, deleted or hidden ones too
+constexpr uint64_t kTextChar = 4;     // a character built into a text body or copied
+}  // namespace cost
+// Text one slide shows at most: four boxes of 64 K characters each. More would only keep the
+// show laying out text nobody can read, however the budget stands.
+constexpr size_t kMaxSlideChars = 4 * 65536;
+
 class Loader {
  public:
   Loader(const uint8_t* doc, size_t doc_size, const StreamReader& pictures,
@@ -142,10 +190,12 @@ class Loader {
         options_(options),
         out_(out),
         now_(DateTimeFor(options.year, options.month, options.day, options.hour, options.minute,
-                         options.second)) {}
+                         options.second)),
+        budget_(options.max_work) {}
 
   // `decrypted`: the document was encrypted and the loader reads it decrypted.
   LoadError Run(uint32_t current_edit, bool have_current_user, bool decrypted = false);
+  const WorkBudget& budget() const { return budget_; }
 
  private:
   bool At(uint32_t offset, Record* r) const { return RecordAt(doc_, doc_size_, offset, r); }
@@ -154,6 +204,8 @@ class Loader {
     return it != persist_.end() && At(it->second, r);
   }
   bool ReadEditChain(uint32_t first, uint32_t* doc_ref, bool* encrypted);
+  // Applies a persist directory unless the budget is spent; false then.
+  bool ApplyDirectory(const Record& dir, bool override);
   void RepairByScan(uint32_t* doc_ref, uint32_t* doc_offset);
   void ReadDocument(const Record& doc);
   void ReadSlideList(const Record& list, std::vector<ListEntry>* out);
@@ -207,6 +259,7 @@ class Loader {
   std::map<uint32_t, int> sound_ids_;
   void ReadShapeRecords(const Record& sp, const Context& ctx, ShapeRecords* rec);
   void ReadTextbox(const Record& box, const Context& ctx, std::vector<RawText>* texts);
+  bool Own(RawText* text);
   void InheritPlaceholder(const Context& ctx, ShapeRecords* rec);
   // What a shape leaves unset comes from its master shape, then from what its type shows, then
   // from the file's drawing defaults (inherit.cpp).
@@ -250,6 +303,9 @@ class Loader {
   size_t shape_count_ = 0;
   DateTime now_;
   std::vector<int> bullet_blips_;  // picture bullets: index into out_->blips, -1 unreadable
+  WorkBudget budget_;
+  size_t slide_chars_ = 0;  // text built for the slide being read
+  bool text_cut_ = false;   // some slide had more text than it may show
 };
 
 }  // namespace detail

@@ -12,20 +12,23 @@ bool ValidEdit(const Record& r) {
   return r.type == rt::kUserEdit && r.len >= 28;
 }
 
-void ApplyPersistDirectory(const Record& r, std::map<uint32_t, uint32_t>* map, bool override) {
+bool Loader::ApplyDirectory(const Record& r, bool override) {
+  // Every entry is charged up front: a directory is applied whole or not at all.
+  if (!budget_.Spend(cost::kPersistEntry * (r.len / 4))) return false;
   ByteReader br = r.reader();
   while (br.Has(4)) {
     uint32_t head = br.U32();
     uint32_t id = head & 0xFFFFF, count = head >> 20;
     for (uint32_t i = 0; i < count && br.Has(4); i++) {
       uint32_t off = br.U32();
-      if (override || !map->count(id + i)) (*map)[id + i] = off;
+      if (override || !persist_.count(id + i)) persist_[id + i] = off;
     }
   }
+  return true;
 }
 
 bool Loader::ReadEditChain(uint32_t first, uint32_t* doc_ref, bool* encrypted) {
-  std::set<uint32_t> seen;
+  std::set<uint32_t> seen, dirs_applied;
   uint32_t off = first;
   bool newest = true;
   while (true) {
@@ -41,7 +44,9 @@ bool Loader::ReadEditChain(uint32_t first, uint32_t* doc_ref, bool* encrypted) {
     uint32_t crypt = r.len >= 32 ? br.U32() : 0;
     Record d;
     if (!At(dir, &d) || d.type != rt::kPersistDirectory) return false;
-    ApplyPersistDirectory(d, &persist_, false);  // newer edits were applied first and win
+    // Newer edits were applied first and win, so a directory named again adds nothing.
+    if (!budget_.Spend(cost::kEdit)) break;
+    if (dirs_applied.insert(dir).second && !ApplyDirectory(d, false)) break;
     if (newest) {
       *doc_ref = ref;
       if (r.len >= 32) {
@@ -72,7 +77,7 @@ void Loader::RepairByScan(uint32_t* doc_ref, uint32_t* doc_offset) {
   bool have_ref = false;
   while (c.Next(&r)) {
     if (r.type == rt::kPersistDirectory) {
-      ApplyPersistDirectory(r, &persist_, true);
+      if (!ApplyDirectory(r, true)) break;
     } else if (ValidEdit(r)) {
       ByteReader br = r.reader();
       br.Skip(16);

@@ -325,6 +325,10 @@ struct Presentation {
   std::shared_ptr<PictureStore> store;
   PictureBytes Picture(int blip) const;
   bool repaired = false;  // the edit chain was broken and had to be rebuilt
+  // What reading the file cost in the loader's work units, and whether it stopped early because
+  // the file asked for more than LoadOptions::max_work: then it holds what was read up to there.
+  uint64_t work = 0;
+  bool cut_short = false;
   // Indices into slides of what a show displays, in order: hidden slides and slides outside the
   // show's range left out.
   std::vector<size_t> ShowOrder() const;
@@ -348,6 +352,10 @@ struct LoadOptions {
   // in the file cost nothing here.
   size_t max_total_blip_bytes = 32u << 20;
   std::u16string password;  // to open an encrypted presentation; empty: none
+  // The loader's work budget: edits and persist entries applied, slides and shapes read, text
+  // characters built. No real presentation comes near it; a hostile one that names one large
+  // part over and over stops here instead of keeping the viewer busy for hours.
+  uint64_t max_work = uint64_t(32) << 20;
 };
 
 // Reads the document, slide list and slides; pictures are only located. `data` must stay valid

@@ -224,8 +224,41 @@ void Loader::ReadShapeRecords(const Record& sp, const Context& ctx, ShapeRecords
     std::vector<ParaExtension> ext;
     ReadParaExtensionTags(rec->client_data, &ext);
     for (RawText& text : rec->texts)
-      if (text.extensions.empty()) text.extensions = ext;
+      if (Resolve(text).extensions.empty() && !ext.empty() && Own(&text)) text.extensions = ext;
   }
+}
+
+namespace {
+// Records of a text box that add to or change the text before them.
+bool ChangesText(uint16_t type) {
+  switch (type) {
+    case rt::kTextChars:
+    case rt::kTextBytes:
+    case rt::kStyleTextProp:
+    case rt::kTextRuler:
+    case rt::kInteractiveInfo:
+    case rt::kTxInteractiveInfoAtom:
+    case rt::kSlideNumberMC:
+    case rt::kDateTimeMC:
+    case rt::kGenericDateMC:
+    case rt::kRtfDateTimeMC:
+    case rt::kHeaderMC:
+    case rt::kFooterMC:
+      return true;
+    default:
+      return false;
+  }
+}
+}  // namespace
+
+// A referred-to outline text that a box goes on to change becomes the box's own copy, paid for.
+bool Loader::Own(RawText* text) {
+  if (!text->outline) return true;
+  const RawText& from = *text->outline;
+  if (!budget_.Spend(1 + from.chars.size() * cost::kTextChar)) return false;
+  *text = from;
+  text->outline = nullptr;
+  return true;
 }
 
 void Loader::ReadTextbox(const Record& box, const Context& ctx, std::vector<RawText>* texts) {
@@ -239,11 +272,17 @@ void Loader::ReadTextbox(const Record& box, const Context& ctx, std::vector<RawT
     } else if (x.type == rt::kOutlineTextRef && x.len >= 4) {
       uint32_t index = Le32(x.body);
       if (ctx.outline && index < ctx.outline->size()) {
-        if (!texts->empty() && texts->back().chars.empty()) texts->pop_back();
-        texts->push_back((*ctx.outline)[index]);
+        if (!texts->empty() && Resolve(texts->back()).chars.empty()) texts->pop_back();
+        RawText ref;
+        ref.outline = &(*ctx.outline)[index];
+        texts->push_back(ref);
       }
     } else if (texts->empty()) {
       continue;
+    } else if (!ChangesText(x.type)) {
+      continue;
+    } else if (!Own(&texts->back())) {
+      break;
     } else if (x.type == rt::kTextChars) {
       for (size_t i = 0; i + 1 < x.len; i += 2) texts->back().chars += char16_t(Le16(x.body + i));
     } else if (x.type == rt::kTextBytes) {
@@ -368,12 +407,12 @@ void Loader::MapShape(const ShapeRecords& rec, const Transform& t, const Context
   body.insets.right = EmuToMaster(props.Get(prop::kTextRight, 91440));
   body.insets.bottom = EmuToMaster(props.Get(prop::kTextBottom, 45720));
   MapTextFrame(props, &body);
-  for (const RawText& text : rec.texts) BuildText(text, ctx, &body);
+  for (const RawText& text : rec.texts) BuildText(Resolve(text), ctx, &body);
   // Body placeholders that store nothing about fitting fit their text to the box when it does
   // not resize the shape: outline text that outgrew its placeholder was shown shrunk.
   if (props.Flag(prop::kTextBooleans, 0) < 0 && rec.placeholder > 0 && !body.fit_shape &&
       !rec.texts.empty()) {
-    int type = rec.texts.front().type;
+    int type = Resolve(rec.texts.front()).type;
     body.shrink_to_fit =
         type == text_type::kBody || type == text_type::kHalfBody || type == text_type::kQuarterBody;
   }
@@ -412,6 +451,7 @@ void Loader::GroupShapes(const Record& group, const Transform& t, const Context&
   Shape group_shape;
   while (c.Next(&r) && shape_count_ < kMaxShapes) {
     if (r.type == rt::kSpContainer) {
+      if (!budget_.Spend(cost::kShape)) break;
       Shape s;
       Transform mapped = t;
       bool is_group = false;
@@ -433,6 +473,7 @@ void Loader::GroupShapes(const Record& group, const Transform& t, const Context&
       shape_count_++;
       shapes->push_back(std::move(s));
     } else if (r.type == rt::kSpgrContainer) {
+      if (!budget_.Spend(cost::kShape)) break;
       GroupShapes(r, inner, ctx, depth + 1, shapes);
       first = false;
     }

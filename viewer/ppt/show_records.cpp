@@ -317,7 +317,7 @@ void Loader::ReadShowRecords(const ShapeRecords& rec, const Context& ctx, Shape*
   if (rec.texts.size() != 1) return;
   std::vector<std::pair<uint32_t, uint32_t>> ranges;
   TextLink pending;
-  for (const Record& r : rec.texts[0].links) {
+  for (const Record& r : Resolve(rec.texts[0]).links) {
     if (ranges.size() >= kMaxTextLinks) break;
     if (r.type == rt::kInteractiveInfo) {
       (r.inst == 1 ? pending.over : pending.click) = ReadAction(r);

@@ -141,6 +141,12 @@ char16_t SymbolBullet(uint8_t c) {
 
 void Loader::BuildText(const RawText& text, const Context& ctx, TextBody* body) {
   if (text.chars.empty()) return;
+  if (slide_chars_ + text.chars.size() > kMaxSlideChars) {
+    text_cut_ = true;
+    return;
+  }
+  if (!budget_.Spend(1 + text.chars.size() * cost::kTextChar)) return;
+  slide_chars_ += text.chars.size();
   std::vector<StyleRun> para_runs, char_runs;
   if (text.has_style)
     ReadStyleRuns(text.style.body, text.style.len, text.chars.size(), &para_runs, &char_runs);

@@ -1,0 +1,134 @@
+// Metafile pictures lose the records that name files or reach drivers, and nothing else.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "app/metafile_filter.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void Put32(Bytes* b, uint32_t v) {
+  for (int i = 0; i < 4; i++) b->push_back(uint8_t(v >> (8 * i)));
+}
+void Put16(Bytes* b, uint32_t v) {
+  for (int i = 0; i < 2; i++) b->push_back(uint8_t(v >> (8 * i)));
+}
+uint32_t Get32(const Bytes& b, size_t at) {
+  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t(b[at + 3]) << 24);
+}
+
+constexpr uint32_t kHeader = 1, kEof = 14, kRectangle = 43, kComment = 70;
+constexpr uint32_t kSetIcmProfileW = 113, kCreateColorSpaceW = 122, kGlsRecord = 102;
+constexpr uint32_t kNamedEscape = 110, kSetIcmMode = 98;
+
+void EmfRecord(Bytes* b, uint32_t type, size_t body) {
+  Put32(b, type);
+  Put32(b, uint32_t(8 + body));
+  b->resize(b->size() + body, 0x41);
+}
+
+// A header, the given records, an end record.
+Bytes Emf(const std::vector<uint32_t>& types) {
+  Bytes b;
+  Put32(&b, kHeader);
+  Put32(&b, 108);
+  b.resize(108, 0);
+  for (int i = 0; i < 4; i++) b[40 + i] = uint8_t(0x464D4520u >> (8 * i));
+  for (uint32_t t : types) EmfRecord(&b, t, 16);
+  EmfRecord(&b, kEof, 12);
+  for (int i = 0; i < 4; i++) b[48 + i] = uint8_t(b.size() >> (8 * i));
+  b[52] = uint8_t(types.size() + 2);
+  return b;
+}
+
+std::vector<uint32_t> EmfTypes(const Bytes& b) {
+  std::vector<uint32_t> types;
+  for (size_t at = 0; at + 8 <= b.size(); at += Get32(b, at + 4)) types.push_back(Get32(b, at));
+  return types;
+}
+
+TEST(MetafileFilter, EnhancedKeepsDrawingAndDropsFileAndDeviceRecords) {
+  Bytes emf = Emf({kSetIcmMode, kRectangle, kSetIcmProfileW, kCreateColorSpaceW, kComment,
+                   kGlsRecord, kNamedEscape, kRectangle});
+  Bytes out;
+  size_t dropped = 0;
+  ASSERT_TRUE(viewer::FilterEnhancedMetafile(emf.data(), emf.size(), &out, &dropped));
+  EXPECT_EQ(dropped, 5u);
+  EXPECT_EQ(EmfTypes(out),
+            (std::vector<uint32_t>{kHeader, kRectangle, kComment, kRectangle, kEof}));
+  EXPECT_EQ(Get32(out, 48), out.size());  // the header's size and record count follow
+  EXPECT_EQ(Get32(out, 52), 5u);
+  // Nothing to drop: the same bytes.
+  Bytes plain = Emf({kRectangle});
+  Put32(&plain, 0);  // past the end record: not part of the picture
+  ASSERT_TRUE(viewer::FilterEnhancedMetafile(plain.data(), plain.size(), &out));
+  EXPECT_EQ(out, Bytes(plain.begin(), plain.end() - 4));
+}
+
+TEST(MetafileFilter, MalformedEnhancedMetafilesAreRefused) {
+  Bytes good = Emf({kRectangle});
+  Bytes out;
+  Bytes no_end(good.begin(), good.end() - 20);
+  EXPECT_FALSE(viewer::FilterEnhancedMetafile(no_end.data(), no_end.size(), &out));
+  Bytes cut(good.begin(), good.end() - 3);
+  EXPECT_FALSE(viewer::FilterEnhancedMetafile(cut.data(), cut.size(), &out));
+  Bytes odd = good;
+  odd[108 + 4] = 22;  // a record size that is no multiple of four
+  EXPECT_FALSE(viewer::FilterEnhancedMetafile(odd.data(), odd.size(), &out));
+  Bytes zero = good;
+  for (int i = 0; i < 4; i++) zero[108 + 4 + i] = 0;  // a record of no size: would never end
+  EXPECT_FALSE(viewer::FilterEnhancedMetafile(zero.data(), zero.size(), &out));
+  Bytes second_header = Emf({kHeader});
+  EXPECT_FALSE(viewer::FilterEnhancedMetafile(second_header.data(), second_header.size(), &out));
+  Bytes unsigned_header = good;
+  unsigned_header[40] = 0;
+  EXPECT_FALSE(
+      viewer::FilterEnhancedMetafile(unsigned_header.data(), unsigned_header.size(), &out));
+}
+
+constexpr uint16_t kMetaEscape = 0x0626, kMetaRectangle = 0x041B;
+
+void WmfRecord(Bytes* b, uint16_t function, size_t words) {
+  Put32(b, uint32_t(words));
+  Put16(b, function);
+  b->resize(b->size() + (words - 3) * 2, 0x42);
+}
+
+Bytes Wmf(const std::vector<uint16_t>& functions, bool end = true) {
+  Bytes b;
+  Put16(&b, 1);  // in memory
+  Put16(&b, 9);  // header words
+  Put16(&b, 0x0300);
+  Put32(&b, 0);  // size: set below
+  Put16(&b, 0);
+  Put32(&b, 7);
+  Put16(&b, 0);
+  for (uint16_t f : functions) WmfRecord(&b, f, f == kMetaEscape ? 12 : 7);
+  if (end) WmfRecord(&b, 0, 3);
+  for (int i = 0; i < 4; i++) b[6 + i] = uint8_t((b.size() / 2) >> (8 * i));
+  return b;
+}
+
+TEST(MetafileFilter, WindowsMetafilesLoseTheirEscapes) {
+  Bytes wmf = Wmf({kMetaRectangle, kMetaEscape, kMetaRectangle, kMetaEscape});
+  Bytes out;
+  size_t dropped = 0;
+  ASSERT_TRUE(viewer::FilterWindowsMetafile(wmf.data(), wmf.size(), &out, &dropped));
+  EXPECT_EQ(dropped, 2u);
+  EXPECT_EQ(out, Wmf({kMetaRectangle, kMetaRectangle}));
+  // Without its end record: given one, as players expect.
+  Bytes open = Wmf({kMetaRectangle}, false);
+  ASSERT_TRUE(viewer::FilterWindowsMetafile(open.data(), open.size(), &out));
+  EXPECT_EQ(out, Wmf({kMetaRectangle}));
+  Bytes cut(wmf.begin(), wmf.end() - 8);
+  cut.resize(cut.size() - 1);
+  EXPECT_FALSE(viewer::FilterWindowsMetafile(cut.data(), cut.size(), &out));
+  Bytes zero = Wmf({kMetaRectangle});
+  for (int i = 0; i < 4; i++) zero[18 + i] = 0;
+  EXPECT_FALSE(viewer::FilterWindowsMetafile(zero.data(), zero.size(), &out));
+}
+
+}  // namespace
