@@ -147,7 +147,7 @@ void DecryptBlip(const DocumentCipher& c, uint8_t* data, size_t end, size_t at, 
 
 bool FindEncryption(const uint8_t* doc, size_t size, uint32_t current_edit, EncryptedObjects* out) {
   *out = EncryptedObjects();
-  std::set<uint32_t> seen;
+  std::set<uint32_t> seen, dirs_applied;
   uint32_t off = current_edit;
   bool newest = true, named = false;
   while (!seen.count(off)) {
@@ -156,7 +156,9 @@ bool FindEncryption(const uint8_t* doc, size_t size, uint32_t current_edit, Encr
     if (!RecordAt(doc, size, off, &r) || !ValidEdit(r)) return false;
     uint32_t last = Le32(r.body + kEditOffsetsAt), dir = Le32(r.body + kEditOffsetsAt + 4);
     if (!RecordAt(doc, size, dir, &d) || d.type != rt::kPersistDirectory) return false;
-    ApplyPersistDirectory(d, &out->persist, false);  // the newest edit's entries win
+    // The newest edit's entries win, so a directory named again by an older edit adds nothing;
+    // applying it once keeps a chain of thousands of edits naming one large directory cheap.
+    if (dirs_applied.insert(dir).second) ApplyPersistDirectory(d, &out->persist, false);
     if (newest && r.len >= kEditWithSession) {
       out->session = Le32(r.body + kSessionAt);
       named = true;

@@ -12,18 +12,22 @@ bool ValidEdit(const Record& r) {
   return r.type == rt::kUserEdit && r.len >= 28;
 }
 
-bool Loader::ApplyDirectory(const Record& r, bool override) {
-  // Every entry is charged up front: a directory is applied whole or not at all.
-  if (!budget_.Spend(cost::kPersistEntry * (r.len / 4))) return false;
+void ApplyPersistDirectory(const Record& r, std::map<uint32_t, uint32_t>* map, bool override) {
   ByteReader br = r.reader();
   while (br.Has(4)) {
     uint32_t head = br.U32();
     uint32_t id = head & 0xFFFFF, count = head >> 20;
     for (uint32_t i = 0; i < count && br.Has(4); i++) {
       uint32_t off = br.U32();
-      if (override || !persist_.count(id + i)) persist_[id + i] = off;
+      if (override || !map->count(id + i)) (*map)[id + i] = off;
     }
   }
+}
+
+bool Loader::ApplyDirectory(const Record& r, bool override) {
+  // Every entry is charged up front: a directory is applied whole or not at all.
+  if (!budget_.Spend(cost::kPersistEntry * (r.len / 4))) return false;
+  ApplyPersistDirectory(r, &persist_, override);
   return true;
 }
 

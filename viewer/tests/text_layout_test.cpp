@@ -281,7 +281,9 @@ TEST(TextLayoutVertical, BodyTextShrinksToFitItsBoxOnlyWhereItWouldOverflow) {
     const double size = l.lines[0].pieces.at(0).font.size;
     EXPECT_GE(size, c.min_size);
     EXPECT_LE(size, c.max_size);
-    if (c.shrink && c.min_size > 2.5) EXPECT_LE(l.content_height, c.height);
+    if (c.shrink && c.min_size > 2.5) {
+      EXPECT_LE(l.content_height, c.height);
+    }
     // Lines and spacing shrink with the text, so its look stays the same, only smaller.
     EXPECT_NEAR(l.lines[1].top, 22 * size / 10, 1e-9);
   }
