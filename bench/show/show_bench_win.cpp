@@ -263,7 +263,9 @@ int main(int argc, char** argv) {
   }
 
   // A click until the step, or the slide, is on screen: the pixel in the middle of the box.
-  auto latency = [&](bool builds) {
+  enum Steps { kSlides, kBuilds, kTimeline };
+  auto latency = [&](Steps steps) {
+    const bool builds = steps == kBuilds;
     deck::DeckSpec spec;
     const int n = 8;
     // The same eight boxes either build one by one on a slide or stand on slides of their own.
@@ -278,11 +280,20 @@ int main(int argc, char** argv) {
       s.anim.order = int16_t(i + 1);
       return s;
     };
-    if (builds) {
+    if (steps != kSlides) {
       spec.slides.push_back({0x000000, ""});
       spec.slides.push_back({0x000000, ""});
       for (int i = 0; i < n; i++) spec.slides[0].shapes.push_back(box(i));
-    } else {
+    }
+    if (steps == kTimeline) {
+      // The same steps as clicks of the timeline: each box appears on its own click.
+      using namespace deck::tl;
+      std::vector<deck::Bytes> groups;
+      for (int i = 0; i < n; i++)
+        groups.push_back(
+            Group({deck::tl::Effect(kClick, kEntrance, 1, {SetVisible(0x420 + i, true)})}));
+      spec.slides[0].slide_records.push_back(Ppt10Tags(Root({MainSequence(groups)})));
+    } else if (steps == kSlides) {
       for (int i = 0; i <= n; i++) {
         spec.slides.push_back({0x000000, ""});
         for (int k = 0; k <= i && k < n; k++) spec.slides.back().shapes.push_back(box(k));
@@ -309,8 +320,12 @@ int main(int argc, char** argv) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
   };
-  double step = median(latency(true)), slide = median(latency(false));
+  double step = median(latency(kBuilds)), timeline = median(latency(kTimeline)),
+         slide = median(latency(kSlides));
   printf("\n| A click until on screen | Median (ms) |\n|---|---|\n");
-  printf("| next build step (appear) | %.1f |\n| next slide (cut) | %.1f |\n", step, slide);
+  printf(
+      "| next build step (appear) | %.1f |\n| next timeline step (appear) | %.1f |\n"
+      "| next slide (cut) | %.1f |\n",
+      step, timeline, slide);
   return 0;
 }
