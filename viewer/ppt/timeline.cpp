@@ -108,8 +108,11 @@ void ReadTarget(const Record& element, TimeTarget* t) {
   if (!FindChild(element, trt::kVisualShapeAtom, &shape) || shape.len < kVisualShapeSize) return;
   t->shape_id = Le32(shape.body + 8);
   if (Le32(shape.body) == kVisualTextRange) {
+    // The range's end is stored one past its last character: PowerPoint stores a whole
+    // paragraph "ab\r" at 0 as 0..3, and a whole text of n characters as 0..n+1.
     t->first_char = std::max(0, int32_t(Le32(shape.body + 12)));
-    t->last_char = std::max(t->first_char, int32_t(Le32(shape.body + 16)));
+    const int32_t end = int32_t(Le32(shape.body + 16));
+    t->last_char = std::max(t->first_char, end - 1);
   }
 }
 

@@ -131,7 +131,7 @@ TEST(TimelineTree, RepeatsParagraphTargetsAndTriggers) {
   using namespace deck::tl;
   deck::Bytes root = Root(
       {MainSequence(
-           {Group({Effect(kClick, kEntrance, 1, {SetVisible(kFirst, true, 4, 7)})}),
+           {Group({Effect(kClick, kEntrance, 1, {SetVisible(kFirst, true, 4, 8)})}),
             Group({Effect(
                 kClick, kEmphasis, 8,
                 {Behavior(
@@ -152,7 +152,7 @@ TEST(TimelineTree, RepeatsParagraphTargetsAndTriggers) {
   ASSERT_EQ(t.sequences[1].effects.size(), 1u);
   EXPECT_EQ(t.sequences[1].effects[0].preset_class, tn::kExit);
 
-  // "one\rtwo\rthree": characters 4..7 are the second paragraph.
+  // "one\rtwo\rthree": characters 4..7, stored as 4 up to 8, are the second paragraph.
   std::vector<show::BuildStep> steps = show::BuildSteps(p.slides[0]);
   ASSERT_EQ(steps.size(), 2u);
   ASSERT_EQ(steps[0].timed.size(), 1u);

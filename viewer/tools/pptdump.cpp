@@ -7,6 +7,54 @@
 
 #include "ppt/presentation.h"
 
+namespace {
+
+bool OnSlide(const ppt::Slide& slide, uint32_t id) {
+  for (const ppt::Shape& sh : slide.shapes)
+    if (sh.id == id) return true;
+  return false;
+}
+
+void PrintTarget(const ppt::Slide& slide, const ppt::TimeTarget& t) {
+  printf("shape %u%s", t.shape_id, OnSlide(slide, t.shape_id) ? "" : " (not on slide)");
+  if (t.first_char >= 0) printf(" chars %d-%d", t.first_char, t.last_char);
+}
+
+// The sequences a slide's timeline plays, one effect a line.
+void PrintTimeline(const ppt::Slide& slide) {
+  const ppt::Timeline& tl = slide.timeline;
+  if (!tl.present) return;
+  printf("    timeline: %zu sequences\n", tl.sequences.size());
+  static const char* const kStart[] = {"?", "click", "with", "after"};
+  static const char* const kClass[] = {"-", "entr", "exit", "emph", "path", "verb", "media"};
+  for (const ppt::TimedSequence& seq : tl.sequences) {
+    printf("      %s", seq.interactive ? "interactive, trigger " : "main");
+    if (seq.interactive) PrintTarget(slide, seq.trigger);
+    printf(", %zu effects\n", seq.effects.size());
+    for (const ppt::TimedEffect& e : seq.effects) {
+      printf("        %s %s id %d sub %d delay %d dur %d rep %g%s -> ",
+             e.start >= 0 && e.start <= 3 ? kStart[e.start] : "?",
+             e.preset_class >= 0 && e.preset_class <= 6 ? kClass[e.preset_class] : "?", e.preset_id,
+             e.preset_subtype, e.delay_ms, e.duration_ms, e.repeat, e.auto_reverse ? " rev" : "");
+      PrintTarget(slide, e.target);
+      printf("\n");
+      for (const ppt::TimeBehavior& b : e.behaviors) {
+        printf("          kind %d", int(b.kind));
+        for (const std::string& a : b.attributes) printf(" %s", a.c_str());
+        if (!b.value.empty()) printf(" '%s'", b.value.c_str());
+        if (b.out) printf(" out");
+        if (b.target.shape_id != e.target.shape_id) {
+          printf(" on ");
+          PrintTarget(slide, b.target);
+        }
+        printf("\n");
+      }
+    }
+  }
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   ppt::LoadOptions options;
   for (int i = 1; i < argc; i++) {
@@ -30,10 +78,10 @@ int main(int argc, char** argv) {
              sl.slide_id, sl.hidden, sl.auto_advance, sl.advance_ms, sl.background.kind,
              sl.background.color.r, sl.background.color.g, sl.background.color.b, sl.shapes.size());
       for (const ppt::Shape& sh : sl.shapes) {
-        printf("    type %d ph %d [%d %d %d %d] fill %d #%02x%02x%02x line %d pic %d\n", sh.type,
-               sh.placeholder, sh.anchor.left, sh.anchor.top, sh.anchor.right, sh.anchor.bottom,
-               sh.fill.kind, sh.fill.color.r, sh.fill.color.g, sh.fill.color.b, sh.line,
-               sh.picture);
+        printf("    id %u type %d ph %d [%d %d %d %d] fill %d #%02x%02x%02x line %d pic %d\n",
+               sh.id, sh.type, sh.placeholder, sh.anchor.left, sh.anchor.top, sh.anchor.right,
+               sh.anchor.bottom, sh.fill.kind, sh.fill.color.r, sh.fill.color.g, sh.fill.color.b,
+               sh.line, sh.picture);
         if (sh.fill.alpha != 255 || sh.fill.kind == ppt::Fill::kGradient || sh.shadow.visible ||
             sh.rotation || sh.flip_h || sh.flip_v)
           printf(
@@ -67,7 +115,11 @@ int main(int argc, char** argv) {
                    ppt::ToUtf8(r.text).c_str());
           printf("\n");
         }
+        if (sh.build.animated)
+          printf("      build id %u order %d effect %d auto %d\n", sh.id, sh.build.order,
+                 sh.build.effect, sh.build.automatic);
       }
+      PrintTimeline(sl);
     }
   }
 }
