@@ -12,6 +12,7 @@
 #include "ppt/encryption.h"
 #include "ppt/presentation.h"
 #include "viewer/tests/deck_builder.h"
+#include "viewer/tests/corpus.h"
 
 namespace {
 
@@ -80,11 +81,6 @@ deck::DeckSpec PictureDeck(bool own_stream) {
   return spec;
 }
 
-std::string CorpusFile(const std::string& name) {
-  const char* env = getenv("KESTRANE_PPT_CORPUS");
-  return std::string(env ? env : "/work/shared/corpus/ppt") + "/" + name;
-}
-
 // --- the ciphers ------------------------------------------------------------------------------
 
 TEST(Ciphers, Sha1MatchesTheStandardsVectors) {
@@ -129,7 +125,7 @@ TEST(Ciphers, Rc4MatchesTheRfcKeyStreams) {
 // --- a real file -----------------------------------------------------------------------------
 
 TEST(RealEncryptedFile, OpensWithItsPasswordOnly) {
-  std::ifstream f(CorpusFile("Password_Protected-hello.ppt"), std::ios::binary);
+  std::ifstream f(corpus::Path("Password_Protected-hello.ppt"), std::ios::binary);
   if (!f) GTEST_SKIP() << "corpus not present";
   const Bytes file{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
   ppt::Presentation p;

@@ -12,6 +12,7 @@
 #include "ppt/presentation.h"
 #include "ppt/props.h"
 #include "viewer/tests/deck_builder.h"
+#include "viewer/tests/corpus.h"
 
 namespace {
 
@@ -327,24 +328,12 @@ TEST(Backgrounds, TexturedAndPatternedFillsHaveTheirPicturesReady) {
 
 // --- real files ----------------------------------------------------------------------------
 
-std::string CorpusDir() {
-  const char* env = getenv("KESTRANE_PPT_CORPUS");
-  return env ? env : "/work/shared/corpus/ppt";
-}
-
-bool LoadCorpus(const std::string& name, ppt::Presentation* p) {
-  std::ifstream f(CorpusDir() + "/" + name, std::ios::binary);
-  if (!f) return false;
-  std::vector<uint8_t> b((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  return ppt::Load(b.data(), b.size(), p) == ppt::LoadError::kNone;
-}
-
 TEST(CorpusFidelity, PicturesStayBareAndPlaceholdersUnfilled) {
   int files = 0;
   for (const char* name : {"42520.ppt", "slide_master.ppt", "ppt_with_png.ppt", "bullets.ppt",
                            "basic_test_ppt_file.ppt", "with_textbox.ppt"}) {
     ppt::Presentation p;
-    if (!LoadCorpus(name, &p)) continue;
+    if (!corpus::Load(name, &p)) continue;
     files++;
     SCOPED_TRACE(name);
     for (const ppt::Slide& slide : p.slides)
@@ -358,7 +347,7 @@ TEST(CorpusFidelity, PicturesStayBareAndPlaceholdersUnfilled) {
         }
       }
   }
-  if (!files) GTEST_SKIP() << "no corpus at " << CorpusDir();
+  if (!files) GTEST_SKIP() << "no corpus at " << corpus::Dir();
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "ppt/presentation.h"
 #include "viewer/tests/deck_builder.h"
+#include "viewer/tests/corpus.h"
 
 namespace {
 
@@ -93,18 +94,6 @@ deck::Bytes PngBlip() {
   const deck::Bytes png = {0x89, 'P', 'N', 'G', 1, 2, 3};
   body.insert(body.end(), png.begin(), png.end());
   return deck::Rec(0xF01E, body, 0x6E0);
-}
-
-std::string CorpusDir() {
-  const char* env = getenv("KESTRANE_PPT_CORPUS");
-  return env ? env : "/work/shared/corpus/ppt";
-}
-
-bool LoadCorpus(const std::string& name, ppt::Presentation* p) {
-  std::ifstream f(CorpusDir() + "/" + name, std::ios::binary);
-  if (!f) return false;
-  std::vector<uint8_t> b((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  return ppt::Load(b.data(), b.size(), p) == ppt::LoadError::kNone;
 }
 
 // --- colours -----------------------------------------------------------------------------------
@@ -461,7 +450,7 @@ TEST(GroupPlacement, ExtremeCoordinatesStayInRange) {
 
 TEST(FillCorpus, BackgroundsPatternsTexturesAndGradients) {
   ppt::Presentation p;
-  if (!LoadCorpus("backgrounds.ppt", &p)) GTEST_SKIP() << "no corpus";
+  if (!corpus::Load("backgrounds.ppt", &p)) GTEST_SKIP() << "no corpus";
   ASSERT_EQ(p.slides.size(), 4u);
   EXPECT_EQ(p.slides[0].background.kind, ppt::Fill::kPicture);
   const ppt::Fill& pattern = p.slides[1].background;
@@ -480,7 +469,7 @@ TEST(FillCorpus, BackgroundsPatternsTexturesAndGradients) {
 
 TEST(FillCorpus, TranslucentShadowedShapes) {
   ppt::Presentation p;
-  if (!LoadCorpus("57272_corrupted_usereditatom.ppt", &p)) GTEST_SKIP() << "no corpus";
+  if (!corpus::Load("57272_corrupted_usereditatom.ppt", &p)) GTEST_SKIP() << "no corpus";
   int translucent = 0, shadowed = 0;
   for (const ppt::Slide& sl : p.slides)
     for (const ppt::Shape& s : sl.shapes) {

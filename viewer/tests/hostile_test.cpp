@@ -10,6 +10,7 @@
 #include "ppt/cfb.h"
 #include "ppt/presentation.h"
 #include "viewer/tests/hostile_decks.h"
+#include "viewer/tests/corpus.h"
 
 namespace {
 
@@ -105,8 +106,7 @@ TEST(Hostile, SmallBudgetStopsCleanlyAndShowsWhatWasRead) {
 }
 
 TEST(Hostile, RealDecksStayWellWithinTheDefaultBudget) {
-  const char* env = getenv("KESTRANE_PPT_CORPUS");
-  std::string dir = env ? env : "/work/shared/corpus/ppt";
+  const std::string dir = corpus::Dir();
   DIR* d = opendir(dir.c_str());
   if (!d) GTEST_SKIP() << "no corpus at " << dir;
   ppt::LoadOptions options;

@@ -11,6 +11,7 @@
 #include "ppt/cfb.h"
 #include "ppt/presentation.h"
 #include "viewer/tests/deck_builder.h"
+#include "viewer/tests/corpus.h"
 
 namespace {
 
@@ -32,11 +33,6 @@ deck::DeckSpec ThreeSlides() {
   deck::DeckSpec spec;
   spec.slides = {{0x0000FF, "one"}, {0x00FF00, "two"}, {0xFF0000, "three"}};
   return spec;
-}
-
-std::string CorpusDir() {
-  const char* env = getenv("KESTRANE_PPT_CORPUS");
-  return env ? env : "/work/shared/corpus/ppt";
 }
 
 bool ReadFile(const std::string& path, deck::Bytes* out) {
@@ -269,7 +265,7 @@ TEST(ParserPictures, CompressedPictureCannotClaimUnboundedMemory) {
 
 TEST(ParserCorpus, KnownFilesLoadAsExpected) {
   deck::Bytes b;
-  if (!ReadFile(CorpusDir() + "/incorrect_slide_order.ppt", &b)) GTEST_SKIP() << "no corpus";
+  if (!ReadFile(corpus::Dir() + "/incorrect_slide_order.ppt", &b)) GTEST_SKIP() << "no corpus";
   ppt::Presentation p;
   ASSERT_EQ(LoadBytes(b, &p), LoadError::kNone);
   ASSERT_EQ(p.slides.size(), 3u);
@@ -290,18 +286,18 @@ TEST(ParserCorpus, KnownFilesLoadAsExpected) {
   };
   for (const Expect& e : cases) {
     SCOPED_TRACE(e.name);
-    if (!ReadFile(CorpusDir() + "/" + e.name, &b)) continue;
+    if (!ReadFile(corpus::Dir() + "/" + e.name, &b)) continue;
     EXPECT_EQ(LoadBytes(b, &p), e.error);
     EXPECT_EQ(int(p.slides.size()), e.slides);
   }
-  ASSERT_TRUE(ReadFile(CorpusDir() + "/table_test.ppt", &b));
+  ASSERT_TRUE(ReadFile(corpus::Dir() + "/table_test.ppt", &b));
   ASSERT_EQ(LoadBytes(b, &p), LoadError::kNone);
   EXPECT_EQ(p.width * 9, p.height * 16);
 }
 
 TEST(ParserCorpus, MastersFootersAndInheritedStyles) {
   deck::Bytes b;
-  if (!ReadFile(CorpusDir() + "/headers_footers.ppt", &b)) GTEST_SKIP() << "no corpus";
+  if (!ReadFile(corpus::Dir() + "/headers_footers.ppt", &b)) GTEST_SKIP() << "no corpus";
   ppt::Presentation p;
   ASSERT_EQ(LoadBytes(b, &p), LoadError::kNone);
   ASSERT_EQ(p.slides.size(), 2u);
@@ -320,7 +316,7 @@ TEST(ParserCorpus, MastersFootersAndInheritedStyles) {
 
   // Deeper outline levels take bullets from the levels above them; the title layout takes its
   // look from the title master.
-  ASSERT_TRUE(ReadFile(CorpusDir() + "/slide_master.ppt", &b));
+  ASSERT_TRUE(ReadFile(corpus::Dir() + "/slide_master.ppt", &b));
   ASSERT_EQ(LoadBytes(b, &p), LoadError::kNone);
   ASSERT_EQ(p.slides.size(), 3u);
   const ppt::Shape* body = nullptr;

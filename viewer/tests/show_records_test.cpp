@@ -7,6 +7,7 @@
 
 #include "ppt/presentation.h"
 #include "viewer/tests/deck_builder.h"
+#include "viewer/tests/corpus.h"
 
 namespace {
 
@@ -294,19 +295,10 @@ TEST(ShowRecordsHostile, TruncatedAndOversizedRecordsAreSafe) {
   }
 }
 
-bool ReadCorpus(const std::string& name, deck::Bytes* out) {
-  const char* env = getenv("KESTRANE_PPT_CORPUS");
-  std::ifstream f(std::string(env ? env : "/work/shared/corpus/ppt") + "/" + name,
-                  std::ios::binary);
-  if (!f) return false;
-  out->assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-  return true;
-}
-
 // A real deck whose slides carry action settings, hyperlinks on text and show-info records.
 TEST(ShowRecordsCorpus, RealDeckCarriesItsLinksAndTransitions) {
   deck::Bytes b;
-  if (!ReadCorpus("42520.ppt", &b)) GTEST_SKIP() << "corpus file not present";
+  if (!corpus::Read("42520.ppt", &b)) GTEST_SKIP() << "corpus file not present";
   ppt::Presentation p;
   ASSERT_EQ(ppt::Load(b.data(), b.size(), &p), ppt::LoadError::kNone);
   int links = 0, text_links = 0, transitions = 0, web = 0, slides = 0;

@@ -7,6 +7,7 @@
 #include "ppt/presentation.h"
 #include "ppt/text.h"
 #include "viewer/tests/deck_builder.h"
+#include "viewer/tests/corpus.h"
 
 namespace {
 
@@ -345,18 +346,9 @@ TEST(TextHostile, DamagedRulersFieldsAndTagsAreHarmless) {
 
 // --- real files -------------------------------------------------------------------------------
 
-bool ReadCorpus(const std::string& name, Bytes* out) {
-  const char* env = getenv("KESTRANE_PPT_CORPUS");
-  std::ifstream f(std::string(env ? env : "/work/shared/corpus/ppt") + "/" + name,
-                  std::ios::binary);
-  if (!f) return false;
-  out->assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-  return true;
-}
-
 TEST(TextCorpus, HeadersAndFootersShowTodaysDateAndPerSlideTexts) {
   Bytes b;
-  if (!ReadCorpus("headers_footers.ppt", &b)) GTEST_SKIP() << "no corpus";
+  if (!corpus::Read("headers_footers.ppt", &b)) GTEST_SKIP() << "no corpus";
   ppt::Presentation p;
   ASSERT_EQ(ppt::Load(b.data(), b.size(), &p, FixedDate()), ppt::LoadError::kNone);
   ASSERT_EQ(p.slides.size(), 2u);
@@ -371,7 +363,7 @@ TEST(TextCorpus, HeadersAndFootersShowTodaysDateAndPerSlideTexts) {
 
 TEST(TextCorpus, BulletsMarginsAndFrames) {
   Bytes b;
-  if (!ReadCorpus("bullets.ppt", &b)) GTEST_SKIP() << "no corpus";
+  if (!corpus::Read("bullets.ppt", &b)) GTEST_SKIP() << "no corpus";
   ppt::Presentation p;
   ASSERT_EQ(ppt::Load(b.data(), b.size(), &p), ppt::LoadError::kNone);
   ASSERT_EQ(p.slides.size(), 2u);
@@ -386,7 +378,7 @@ TEST(TextCorpus, BulletsMarginsAndFrames) {
   EXPECT_EQ(custom.text.paragraphs[0].bullet_char, char16_t(0x263A));
   EXPECT_FALSE(custom.text.wrap);
 
-  if (!ReadCorpus("text-margins.ppt", &b)) return;
+  if (!corpus::Read("text-margins.ppt", &b)) return;
   ASSERT_EQ(ppt::Load(b.data(), b.size(), &p), ppt::LoadError::kNone);
   ASSERT_EQ(p.slides.size(), 1u);
   ASSERT_EQ(p.slides[0].shapes.size(), 4u);
