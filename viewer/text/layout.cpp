@@ -247,12 +247,7 @@ class Engine {
         if (i > s && CanBreakBefore(w, i)) last_break = i;
         double nx = c.ch == u'\t' ? AfterTab(w, i, n, x) : x + c.advance;
         if (wrap && c.ch != u' ' && i > s && nx - start > avail + kEpsilon) {
-          // A tab to a stop past the edge ends its line as a blank would, and the text after it
-          // starts the next line at the margin rather than at a stop of its own.
-          if (c.ch == u'\t')
-            i++;
-          else if (last_break != SIZE_MAX)
-            i = last_break;
+          if (last_break != SIZE_MAX) i = last_break;
           break;
         }
         x = nx;
@@ -283,13 +278,7 @@ class Engine {
     for (size_t i = l.begin; i < l.end; i++) {
       (*xs)[i - l.begin] = x;
       const Char& c = w.chars[i];
-      if (c.ch != u'\t') {
-        x += c.advance;
-        continue;
-      }
-      // A tab that ended a wrapped line reaches no further than the edge.
-      double after = AfterTab(w, i, l.trimmed, x);
-      x = body_.wrap ? std::min(after, std::max(x, box_.width)) : after;
+      x = c.ch == u'\t' ? AfterTab(w, i, l.trimmed, x) : x + c.advance;
     }
     (*xs)[l.end - l.begin] = x;
     return x;
