@@ -105,6 +105,8 @@ void Loader::ReadDocument(const Record& doc) {
             }
           } else if (x.type == rt::kTextMasterStyle && x.inst < 9) {
             ReadMasterStyle(x.body, x.len, x.inst, &doc_styles_[x.inst]);
+          } else if (x.type == rt::kTextParaDefaults || x.type == rt::kTextRuler) {
+            ReadDocTabs(x);
           }
         }
         break;
@@ -212,6 +214,33 @@ Loader::Master* Loader::FindMaster(uint32_t slide_id, int depth) {
     if (r.type == rt::kTextMasterStyle && r.inst < 9)
       ReadMasterStyle(r.body, r.len, r.inst, &m.styles[r.inst]);
   return &master_cache_[slide_id];
+}
+
+void Loader::ReadDocTabs(const Record& x) {
+  // Only the tabs are taken from the document's paragraph defaults: the rest (alignment, margins)
+  // the built-in styles and the masters already settle, as they always have.
+  constexpr size_t kReserved = 2;  // before the paragraph props
+  ParaProps pf;
+  if (x.type == rt::kTextParaDefaults) {
+    if (x.len < kReserved) return;
+    ByteReader r(x.body + kReserved, x.len - kReserved);
+    if (!ReadParaProps(r, &pf)) return;
+    pf.mask &= ParaProps::kDefaultTab | ParaProps::kTabStops;
+  } else {
+    Ruler ruler;
+    if (!ReadRuler(x.body, x.len, &ruler)) return;
+    if (ruler.has_default_tab) {
+      pf.default_tab = ruler.default_tab;
+      pf.mask |= ParaProps::kDefaultTab;
+    }
+    if (ruler.has_tabs) {
+      pf.tabs = ruler.tabs;
+      pf.mask |= ParaProps::kTabStops;
+    }
+  }
+  // A size of nothing would mean no default stops at all: keep the one before.
+  if (pf.default_tab == 0) pf.mask &= ~uint32_t(ParaProps::kDefaultTab);
+  doc_tabs_.Overlay(pf);
 }
 
 void Loader::ReadScheme(const Record& container, Rgb* scheme, bool* found) {

@@ -224,6 +224,7 @@ class Loader {
     bool master_objects = true;
   };
   Master* FindMaster(uint32_t slide_id, int depth = 0);
+  void ReadDocTabs(const Record& x);
   void ReadScheme(const Record& container, Rgb* scheme, bool* found);
   void DrawingShapes(const Record& container, const Context& ctx, std::vector<Shape>* shapes,
                      Fill* background, bool* has_background);
@@ -294,6 +295,8 @@ class Loader {
   std::map<uint32_t, uint32_t> persist_;
   std::vector<Font> fonts_;
   LevelStyles doc_styles_[9];
+  // The document's tab size and tab stops, under every text's styles.
+  ParaProps doc_tabs_;
   std::vector<ListEntry> slides_, masters_;
   std::map<uint32_t, Master> master_cache_;
   Footers doc_footers_;

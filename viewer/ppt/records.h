@@ -86,6 +86,7 @@ enum : uint16_t {
   kTextChars = 0x0FA0,
   kStyleTextProp = 0x0FA1,
   kTextMasterStyle = 0x0FA3,
+  kTextParaDefaults = 0x0FA5,
   kTextBytes = 0x0FA8,
   kTextRuler = 0x0FA6,
   kStyleTextProp9 = 0x0FAC,

@@ -166,6 +166,7 @@ void Loader::BuildText(const RawText& text, const Context& ctx, TextBody* body) 
     cp->size = base == 0 ? 44 : base == 1 ? (level == 0 ? 32 : level == 1 ? 28 : 24) : 18;
     cp->color = base == 0 ? 0x03000000 : 0x01000000;
     pp->align = base == 0 ? 1 : 0;
+    pp->Overlay(doc_tabs_);
     const LevelStyles* styles = ctx.styles ? ctx.styles : doc_styles_;
     const LevelStyles* chain[] = {&doc_styles_[base], &styles[base], &styles[type]};
     for (const LevelStyles* ls : chain) {

@@ -194,6 +194,30 @@ class Engine {
     return Stop{(std::floor(x / d + kEpsilon) + 1) * d, ppt::TabStop::kLeft};
   }
 
+  // Where the text after the tab at i starts. A left stop takes it; centred, right and decimal
+  // stops align the text up to the next tab (trailing blanks and anything from `end` on left out)
+  // on themselves, but never pull it back over what comes before the tab. Line breaking and
+  // placing both ask here, so a right stop near the edge does not wrap text that fits.
+  double AfterTab(const ParaWork& w, size_t i, size_t end, double x) const {
+    Stop stop = NextTab(w, x);
+    if (stop.kind == ppt::TabStop::kLeft) return stop.x;
+    double seg = 0, blanks = 0, before_point = -1;
+    for (size_t k = i + 1; k < end && w.chars[k].ch != u'\t' && w.chars[k].ch != 0x0B; k++) {
+      const Char& c = w.chars[k];
+      if (before_point < 0 && (c.ch == u'.' || c.ch == u',')) before_point = seg + blanks;
+      if (c.ch == u' ') {
+        blanks += c.advance;
+        continue;
+      }
+      seg += blanks + c.advance;
+      blanks = 0;
+    }
+    double lead = stop.kind == ppt::TabStop::kCenter                         ? seg / 2
+                  : stop.kind == ppt::TabStop::kDecimal && before_point >= 0 ? before_point
+                                                                             : seg;
+    return std::max(x, stop.x - lead);
+  }
+
   bool CanBreakBefore(const ParaWork& w, size_t i) const {
     char16_t prev = w.chars[i - 1].ch, cur = w.chars[i].ch;
     if (cur == u' ') return false;
@@ -221,7 +245,7 @@ class Engine {
           break;
         }
         if (i > s && CanBreakBefore(w, i)) last_break = i;
-        double nx = c.ch == u'\t' ? NextTab(w, x).x : x + c.advance;
+        double nx = c.ch == u'\t' ? AfterTab(w, i, n, x) : x + c.advance;
         if (wrap && c.ch != u' ' && i > s && nx - start > avail + kEpsilon) {
           if (last_break != SIZE_MAX) i = last_break;
           break;
@@ -254,26 +278,7 @@ class Engine {
     for (size_t i = l.begin; i < l.end; i++) {
       (*xs)[i - l.begin] = x;
       const Char& c = w.chars[i];
-      if (c.ch != u'\t') {
-        x += c.advance;
-        continue;
-      }
-      Stop stop = NextTab(w, x);
-      if (stop.kind == ppt::TabStop::kLeft) {
-        x = stop.x;
-        continue;
-      }
-      // Centred, right and decimal stops align the text up to the next tab on themselves.
-      double seg = 0, before_point = -1;
-      for (size_t k = i + 1; k < l.trimmed && w.chars[k].ch != u'\t'; k++) {
-        if (before_point < 0 && (w.chars[k].ch == u'.' || w.chars[k].ch == u','))
-          before_point = seg;
-        seg += w.chars[k].advance;
-      }
-      double lead = stop.kind == ppt::TabStop::kCenter                         ? seg / 2
-                    : stop.kind == ppt::TabStop::kDecimal && before_point >= 0 ? before_point
-                                                                               : seg;
-      x = std::max(x, stop.x - lead);
+      x = c.ch == u'\t' ? AfterTab(w, i, l.trimmed, x) : x + c.advance;
     }
     (*xs)[l.end - l.begin] = x;
     return x;
