@@ -235,10 +235,20 @@ std::vector<GradientStop> Focused(std::vector<GradientStop> base, int focus) {
   return out;
 }
 
+// Stops laid out from the blend's start (pos 0) to its end (pos 1) turned end for end.
+std::vector<GradientStop> Reversed(std::vector<GradientStop> stops) {
+  std::reverse(stops.begin(), stops.end());
+  for (GradientStop& s : stops) s.pos = 1 - s.pos;
+  return stops;
+}
+
 void MapGradient(const Properties& p, const Context& ctx, uint32_t type, Fill* f) {
   f->kind = Fill::kGradient;
   f->stops = Focused(BaseStops(p, ctx, *f), int32_t(p.Get(prop::kFillFocus, 0)));
   if (type == kFillShadeCenter || type == kFillShadeTitle || type == kFillShadeShape) {
+    // These blends start at their focus (a corner, the centre, the title) and end at the
+    // shape's edge; they are painted from the edge inwards.
+    f->stops = Reversed(std::move(f->stops));
     f->blend = type == kFillShadeShape ? Fill::kShape : Fill::kRectangular;
     if (type != kFillShadeShape) {
       double l = Fixed(p, prop::kFillToLeft, 0), t = Fixed(p, prop::kFillToTop, 0);
@@ -250,13 +260,14 @@ void MapGradient(const Properties& p, const Context& ctx, uint32_t type, Fill* f
       f->focus[3] = unit(std::max(t, b));
     }
   } else {
-    // Angles count clockwise from a blend that runs upwards; negative ones (as PowerPoint
-    // writes its diagonal and vertical blends) run the other way along the same axis.
+    // At 0 degrees the blend starts at the top and runs down; larger angles turn it clockwise
+    // on screen. Negative angles (as PowerPoint writes its diagonal and vertical blends) run
+    // the other way along the same axis.
     double a = Fixed(p, prop::kFillAngle, 0);
     if (!std::isfinite(a)) a = 0;
     a = std::fmod(a, 360.0);
     if (a < 0) a += 180;
-    f->angle = std::fmod(a - 90 + 720, 360.0);
+    f->angle = std::fmod(a + 90 + 720, 360.0);
   }
   f->color = f->stops.front().color;
   f->color2 = f->stops.back().color;

@@ -151,11 +151,11 @@ TEST(FillGradients, DirectionFocusAndColours) {
     return One(p).fill;
   };
   const Rgb red{255, 0, 0}, blue{0, 0, 255};
-  // Focus 100: from the fill colour to the back colour; angle 0 runs upwards.
+  // Focus 100: from the fill colour to the back colour; angle 0 runs from the top down.
   ppt::Fill f = with({{kFillFocus, 100}});
   ASSERT_EQ(f.kind, ppt::Fill::kGradient);
   EXPECT_EQ(f.blend, ppt::Fill::kLinear);
-  EXPECT_DOUBLE_EQ(f.angle, 270);
+  EXPECT_DOUBLE_EQ(f.angle, 90);
   ASSERT_EQ(f.stops.size(), 2u);
   EXPECT_EQ(f.stops[0].color, red);
   EXPECT_EQ(f.stops[1].color, blue);
@@ -173,10 +173,10 @@ TEST(FillGradients, DirectionFocusAndColours) {
   EXPECT_EQ(f.stops[0].color, blue);
   EXPECT_EQ(f.stops[1].color, red);
   // Negative angles, as PowerPoint writes vertical and diagonal blends.
-  EXPECT_DOUBLE_EQ(with({{kFillAngle, Fixed(-90)}}).angle, 0);
-  EXPECT_DOUBLE_EQ(with({{kFillAngle, Fixed(-45)}}).angle, 45);
-  EXPECT_DOUBLE_EQ(with({{kFillAngle, Fixed(90)}}).angle, 0);
-  EXPECT_DOUBLE_EQ(with({{kFillAngle, Fixed(45)}}).angle, 315);
+  EXPECT_DOUBLE_EQ(with({{kFillAngle, Fixed(-90)}}).angle, 180);
+  EXPECT_DOUBLE_EQ(with({{kFillAngle, Fixed(-45)}}).angle, 225);
+  EXPECT_DOUBLE_EQ(with({{kFillAngle, Fixed(90)}}).angle, 180);
+  EXPECT_DOUBLE_EQ(with({{kFillAngle, Fixed(45)}}).angle, 135);
 }
 
 TEST(FillGradients, FromCornerCentreAndShape) {
@@ -186,7 +186,7 @@ TEST(FillGradients, FromCornerCentreAndShape) {
   ppt::Fill f = One(corner).fill;
   EXPECT_EQ(f.blend, ppt::Fill::kRectangular);
   for (double v : f.focus) EXPECT_DOUBLE_EQ(v, 1);
-  EXPECT_EQ(f.stops.front().color, (Rgb{255, 0, 0}));  // at the far edges
+  EXPECT_EQ(f.stops.front().color, (Rgb{0, 0, 255}));  // at the far edges
   Props centre = corner;
   for (auto& p : centre)
     if (p.first >= kFillToLeft && p.first <= kFillToBottom) p.second = 0x8000;
@@ -283,7 +283,7 @@ TEST(FillBackground, BackgroundGradientsKeepTheirDirection) {
   ASSERT_EQ(ppt::Load(b.data(), b.size(), &p), ppt::LoadError::kNone);
   const ppt::Fill& bg = p.slides[0].background;
   EXPECT_EQ(bg.kind, ppt::Fill::kGradient);
-  EXPECT_DOUBLE_EQ(bg.angle, 0);
+  EXPECT_DOUBLE_EQ(bg.angle, 180);
   EXPECT_EQ(bg.stops.front().color, (Rgb{0, 0, 0x80}));
 }
 
@@ -461,7 +461,7 @@ TEST(FillCorpus, BackgroundsPatternsTexturesAndGradients) {
   const ppt::Fill& shade = p.slides[3].background;
   EXPECT_EQ(shade.kind, ppt::Fill::kGradient);
   EXPECT_EQ(shade.blend, ppt::Fill::kRectangular);
-  EXPECT_EQ(shade.stops.back().color, (Rgb{0x40, 0x40, 0x40}));  // towards the corner
+  EXPECT_EQ(shade.stops.back().color, (Rgb{0xFF, 0xFF, 0xFF}));  // towards the corner
   ASSERT_EQ(p.slides[3].shapes.size(), 1u);
   EXPECT_EQ(p.slides[3].shapes[0].fill.kind, ppt::Fill::kGradient);
   EXPECT_EQ(p.slides[2].shapes[0].fill.kind, ppt::Fill::kPicture);

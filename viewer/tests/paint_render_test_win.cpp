@@ -78,7 +78,8 @@ TEST(PaintWine, BackgroundFilledShapesShowTheSlideBackground) {
 }
 
 TEST(PaintWine, GradientsRunTheWayTheFileSays) {
-  // Angle 0, focus 100: from the fill colour at the bottom to the back colour at the top.
+  // Angle 0, focus 100: from the fill colour at the top down to the back colour; -90 lays the
+  // same blend across, with the fill colour on the right.
   Painted p({deck::Shape(1,
                          {{0x1BF, kFilled},
                           {0x180, 7},
@@ -98,13 +99,13 @@ TEST(PaintWine, GradientsRunTheWayTheFileSays) {
                          3500, 1000, 5500, 3000)});
   ASSERT_TRUE(p.ok());
   Px top = p.At(200, 105), bottom = p.At(200, 295);
-  EXPECT_GT(top.b, 200);
-  EXPECT_LT(top.r, 60);
-  EXPECT_GT(bottom.r, 200);
-  EXPECT_LT(bottom.b, 60);
+  EXPECT_GT(top.r, 200);
+  EXPECT_LT(top.b, 60);
+  EXPECT_GT(bottom.b, 200);
+  EXPECT_LT(bottom.r, 60);
   Px left = p.At(355, 200), right = p.At(545, 200);
-  EXPECT_GT(left.r, 200);
-  EXPECT_GT(right.b, 200);
+  EXPECT_GT(left.b, 200);
+  EXPECT_GT(right.r, 200);
 }
 
 TEST(PaintWine, ShadowsFallBesideTheShape) {
