@@ -53,6 +53,17 @@ struct ShapeSpec {
   bool group = false;  // wrapped alone in an animated/linked group carrying anim and click
 };
 
+// A small box at `left`, 800 master units square, on the row where the show tests look.
+inline ShapeSpec SmallBox(int32_t left, const std::string& text = "") {
+  ShapeSpec s;
+  s.left = left;
+  s.top = 2500;
+  s.right = left + 800;
+  s.bottom = 3300;
+  s.text = text;
+  return s;
+}
+
 struct SlideSpec {
   uint32_t background = 0xFFFFFF;  // 0xBBGGRR as the format stores colours
   std::string text;

@@ -18,16 +18,6 @@ ppt::Presentation LoadSpec(const deck::DeckSpec& spec) {
   return p;
 }
 
-deck::ShapeSpec Box(int32_t left, const std::string& text = "") {
-  deck::ShapeSpec s;
-  s.left = left;
-  s.top = 2500;
-  s.right = left + 800;
-  s.bottom = 3300;
-  s.text = text;
-  return s;
-}
-
 // The shapes a slide holds beyond the background's: the builder's own text box comes first.
 const ppt::Shape* ShapeAt(const ppt::Slide& s, int32_t left) {
   for (const ppt::Shape& sh : s.shapes)
@@ -38,7 +28,7 @@ const ppt::Shape* ShapeAt(const ppt::Slide& s, int32_t left) {
 TEST(ShowRecordsBuilds, OrderTimingLevelsAfterEffectAndDirection) {
   deck::DeckSpec spec;
   spec.slides.push_back({0xFFFFFF, "builds"});
-  deck::ShapeSpec a = Box(100, "one\rtwo\rthree");
+  deck::ShapeSpec a = deck::SmallBox(100, "one\rtwo\rthree");
   a.levels = {0, 1, 0};
   a.anim.on = true;
   a.anim.order = 2;
@@ -48,14 +38,14 @@ TEST(ShowRecordsBuilds, OrderTimingLevelsAfterEffectAndDirection) {
   a.anim.reverse = true;
   a.anim.effect = 12;
   a.anim.direction = 5;
-  deck::ShapeSpec b = Box(1000);
+  deck::ShapeSpec b = deck::SmallBox(1000);
   b.anim.on = true;
   b.anim.order = 1;
   b.anim.automatic = true;
   b.anim.delay_ms = 1500;
   b.anim.after = 2;
-  deck::ShapeSpec plain = Box(2000);
-  deck::ShapeSpec none = Box(3000);
+  deck::ShapeSpec plain = deck::SmallBox(2000);
+  deck::ShapeSpec none = deck::SmallBox(3000);
   none.anim.on = true;
   none.anim.build_type = 0;  // stored, but no build
   spec.slides[0].shapes = {a, b, plain, none};
@@ -88,7 +78,7 @@ TEST(ShowRecordsBuilds, OrderTimingLevelsAfterEffectAndDirection) {
 TEST(ShowRecordsBuilds, AGroupsBuildAndLinkAreItsShapes) {
   deck::DeckSpec spec;
   spec.slides.push_back({0xFFFFFF, ""});
-  deck::ShapeSpec g = Box(400);
+  deck::ShapeSpec g = deck::SmallBox(400);
   g.group = true;
   g.anim.on = true;
   g.anim.order = 3;
@@ -148,7 +138,7 @@ TEST(ShowRecordsLinks, JumpsSlidesWebAndRefusedTargets) {
                      {6, "HTTP://EXAMPLE.COM", ""}};
   std::vector<deck::ShapeSpec>& shapes = spec.slides[0].shapes;
   auto add = [&](int32_t left, deck::LinkSpec l) {
-    deck::ShapeSpec s = Box(left);
+    deck::ShapeSpec s = deck::SmallBox(left);
     s.has_click = true;
     s.click = l;
     shapes.push_back(s);
@@ -168,7 +158,7 @@ TEST(ShowRecordsLinks, JumpsSlidesWebAndRefusedTargets) {
   add(1300, {1, 0});  // a macro
   add(1400, {4, 0, 8, 6});
   add(1500, {4, 0, 8, 42});  // a link that is not in the list
-  deck::ShapeSpec over = Box(1600);
+  deck::ShapeSpec over = deck::SmallBox(1600);
   over.has_over = true;
   over.over = {3, 1};
   shapes.push_back(over);
@@ -202,7 +192,7 @@ TEST(ShowRecordsLinks, TextRunsCarryTheirLinks) {
   spec.slides.push_back({0xFFFFFF, ""});
   spec.slides.push_back({0xFFFFFF, ""});
   spec.hyperlinks = {{1, "http://example.com", ""}};
-  deck::ShapeSpec t = Box(100, "Go home\rSee the site now");
+  deck::ShapeSpec t = deck::SmallBox(100, "Go home\rSee the site now");
   t.levels = {0, 0};
   t.text_links.push_back({0, 2, {3, 3}, false});          // "Go"
   t.text_links.push_back({16, 20, {4, 0, 8, 1}, false});  // "site"
@@ -234,7 +224,7 @@ TEST(ShowRecordsSounds, CollectionByIdAndReferences) {
   spec.slides.push_back({0xFFFFFF, ""});
   deck::Bytes wav{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
   spec.sounds = {{3, "applause", wav}, {5, "drum", deck::Bytes(5000, 7)}, {3, "again", wav}};
-  deck::ShapeSpec s = Box(100);
+  deck::ShapeSpec s = deck::SmallBox(100);
   s.anim.on = true;
   s.anim.sound_id = 5;
   s.has_click = true;
@@ -277,7 +267,7 @@ TEST(ShowRecordsHostile, TruncatedAndOversizedRecordsAreSafe) {
   spec.slides[0].effect = 5;
   spec.hyperlinks = {{1, "http://a.b", "1,1,x"}};
   spec.sounds = {{1, "s", deck::Bytes(40, 1)}};
-  deck::ShapeSpec s = Box(100, "ab\rcd");
+  deck::ShapeSpec s = deck::SmallBox(100, "ab\rcd");
   s.levels = {0, 0};
   s.anim.on = true;
   s.has_click = true;

@@ -45,7 +45,9 @@ struct Show {
     viewer.reset(new Viewer(folder));
     w = viewer->Window();
     // The window may show before its first slide is drawn: wait for the slide's white.
-    if (w) EXPECT_TRUE(WaitPixel(w, 200, 200, kWhite));
+    if (w) {
+      EXPECT_TRUE(WaitPixel(w, 200, 200, kWhite));
+    }
   }
   ~Show() {
     if (w) PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);

@@ -21,22 +21,13 @@ using deck::tl::Group;
 
 constexpr uint32_t kFirst = 0x420, kSecond = 0x421, kThird = 0x422;
 
-deck::ShapeSpec Box(int32_t left, const std::string& text = "") {
-  deck::ShapeSpec s;
-  s.left = left;
-  s.top = 2500;
-  s.right = left + 800;
-  s.bottom = 3300;
-  s.text = text;
-  return s;
-}
-
 // A deck of one slide with three boxes (ids kFirst.. at x 100, 1100, 2100) and a timeline.
 ppt::Presentation Deck(const deck::Bytes& root, bool use_timings = false, bool legacy = false) {
   deck::DeckSpec spec;
   spec.use_timings = use_timings;
   deck::SlideSpec slide{0xFFFFFF, ""};
-  slide.shapes = {Box(100, "one\rtwo\rthree"), Box(1100), Box(2100)};
+  slide.shapes = {deck::SmallBox(100, "one\rtwo\rthree"), deck::SmallBox(1100),
+                  deck::SmallBox(2100)};
   if (legacy) {
     slide.shapes[2].anim.on = true;  // the older build record, which the timeline overrides
   }
