@@ -149,7 +149,7 @@ struct Properties {
     for (int i = 0; i < r.inst && br.Has(6); i++) {
       uint16_t id = br.U16();
       uint32_t v = br.U32();
-      values[id & 0x3FFF] = v;
+      Set(uint16_t(id & 0x3FFF), v);
       if (id & 0x8000) pending.push_back({uint16_t(id & 0x3FFF), v});
     }
     for (auto& p : pending) {
@@ -157,6 +157,20 @@ struct Properties {
       complex[p.first] = {br.here(), n};
       br.Skip(n);
     }
+  }
+  // A shape's primary and tertiary property records may both carry one boolean set, each with
+  // its own "use" bits: a flag is taken from a later record only where no earlier one decided it,
+  // so a tertiary set naming other flags does not undo the primary's fill or line switch.
+  void Set(uint16_t id, uint32_t v) {
+    auto it = values.find(id);
+    if (it == values.end() || !IsBooleanSet(id)) {
+      values[id] = v;
+      return;
+    }
+    uint32_t decided = it->second & kUseBits;
+    uint32_t take = v & kUseBits & ~decided;
+    take |= take >> 16;
+    it->second = (it->second & ~take) | (v & take);
   }
   bool Has(uint16_t id) const { return values.count(id) != 0; }
   uint32_t Get(uint16_t id, uint32_t def) const {

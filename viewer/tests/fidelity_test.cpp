@@ -109,6 +109,30 @@ TEST(PropertyInheritance, EachFlagCountsOnlyWithItsUseBit) {
   EXPECT_FALSE(turned.Has(0x0004));
 }
 
+TEST(PropertyInheritance, ATertiaryRecordDecidesOnlyTheFlagsThePrimaryLeftOpen) {
+  // The primary record switches the fill off; the tertiary one names two other fill flags only.
+  deck::Bytes primary = deck::Fopt({{kFillBools, 0x00110000}, {kFillColor, 0x0000FF}});
+  deck::Bytes tertiary = deck::Fopt({{kFillBools, 0x00600020}});
+  tertiary[2] = 0x22;  // record type 0xF122
+  tertiary[3] = 0xF1;
+  ppt::Properties props;
+  for (const deck::Bytes* b : {&primary, &tertiary}) {
+    ppt::Record r;
+    ASSERT_TRUE(ppt::RecordAt(b->data(), b->size(), 0, &r));
+    props.Read(r);
+  }
+  EXPECT_EQ(props.Flag(kFillBools, 4), 0) << "the primary's fill switch stays";
+  EXPECT_EQ(props.Flag(kFillBools, 5), 1) << "the tertiary decides what the primary left open";
+  EXPECT_EQ(props.Flag(kFillBools, 0), 0);
+  // Where both decide a flag, the first record's word stands.
+  deck::Bytes again = deck::Fopt({{kFillBools, 0x00100010}});
+  ppt::Record r;
+  ASSERT_TRUE(ppt::RecordAt(again.data(), again.size(), 0, &r));
+  props.Read(r);
+  EXPECT_EQ(props.Flag(kFillBools, 4), 0);
+  EXPECT_EQ(props.Get(kFillColor, 0), 0x0000FFu);
+}
+
 // --- fills and lines -----------------------------------------------------------------------
 
 TEST(InheritedFills, ShapesTakeWhatTheyLeaveUnsetFromTheirMasterShape) {
