@@ -131,7 +131,7 @@ struct Paragraph {
   uint8_t bullet_charset = 0, bullet_pitch_family = 0;
   int bullet_blip = -1;  // a picture bullet: index into Presentation::blips
   Rgb bullet_color;
-  int bullet_size = 100;      // percent of the first run's size
+  int bullet_size = 100;      // percent of the first run's size; below 0, minus its points
   std::vector<TabStop> tabs;  // in position order
   int default_tab = 576;      // master units between default tab stops
   // Spacing: >= 0 percent of the text size, < 0 master units.

@@ -230,7 +230,9 @@ void Loader::BuildText(const RawText& text, const Context& ctx, TextBody* body) 
       para.bullet_charset = fonts_[pp.bullet_font].charset;
       para.bullet_pitch_family = fonts_[pp.bullet_font].pitch_family;
     }
-    para.bullet_size = (pp.bullet_flags & 8) && pp.bullet_size > 0 ? pp.bullet_size : 100;
+    para.bullet_size = (pp.bullet_flags & 8) && pp.bullet_size != 0 && pp.bullet_size >= -4000
+                           ? pp.bullet_size
+                           : 100;
     para.line_spacing = pp.line_spacing;
     para.space_before = pp.space_before;
     para.space_after = pp.space_after;

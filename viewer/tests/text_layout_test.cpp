@@ -338,11 +338,15 @@ TEST(TextLayoutRuns, BulletsTakeTheirFontColourSizeAndNumber) {
   symbol.bullet_font = "Wingdings";
   symbol.bullet_size = 200;
   body.paragraphs.push_back(symbol);
+  ppt::Paragraph fixed = ParaOf(u"third");
+  fixed.bullet = true;
+  fixed.bullet_size = -30;  // 30 points whatever the text's size
+  body.paragraphs.push_back(fixed);
   ppt::Paragraph empty = ParaOf(u"");
   empty.bullet = true;  // an empty paragraph shows no bullet
   body.paragraphs.push_back(empty);
   text::Layout l = Lay(body, 500);
-  ASSERT_EQ(l.bullets.size(), 2u);
+  ASSERT_EQ(l.bullets.size(), 3u);
   EXPECT_EQ(ppt::ToUtf8(l.bullets[0].text), "12.");
   EXPECT_EQ(l.bullets[0].color, (ppt::Rgb{200, 0, 0}));
   EXPECT_DOUBLE_EQ(l.bullets[0].width, 15);
@@ -351,6 +355,7 @@ TEST(TextLayoutRuns, BulletsTakeTheirFontColourSizeAndNumber) {
   EXPECT_EQ(l.bullets[1].font.face, "Wingdings");
   EXPECT_DOUBLE_EQ(l.bullets[1].font.size, 20);
   EXPECT_DOUBLE_EQ(l.lines[1].x, 10 + 2.5);
+  EXPECT_DOUBLE_EQ(l.bullets[2].font.size, 30);
   // A centred paragraph's bullet travels with its text.
   body.paragraphs[0].align = ppt::Paragraph::kCenter;
   l = Lay(body, 500);

@@ -150,7 +150,10 @@ class Engine {
     w.has_bullet = p.bullet && !w.chars.empty();
     if (w.has_bullet) {
       Bullet& b = w.bullet;
-      double scale = std::min(400, std::max(25, p.bullet_size)) / 100.0;
+      // A negative size is the bullet's own size in points rather than a share of the text's.
+      double scale = p.bullet_size < 0 && first.size > 0
+                         ? std::min(4000, -p.bullet_size) / double(first.size)
+                         : std::min(400, std::max(25, p.bullet_size)) / 100.0;
       ppt::Run br = first;
       br.escapement = 0;
       if (!p.bullet_font.empty()) {
