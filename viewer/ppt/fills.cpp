@@ -244,11 +244,12 @@ std::vector<GradientStop> Reversed(std::vector<GradientStop> stops) {
 
 void MapGradient(const Properties& p, const Context& ctx, uint32_t type, Fill* f) {
   f->kind = Fill::kGradient;
-  f->stops = Focused(BaseStops(p, ctx, *f), int32_t(p.Get(prop::kFillFocus, 0)));
+  std::vector<GradientStop> base = BaseStops(p, ctx, *f);
+  const int32_t focus = int32_t(p.Get(prop::kFillFocus, 0));
   if (type == kFillShadeCenter || type == kFillShadeTitle || type == kFillShadeShape) {
     // These blends start at their focus (a corner, the centre, the title) and end at the
     // shape's edge; they are painted from the edge inwards.
-    f->stops = Reversed(std::move(f->stops));
+    f->stops = Reversed(Focused(std::move(base), focus));
     f->blend = type == kFillShadeShape ? Fill::kShape : Fill::kRectangular;
     if (type != kFillShadeShape) {
       double l = Fixed(p, prop::kFillToLeft, 0), t = Fixed(p, prop::kFillToTop, 0);
@@ -260,14 +261,19 @@ void MapGradient(const Properties& p, const Context& ctx, uint32_t type, Fill* f
       f->focus[3] = unit(std::max(t, b));
     }
   } else {
-    // At 0 degrees the blend starts at the top and runs down; larger angles turn it clockwise
-    // on screen. Negative angles (as PowerPoint writes its diagonal and vertical blends) run
-    // the other way along the same axis.
+    // At 0 degrees the blend starts at the top and runs down; larger angles turn it
+    // counterclockwise on screen. A negative angle (as PowerPoint writes its vertical and
+    // diagonal blends) turns it clockwise and trades the two colours' places, which a mirrored
+    // blend shows and a plain one does not: there it runs the other way along the same axis.
     double a = Fixed(p, prop::kFillAngle, 0);
     if (!std::isfinite(a)) a = 0;
     a = std::fmod(a, 360.0);
-    if (a < 0) a += 180;
-    f->angle = std::fmod(a + 90 + 720, 360.0);
+    if (a < 0) {
+      base = Reversed(std::move(base));
+      a += 360;
+    }
+    f->stops = Focused(std::move(base), focus);
+    f->angle = std::fmod(90 - a + 720, 360.0);
   }
   f->color = f->stops.front().color;
   f->color2 = f->stops.back().color;

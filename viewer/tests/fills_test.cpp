@@ -172,11 +172,14 @@ TEST(FillGradients, DirectionFocusAndColours) {
   f = with({{kFillFocus, uint32_t(-50)}});
   EXPECT_EQ(f.stops[0].color, blue);
   EXPECT_EQ(f.stops[1].color, red);
-  // Negative angles, as PowerPoint writes vertical and diagonal blends.
-  EXPECT_DOUBLE_EQ(with({{kFillAngle, Fixed(-90)}}).angle, 180);
-  EXPECT_DOUBLE_EQ(with({{kFillAngle, Fixed(-45)}}).angle, 225);
-  EXPECT_DOUBLE_EQ(with({{kFillAngle, Fixed(90)}}).angle, 180);
-  EXPECT_DOUBLE_EQ(with({{kFillAngle, Fixed(45)}}).angle, 135);
+  // Angles turn the blend counterclockwise; negative ones, as PowerPoint writes vertical and
+  // diagonal blends, turn it clockwise and trade the colours' places.
+  EXPECT_DOUBLE_EQ(with({{kFillAngle, Fixed(90)}}).angle, 0);
+  EXPECT_DOUBLE_EQ(with({{kFillAngle, Fixed(45)}}).angle, 45);
+  f = with({{kFillAngle, Fixed(-90)}, {kFillFocus, 100}});
+  EXPECT_DOUBLE_EQ(f.angle, 180);
+  EXPECT_EQ(f.stops.front().color, blue);
+  EXPECT_DOUBLE_EQ(with({{kFillAngle, Fixed(-45)}}).angle, 135);
 }
 
 TEST(FillGradients, FromCornerCentreAndShape) {
@@ -284,7 +287,8 @@ TEST(FillBackground, BackgroundGradientsKeepTheirDirection) {
   const ppt::Fill& bg = p.slides[0].background;
   EXPECT_EQ(bg.kind, ppt::Fill::kGradient);
   EXPECT_DOUBLE_EQ(bg.angle, 180);
-  EXPECT_EQ(bg.stops.front().color, (Rgb{0, 0, 0x80}));
+  EXPECT_EQ(bg.stops.front().color, (Rgb{0, 0, 0}));
+  EXPECT_EQ(bg.stops.back().color, (Rgb{0, 0, 0x80}));
 }
 
 // --- lines -------------------------------------------------------------------------------------

@@ -121,8 +121,9 @@ struct Case {
 // The fill colour is the blend's first colour and the back colour its last. The focus says
 // where along the blend the last colour sits (100 at its end, 0 at its start, 50 halfway with
 // the blend mirrored beyond it; negative values trade the two colours' places). Linear blends
-// start at the top at 0 degrees and turn with the angle; PowerPoint writes its vertical and
-// diagonal blends with negative angles, which lie on the same axis as the positive ones. Blends
+// start at the top at 0 degrees and turn counterclockwise with the angle; PowerPoint writes its
+// vertical and diagonal blends with negative angles, which turn clockwise and trade the colours'
+// places (seen only on mirrored blends: plain ones run the other way along one axis). Blends
 // from a corner or the centre start at the focus rectangle and end at the shape's edge.
 const Case kCases[] = {
     {"horizontal, fill colour on top", kShadeScale, kAbsent, 100, 0, "FB???FFBB"},
@@ -132,16 +133,18 @@ const Case kCases[] = {
     {"horizontal, focus -100", kShadeScale, kAbsent, uint32_t(-100), 0, "BF--?BBFF"},
     {"horizontal, mirrored", kShadeScale, kAbsent, 50, 0, "FF--B----"},
     {"horizontal, mirrored the other way", kShadeScale, kAbsent, uint32_t(-50), 0, "BB--F----"},
-    {"vertical, angle 90", kShadeScale, Fixed(90), 100, 0, "--BF?BFBF"},
-    {"vertical, angle -90", kShadeScale, Fixed(-90), 100, 0, "--BF?BFBF"},
-    {"vertical, angle -90, focus 0", kShadeScale, Fixed(-90), 0, 0, "--FB?FBFB"},
-    {"vertical, mirrored", kShadeScale, Fixed(-90), 50, 0, "--FFB----"},
+    {"vertical, angle 90", kShadeScale, Fixed(90), 100, 0, "--FB?FBFB"},
+    {"vertical, angle -90", kShadeScale, Fixed(-90), 100, 0, "--FB?FBFB"},
+    {"vertical, angle -90, focus 0", kShadeScale, Fixed(-90), 0, 0, "--BF?BFBF"},
+    {"vertical, mirrored", kShadeScale, Fixed(90), 50, 0, "--FFB----"},
     {"upside down, angle 180", kShadeScale, Fixed(180), 100, 0, "BF--?BBFF"},
-    {"angle 270", kShadeScale, Fixed(270), 100, 0, "--FB?FBFB"},
-    {"diagonal, angle 45", kShadeScale, Fixed(45), 100, 0, "----?-FB-"},
-    {"diagonal, angle -45", kShadeScale, Fixed(-45), 100, 0, "----?B--F"},
-    {"diagonal, angle 135", kShadeScale, Fixed(135), 100, 0, "----?B--F"},
-    {"diagonal, angle -135", kShadeScale, Fixed(-135), 100, 0, "----?-FB-"},
+    {"vertical, mirrored, angle -90", kShadeScale, Fixed(-90), 50, 0, "--BBF----"},
+    {"angle 270", kShadeScale, Fixed(270), 100, 0, "--BF?BFBF"},
+    {"diagonal, angle 45", kShadeScale, Fixed(45), 100, 0, "----?F--B"},
+    {"diagonal, angle -45", kShadeScale, Fixed(-45), 100, 0, "----?-BF-"},
+    {"diagonal, angle 135", kShadeScale, Fixed(135), 100, 0, "----?-BF-"},
+    {"diagonal, angle -135", kShadeScale, Fixed(-135), 100, 0, "----?F--B"},
+    {"diagonal, mirrored, angle -45", kShadeScale, Fixed(-45), 50, 0, "----FFBBF"},
     {"from the top-left corner", kShadeCenter, kAbsent, kAbsent, 0, "-F-F-B--F"},
     {"from the top-left corner, focus 100", kShadeCenter, kAbsent, 100, 0, "-B-B-F--B"},
     {"from the bottom-right corner", kShadeCenter, kAbsent, 100, 1, "B-B-----F"},
