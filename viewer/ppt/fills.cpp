@@ -242,14 +242,27 @@ std::vector<GradientStop> Reversed(std::vector<GradientStop> stops) {
   return stops;
 }
 
+// The focus as the common readers of these files take it: a blend is mirrored only with its
+// focus near the middle (past 40 and short of 60, either sign), and otherwise runs plainly from
+// one colour to the other, the sign and a zero focus saying which comes first.
+int32_t BlendFocus(int32_t focus) {
+  focus = std::max(-100, std::min(100, focus));
+  const int32_t size = focus < 0 ? -focus : focus;
+  if (size > 40 && size < 60) return focus < 0 ? -50 : 50;
+  if (focus == 0) return 0;
+  return focus < 0 ? -100 : 100;
+}
+
 void MapGradient(const Properties& p, const Context& ctx, uint32_t type, Fill* f) {
   f->kind = Fill::kGradient;
   std::vector<GradientStop> base = BaseStops(p, ctx, *f);
-  const int32_t focus = int32_t(p.Get(prop::kFillFocus, 0));
-  if (type == kFillShadeCenter || type == kFillShadeTitle || type == kFillShadeShape) {
-    // These blends start at their focus (a corner, the centre, the title) and end at the
-    // shape's edge; they are painted from the edge inwards.
-    f->stops = Reversed(Focused(std::move(base), focus));
+  const int32_t focus = BlendFocus(int32_t(p.Get(prop::kFillFocus, 0)));
+  if (type == kFillShadeCenter || type == kFillShadeShape) {
+    // These blends start at their focus (a corner, the centre) and end at the shape's edge;
+    // they are painted from the edge inwards, never mirrored. From a corner or the centre the
+    // fill colour is always at the focus; from the shape the focus only picks the order.
+    const bool focus_first = focus == 0 || focus == -100 || focus == 50;
+    f->stops = Reversed(Focused(std::move(base), type == kFillShadeShape && focus_first ? 0 : 100));
     f->blend = type == kFillShadeShape ? Fill::kShape : Fill::kRectangular;
     if (type != kFillShadeShape) {
       double l = Fixed(p, prop::kFillToLeft, 0), t = Fixed(p, prop::kFillToTop, 0);
@@ -261,7 +274,8 @@ void MapGradient(const Properties& p, const Context& ctx, uint32_t type, Fill* f
       f->focus[3] = unit(std::max(t, b));
     }
   } else {
-    // At 0 degrees the blend starts at the top and runs down; larger angles turn it
+    // Blends from the title run like linear ones. At 0 degrees the blend starts at the top and
+    // runs down; larger angles turn it
     // counterclockwise on screen. A negative angle (as PowerPoint writes its vertical and
     // diagonal blends) turns it clockwise and trades the two colours' places, which a mirrored
     // blend shows and a plain one does not: there it runs the other way along the same axis.

@@ -465,7 +465,8 @@ TEST(FillCorpus, BackgroundsPatternsTexturesAndGradients) {
   const ppt::Fill& shade = p.slides[3].background;
   EXPECT_EQ(shade.kind, ppt::Fill::kGradient);
   EXPECT_EQ(shade.blend, ppt::Fill::kRectangular);
-  EXPECT_EQ(shade.stops.back().color, (Rgb{0xFF, 0xFF, 0xFF}));  // towards the corner
+  EXPECT_EQ(shade.stops.back().color, (Rgb{0x40, 0x40, 0x40}));  // the fill colour at the corner
+  EXPECT_EQ(shade.stops.front().color, (Rgb{0xFF, 0xFF, 0xFF}));
   ASSERT_EQ(p.slides[3].shapes.size(), 1u);
   EXPECT_EQ(p.slides[3].shapes[0].fill.kind, ppt::Fill::kGradient);
   EXPECT_EQ(p.slides[2].shapes[0].fill.kind, ppt::Fill::kPicture);

@@ -28,7 +28,7 @@ enum : uint16_t {
   kFillToBottom = 0x190,
   kFillBools = 0x1BF,
 };
-enum : uint32_t { kShade = 4, kShadeCenter = 5, kShadeShape = 6, kShadeScale = 7 };
+enum : uint32_t { kShade = 4, kShadeCenter = 5, kShadeShape = 6, kShadeScale = 7, kShadeTitle = 8 };
 constexpr uint32_t kFilled = 0x00100010;
 constexpr uint32_t kAbsent = 0x7FFFFFFF;  // in the table: the property is not stored
 constexpr uint32_t kRedRef = 0x0000FF, kBlueRef = 0xFF0000;  // colour references are 0xBBGGRR
@@ -124,7 +124,8 @@ struct Case {
 // start at the top at 0 degrees and turn counterclockwise with the angle; PowerPoint writes its
 // vertical and diagonal blends with negative angles, which turn clockwise and trade the colours'
 // places (seen only on mirrored blends: plain ones run the other way along one axis). Blends
-// from a corner or the centre start at the focus rectangle and end at the shape's edge.
+// from a corner or the centre start at the focus rectangle in the fill colour, whatever the
+// focus, and end at the shape's edge; blends are mirrored only with a focus near 50.
 const Case kCases[] = {
     {"horizontal, fill colour on top", kShadeScale, kAbsent, 100, 0, "FB???FFBB"},
     {"horizontal, stored angle 0", kShade, Fixed(0), 100, 0, "FB--?FFBB"},
@@ -145,13 +146,19 @@ const Case kCases[] = {
     {"diagonal, angle 135", kShadeScale, Fixed(135), 100, 0, "----?-BF-"},
     {"diagonal, angle -135", kShadeScale, Fixed(-135), 100, 0, "----?F--B"},
     {"diagonal, mirrored, angle -45", kShadeScale, Fixed(-45), 50, 0, "----FFBBF"},
-    {"from the top-left corner", kShadeCenter, kAbsent, kAbsent, 0, "-F-F-B--F"},
+    {"from the top-left corner", kShadeCenter, kAbsent, kAbsent, 0, "-B-B-F--B"},
     {"from the top-left corner, focus 100", kShadeCenter, kAbsent, 100, 0, "-B-B-F--B"},
     {"from the bottom-right corner", kShadeCenter, kAbsent, 100, 1, "B-B-----F"},
     {"from the centre", kShadeCenter, kAbsent, 100, 0.5, "BBBBFBBBB"},
-    {"from the centre, focus 0", kShadeCenter, kAbsent, 0, 0.5, "FFFFBFFFF"},
+    {"from the centre, focus 0", kShadeCenter, kAbsent, 0, 0.5, "BBBBFBBBB"},
+    {"from the centre, mirrored", kShadeCenter, kAbsent, 50, 0.5, "BBBBFBBBB"},
     {"from the shape", kShadeShape, kAbsent, kAbsent, 0, "FFFFBFFFF"},
     {"from the shape, focus 100", kShadeShape, kAbsent, 100, 0, "BBBBFBBBB"},
+    {"from the shape, mirrored", kShadeShape, kAbsent, 50, 0, "FFFFBFFFF"},
+    {"from the shape, mirrored the other way", kShadeShape, kAbsent, uint32_t(-50), 0, "BBBBFBBBB"},
+    {"from the title, as a linear blend", kShadeTitle, kAbsent, 100, 0, "FB---FFBB"},
+    {"horizontal, focus 30 runs plainly", kShadeScale, kAbsent, 30, 0, "FB---FFBB"},
+    {"horizontal, focus 45 is mirrored", kShadeScale, kAbsent, 45, 0, "FF--B----"},
 };
 
 TEST(GradientLayout, ColoursLandWhereTheFileSays) {
