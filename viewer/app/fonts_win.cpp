@@ -1,6 +1,8 @@
 #include "app/fonts_win.h"
 
 #include <cctype>
+#include <cwctype>
+#include <vector>
 
 #include "text/font_substitutes.h"
 
@@ -29,6 +31,42 @@ FontMapper::FontMapper() {
 
 bool FontMapper::Installed(const std::string& face) const {
   return installed_.count(Upper(face)) != 0;
+}
+
+bool FontMapper::Genuine(const std::u16string& face) {
+  auto known = genuine_.find(face);
+  if (known != genuine_.end()) return known->second;
+  bool genuine = false;
+  LOGFONTW lf{};
+  lf.lfHeight = -64;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  const size_t n = std::min<size_t>(face.size(), LF_FACESIZE - 1);
+  for (size_t i = 0; i < n; i++) lf.lfFaceName[i] = wchar_t(face[i]);
+  HDC dc = GetDC(nullptr);
+  HFONT font = n ? CreateFontIndirectW(&lf) : nullptr;
+  if (dc && font) {
+    HGDIOBJ old = SelectObject(dc, font);
+    UINT size = GetOutlineTextMetricsW(dc, 0, nullptr);
+    std::vector<uint8_t> buffer(size);
+    auto* otm = reinterpret_cast<OUTLINETEXTMETRICW*>(buffer.data());
+    if (size >= sizeof(OUTLINETEXTMETRICW) && GetOutlineTextMetricsW(dc, size, otm)) {
+      // The family name the outlines carry, against the name asked for.
+      const size_t at = reinterpret_cast<size_t>(otm->otmpFamilyName);
+      if (at < size) {
+        const wchar_t* family = reinterpret_cast<const wchar_t*>(buffer.data() + at);
+        size_t i = 0;
+        while (i < n && at + 2 * (i + 1) <= size && family[i] &&
+               std::towupper(family[i]) == std::towupper(lf.lfFaceName[i]))
+          i++;
+        genuine = i == n && at + 2 * (i + 1) <= size && family[i] == 0;
+      }
+    }
+    SelectObject(dc, old);
+  }
+  if (font) DeleteObject(font);
+  if (dc) ReleaseDC(nullptr, dc);
+  genuine_[face] = genuine;
+  return genuine;
 }
 
 std::string FontMapper::Resolve(const std::string& face, uint8_t pitch_family,

@@ -3,6 +3,7 @@
 // or look-alike replacement, or a generic face of the same family class.
 #include <windows.h>
 
+#include <map>
 #include <set>
 #include <string>
 
@@ -13,9 +14,13 @@ class FontMapper {
   FontMapper();
   std::string Resolve(const std::string& face, uint8_t pitch_family, uint8_t charset) const;
   bool Installed(const std::string& face) const;
+  // Whether asking for `face` gets that face's own outlines, not a stand-in the system puts
+  // under its name (as some systems do for faces they lack).
+  bool Genuine(const std::u16string& face);
 
  private:
   std::set<std::string> installed_;  // upper case
+  std::map<std::u16string, bool> genuine_;
 };
 
 }  // namespace viewer

@@ -36,6 +36,11 @@ constexpr uint32_t kEmfDropped[] = {
     122,  // EMR_CREATECOLORSPACEW
 };
 
+// A font record: the object's index, then a LOGFONTW whose average width and face sit here.
+constexpr uint32_t kEmrExtCreateFontIndirectW = 82;
+constexpr size_t kFontWidthAt = 16, kFontFaceAt = 40, kFontFaceUnits = 32;
+constexpr size_t kFontRecordMin = kFontFaceAt + kFontFaceUnits * 2;
+
 // Windows metafile layout: an 18-byte header whose size field counts 16-bit words, then records
 // of a 32-bit size in words and a 16-bit function, ending with a record of function zero.
 constexpr size_t kWmfHeaderBytes = 18, kWmfSizeAt = 6, kWmfRecordHead = 6;
@@ -58,10 +63,23 @@ bool DroppedEmf(uint32_t type) {
   return false;
 }
 
+// Clears the stored average width of a font record (already copied to `rec`) whose face is not
+// there.
+void DropForeignWidth(uint8_t* rec, size_t len, FaceAvailable available, void* context) {
+  if (len < kFontRecordMin || Get32(rec + kFontWidthAt) == 0) return;
+  char16_t face[kFontFaceUnits];
+  size_t n = 0;
+  for (; n < kFontFaceUnits; n++) {
+    face[n] = char16_t(Get16(rec + kFontFaceAt + 2 * n));
+    if (!face[n]) break;
+  }
+  if (!available(face, n, context)) Set32(rec + kFontWidthAt, 0);
+}
+
 }  // namespace
 
 bool FilterEnhancedMetafile(const uint8_t* data, size_t size, std::vector<uint8_t>* out,
-                            size_t* dropped) {
+                            size_t* dropped, FaceAvailable available, void* context) {
   out->clear();
   size_t skipped = 0;
   if (size < kEmfHeaderMin || Get32(data) != kEmrHeader ||
@@ -78,6 +96,8 @@ bool FilterEnhancedMetafile(const uint8_t* data, size_t size, std::vector<uint8_
       skipped++;
     } else {
       out->insert(out->end(), data + at, data + at + len);
+      if (type == kEmrExtCreateFontIndirectW && available)
+        DropForeignWidth(out->data() + out->size() - len, len, available, context);
       records++;
     }
     ended = type == kEmrEof;

@@ -8,10 +8,19 @@
 
 namespace viewer {
 
+// Whether a face named in a metafile's font (UTF-16, up to 32 units) is drawn with its own
+// outlines rather than a stand-in's.
+using FaceAvailable = bool (*)(const char16_t* face, size_t length, void* context);
+
 // An enhanced metafile without the records that name files or reach devices. False when the
 // bytes are not a well-formed enhanced metafile; `dropped` counts what was left out.
+//
+// With `available`, a font whose face is only stood in for loses its stored average width: that
+// width was chosen against the named face's own, and applied to whatever face stands in for it, it
+// squeezes or stretches every letter while the stored advances keep the words where they were.
 bool FilterEnhancedMetafile(const uint8_t* data, size_t size, std::vector<uint8_t>* out,
-                            size_t* dropped = nullptr);
+                            size_t* dropped = nullptr, FaceAvailable available = nullptr,
+                            void* context = nullptr);
 
 // The same for a Windows metafile (without its placeable header): escapes are dropped, since
 // they pass their data to the device's driver.

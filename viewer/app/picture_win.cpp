@@ -126,17 +126,23 @@ IWICBitmapSource* DecodeBitmap(IWICImagingFactory* f, ppt::Blip::Type type, cons
 
 constexpr size_t kPlaceableHeader = 22;  // the position and size some Windows metafiles lead with
 
+bool FaceGenuine(const char16_t* face, size_t length, void* fonts) {
+  return static_cast<FontMapper*>(fonts)->Genuine(std::u16string(face, length));
+}
+
 // Played only without the records that name files or reach devices; null when malformed.
-HENHMETAFILE SafeEnhancedMetafile(const uint8_t* data, size_t size) {
+HENHMETAFILE SafeEnhancedMetafile(const uint8_t* data, size_t size, FontMapper& fonts) {
   std::vector<uint8_t> kept;
-  if (!FilterEnhancedMetafile(data, size, &kept) || kept.size() > UINT32_MAX) return nullptr;
+  if (!FilterEnhancedMetafile(data, size, &kept, nullptr, FaceGenuine, &fonts) ||
+      kept.size() > UINT32_MAX)
+    return nullptr;
   return SetEnhMetaFileBits(UINT(kept.size()), kept.data());
 }
 
 // Converted to an enhanced metafile, which is filtered again: the conversion restores an
 // enhanced metafile kept in the Windows metafile's comments, whose records the first pass
 // does not see.
-HENHMETAFILE SafeWindowsMetafile(const uint8_t* data, size_t size) {
+HENHMETAFILE SafeWindowsMetafile(const uint8_t* data, size_t size, FontMapper& fonts) {
   std::vector<uint8_t> kept;
   if (!FilterWindowsMetafile(data, size, &kept) || kept.size() > UINT32_MAX) return nullptr;
   METAFILEPICT mfp{MM_ANISOTROPIC, 0, 0, nullptr};
@@ -145,7 +151,7 @@ HENHMETAFILE SafeWindowsMetafile(const uint8_t* data, size_t size) {
   std::vector<uint8_t> bits(GetEnhMetaFileBits(converted, 0, nullptr));
   UINT got = bits.empty() ? 0 : GetEnhMetaFileBits(converted, UINT(bits.size()), bits.data());
   DeleteEnhMetaFile(converted);
-  return got ? SafeEnhancedMetafile(bits.data(), got) : nullptr;
+  return got ? SafeEnhancedMetafile(bits.data(), got, fonts) : nullptr;
 }
 
 }  // namespace
@@ -159,13 +165,13 @@ std::unique_ptr<SlideRenderer::Image> SlideRenderer::Decode(int blip) {
   if (!bytes.ok() || n > UINT32_MAX) {
     // unreadable, or beyond the picture store's limits
   } else if (b.type == ppt::Blip::kEmf) {
-    img->metafile = SafeEnhancedMetafile(d, n);
+    img->metafile = SafeEnhancedMetafile(d, n, *mapper_);
   } else if (b.type == ppt::Blip::kWmf && n > kPlaceableHeader) {
     if (d[0] == 0xD7 && d[1] == 0xCD && d[2] == 0xC6 && d[3] == 0x9A) {
       d += kPlaceableHeader;
       n -= kPlaceableHeader;
     }
-    img->metafile = SafeWindowsMetafile(d, n);
+    img->metafile = SafeWindowsMetafile(d, n, *mapper_);
   } else if (b.type == ppt::Blip::kPng || b.type == ppt::Blip::kJpeg ||
              b.type == ppt::Blip::kTiff || b.type == ppt::Blip::kDib) {
     std::vector<uint8_t> file;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "app/metafile_filter.h"
@@ -66,6 +67,47 @@ TEST(MetafileFilter, EnhancedKeepsDrawingAndDropsFileAndDeviceRecords) {
   Put32(&plain, 0);  // past the end record: not part of the picture
   ASSERT_TRUE(viewer::FilterEnhancedMetafile(plain.data(), plain.size(), &out));
   EXPECT_EQ(out, Bytes(plain.begin(), plain.end() - 4));
+}
+
+// A header, two font records (a face that is there and one that is not, both with a stored
+// average width), a third without a width, an end record.
+Bytes EmfWithFonts() {
+  Bytes b = Emf({});
+  b.resize(b.size() - 20);  // the end record goes last again below
+  auto font = [&](const char16_t* face, uint32_t width) {
+    Bytes r;
+    Put32(&r, 82);  // EMR_EXTCREATEFONTINDIRECTW
+    Put32(&r, 8 + 4 + 92);
+    Put32(&r, 1);                    // object index
+    Put32(&r, uint32_t(-56));        // height
+    Put32(&r, width);                // average width
+    r.resize(r.size() + 12 + 8, 0);  // escapement, orientation, weight, flags
+    for (size_t i = 0; i < 32; i++) Put16(&r, face && *face ? *face++ : 0);
+    b.insert(b.end(), r.begin(), r.end());
+  };
+  font(u"Arial", 27);
+  font(u"Gone Sans", 27);
+  font(u"Gone Sans", 0);
+  EmfRecord(&b, kEof, 12);
+  for (int i = 0; i < 4; i++) b[48 + i] = uint8_t(b.size() >> (8 * i));
+  b[52] = 5;
+  return b;
+}
+
+TEST(MetafileFilter, FontsOfMissingFacesLoseTheirStoredWidth) {
+  Bytes emf = EmfWithFonts(), out;
+  auto arial_only = [](const char16_t* face, size_t n, void*) {
+    return std::u16string(face, n) == u"Arial";
+  };
+  ASSERT_TRUE(viewer::FilterEnhancedMetafile(emf.data(), emf.size(), &out, nullptr, arial_only));
+  const size_t first = 108, record = 104, width_at = 16;
+  EXPECT_EQ(Get32(out, first + width_at), 27u) << "a face that is there keeps its width";
+  EXPECT_EQ(Get32(out, first + record + width_at), 0u);
+  EXPECT_EQ(Get32(out, first + 2 * record + width_at), 0u);
+  // Without a way to tell, the fonts stay as stored.
+  ASSERT_TRUE(viewer::FilterEnhancedMetafile(emf.data(), emf.size(), &out));
+  EXPECT_EQ(Get32(out, first + record + width_at), 27u);
+  EXPECT_EQ(out.size(), emf.size());
 }
 
 TEST(MetafileFilter, MalformedEnhancedMetafilesAreRefused) {
