@@ -38,4 +38,15 @@ TEST(FontsWine, OfficeFacesShowInMetricCompatibleOnes) {
   }
 }
 
+TEST(FontsWine, OnlyAFacesOwnOutlinesAreGenuine) {
+  viewer::FontMapper m;
+  // A face the machine has is drawn with its own outlines; a face it lacks gets a stand-in's
+  // (and "Arial" is Liberation Sans on a machine without it).
+  const std::string serif = m.Resolve("No Such Serif", FF_ROMAN | VARIABLE_PITCH, ANSI_CHARSET);
+  EXPECT_TRUE(m.Genuine(std::u16string(serif.begin(), serif.end()))) << serif;
+  EXPECT_FALSE(m.Genuine(u"No Such Face 123"));
+  EXPECT_FALSE(m.Genuine(u""));
+  EXPECT_EQ(m.Genuine(u"Arial"), m.Resolve("Arial", FF_DONTCARE, ANSI_CHARSET) == "Arial");
+}
+
 }  // namespace
