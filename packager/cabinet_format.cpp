@@ -7,6 +7,8 @@
 #include <memory>
 #include <new>
 
+#include "common/le_bytes.h"
+
 namespace kestrane {
 
 namespace {
@@ -163,9 +165,9 @@ class Writer {
       have_prev_ = n == cab::kBlock;
     }
     uint8_t head[cab::kDataHeaderSize];
-    PutLE16(head + 4, static_cast<uint32_t>(body_n));
-    PutLE16(head + 6, static_cast<uint32_t>(n));
-    PutLE32(head, CabChecksum(head + 4, 4, CabChecksum(body, body_n, 0)));
+    le::Put16(head + 4, static_cast<uint32_t>(body_n));
+    le::Put16(head + 6, static_cast<uint32_t>(n));
+    le::Put32(head, CabChecksum(head + 4, 4, CabChecksum(body, body_n, 0)));
     return Put(head, sizeof head, true) && Put(body, body_n, true);
   }
 
@@ -199,8 +201,8 @@ class Writer {
     // No gain: one final stored block.
     uint8_t* p = packed_.data() + 2;
     p[0] = 0x01;
-    PutLE16(p + 1, static_cast<uint32_t>(n));
-    PutLE16(p + 3, static_cast<uint32_t>(~n & 0xFFFF));
+    le::Put16(p + 1, static_cast<uint32_t>(n));
+    le::Put16(p + 3, static_cast<uint32_t>(~n & 0xFFFF));
     memcpy(p + 5, data, n);
     return 2 + 5 + n;
   }
@@ -225,30 +227,30 @@ std::vector<uint8_t> Header(const std::vector<CabinetFileInfo>& files,
                             uint32_t header_size, uint32_t cabinet_size) {
   std::vector<uint8_t> h(header_size);
   uint8_t* p = h.data();
-  PutLE32(p, cab::kSignature);
-  PutLE32(p + 8, cabinet_size);
-  PutLE32(p + 16, files_at);
+  le::Put32(p, cab::kSignature);
+  le::Put32(p + 8, cabinet_size);
+  le::Put32(p + 16, files_at);
   p[24] = cab::kVersionMinor;
   p[25] = cab::kVersionMajor;
-  PutLE16(p + 26, static_cast<uint32_t>(folders.size()));
-  PutLE16(p + 28, static_cast<uint32_t>(files.size()));
-  PutLE16(p + 32, cab::kSetId);
+  le::Put16(p + 26, static_cast<uint32_t>(folders.size()));
+  le::Put16(p + 28, static_cast<uint32_t>(files.size()));
+  le::Put16(p + 32, cab::kSetId);
   p += cab::kHeaderSize;
   for (const Folder& f : folders) {
-    PutLE32(p, f.at);
-    PutLE16(p + 4, f.blocks);
-    PutLE16(p + 6, f.type);
+    le::Put32(p, f.at);
+    le::Put16(p + 4, f.blocks);
+    le::Put16(p + 6, f.type);
     p += cab::kFolderSize;
   }
   std::vector<uint64_t> offset(folders.size());
   for (size_t i = 0; i < files.size(); ++i) {
     const CabinetFileInfo& f = files[i];
-    PutLE32(p, static_cast<uint32_t>(f.size));
-    PutLE32(p + 4, static_cast<uint32_t>(offset[folder_of[i]]));
-    PutLE16(p + 8, folder_of[i]);
-    PutLE16(p + 10, f.date);
-    PutLE16(p + 12, f.time);
-    PutLE16(p + 14, f.attribs);
+    le::Put32(p, static_cast<uint32_t>(f.size));
+    le::Put32(p + 4, static_cast<uint32_t>(offset[folder_of[i]]));
+    le::Put16(p + 8, folder_of[i]);
+    le::Put16(p + 10, f.date);
+    le::Put16(p + 12, f.time);
+    le::Put16(p + 14, f.attribs);
     memcpy(p + cab::kFileSize, f.name.c_str(), f.name.size() + 1);
     p += cab::kFileSize + f.name.size() + 1;
     offset[folder_of[i]] += f.size;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "common/handle_win.h"
+#include "common/le_bytes.h"
 #include "common/private_file_win.h"
 #include "packager/pe_image.h"
 #include "stub/package_format.h"
@@ -37,9 +38,9 @@ std::vector<uint8_t> Text(const std::string& s) {
 // The package's resources in the order the section holds them; the cabinet last, as the tail.
 std::vector<PackageResource> Resources(const PackageDecisions& d, const CabinetSum& cab) {
   std::vector<uint8_t> sum(8), show(4);
-  PutLE32(sum.data(), cab.size);
-  PutLE32(sum.data() + 4, cab.crc);
-  PutLE32(show.data(), static_cast<uint32_t>(d.show_window));
+  le::Put32(sum.data(), cab.size);
+  le::Put32(sum.data() + 4, cab.crc);
+  le::Put32(show.data(), static_cast<uint32_t>(d.show_window));
   return {{kResCabSum, sum},
           {kResTitle, Text(d.title)},
           {kResRunProgram, Text(d.program)},
@@ -66,8 +67,8 @@ bool ReadsBack(const std::string& path, const CabinetSum& cab) {
   const uint8_t* p = find(kResCabinet, &cab_size);
   const uint8_t* sum = find(kResCabSum, &sum_size);
   uint8_t expect[8];
-  PutLE32(expect, cab.size);
-  PutLE32(expect + 4, cab.crc);
+  le::Put32(expect, cab.size);
+  le::Put32(expect + 4, cab.crc);
   const bool ok = p && sum && cab_size == cab.size && cab.size >= 4 && memcmp(p, "MSCF", 4) == 0 &&
                   sum_size == 8 && memcmp(sum, expect, 8) == 0;
   FreeLibrary(m);

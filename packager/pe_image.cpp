@@ -5,6 +5,8 @@
 
 #include <zlib.h>
 
+#include "common/le_bytes.h"
+
 namespace kestrane {
 
 namespace {
@@ -39,13 +41,9 @@ constexpr uint32_t kHighBit = 0x80000000u;
 constexpr uint16_t kRtRcdata = 10;
 constexpr size_t kMaxLeaves = 4096;  // far beyond any stub; bounds a hostile directory
 
-uint16_t Get16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-uint32_t Get32(const uint8_t* p) {
-  return p[0] | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
+using le::Get16;
+using le::Get32;
+using le::Put32;
 
 // Where the data directories lie past their place in a 32-bit image.
 uint32_t DirectoryShift(const uint8_t* optional_header) {
@@ -308,8 +306,8 @@ class Texts {
 };
 
 void PutDirectory(uint8_t* at, uint32_t named, uint32_t numbered) {
-  PutLE16(at + 12, named);
-  PutLE16(at + 14, numbered);
+  le::Put16(at + 12, named);
+  le::Put16(at + 14, numbered);
 }
 
 // The tree, breadth first: the root, the type directories, the name directories; then the data
@@ -333,24 +331,24 @@ void WriteTree(uint8_t* h, const std::vector<ResourceLeaf>& leaves, const Groups
   for (size_t t = 0, n = 0; t < types; ++t) {
     const ResourceLeaf& type = leaves[g.order[g.type_start[t]]];
     named_types += !type.type.text.empty();
-    PutLE32(h + kDirHeader + t * kDirEntry, texts->Key(type.type));
-    PutLE32(h + kDirHeader + t * kDirEntry + 4, kHighBit | type_dir[t]);
+    Put32(h + kDirHeader + t * kDirEntry, texts->Key(type.type));
+    Put32(h + kDirHeader + t * kDirEntry + 4, kHighBit | type_dir[t]);
     uint32_t named = 0, numbered = 0;
     for (; n < names && g.name_start[n] < g.type_start[t + 1]; ++n) {
       const ResourceLeaf& name = leaves[g.order[g.name_start[n]]];
       uint8_t* e = h + type_dir[t] + kDirHeader + (named + numbered) * kDirEntry;
       (name.name.text.empty() ? numbered : named)++;
-      PutLE32(e, texts->Key(name.name));
-      PutLE32(e + 4, kHighBit | name_dir[n]);
+      Put32(e, texts->Key(name.name));
+      Put32(e + 4, kHighBit | name_dir[n]);
       uint32_t langs = 0;
       for (size_t i = g.name_start[n]; i < g.name_start[n + 1]; ++i, ++langs) {
         const ResourceLeaf& leaf = leaves[g.order[i]];
         const uint32_t entry = entries_at + static_cast<uint32_t>(g.order[i]) * kDataEntry;
-        PutLE32(h + name_dir[n] + kDirHeader + langs * kDirEntry, leaf.lang);
-        PutLE32(h + name_dir[n] + kDirHeader + langs * kDirEntry + 4, entry);
-        PutLE32(h + entry, leaf.rva);
-        PutLE32(h + entry + 4, leaf.size);
-        PutLE32(h + entry + 8, leaf.codepage);
+        Put32(h + name_dir[n] + kDirHeader + langs * kDirEntry, leaf.lang);
+        Put32(h + name_dir[n] + kDirHeader + langs * kDirEntry + 4, entry);
+        Put32(h + entry, leaf.rva);
+        Put32(h + entry + 4, leaf.size);
+        Put32(h + entry + 8, leaf.codepage);
       }
       PutDirectory(h + name_dir[n], 0, langs);
     }
@@ -421,19 +419,19 @@ void PatchHeaders(std::vector<uint8_t>* headers, const StubImage& stub, uint32_t
   }
   uint8_t* s = d + table + sections * kSectionHeader;
   memcpy(s, kSectionName, 8);
-  PutLE32(s + kSecVirtualSize, rsrc.size);
-  PutLE32(s + kSecVirtualAddress, stub.next_rva);
-  PutLE32(s + kSecRawSize, raw_size);
-  PutLE32(s + kSecRawAt, raw_offset);
-  PutLE32(s + kSecFlags, kSectionFlags);
-  PutLE16(d + pe + kCoffSections, sections + 1);
-  PutLE32(rdir, stub.next_rva);
-  PutLE32(rdir + 4, rsrc.size);
+  Put32(s + kSecVirtualSize, rsrc.size);
+  Put32(s + kSecVirtualAddress, stub.next_rva);
+  Put32(s + kSecRawSize, raw_size);
+  Put32(s + kSecRawAt, raw_offset);
+  Put32(s + kSecFlags, kSectionFlags);
+  le::Put16(d + pe + kCoffSections, sections + 1);
+  Put32(rdir, stub.next_rva);
+  Put32(rdir + 4, rsrc.size);
   // A signature cannot cover what it never saw.
   memset(d + opt + kOptDirectories + shift + kDirSecurity * 8, 0, 8);
-  PutLE32(d + opt + kOptSizeOfImage, AlignUp(stub.next_rva + rsrc.size, stub.section_alignment));
-  PutLE32(d + opt + kOptInitializedData, Get32(d + opt + kOptInitializedData) + raw_size);
-  PutLE32(d + opt + kOptChecksum, 0);
+  Put32(d + opt + kOptSizeOfImage, AlignUp(stub.next_rva + rsrc.size, stub.section_alignment));
+  Put32(d + opt + kOptInitializedData, Get32(d + opt + kOptInitializedData) + raw_size);
+  Put32(d + opt + kOptChecksum, 0);
 }
 
 uint32_t PeSumAdd(uint32_t sum, const uint8_t* data, size_t size) {
@@ -552,7 +550,7 @@ bool AssemblePackage(
         words, PeSumAdd(0, stub.data() + image.header_size, stub.size() - image.header_size));
     words = PeSumCombine(words, PeSumAdd(0, rsrc.head.data(), rsrc.head.size()));
     words = PeSumCombine(words, sum.words);
-    PutLE32(headers.data() + ChecksumOffset(headers), PeSumFinish(words, raw_at + raw_size));
+    Put32(headers.data() + ChecksumOffset(headers), PeSumFinish(words, raw_at + raw_size));
   }
   if (!sink->WriteAt(raw_at, rsrc.head.data(), rsrc.head.size()) ||
       (!pad.empty() && !sink->WriteAt(raw_at + rsrc.size, pad.data(), pad.size())) ||

@@ -132,15 +132,6 @@ bool AssemblePackage(
     const std::function<bool(uint64_t at, CabinetSum* sum)>& cabinet, PackageSink* sink,
     std::string* error);
 
-// Little-endian fields, as both formats store them.
-inline void PutLE16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void PutLE32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 inline uint32_t AlignUp(uint32_t v, uint32_t a) {
   return (v + a - 1) / a * a;
 }

@@ -1,5 +1,7 @@
 #include "stub/package_format.h"
 
+#include "common/le_bytes.h"
+
 namespace kestrane {
 
 namespace {
@@ -140,11 +142,8 @@ uint32_t Crc32(uint32_t crc, const void* data, size_t size) {
   const unsigned char* p = static_cast<const unsigned char*>(data);
   crc = ~crc;
   while (size >= 8) {
-    const uint32_t lo =
-        crc ^ (static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-               static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
-    const uint32_t hi = static_cast<uint32_t>(p[4]) | static_cast<uint32_t>(p[5]) << 8 |
-                        static_cast<uint32_t>(p[6]) << 16 | static_cast<uint32_t>(p[7]) << 24;
+    const uint32_t lo = crc ^ le::Get32(p);
+    const uint32_t hi = le::Get32(p + 4);
     crc = table[7][lo & 0xFF] ^ table[6][(lo >> 8) & 0xFF] ^ table[5][(lo >> 16) & 0xFF] ^
           table[4][lo >> 24] ^ table[3][hi & 0xFF] ^ table[2][(hi >> 8) & 0xFF] ^
           table[1][(hi >> 16) & 0xFF] ^ table[0][hi >> 24];

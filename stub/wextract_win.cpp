@@ -5,6 +5,7 @@
 // behind. Kept free of the C++ library so that the stub stays small.
 #include <windows.h>
 
+#include "common/le_bytes.h"
 #include "common/system_dll_win.h"
 #include "stub/folder_win.h"
 #include "stub/package_format.h"
@@ -37,10 +38,7 @@ const char* Text(const char* name, const char* fallback) {
   return reinterpret_cast<const char*>(r.data);
 }
 
-uint32_t LE32(const unsigned char* p) {
-  return p[0] | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
+using le::Get32;
 
 char g_folder[kPath];
 // Held open while the package runs, so that no other package takes its folder for a stale one.
@@ -207,17 +205,17 @@ DWORD Main() {
   const char* command = Text(kResRunProgram, nullptr);
   Resource sum = FindRes(kResCabSum);
   Resource cab = FindRes(kResCabinet);
-  if (!command || !cab.data || sum.size != 8 || LE32(sum.data) != cab.size)
+  if (!command || !cab.data || sum.size != 8 || Get32(sum.data) != cab.size)
     return Stop(ERROR_INVALID_DATA, kDamaged);
   Resource show = FindRes(kResShowWindow);
-  const int show_cmd = ShowCommand(show.size == 4 ? static_cast<int>(LE32(show.data)) : 0);
+  const int show_cmd = ShowCommand(show.size == 4 ? static_cast<int>(Get32(show.data)) : 0);
 
   // The check runs beside the unpacking, which reads the same bytes: a large package costs one
   // pass over them, not two. Whatever was unpacked from a package that fails it is removed.
   static Check check;
   check.data = cab.data;
   check.size = cab.size;
-  check.expected = LE32(sum.data + 4);
+  check.expected = Get32(sum.data + 4);
   HANDLE checking = CreateThread(nullptr, 0, RunCheck, &check, 0, nullptr);
   if (!checking) RunCheck(&check);
   auto checked = [&] {

@@ -1,5 +1,7 @@
 #include "app/metafile_filter.h"
 
+#include "common/le_bytes.h"
+
 namespace viewer {
 namespace {
 
@@ -47,15 +49,9 @@ constexpr size_t kWmfHeaderBytes = 18, kWmfSizeAt = 6, kWmfRecordHead = 6;
 constexpr uint8_t kWmfEndRecord[kWmfRecordHead] = {3, 0, 0, 0, 0, 0};  // three words, function 0
 constexpr uint16_t kMetaEof = 0x0000, kMetaEscape = 0x0626;
 
-uint32_t Get32(const uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24);
-}
-uint16_t Get16(const uint8_t* p) {
-  return uint16_t(p[0] | (p[1] << 8));
-}
-void Set32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; i++) p[i] = uint8_t(v >> (8 * i));
-}
+using kestrane::le::Get16;
+using kestrane::le::Get32;
+using kestrane::le::Put32;
 
 bool DroppedEmf(uint32_t type) {
   for (uint32_t t : kEmfDropped)
@@ -73,7 +69,7 @@ void DropForeignWidth(uint8_t* rec, size_t len, FaceAvailable available, void* c
     face[n] = char16_t(Get16(rec + kFontFaceAt + 2 * n));
     if (!face[n]) break;
   }
-  if (!available(face, n, context)) Set32(rec + kFontWidthAt, 0);
+  if (!available(face, n, context)) Put32(rec + kFontWidthAt, 0);
 }
 
 }  // namespace
@@ -104,8 +100,8 @@ bool FilterEnhancedMetafile(const uint8_t* data, size_t size, std::vector<uint8_
     at += len;
   }
   if (!ended) return false;
-  Set32(out->data() + kEmfBytesAt, uint32_t(out->size()));
-  Set32(out->data() + kEmfRecordsAt, records);
+  Put32(out->data() + kEmfBytesAt, uint32_t(out->size()));
+  Put32(out->data() + kEmfRecordsAt, records);
   if (dropped) *dropped = skipped;
   return true;
 }
@@ -136,7 +132,7 @@ bool FilterWindowsMetafile(const uint8_t* data, size_t size, std::vector<uint8_t
     // Some writers stop at the last drawing record: the end record is added, as players assume.
     out->insert(out->end(), kWmfEndRecord, kWmfEndRecord + kWmfRecordHead);
   }
-  Set32(out->data() + kWmfSizeAt, uint32_t(out->size() / 2));
+  Put32(out->data() + kWmfSizeAt, uint32_t(out->size() / 2));
   if (dropped) *dropped = skipped;
   return true;
 }

@@ -9,6 +9,7 @@
 #include "app/metafile_filter.h"
 #include "app/paint_util_win.h"
 #include "app/system_api_win.h"
+#include "common/le_bytes.h"
 #include "common/system_dll_win.h"
 #include "paint/blend.h"
 
@@ -19,10 +20,10 @@ namespace {
 // system's BMP codec can read it.
 std::vector<uint8_t> DibAsFile(const uint8_t* dib, size_t size) {
   if (size < 40 || size > UINT32_MAX - 14) return {};
-  uint32_t header = dib[0] | (dib[1] << 8) | (dib[2] << 16) | (uint32_t(dib[3]) << 24);
-  uint16_t bits = uint16_t(dib[14] | (dib[15] << 8));
-  uint32_t compression = dib[16] | (dib[17] << 8) | (dib[18] << 16) | (uint32_t(dib[19]) << 24);
-  uint32_t used = dib[32] | (dib[33] << 8) | (dib[34] << 16) | (uint32_t(dib[35]) << 24);
+  uint32_t header = kestrane::le::Get32(dib);
+  uint16_t bits = kestrane::le::Get16(dib + 14);
+  uint32_t compression = kestrane::le::Get32(dib + 16);
+  uint32_t used = kestrane::le::Get32(dib + 32);
   if (header < 12 || header > 1024) return {};
   uint64_t palette = bits <= 8 ? uint64_t(used ? used : (1u << bits)) * 4 : uint64_t(used) * 4;
   if (header == 40 && compression == 3) palette += 12;

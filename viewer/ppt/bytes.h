@@ -4,13 +4,17 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/le_bytes.h"
+
 namespace ppt {
 
+using kestrane::le::Get16;
+using kestrane::le::Get32;
 inline uint16_t Le16(const uint8_t* p) {
-  return uint16_t(p[0] | (p[1] << 8));
+  return Get16(p);
 }
 inline uint32_t Le32(const uint8_t* p) {
-  return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+  return Get32(p);
 }
 
 class ByteReader {
