@@ -20,7 +20,7 @@ HMODULE Dialogs() {
 
 template <typename F>
 F Get(HMODULE m, const char* name) {
-  return m ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(m, name))) : nullptr;
+  return Function<F>(m, name);
 }
 
 }  // namespace

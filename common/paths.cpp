@@ -82,11 +82,5 @@ bool PathWithin(std::string_view path, std::string_view folder) {
          SameText(path.substr(0, folder.size()), folder);
 }
 
-const std::vector<const char*>& StagedFiles() {
-  static const std::vector<const char*> files = {tree::kStagedLauncher, tree::kStagedPresentation,
-                                                 tree::kStagedManifest, tree::kStagedDirective,
-                                                 tree::kPackage,        tree::kStagedStub};
-  return files;
-}
 
 }  // namespace kestrane

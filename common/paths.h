@@ -3,7 +3,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace kestrane {
 
@@ -32,28 +31,5 @@ std::string AsciiLower(std::string_view s);
 bool SamePath(std::string_view a, std::string_view b);
 // True when `path` is `folder` or lies anywhere below it.
 bool PathWithin(std::string_view path, std::string_view folder);
-
-// The files a conversion stages in the working tree (relative to the working drive), in the order
-// it removes them; an interrupted conversion may leave them.
-const std::vector<const char*>& StagedFiles();
-
-// The working root below the working drive.
-constexpr char kWorkingRoot[] = ":\\kestrane";
-
-// The working tree's files that a conversion forms paths to, below the working drive.
-namespace tree {
-constexpr char kPackager[] = ":\\kestrane\\tools\\IExpress.exe";
-constexpr char kInstalledLauncher[] = ":\\kestrane\\PELLUM.DLL";
-// The six stubs: this text, the icon number "1" to "6", then ".dat".
-constexpr char kStubVariants[] = ":\\kestrane\\tools\\wextract\\wextract";
-constexpr char kStagedStub[] = ":\\kestrane\\tools\\wextract.exe";
-constexpr char kStagedLauncher[] = ":\\kestrane\\view.exe";
-constexpr char kStagedPresentation[] = ":\\kestrane\\view.ppt";
-constexpr char kStagedManifest[] = ":\\kestrane\\view.exe.manifest";
-constexpr char kStagedDirective[] = ":\\kestrane\\tools\\view.sed";
-constexpr char kPackage[] = ":\\kestrane\\temp\\temp.exe";
-// What the packager writes while it builds, beside the package; a stopped packager leaves it.
-constexpr char kPackagerScratch[] = ":\\kestrane\\temp\\~pk*.tmp";
-}  // namespace tree
 
 }  // namespace kestrane

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "common/handle_win.h"
+#include "common/scoped_win.h"
 
 namespace kestrane {
 

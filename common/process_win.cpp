@@ -1,5 +1,9 @@
 #include "common/process_win.h"
 
+#include <utility>
+
+#include "common/scoped_win.h"
+
 namespace kestrane {
 
 void PumpPendingMessages() {
@@ -17,9 +21,9 @@ void PumpPendingMessages() {
 namespace {
 
 // `application`, when given, names the program by its full path; the command line is then only
-// what the program is told. The caller closes *process when it asked for it.
+// what the program is told. The process handle goes to *process when the caller asks for it.
 bool Start(const char* application, const char* command_line, int show, DWORD* pid,
-           HANDLE* process) {
+           AutoCloseHandle* process) {
   static char cmd[32768];  // CreateProcess may write into its command line
   if (lstrlenA(command_line) >= static_cast<int>(sizeof cmd)) return false;
   lstrcpyA(cmd, command_line);
@@ -32,11 +36,8 @@ bool Start(const char* application, const char* command_line, int show, DWORD* p
   ZeroMemory(&pi, sizeof pi);
   if (!CreateProcessA(application, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
     return false;
-  CloseHandle(pi.hThread);
-  if (process)
-    *process = pi.hProcess;
-  else
-    CloseHandle(pi.hProcess);
+  AutoCloseHandle thread(pi.hThread), started(pi.hProcess);
+  if (process) *process = std::move(started);
   if (pid) *pid = pi.dwProcessId;
   return true;
 }
@@ -56,13 +57,12 @@ bool StartProgram(const char* application, const char* command_line, int show) {
 // Waits on the handle the start returned: a process id alone may already name a stranger's
 // process once ours has ended.
 void RunAndWait(const char* command_line, int show) {
-  HANDLE process = nullptr;
+  AutoCloseHandle process;
   if (!Start(nullptr, command_line, show, nullptr, &process)) return;
-  waited_for = process;
+  waited_for = process.get();
   PumpPendingMessages();
-  WaitForSingleObject(process, INFINITE);
+  WaitForSingleObject(process.get(), INFINITE);
   waited_for = nullptr;
-  CloseHandle(process);
 }
 
 HANDLE ProcessBeingWaitedFor() {

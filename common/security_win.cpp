@@ -3,7 +3,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 
-#include "common/handle_win.h"
+#include "common/scoped_win.h"
 #include "common/system_dll_win.h"
 
 namespace kestrane::security {
@@ -36,7 +36,7 @@ struct Api {
 
 template <class F>
 void Find(HMODULE m, const char* name, F* f) {
-  *f = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(m, name)));
+  *f = Function<F>(m, name);
 }
 
 const Api& Functions() {

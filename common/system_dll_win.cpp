@@ -5,8 +5,7 @@ namespace kestrane {
 void RestrictDllSearchToSystem() {
   // Looked up rather than imported: Windows 7 has it only with a later update.
   using SetDirs = BOOL(WINAPI*)(DWORD);
-  auto set_dirs = reinterpret_cast<SetDirs>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
+  auto set_dirs = Function<SetDirs>(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
   if (set_dirs) set_dirs(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
   SetDllDirectoryA("");  // takes the current folder out of the search where the above is missing
   // Libraries that parts of the system load by bare name, some of them before or outside any

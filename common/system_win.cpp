@@ -4,9 +4,10 @@
 
 #include <vector>
 
-#include "common/handle_win.h"
 #include "common/paths.h"
 #include "common/process_win.h"
+#include "common/reg_key_win.h"
+#include "common/scoped_win.h"
 
 namespace kestrane {
 

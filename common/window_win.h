@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "common/scoped_win.h"
+
 namespace kestrane::ui {
 
 class Form;
@@ -25,49 +27,15 @@ class Font {
   Font() = default;
   Font(const char* face, double points, bool bold = false, bool italic = false,
        bool underline = false, BYTE charset = DEFAULT_CHARSET);
-  Font(const Font&) = delete;
-  Font& operator=(const Font&) = delete;
-  Font(Font&& o) noexcept : f_(o.f_) { o.f_ = nullptr; }
-  Font& operator=(Font&& o) noexcept;
   // The font of the platform's dialog boxes.
   static HFONT Dialog() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
-  ~Font();
-  HFONT get() const { return f_; }
+  HFONT get() const { return f_.get(); }
 
  private:
-  HFONT f_ = nullptr;
+  AutoFont f_;
 };
 
-// Owner of one GDI object (a bitmap, a brush...), deleted with it.
-template <class T>
-class GdiObject {
- public:
-  GdiObject() = default;
-  explicit GdiObject(T h) : h_(h) {}
-  GdiObject(const GdiObject&) = delete;
-  GdiObject& operator=(const GdiObject&) = delete;
-  GdiObject(GdiObject&& o) noexcept : h_(o.h_) { o.h_ = nullptr; }
-  GdiObject& operator=(GdiObject&& o) noexcept {
-    if (this != &o) reset(o.release());
-    return *this;
-  }
-  ~GdiObject() { reset(); }
-  T get() const { return h_; }
-  explicit operator bool() const { return h_ != nullptr; }
-  T release() {
-    T h = h_;
-    h_ = nullptr;
-    return h;
-  }
-  void reset(T h = nullptr) {
-    if (h_) DeleteObject(h_);
-    h_ = h;
-  }
-
- private:
-  T h_ = nullptr;
-};
-
+using kestrane::GdiObject;
 using Bitmap = GdiObject<HBITMAP>;
 
 class Brush {
@@ -81,21 +49,7 @@ class Brush {
   GdiObject<HBRUSH> b_;
 };
 
-// A device context of a window for the length of a scope.
-class WindowDC {
- public:
-  explicit WindowDC(HWND h) : h_(h), dc_(GetDC(h)) {}
-  WindowDC(const WindowDC&) = delete;
-  WindowDC& operator=(const WindowDC&) = delete;
-  ~WindowDC() {
-    if (dc_) ReleaseDC(h_, dc_);
-  }
-  HDC get() const { return dc_; }
-
- private:
-  HWND h_;
-  HDC dc_;
-};
+using kestrane::WindowDC;
 
 // Anything that can hold controls: a form or a panel.
 class Container {

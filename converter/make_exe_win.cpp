@@ -6,10 +6,11 @@
 #include <optional>
 #include <vector>
 
-#include "common/handle_win.h"
 #include "common/paths.h"
+#include "common/tree_layout.h"
 #include "common/private_file_win.h"
 #include "common/product.h"
+#include "common/scoped_win.h"
 #include "common/system_win.h"
 #include "converter/texts.h"
 

@@ -1,6 +1,7 @@
 #include "converter/texts.h"
 
 #include "common/paths.h"
+#include "common/tree_layout.h"
 
 namespace kestrane {
 
@@ -100,8 +101,8 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
 
 std::string FillDirectiveMarkers(std::string text, const std::optional<std::string>& drive_for_tn1,
                                  const std::optional<std::string>& drive_for_tn2) {
-  if (drive_for_tn1) text = ReplaceAll(text, "TN1", *drive_for_tn1 + ":\\kestrane\\temp\\temp.exe");
-  if (drive_for_tn2) text = ReplaceAll(text, "TN2", *drive_for_tn2 + ":\\kestrane\\");
+  if (drive_for_tn1) text = ReplaceAll(text, "TN1", *drive_for_tn1 + tree::kPackage);
+  if (drive_for_tn2) text = ReplaceAll(text, "TN2", *drive_for_tn2 + kWorkingRoot + "\\");
   return text;
 }
 

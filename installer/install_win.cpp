@@ -5,13 +5,15 @@
 
 #include <vector>
 
-#include "common/handle_win.h"
 #include "common/paths.h"
 #include "common/private_file_win.h"
-#include "common/security_win.h"
 #include "common/product.h"
+#include "common/reg_key_win.h"
+#include "common/scoped_win.h"
+#include "common/security_win.h"
+#include "common/system_dll_win.h"
 #include "common/system_win.h"
-#include "installer/layout.h"
+#include "common/tree_layout.h"
 
 namespace kestrane {
 
@@ -30,10 +32,8 @@ std::string Wow64Folder() {
   HMODULE kernel = GetModuleHandleA("kernel32.dll");
   using IsWow64 = BOOL(WINAPI*)(HANDLE, PBOOL);
   using Wow64Dir = UINT(WINAPI*)(LPSTR, UINT);
-  auto is_wow64 =
-      reinterpret_cast<IsWow64>(reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")));
-  auto wow64_dir = reinterpret_cast<Wow64Dir>(
-      reinterpret_cast<void*>(GetProcAddress(kernel, "GetSystemWow64DirectoryA")));
+  auto is_wow64 = Function<IsWow64>(kernel, "IsWow64Process");
+  auto wow64_dir = Function<Wow64Dir>(kernel, "GetSystemWow64DirectoryA");
   BOOL wow64 = FALSE;
   if (!is_wow64 || !wow64_dir || !is_wow64(GetCurrentProcess(), &wow64) || !wow64) return {};
   char folder[MAX_PATH];
@@ -129,12 +129,11 @@ bool CopyProtected(const std::string& src, const std::string& dest) {
 }  // namespace
 
 void CreateRegistryKey(HKEY root, const std::string& key_path) {
-  HKEY key = nullptr;
+  RegKey key;
   DWORD disposition = 0;
   SECURITY_ATTRIBUTES sa{};
   RegCreateKeyExA(root, key_path.c_str(), 0, const_cast<char*>(""), REG_OPTION_NON_VOLATILE,
-                  KEY_ALL_ACCESS, &sa, &key, &disposition);
-  if (key) RegCloseKey(key);
+                  KEY_ALL_ACCESS, &sa, key.receive(), &disposition);
 }
 
 bool SetRegistryValue(HKEY root, const std::string& key_path, const std::string& value_name,
@@ -201,7 +200,7 @@ bool ProbeWriteAccess() {
 }
 
 std::string ConverterPath() {
-  return Drive() + ":\\kestrane" + "\\kestrane.exe";
+  return Drive() + tree::kConverter;
 }
 
 std::vector<std::string> RunInstallSequence(bool desktop_shortcut,
@@ -263,11 +262,11 @@ std::vector<std::string> RunInstallSequence(bool desktop_shortcut,
     bool safe = true;
     switch (f.base) {
       case Base::kTools:
-        dest = Drive() + ":\\kestrane\\tools";
+        dest = Drive() + tree::kTools;
         safe = !unsafe[std::string(f.name).rfind("\\wextract\\", 0) == 0 ? 2 : 1];
         break;
       case Base::kRoot:
-        dest = Drive() + ":\\kestrane";
+        dest = Drive() + kWorkingRoot;
         safe = !unsafe[0];
         break;
       case Base::kPath1:

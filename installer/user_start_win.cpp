@@ -7,7 +7,7 @@
 #include <shlguid.h>
 #include <shobjidl.h>
 
-#include "common/handle_win.h"
+#include "common/scoped_win.h"
 #include "common/system_dll_win.h"
 #include "common/system_win.h"
 
@@ -19,9 +19,7 @@ namespace {
 struct Bstr {
   explicit Bstr(const std::string& text) {
     using Alloc = BSTR(WINAPI*)(const OLECHAR*);
-    static HMODULE oleaut = LoadSystemDll("oleaut32.dll");
-    static auto alloc = reinterpret_cast<Alloc>(
-        reinterpret_cast<void*>(oleaut ? GetProcAddress(oleaut, "SysAllocString") : nullptr));
+    static auto alloc = SystemFunction<Alloc>("oleaut32.dll", "SysAllocString");
     std::wstring wide(text.size() + 1, L'\0');
     int n =
         MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
@@ -29,9 +27,7 @@ struct Bstr {
   }
   ~Bstr() {
     using Free = void(WINAPI*)(BSTR);
-    static HMODULE oleaut = LoadSystemDll("oleaut32.dll");
-    static auto free = reinterpret_cast<Free>(
-        reinterpret_cast<void*>(oleaut ? GetProcAddress(oleaut, "SysFreeString") : nullptr));
+    static auto free = SystemFunction<Free>("oleaut32.dll", "SysFreeString");
     if (b && free) free(b);
   }
   Bstr(const Bstr&) = delete;

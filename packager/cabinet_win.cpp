@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/scoped_win.h"
 #include "packager/cabinet_format.h"
 
 namespace kestrane {
@@ -29,16 +30,16 @@ std::string WithError(const std::string& what, DWORD code) {
 // What the cabinet lists of a file: its size, its time as MS-DOS has it, and only the read-only
 // bit, since hidden or system files would be awkward to clean up.
 bool Describe(const CabinetEntry& e, CabinetFileInfo* info, std::string* error) {
-  HANDLE h = CreateFileA(e.source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
+  AutoFileHandle h(CreateFileA(e.source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!h) {
     *error = WithError("cannot open " + e.source, GetLastError());
     return false;
   }
   BY_HANDLE_FILE_INFORMATION fi = {};
-  const bool ok = GetFileInformationByHandle(h, &fi) != FALSE;
+  const bool ok = GetFileInformationByHandle(h.get(), &fi) != FALSE;
   const DWORD code = GetLastError();
-  CloseHandle(h);
+  h.reset();
   if (!ok) {
     *error = WithError("cannot read " + e.source, code);
     return false;
@@ -64,40 +65,38 @@ class SourceFiles : public CabinetReader {
   bool Open(size_t file) override {
     Close();
     current_ = file;
-    file_ = CreateFileA(entries_[file].source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file_ != INVALID_HANDLE_VALUE) return true;
+    file_.reset(CreateFileA(entries_[file].source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (file_) return true;
     reason_ = WithError("cannot open " + entries_[file].source, GetLastError());
     return false;
   }
   bool Read(void* data, size_t size, size_t* got) override {
     DWORD n = 0;
-    if (!ReadFile(file_, data, static_cast<DWORD>(size), &n, nullptr)) {
+    if (!ReadFile(file_.get(), data, static_cast<DWORD>(size), &n, nullptr)) {
       reason_ = WithError("cannot read " + entries_[current_].source, GetLastError());
       return false;
     }
     *got = n;
     return true;
   }
-  void Close() override {
-    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
-    file_ = INVALID_HANDLE_VALUE;
-  }
+  void Close() override { file_.reset(); }
   std::string Reason() const override { return reason_; }
 
  private:
   const std::vector<CabinetEntry>& entries_;
   size_t current_ = 0;
-  HANDLE file_ = INVALID_HANDLE_VALUE;
+  AutoFileHandle file_;
   std::string reason_;
 };
 
 }  // namespace
 
 bool WorthCompressing(const std::string& path) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return true;  // the library will report it
+  AutoFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) return true;  // the library will report it
+  HANDLE h = file.get();
   LARGE_INTEGER size;
   bool worth = true;
   const DWORD kSample = 64 * 1024;
@@ -119,7 +118,6 @@ bool WorthCompressing(const std::string& path) {
     }
     worth = raw == 0 || packed * 10 < raw * 9;
   }
-  CloseHandle(h);
   return worth;
 }
 

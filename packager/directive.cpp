@@ -3,7 +3,7 @@
 #include <map>
 
 #include "common/paths.h"
-#include "stub/package_format.h"
+#include "common/package_format.h"
 
 namespace kestrane {
 

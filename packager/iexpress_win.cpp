@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "common/handle_win.h"
+#include "common/scoped_win.h"
 #include "common/security_win.h"
+#include "common/system_dll_win.h"
 #include "common/system_win.h"
 #include "packager/cabinet_win.h"
 #include "packager/directive.h"
 #include "packager/package_win.h"
-#include "common/system_dll_win.h"
 
 namespace kestrane {
 namespace {

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <utility>
 
-#include "common/handle_win.h"
 #include "common/le_bytes.h"
 #include "common/private_file_win.h"
+#include "common/scoped_win.h"
 #include "packager/pe_image.h"
-#include "stub/package_format.h"
+#include "common/package_format.h"
 
 namespace kestrane {
 
@@ -55,8 +55,9 @@ std::vector<PackageResource> Resources(const PackageDecisions& d, const CabinetS
 // The system's own resource functions must find the cabinet where it was written, with the sum
 // that describes it. Loading as data maps the file without reading the cabinet's bytes.
 bool ReadsBack(const std::string& path, const CabinetSum& cab) {
-  HMODULE m = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  if (!m) return false;
+  AutoModule module(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  if (!module) return false;
+  HMODULE m = module.get();
   auto find = [m](const char* name, DWORD* size) -> const uint8_t* {
     HRSRC r = FindResourceA(m, name, RT_RCDATA);
     HGLOBAL g = r ? LoadResource(m, r) : nullptr;
@@ -71,7 +72,6 @@ bool ReadsBack(const std::string& path, const CabinetSum& cab) {
   le::Put32(expect + 4, cab.crc);
   const bool ok = p && sum && cab_size == cab.size && cab.size >= 4 && memcmp(p, "MSCF", 4) == 0 &&
                   sum_size == 8 && memcmp(sum, expect, 8) == 0;
-  FreeLibrary(m);
   return ok;
 }
 

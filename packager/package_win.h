@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "common/handle_win.h"
+#include "common/scoped_win.h"
 #include "packager/cabinet_win.h"
 
 namespace kestrane {

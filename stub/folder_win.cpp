@@ -2,8 +2,9 @@
 
 #include <aclapi.h>
 
+#include "common/scoped_win.h"
 #include "common/system_dll_win.h"
-#include "stub/package_format.h"
+#include "common/package_format.h"
 #include "stub/unpack_win.h"
 
 namespace kestrane {
@@ -24,11 +25,10 @@ struct PrivateSecurity {
 };
 
 bool UserSid(PSID* sid, void* buffer, DWORD size) {
-  HANDLE token;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  AutoCloseHandle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive())) return false;
   DWORD n = 0;
-  bool ok = GetTokenInformation(token, TokenUser, buffer, size, &n) != FALSE;
-  CloseHandle(token);
+  bool ok = GetTokenInformation(token.get(), TokenUser, buffer, size, &n) != FALSE;
   if (ok) *sid = static_cast<TOKEN_USER*>(buffer)->User.Sid;
   return ok;
 }
@@ -67,9 +67,7 @@ bool RandomBits(void* bytes, size_t n, void*) {
   using GenRandom = BOOLEAN(WINAPI*)(PVOID, ULONG);
   static GenRandom gen = nullptr;
   if (!gen) {
-    HMODULE advapi = LoadSystemDll("advapi32.dll");
-    gen = reinterpret_cast<GenRandom>(
-        reinterpret_cast<void*>(advapi ? GetProcAddress(advapi, "SystemFunction036") : nullptr));
+    gen = SystemFunction<GenRandom>("advapi32.dll", "SystemFunction036");
   }
   return gen && gen(bytes, static_cast<ULONG>(n)) != FALSE;
 }
@@ -127,20 +125,20 @@ HANDLE OpenFolder(const char* path, DWORD access, DWORD share) {
 // holds (its hold shares no deletion). Then the folder is held the same way while it is emptied,
 // so that it cannot be renamed or replaced by a link under the pass.
 void RemoveStale(const char* path, PSID user, ULONGLONG now) {
-  HANDLE probe = OpenFolder(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-  if (probe == INVALID_HANDLE_VALUE) return;
-  CloseHandle(probe);
-  HANDLE h = OpenFolder(path, FILE_LIST_DIRECTORY | READ_CONTROL | FILE_READ_ATTRIBUTES,
-                        FILE_SHARE_READ | FILE_SHARE_WRITE);
-  if (h == INVALID_HANDLE_VALUE) return;
+  if (!AutoFileHandle(
+          OpenFolder(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)))
+    return;
+  AutoFileHandle h(OpenFolder(path, FILE_LIST_DIRECTORY | READ_CONTROL | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE));
+  if (!h) return;
   BY_HANDLE_FILE_INFORMATION info;
-  const bool stale = GetFileInformationByHandle(h, &info) &&
+  const bool stale = GetFileInformationByHandle(h.get(), &info) &&
                      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
                      !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
                      Ticks(info.ftLastWriteTime) + kStaleAfterSeconds * kTicksPerSecond < now &&
-                     OwnedByUser(h, user);
+                     OwnedByUser(h.get(), user);
   if (stale) RemovePass(path);  // all but the folder itself, which the handle keeps
-  CloseHandle(h);
+  h.reset();
   if (stale) RemoveDirectoryA(path);
 }
 

@@ -2,6 +2,7 @@
 
 #include <tlhelp32.h>
 
+#include "common/scoped_win.h"
 #include "stub/unpack_win.h"
 
 namespace kestrane {
@@ -29,15 +30,14 @@ DWORD ProcessIds(HANDLE job, DWORD* ids, DWORD max) {
       ids[n++] = static_cast<DWORD>(list.list.ProcessIdList[i]);
     return n;
   }
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  AutoFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return 0;
   PROCESSENTRY32 entry = {};
   entry.dwSize = sizeof entry;
-  for (BOOL more = Process32First(snapshot, &entry); more && n < max;
-       more = Process32Next(snapshot, &entry)) {
+  for (BOOL more = Process32First(snapshot.get(), &entry); more && n < max;
+       more = Process32Next(snapshot.get(), &entry)) {
     if (entry.th32ProcessID != GetCurrentProcessId()) ids[n++] = entry.th32ProcessID;
   }
-  CloseHandle(snapshot);
   return n;
 }
 
@@ -53,8 +53,9 @@ bool RunsFromFolder(HANDLE job, const char* folder) {
   if (long_n > 0 && long_n < sizeof long_folder) folder = long_folder;
   const int folder_n = lstrlenA(folder);
   for (DWORD i = 0; i < count; ++i) {
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ids[i]);
-    if (!process) continue;
+    AutoCloseHandle owned(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ids[i]));
+    if (!owned) continue;
+    HANDLE process = owned.get();
     char image[kPath];
     DWORD n = sizeof image;
     bool named = QueryFullProcessImageNameA(process, 0, image, &n) != FALSE;
@@ -69,7 +70,6 @@ bool RunsFromFolder(HANDLE job, const char* folder) {
                                  folder_n) == CSTR_EQUAL;
     DWORD code = 0;
     bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
-    CloseHandle(process);
     if (inside && running) return true;
   }
   return false;

@@ -3,8 +3,9 @@
 #include <fcntl.h>
 #include <stdio.h>
 
+#include "common/scoped_win.h"
 #include "common/system_dll_win.h"
-#include "stub/package_format.h"
+#include "common/package_format.h"
 
 namespace kestrane {
 namespace {
@@ -61,7 +62,7 @@ Stream* NewStream(HANDLE file) {
 }
 
 void DeleteStream(Stream* s) {
-  if (s->file != INVALID_HANDLE_VALUE) CloseHandle(s->file);
+  AutoFileHandle closed(s->file);
   if (s->prev) s->prev->next = s->next;
   if (s->next) s->next->prev = s->prev;
   if (g.open == s) g.open = s->next;
@@ -139,7 +140,7 @@ INT_PTR CopyFileFromCabinet(PFDINOTIFICATION pfdin) {
   }
   Stream* s = NewStream(h);
   if (!s) {
-    CloseHandle(h);
+    AutoFileHandle unused(h);
     return -1;
   }
   s->data = nullptr;
@@ -196,12 +197,9 @@ bool JoinPath(char* out, const char* folder, const char* name) {
 bool LoadCabinetLibrary(CabinetLibrary* lib) {
   HMODULE m = LoadSystemDll("cabinet.dll");
   if (!m) return false;
-  lib->create = reinterpret_cast<decltype(&FDICreate)>(
-      reinterpret_cast<void*>(GetProcAddress(m, "FDICreate")));
-  lib->copy =
-      reinterpret_cast<decltype(&FDICopy)>(reinterpret_cast<void*>(GetProcAddress(m, "FDICopy")));
-  lib->destroy = reinterpret_cast<decltype(&FDIDestroy)>(
-      reinterpret_cast<void*>(GetProcAddress(m, "FDIDestroy")));
+  lib->create = Function<decltype(&FDICreate)>(m, "FDICreate");
+  lib->copy = Function<decltype(&FDICopy)>(m, "FDICopy");
+  lib->destroy = Function<decltype(&FDIDestroy)>(m, "FDIDestroy");
   return lib->create && lib->copy && lib->destroy;
 }
 

@@ -6,9 +6,10 @@
 #include <windows.h>
 
 #include "common/le_bytes.h"
+#include "common/scoped_win.h"
 #include "common/system_dll_win.h"
 #include "stub/folder_win.h"
-#include "stub/package_format.h"
+#include "common/package_format.h"
 #include "stub/processes_win.h"
 #include "stub/unpack_win.h"
 
@@ -42,11 +43,10 @@ using le::Get32;
 
 char g_folder[kPath];
 // Held open while the package runs, so that no other package takes its folder for a stale one.
-HANDLE g_hold = INVALID_HANDLE_VALUE;
+AutoFileHandle g_hold;
 
 void RemoveFolder() {
-  if (g_hold != INVALID_HANDLE_VALUE) CloseHandle(g_hold);
-  g_hold = INVALID_HANDLE_VALUE;
+  g_hold.reset();
   RemoveTree(g_folder);
 }
 
@@ -111,12 +111,12 @@ bool Run(const char* command, int show, DWORD* exit_code, DWORD* error, char* pr
   PROCESS_INFORMATION pi = {};
   // Killed while it waits (from the Task Manager, or by logging off), the stub takes the show with
   // it: the system closes the job's last handle, and the job ends every program in it.
-  HANDLE job = CreateJobObjectA(nullptr, nullptr);
+  AutoCloseHandle job(CreateJobObjectA(nullptr, nullptr));
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
   if (job) {
     limits.BasicLimitInformation.LimitFlags =
         JOB_OBJECT_LIMIT_BREAKAWAY_OK | JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
   }
   // Makes sure the desktop exists now. Where it is started on demand (Wine), the first program to
   // open a window would start it, inheriting that program's folder as its own and its job.
@@ -124,23 +124,23 @@ bool Run(const char* command, int show, DWORD* exit_code, DWORD* error, char* pr
   if (!CreateProcessA(path, line, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, g_folder, &si,
                       &pi)) {
     *error = GetLastError();
-    if (job) CloseHandle(job);
     return false;
   }
-  bool in_job = job && AssignProcessToJobObject(job, pi.hProcess);
-  ResumeThread(pi.hThread);
-  CloseHandle(pi.hThread);
-  WaitForSingleObject(pi.hProcess, INFINITE);
-  GetExitCodeProcess(pi.hProcess, exit_code);
-  CloseHandle(pi.hProcess);
+  bool in_job = job && AssignProcessToJobObject(job.get(), pi.hProcess);
+  {
+    AutoCloseHandle process(pi.hProcess), thread(pi.hThread);
+    ResumeThread(thread.get());
+    WaitForSingleObject(process.get(), INFINITE);
+    GetExitCodeProcess(process.get(), exit_code);
+  }
   // Without the job, every process is looked at: the folder must outlive all of its programs.
-  while (RunsFromFolder(in_job ? job : nullptr, g_folder)) Sleep(kWaitPauseMs);
+  while (RunsFromFolder(in_job ? job.get() : nullptr, g_folder)) Sleep(kWaitPauseMs);
   if (job) {
     // A show that ended as it should may have started programs from elsewhere (a browser for a
     // link): they are the user's now and outlive the package.
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_BREAKAWAY_OK;
-    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
-    CloseHandle(job);
+    SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    job.reset();
   }
   return true;
 }
@@ -216,13 +216,12 @@ DWORD Main() {
   check.data = cab.data;
   check.size = cab.size;
   check.expected = Get32(sum.data + 4);
-  HANDLE checking = CreateThread(nullptr, 0, RunCheck, &check, 0, nullptr);
+  AutoCloseHandle checking(CreateThread(nullptr, 0, RunCheck, &check, 0, nullptr));
   if (!checking) RunCheck(&check);
   auto checked = [&] {
     if (checking) {
-      WaitForSingleObject(checking, INFINITE);
-      CloseHandle(checking);
-      checking = nullptr;
+      WaitForSingleObject(checking.get(), INFINITE);
+      checking.reset();
     }
     return check.good;
   };
@@ -252,7 +251,7 @@ DWORD Main() {
                 "be unpacked (error %lu).",
                 t && t < MAX_PATH ? temp : "%TEMP%", e);
   }
-  g_hold = HoldFolder(g_folder);
+  g_hold.reset(HoldFolder(g_folder));
 
   static UnpackResult unpacked;
   UnpackCabinet(cabinet, cab.data, cab.size, g_folder, &unpacked);

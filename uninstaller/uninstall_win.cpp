@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "common/handle_win.h"
 #include "common/paths.h"
 #include "common/product.h"
+#include "common/scoped_win.h"
 #include "common/security_win.h"
 #include "common/system_dll_win.h"
 #include "common/system_win.h"
-#include "installer/layout.h"
+#include "common/tree_layout.h"
 
 namespace kestrane {
 namespace {
@@ -300,11 +300,7 @@ int HandOver(bool quiet) {
   // Wait until the copy has taken over (it holds the busy mutex), so callers can follow it.
   AutoCloseHandle process(pi.hProcess), thread(pi.hThread);
   for (int i = 0; i < 100; ++i) {
-    HANDLE m = OpenMutexA(SYNCHRONIZE, FALSE, kBusyMutex);
-    if (m) {
-      CloseHandle(m);
-      break;
-    }
+    if (AutoCloseHandle(OpenMutexA(SYNCHRONIZE, FALSE, kBusyMutex))) break;
     if (WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0) break;
   }
   return 0;
@@ -315,11 +311,9 @@ int Continue(DWORD pid, bool quiet) {
   // folder, perhaps the system folder, for deletion.
   if (!RunsAsPrivateCopy()) return 1;
   const std::string installed = InstalledUninstaller();
-  HANDLE busy = CreateMutexA(nullptr, TRUE, kBusyMutex);
-  if (HANDLE parent = OpenProcess(SYNCHRONIZE, FALSE, pid)) {
-    WaitForSingleObject(parent, 30000);
-    CloseHandle(parent);
-  }
+  AutoCloseHandle busy(CreateMutexA(nullptr, TRUE, kBusyMutex));
+  if (AutoCloseHandle parent{OpenProcess(SYNCHRONIZE, FALSE, pid)})
+    WaitForSingleObject(parent.get(), 30000);
   int rc = 0;
   if (!EndRunningConverter(quiet)) {
     rc = 2;
@@ -334,10 +328,7 @@ int Continue(DWORD pid, bool quiet) {
   std::string folder = OwnFolder();
   MoveFileExA(exe, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   MoveFileExA(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-  if (busy) {
-    ReleaseMutex(busy);
-    CloseHandle(busy);
-  }
+  if (busy) ReleaseMutex(busy.get());
   return rc;
 }
 

@@ -11,9 +11,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "common/scoped_win.h"
+#include "common/tree_layout.h"
 #include "tests/driver/driver_win.h"
 
 namespace {
@@ -37,13 +40,12 @@ int Fail(const std::string& what) {
 }
 
 bool Running(const char* name) {
-  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  kestrane::AutoFileHandle snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   PROCESSENTRY32 pe{};
   pe.dwSize = sizeof pe;
   bool found = false;
-  for (BOOL ok = Process32First(snap, &pe); ok && !found; ok = Process32Next(snap, &pe))
+  for (BOOL ok = Process32First(snap.get(), &pe); ok && !found; ok = Process32Next(snap.get(), &pe))
     found = lstrcmpiA(pe.szExeFile, name) == 0;
-  CloseHandle(snap);
   return found;
 }
 
@@ -98,7 +100,8 @@ int Convert(const std::string& deck, const std::string& output, int runs) {
   for (int i = 0; i < runs; ++i) {
     DeleteFileA(output.c_str());
     Process wizard;
-    if (!wizard.Start("C:\\kestrane\\kestrane.exe")) return Fail("converter did not start");
+    if (!wizard.Start(std::string("C") + kestrane::tree::kConverter))
+      return Fail("converter did not start");
     HWND main = WaitTopWindow(wizard.pid(), "kestrane", "", 30s);
     if (!main || !WaitUntil([&] { return Visible(main); })) return Fail("no converter window");
     auto edits = Children(main, "Edit");
@@ -165,17 +168,19 @@ UINT CALLBACK ExtractEntry(PVOID context, UINT notification, UINT_PTR param1, UI
 
 // Writes the files a package carries into a folder and lists them with the cabinet's size.
 int Unpack(const std::string& package, const std::string& folder) {
-  HMODULE m = LoadLibraryExA(package.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  kestrane::AutoModule module(LoadLibraryExA(package.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  HMODULE m = module.get();
   HRSRC r = m ? FindResourceA(m, "CABINET", RT_RCDATA) : nullptr;
   if (!r) return Fail("no cabinet in " + package);
   const DWORD size = SizeofResource(m, r);
   const std::string cab = folder + ".cab";
   SHCreateDirectoryExA(nullptr, folder.c_str(), nullptr);
-  HANDLE f = CreateFileA(cab.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  kestrane::AutoFileHandle f(
+      CreateFileA(cab.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   DWORD written = 0;
-  WriteFile(f, LockResource(LoadResource(m, r)), size, &written, nullptr);
-  CloseHandle(f);
-  FreeLibrary(m);
+  WriteFile(f.get(), LockResource(LoadResource(m, r)), size, &written, nullptr);
+  f.reset();
+  module.reset();
   printf("cabinet %lu\n", size);
   std::string target = folder;
   const BOOL ok = SetupIterateCabinetA(cab.c_str(), 0, ExtractEntry, target.data());
@@ -188,14 +193,7 @@ int Unpack(const std::string& package, const std::string& folder) {
 // window stand for it.
 class ScreenProbe {
  public:
-  ~ScreenProbe() {
-    if (bmp_) {
-      SelectObject(mem_, old_);
-      DeleteObject(bmp_);
-    }
-    if (mem_) DeleteDC(mem_);
-    if (screen_) ReleaseDC(nullptr, screen_);
-  }
+  ScreenProbe() : screen_(nullptr), mem_(CreateCompatibleDC(screen_.get())) {}
   // True once the strips hold more than one colour: before its first paint the show window,
   // and the black root window behind it, are a single colour.
   bool Painted(HWND h) {
@@ -206,8 +204,8 @@ class ScreenProbe {
     if (!bmp_ || w != w_ || ht != h_) Allocate(w, ht);
     // Rows go to the top of the bitmap, columns to its right edge.
     for (int i = 0; i < 3; ++i) {
-      BitBlt(mem_, 0, i, w, 1, screen_, r.left, r.top + ht * (i + 1) / 4, SRCCOPY);
-      BitBlt(mem_, w + i, 0, 1, ht, screen_, r.left + w * (i + 1) / 4, r.top, SRCCOPY);
+      BitBlt(mem_.get(), 0, i, w, 1, screen_.get(), r.left, r.top + ht * (i + 1) / 4, SRCCOPY);
+      BitBlt(mem_.get(), w + i, 0, 1, ht, screen_.get(), r.left + w * (i + 1) / 4, r.top, SRCCOPY);
     }
     GdiFlush();
     const int stride = w + 3;
@@ -223,12 +221,7 @@ class ScreenProbe {
 
  private:
   void Allocate(int w, int h) {
-    if (!screen_) screen_ = GetDC(nullptr);
-    if (!mem_) mem_ = CreateCompatibleDC(screen_);
-    if (bmp_) {
-      SelectObject(mem_, old_);
-      DeleteObject(bmp_);
-    }
+    selected_.reset();  // before the bitmap it holds goes
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof bi.bmiHeader;
     bi.bmiHeader.biWidth = w + 3;
@@ -237,16 +230,18 @@ class ScreenProbe {
     bi.bmiHeader.biBitCount = 32;
     bi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    bmp_ = CreateDIBSection(screen_, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bmp_.reset(CreateDIBSection(screen_.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
     bits_ = static_cast<DWORD*>(bits);
-    old_ = SelectObject(mem_, bmp_);
+    selected_.reset(new kestrane::ScopedSelect(mem_.get(), bmp_.get()));
     w_ = w;
     h_ = h;
   }
 
-  HDC screen_ = nullptr, mem_ = nullptr;
-  HBITMAP bmp_ = nullptr;
-  HGDIOBJ old_ = nullptr;
+  // Declared in the order they are set up, so they are released in reverse.
+  kestrane::WindowDC screen_;
+  kestrane::AutoMemoryDC mem_;
+  kestrane::AutoBitmap bmp_;
+  std::unique_ptr<kestrane::ScopedSelect> selected_;
   DWORD* bits_ = nullptr;
   int w_ = 0, h_ = 0;
 };
@@ -272,7 +267,7 @@ int Start(const std::string& package, int runs) {
     if (!CreateProcessA(package.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         dir.c_str(), &si, &pi))
       return Fail("cannot start " + package);
-    CloseHandle(pi.hThread);
+    kestrane::AutoCloseHandle package_process(pi.hProcess), package_thread(pi.hThread);
     double launcher = 0, viewer = 0, window = 0, painted = 0, probe_ms = 0;
     int probes = 0;
     HWND show = nullptr;
@@ -307,14 +302,14 @@ int Start(const std::string& package, int runs) {
     // prepares for the next ones.
     DWORD viewer_pid = 0;
     GetWindowThreadProcessId(show, &viewer_pid);
-    HANDLE viewer_process =
-        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, viewer_pid);
+    kestrane::AutoCloseHandle viewer_process(
+        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, viewer_pid));
     SIZE_T peak_private = 0;
     auto sample = [&] {
       PROCESS_MEMORY_COUNTERS_EX m{};
       m.cb = sizeof m;
       if (viewer_process &&
-          GetProcessMemoryInfo(viewer_process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&m),
+          GetProcessMemoryInfo(viewer_process.get(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&m),
                                sizeof m))
         peak_private = std::max(peak_private, m.PeakPagefileUsage);
     };
@@ -337,9 +332,7 @@ int Start(const std::string& package, int runs) {
     if (!launcher_gone) launcher_gone = end;
     DWORD code = 1;
     GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
     if (code != 0) return Fail("the package ended with " + std::to_string(code));
-    if (viewer_process) CloseHandle(viewer_process);
     printf("%.1f %.1f %.1f %.1f %.1f %.1f %.1f %.1f %.1f %.1f %.1f\n", launcher - t0,
            viewer - launcher, window - viewer, painted - window, painted - t0, end - t0,
            probe_ms / probes, viewer_gone - escape, launcher_gone - escape, end - escape,

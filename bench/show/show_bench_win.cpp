@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/scoped_win.h"
 #include "viewer/tests/deck_builder.h"
 
 namespace {
@@ -60,8 +61,7 @@ class Show {
     if (pi_.hProcess) {
       if (WaitForSingleObject(pi_.hProcess, 10000) != WAIT_OBJECT_0)
         TerminateProcess(pi_.hProcess, 1);
-      CloseHandle(pi_.hProcess);
-      CloseHandle(pi_.hThread);
+      kestrane::AutoCloseHandle process(pi_.hProcess), thread(pi_.hThread);
     }
   }
   HWND wnd() const { return wnd_; }
@@ -72,15 +72,14 @@ class Show {
 };
 
 COLORREF Pixel(int x, int y) {
-  HDC dc = GetDC(nullptr);
-  COLORREF c = GetPixel(dc, x, y);
-  ReleaseDC(nullptr, dc);
-  return c;
+  kestrane::WindowDC dc(nullptr);
+  return GetPixel(dc.get(), x, y);
 }
 
 bool SaveScreen(const std::string& path, int w, int h) {
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
+  kestrane::WindowDC screen(nullptr);
+  kestrane::AutoMemoryDC dc(CreateCompatibleDC(screen.get()));
+  HDC mem = dc.get();
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof bi.bmiHeader;
   bi.bmiHeader.biWidth = w;
@@ -88,23 +87,23 @@ bool SaveScreen(const std::string& path, int w, int h) {
   bi.bmiHeader.biPlanes = 1;
   bi.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
-  HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+  kestrane::AutoBitmap bmp(CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+  kestrane::ScopedSelect selected(mem, bmp.get());
+  BitBlt(mem, 0, 0, w, h, screen.get(), 0, 0, SRCCOPY);
   GdiFlush();
   bool ok = false;
-  IWICImagingFactory* f = nullptr;
-  IWICStream* s = nullptr;
-  IWICBitmapEncoder* e = nullptr;
-  IWICBitmapFrameEncode* fr = nullptr;
+  kestrane::ComPtr<IWICImagingFactory> f;
+  kestrane::ComPtr<IWICStream> s;
+  kestrane::ComPtr<IWICBitmapEncoder> e;
+  kestrane::ComPtr<IWICBitmapFrameEncode> fr;
   std::wstring wp(path.begin(), path.end());
   if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                 IID_IWICImagingFactory, reinterpret_cast<void**>(&f))) &&
-      SUCCEEDED(f->CreateStream(&s)) &&
+                                 IID_IWICImagingFactory, f.receive_void())) &&
+      SUCCEEDED(f->CreateStream(s.receive())) &&
       SUCCEEDED(s->InitializeFromFilename(wp.c_str(), GENERIC_WRITE)) &&
-      SUCCEEDED(f->CreateEncoder(GUID_ContainerFormatPng, nullptr, &e)) &&
-      SUCCEEDED(e->Initialize(s, WICBitmapEncoderNoCache)) &&
-      SUCCEEDED(e->CreateNewFrame(&fr, nullptr)) && SUCCEEDED(fr->Initialize(nullptr)) &&
+      SUCCEEDED(f->CreateEncoder(GUID_ContainerFormatPng, nullptr, e.receive())) &&
+      SUCCEEDED(e->Initialize(s.get(), WICBitmapEncoderNoCache)) &&
+      SUCCEEDED(e->CreateNewFrame(fr.receive(), nullptr)) && SUCCEEDED(fr->Initialize(nullptr)) &&
       SUCCEEDED(fr->SetSize(UINT(w), UINT(h)))) {
     WICPixelFormatGUID fmt = GUID_WICPixelFormat32bppBGR;
     ok = SUCCEEDED(fr->SetPixelFormat(&fmt)) &&
@@ -112,14 +111,6 @@ bool SaveScreen(const std::string& path, int w, int h) {
              fr->WritePixels(UINT(h), UINT(w * 4), UINT(w * h * 4), static_cast<BYTE*>(bits))) &&
          SUCCEEDED(fr->Commit()) && SUCCEEDED(e->Commit());
   }
-  if (fr) fr->Release();
-  if (e) e->Release();
-  if (s) s->Release();
-  if (f) f->Release();
-  SelectObject(mem, old);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
   return ok;
 }
 

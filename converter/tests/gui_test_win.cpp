@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "common/handle_win.h"
+#include "common/scoped_win.h"
 #include "common/system_win.h"
 #include "converter/resource.h"
-#include "converter/texts.h"
 #include "converter/tests/wizard_win.h"
+#include "converter/texts.h"
 
 namespace kestrane {
 namespace {

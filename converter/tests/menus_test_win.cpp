@@ -4,7 +4,8 @@
 
 #include <string>
 
-#include "common/handle_win.h"
+#include "common/reg_key_win.h"
+#include "common/scoped_win.h"
 #include "converter/tests/wizard_win.h"
 #include "converter/texts.h"
 

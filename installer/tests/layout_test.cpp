@@ -3,7 +3,7 @@
 #include <set>
 #include <string>
 
-#include "installer/layout.h"
+#include "common/tree_layout.h"
 
 namespace kestrane {
 namespace {

@@ -5,10 +5,11 @@
 
 #include <string>
 
-#include "common/handle_win.h"
+#include "common/reg_key_win.h"
+#include "common/scoped_win.h"
 #include "common/system_win.h"
 #include "installer/install_win.h"
-#include "installer/layout.h"
+#include "common/tree_layout.h"
 #include "tests/driver/driver_win.h"
 #include "tests/win/tree_fixture_win.h"
 

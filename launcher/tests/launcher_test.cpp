@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "common/handle_win.h"
+#include "common/scoped_win.h"
 #include "common/system_win.h"
 #include "tests/win/tree_fixture_win.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "packager/directive.h"
-#include "stub/package_format.h"
+#include "common/package_format.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);

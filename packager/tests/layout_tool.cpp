@@ -10,7 +10,7 @@
 
 #include "packager/cabinet_format.h"
 #include "packager/pe_image.h"
-#include "stub/package_format.h"
+#include "common/package_format.h"
 
 namespace kestrane {
 namespace {

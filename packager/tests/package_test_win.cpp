@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "common/handle_win.h"
+#include "common/reg_key_win.h"
+#include "common/scoped_win.h"
 #include "common/security_win.h"
 #include "common/system_win.h"
 #include "converter/texts.h"
 #include "packager/cabinet_win.h"
 #include "packager/package_win.h"
-#include "stub/package_format.h"
+#include "common/package_format.h"
 #include "tests/win/files_win.h"
 
 namespace kestrane {

@@ -9,7 +9,7 @@
 
 #include "common/system_win.h"
 #include "packager/package_win.h"
-#include "stub/package_format.h"
+#include "common/package_format.h"
 #include "tests/win/files_win.h"
 
 namespace kestrane {

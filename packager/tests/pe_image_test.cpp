@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "packager/tests/memory_sink.h"
-#include "stub/package_format.h"
+#include "common/package_format.h"
 
 namespace kestrane {
 namespace {

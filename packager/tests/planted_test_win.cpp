@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "common/handle_win.h"
+#include "common/reg_key_win.h"
+#include "common/scoped_win.h"
 #include "common/system_win.h"
 #include "tests/win/files_win.h"
 

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "stub/package_format.h"
+#include "common/package_format.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/paths.h"
+#include "common/tree_layout.h"
 #include "converter/texts.h"
 
 namespace kestrane {

@@ -12,7 +12,7 @@
 #include <set>
 #include <string>
 
-#include "common/handle_win.h"
+#include "common/scoped_win.h"
 #include "common/system_win.h"
 #include "tests/driver/driver_win.h"
 #include "tests/win/tree_fixture_win.h"

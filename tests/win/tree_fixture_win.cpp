@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "common/handle_win.h"
+#include "common/scoped_win.h"
 
 namespace fs = std::filesystem;
 

@@ -46,9 +46,8 @@ std::unique_ptr<Canvas> SlideShow::Blank(COLORREF colour) const {
   std::unique_ptr<Canvas> c(new Canvas(box.right - box.left, box.bottom - box.top));
   if (c->ok()) {
     RECT all{0, 0, c->width(), c->height()};
-    HBRUSH b = CreateSolidBrush(colour);
-    FillRect(c->dc(), &all, b);
-    DeleteObject(b);
+    AutoBrush b(CreateSolidBrush(colour));
+    FillRect(c->dc(), &all, b.get());
   }
   return c;
 }

@@ -46,30 +46,24 @@ Canvas::Canvas(int width, int height) : width_(width), height_(height) {
   bi.bmiHeader.biPlanes = 1;
   bi.bmiHeader.biBitCount = 32;
   bi.bmiHeader.biCompression = BI_RGB;
-  dc_ = CreateCompatibleDC(nullptr);
-  bitmap_ = CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, &bits_, nullptr, 0);
-  if (bitmap_) old_ = SelectObject(dc_, bitmap_);
-}
-
-Canvas::~Canvas() {
-  if (old_) SelectObject(dc_, old_);
-  if (bitmap_) DeleteObject(bitmap_);
-  if (dc_) DeleteDC(dc_);
+  dc_.reset(CreateCompatibleDC(nullptr));
+  bitmap_.reset(CreateDIBSection(dc_.get(), &bi, DIB_RGB_COLORS, &bits_, nullptr, 0));
+  if (bitmap_) selected_.reset(new ScopedSelect(dc_.get(), bitmap_.get()));
 }
 
 bool SavePng(const Canvas& c, const std::string& path) {
   IWICImagingFactory* f = Factory();
   if (!f || !c.ok()) return false;
   GdiFlush();
-  Com<IWICStream> stream;
-  Com<IWICBitmapEncoder> encoder;
-  Com<IWICBitmapFrameEncode> frame;
-  if (FAILED(f->CreateStream(&stream)) ||
+  ComPtr<IWICStream> stream;
+  ComPtr<IWICBitmapEncoder> encoder;
+  ComPtr<IWICBitmapFrameEncode> frame;
+  if (FAILED(f->CreateStream(stream.receive())) ||
       FAILED(stream->InitializeFromFilename(Wide(path).c_str(), GENERIC_WRITE)) ||
-      FAILED(f->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) ||
-      FAILED(encoder->Initialize(stream.p, WICBitmapEncoderNoCache)) ||
-      FAILED(encoder->CreateNewFrame(&frame, nullptr)) || FAILED(frame->Initialize(nullptr)) ||
-      FAILED(frame->SetSize(c.width(), c.height())))
+      FAILED(f->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.receive())) ||
+      FAILED(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)) ||
+      FAILED(encoder->CreateNewFrame(frame.receive(), nullptr)) ||
+      FAILED(frame->Initialize(nullptr)) || FAILED(frame->SetSize(c.width(), c.height())))
     return false;
   WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGR;
   if (FAILED(frame->SetPixelFormat(&format))) return false;

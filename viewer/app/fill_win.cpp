@@ -238,9 +238,10 @@ HBRUSH SlideRenderer::TextureBrush(const ppt::Fill& fill) {
     return nullptr;
   int w = std::max(1, std::min(kMaxTextureSide, Len(iw * kMasterPerPixel)));
   int h = std::max(1, std::min(kMaxTextureSide, Len(ih * kMasterPerPixel)));
-  Com<IWICBitmapScaler> scaler;
-  if (FAILED(f->CreateBitmapScaler(&scaler)) ||
-      FAILED(scaler->Initialize(img->bitmap, UINT(w), UINT(h), WICBitmapInterpolationModeFant)))
+  ComPtr<IWICBitmapScaler> scaler;
+  if (FAILED(f->CreateBitmapScaler(scaler.receive())) ||
+      FAILED(
+          scaler->Initialize(img->bitmap.get(), UINT(w), UINT(h), WICBitmapInterpolationModeFant)))
     return nullptr;
   std::vector<uint32_t> px(size_t(w) * h);
   if (FAILED(scaler->CopyPixels(nullptr, UINT(w * 4), UINT(px.size() * 4),

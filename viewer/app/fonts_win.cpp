@@ -4,6 +4,7 @@
 #include <cwctype>
 #include <vector>
 
+#include "common/scoped_win.h"
 #include "text/font_substitutes.h"
 
 namespace viewer {
@@ -22,11 +23,10 @@ int CALLBACK AddFace(const LOGFONTA* lf, const TEXTMETRICA*, DWORD, LPARAM param
 }  // namespace
 
 FontMapper::FontMapper() {
-  HDC dc = GetDC(nullptr);
+  kestrane::WindowDC dc(nullptr);
   LOGFONTA lf{};
   lf.lfCharSet = DEFAULT_CHARSET;
-  EnumFontFamiliesExA(dc, &lf, AddFace, reinterpret_cast<LPARAM>(&installed_), 0);
-  ReleaseDC(nullptr, dc);
+  EnumFontFamiliesExA(dc.get(), &lf, AddFace, reinterpret_cast<LPARAM>(&installed_), 0);
 }
 
 bool FontMapper::Installed(const std::string& face) const {
@@ -42,14 +42,14 @@ bool FontMapper::Genuine(const std::u16string& face) {
   lf.lfCharSet = DEFAULT_CHARSET;
   const size_t n = std::min<size_t>(face.size(), LF_FACESIZE - 1);
   for (size_t i = 0; i < n; i++) lf.lfFaceName[i] = wchar_t(face[i]);
-  HDC dc = GetDC(nullptr);
-  HFONT font = n ? CreateFontIndirectW(&lf) : nullptr;
-  if (dc && font) {
-    HGDIOBJ old = SelectObject(dc, font);
-    UINT size = GetOutlineTextMetricsW(dc, 0, nullptr);
+  kestrane::WindowDC dc(nullptr);
+  kestrane::AutoFont font(n ? CreateFontIndirectW(&lf) : nullptr);
+  if (dc.get() && font) {
+    kestrane::ScopedSelect selected(dc.get(), font.get());
+    UINT size = GetOutlineTextMetricsW(dc.get(), 0, nullptr);
     std::vector<uint8_t> buffer(size);
     auto* otm = reinterpret_cast<OUTLINETEXTMETRICW*>(buffer.data());
-    if (size >= sizeof(OUTLINETEXTMETRICW) && GetOutlineTextMetricsW(dc, size, otm)) {
+    if (size >= sizeof(OUTLINETEXTMETRICW) && GetOutlineTextMetricsW(dc.get(), size, otm)) {
       // The family name the outlines carry, against the name asked for.
       const size_t at = reinterpret_cast<size_t>(otm->otmpFamilyName);
       if (at < size) {
@@ -61,10 +61,7 @@ bool FontMapper::Genuine(const std::u16string& face) {
         genuine = i == n && at + 2 * (i + 1) <= size && family[i] == 0;
       }
     }
-    SelectObject(dc, old);
   }
-  if (font) DeleteObject(font);
-  if (dc) ReleaseDC(nullptr, dc);
   genuine_[face] = genuine;
   return genuine;
 }

@@ -92,12 +92,11 @@ int Render(const ppt::Presentation& p, const viewer::Command& c) {
     snprintf(base, sizeof base, "\\slide-%03d", ++number);
     if (!viewer::SavePng(canvas, c.folder + base + ".png"))
       return Fail(kRenderFailed, "Cannot write " + c.folder + base + ".png");
-    HANDLE f = CreateFileA((c.folder + base + ".txt").c_str(), GENERIC_WRITE, 0, nullptr,
-                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f != INVALID_HANDLE_VALUE) {
+    kestrane::AutoFileHandle f(CreateFileA((c.folder + base + ".txt").c_str(), GENERIC_WRITE, 0,
+                                           nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (f) {
       DWORD n;
-      WriteFile(f, text.data(), DWORD(text.size()), &n, nullptr);
-      CloseHandle(f);
+      WriteFile(f.get(), text.data(), DWORD(text.size()), &n, nullptr);
     }
   }
   return kOk;

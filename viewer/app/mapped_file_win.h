@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/scoped_win.h"
+
 namespace viewer {
 
 class MappedFile {
@@ -21,27 +23,27 @@ class MappedFile {
   // opens as zero bytes.
   bool Open(const std::string& path, DWORD* error) {
     Close();
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) {
+    kestrane::AutoFileHandle f(CreateFileA(path.c_str(), GENERIC_READ,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f) {
       *error = GetLastError();
       return false;
     }
     LARGE_INTEGER size{};
-    bool ok = GetFileSizeEx(f, &size) != 0 && uint64_t(size.QuadPart) <= SIZE_MAX;
+    bool ok = GetFileSizeEx(f.get(), &size) != 0 && uint64_t(size.QuadPart) <= SIZE_MAX;
     *error = ok ? 0 : ERROR_READ_FAULT;
     if (ok && size.QuadPart > 0) {
       // The view lives on without the file and mapping handles.
-      HANDLE m = CreateFileMappingA(f, nullptr, PAGE_READONLY, 0, 0, nullptr);
-      view_ = m ? MapViewOfFile(m, FILE_MAP_READ, 0, 0, 0) : nullptr;
+      kestrane::AutoCloseHandle m(
+          CreateFileMappingA(f.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+      view_ = m ? MapViewOfFile(m.get(), FILE_MAP_READ, 0, 0, 0) : nullptr;
       if (!view_) {
         *error = GetLastError() ? GetLastError() : ERROR_NOT_ENOUGH_MEMORY;
         ok = false;
       }
-      if (m) CloseHandle(m);
       size_ = ok ? size_t(size.QuadPart) : 0;
     }
-    CloseHandle(f);
     return ok;
   }
   const uint8_t* data() const { return static_cast<const uint8_t*>(view_); }

@@ -77,15 +77,11 @@ bool SystemDecoder(ppt::Blip::Type type, IWICBitmapDecoder** out) {
                                                   : nullptr;
   using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
   static const GetClassObjectFn get_class_object = [] {
-    HMODULE m = kestrane::LoadSystemDll("windowscodecs.dll");
-    return m ? reinterpret_cast<GetClassObjectFn>(
-                   reinterpret_cast<void*>(GetProcAddress(m, "DllGetClassObject")))
-             : nullptr;
+    return kestrane::SystemFunction<GetClassObjectFn>("windowscodecs.dll", "DllGetClassObject");
   }();
-  Com<IClassFactory> factory;
+  ComPtr<IClassFactory> factory;
   return clsid && get_class_object &&
-         SUCCEEDED(
-             get_class_object(*clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory))) &&
+         SUCCEEDED(get_class_object(*clsid, IID_IClassFactory, factory.receive_void())) &&
          SUCCEEDED(factory->CreateInstance(nullptr, IID_IWICBitmapDecoder,
                                            reinterpret_cast<void**>(out)));
 }
@@ -94,30 +90,31 @@ bool SystemDecoder(ppt::Blip::Type type, IWICBitmapDecoder** out) {
 // worth keeping; null when it cannot be decoded within the limits.
 IWICBitmapSource* DecodeBitmap(IWICImagingFactory* f, ppt::Blip::Type type, const uint8_t* data,
                                size_t size) {
-  Com<IWICStream> stream;
-  Com<IWICBitmapDecoder> decoder;
-  Com<IWICBitmapFrameDecode> frame;
-  Com<IWICFormatConverter> conv;
-  Com<IWICBitmapScaler> scaler;
+  ComPtr<IWICStream> stream;
+  ComPtr<IWICBitmapDecoder> decoder;
+  ComPtr<IWICBitmapFrameDecode> frame;
+  ComPtr<IWICFormatConverter> conv;
+  ComPtr<IWICBitmapScaler> scaler;
   UINT w = 0, h = 0;
-  if (!f || !size || size > UINT32_MAX || FAILED(f->CreateStream(&stream)) ||
+  if (!f || !size || size > UINT32_MAX || FAILED(f->CreateStream(stream.receive())) ||
       FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(data), DWORD(size))) ||
-      !SystemDecoder(type, &decoder) ||
-      FAILED(decoder->Initialize(stream.p, WICDecodeMetadataCacheOnDemand)) ||
-      FAILED(decoder->GetFrame(0, &frame)) || FAILED(frame->GetSize(&w, &h)) || w == 0 || h == 0 ||
-      uint64_t(w) * h > kMaxSourcePixels || FAILED(f->CreateFormatConverter(&conv)) ||
-      FAILED(conv->Initialize(frame.p, GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone,
+      !SystemDecoder(type, decoder.receive()) ||
+      FAILED(decoder->Initialize(stream.get(), WICDecodeMetadataCacheOnDemand)) ||
+      FAILED(decoder->GetFrame(0, frame.receive())) || FAILED(frame->GetSize(&w, &h)) || w == 0 ||
+      h == 0 || uint64_t(w) * h > kMaxSourcePixels ||
+      FAILED(f->CreateFormatConverter(conv.receive())) ||
+      FAILED(conv->Initialize(frame.get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone,
                               nullptr, 0, WICBitmapPaletteTypeCustom)))
     return nullptr;
-  IWICBitmapSource* source = conv.p;
+  IWICBitmapSource* source = conv.get();
   uint64_t pixels = uint64_t(w) * h;
   if (pixels > kMaxDecodedPixels) {
     double k = std::sqrt(double(kMaxDecodedPixels) / double(pixels));
     UINT sw = std::max(1u, UINT(w * k)), sh = std::max(1u, UINT(h * k));
-    if (FAILED(f->CreateBitmapScaler(&scaler)) ||
-        FAILED(scaler->Initialize(conv.p, sw, sh, WICBitmapInterpolationModeFant)))
+    if (FAILED(f->CreateBitmapScaler(scaler.receive())) ||
+        FAILED(scaler->Initialize(conv.get(), sw, sh, WICBitmapInterpolationModeFant)))
       return nullptr;
-    source = scaler.p;
+    source = scaler.get();
   }
   IWICBitmap* decoded = nullptr;
   // Decoded once into memory: the stream over the picture bytes need not outlive this.
@@ -147,11 +144,11 @@ HENHMETAFILE SafeWindowsMetafile(const uint8_t* data, size_t size, FontMapper& f
   std::vector<uint8_t> kept;
   if (!FilterWindowsMetafile(data, size, &kept) || kept.size() > UINT32_MAX) return nullptr;
   METAFILEPICT mfp{MM_ANISOTROPIC, 0, 0, nullptr};
-  HENHMETAFILE converted = SetWinMetaFileBits(UINT(kept.size()), kept.data(), nullptr, &mfp);
+  kestrane::AutoMetafile converted(
+      SetWinMetaFileBits(UINT(kept.size()), kept.data(), nullptr, &mfp));
   if (!converted) return nullptr;
-  std::vector<uint8_t> bits(GetEnhMetaFileBits(converted, 0, nullptr));
-  UINT got = bits.empty() ? 0 : GetEnhMetaFileBits(converted, UINT(bits.size()), bits.data());
-  DeleteEnhMetaFile(converted);
+  std::vector<uint8_t> bits(GetEnhMetaFileBits(converted.get(), 0, nullptr));
+  UINT got = bits.empty() ? 0 : GetEnhMetaFileBits(converted.get(), UINT(bits.size()), bits.data());
   return got ? SafeEnhancedMetafile(bits.data(), got, fonts) : nullptr;
 }
 
@@ -166,13 +163,13 @@ std::unique_ptr<SlideRenderer::Image> SlideRenderer::Decode(int blip) {
   if (!bytes.ok() || n > UINT32_MAX) {
     // unreadable, or beyond the picture store's limits
   } else if (b.type == ppt::Blip::kEmf) {
-    img->metafile = SafeEnhancedMetafile(d, n, *mapper_);
+    img->metafile.reset(SafeEnhancedMetafile(d, n, *mapper_));
   } else if (b.type == ppt::Blip::kWmf && n > kPlaceableHeader) {
     if (d[0] == 0xD7 && d[1] == 0xCD && d[2] == 0xC6 && d[3] == 0x9A) {
       d += kPlaceableHeader;
       n -= kPlaceableHeader;
     }
-    img->metafile = SafeWindowsMetafile(d, n, *mapper_);
+    img->metafile.reset(SafeWindowsMetafile(d, n, *mapper_));
   } else if (b.type == ppt::Blip::kPng || b.type == ppt::Blip::kJpeg ||
              b.type == ppt::Blip::kTiff || b.type == ppt::Blip::kDib) {
     std::vector<uint8_t> file;
@@ -181,16 +178,16 @@ std::unique_ptr<SlideRenderer::Image> SlideRenderer::Decode(int blip) {
       d = file.data();
       n = file.size();
     }
-    img->bitmap = DecodeBitmap(Factory(), b.type, d, n);
+    img->bitmap.reset(DecodeBitmap(Factory(), b.type, d, n));
   }
   if (img->bitmap) {
     UINT w = 0, h = 0;
     img->bitmap->GetSize(&w, &h);
     img->bytes = size_t(w) * h * 4;
   } else if (!img->metafile && budget_.Framed(blip)) {
-    img->metafile = PlaceholderBox();
+    img->metafile.reset(PlaceholderBox());
   }
-  img->bytes += MetafileBytes(img->metafile);
+  img->bytes += MetafileBytes(img->metafile.get());
   return img;
 }
 
@@ -237,7 +234,7 @@ void SlideRenderer::DrawImage(HDC dc, int blip, const RECT& r, const double* cro
     double fw = w / (1 - cl - cr), fh = h / (1 - ct - cb);
     RECT full{r.left - int(cl * fw), r.top - int(ct * fh), r.right + int(cr * fw),
               r.bottom + int(cb * fh)};
-    PlayEnhMetaFile(dc, img->metafile, &full);
+    PlayEnhMetaFile(dc, img->metafile.get(), &full);
     RestoreDC(dc, saved);
     return;
   }
@@ -247,11 +244,12 @@ void SlideRenderer::DrawImage(HDC dc, int blip, const RECT& r, const double* cro
   img->bitmap->GetSize(&iw, &ih);
   WICRect part{int(cl * iw), int(ct * ih), std::max(1, int(iw - (cl + cr) * iw)),
                std::max(1, int(ih - (ct + cb) * ih))};
-  Com<IWICBitmapClipper> clipper;
-  Com<IWICBitmapScaler> scaler;
-  if (!f || FAILED(f->CreateBitmapClipper(&clipper)) ||
-      FAILED(clipper->Initialize(img->bitmap, &part)) || FAILED(f->CreateBitmapScaler(&scaler)) ||
-      FAILED(scaler->Initialize(clipper.p, UINT(w), UINT(h), WICBitmapInterpolationModeFant)))
+  ComPtr<IWICBitmapClipper> clipper;
+  ComPtr<IWICBitmapScaler> scaler;
+  if (!f || FAILED(f->CreateBitmapClipper(clipper.receive())) ||
+      FAILED(clipper->Initialize(img->bitmap.get(), &part)) ||
+      FAILED(f->CreateBitmapScaler(scaler.receive())) ||
+      FAILED(scaler->Initialize(clipper.get(), UINT(w), UINT(h), WICBitmapInterpolationModeFant)))
     return;
   Canvas tmp(w, h);
   if (!tmp.ok()) return;

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/picture_budget.h"
 #include "app/paint_util_win.h"
+#include "app/picture_budget.h"
 #include "geom/outline.h"
 #include "ppt/presentation.h"
 #include "show/build_steps.h"
@@ -53,13 +53,9 @@ class SlideRenderer {
  private:
   // A picture decoded once: a bitmap or a metafile.
   struct Image {
-    IWICBitmapSource* bitmap = nullptr;
-    HENHMETAFILE metafile = nullptr;
+    ComPtr<IWICBitmapSource> bitmap;
+    AutoMetafile metafile;
     size_t bytes = 0;  // memory held, for the budget of decoded pictures
-    ~Image() {
-      if (bitmap) bitmap->Release();
-      if (metafile) DeleteEnhMetaFile(metafile);
-    }
   };
   Image* ImageFor(int blip);
   std::unique_ptr<Image> Decode(int blip);
@@ -111,20 +107,19 @@ class SlideRenderer {
 class Canvas {
  public:
   Canvas(int width, int height);
-  ~Canvas();
   Canvas(const Canvas&) = delete;
   Canvas& operator=(const Canvas&) = delete;
-  HDC dc() const { return dc_; }
+  HDC dc() const { return dc_.get(); }
   int width() const { return width_; }
   int height() const { return height_; }
   const uint8_t* pixels() const { return static_cast<const uint8_t*>(bits_); }
   uint8_t* bits() { return static_cast<uint8_t*>(bits_); }
-  bool ok() const { return bitmap_ != nullptr; }
+  bool ok() const { return bitmap_.valid(); }
 
  private:
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
-  HGDIOBJ old_ = nullptr;
+  AutoMemoryDC dc_;
+  AutoBitmap bitmap_;
+  std::unique_ptr<ScopedSelect> selected_;
   void* bits_ = nullptr;
   int width_, height_;
 };

@@ -53,9 +53,8 @@ int SlideShow::Run(HINSTANCE instance, const char* title) {
     }
     if (effect_.active() && effect_.MsToNextFrame() == 0) {
       if (effect_.Step()) {
-        HDC dc = GetDC(wnd_);
-        Paint(dc);
-        ReleaseDC(wnd_, dc);
+        kestrane::WindowDC dc(wnd_);
+        Paint(dc.get());
       } else {
         Settle();
       }
@@ -123,10 +122,7 @@ void SlideShow::OpenWeb(const std::string& link) {
   if (url.empty()) return;
   using ShellExecuteFn = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
   static const ShellExecuteFn shell_execute = [] {
-    HMODULE m = kestrane::LoadSystemDll("shell32.dll");
-    return m ? reinterpret_cast<ShellExecuteFn>(
-                   reinterpret_cast<void*>(GetProcAddress(m, "ShellExecuteW")))
-             : nullptr;
+    return kestrane::SystemFunction<ShellExecuteFn>("shell32.dll", "ShellExecuteW");
   }();
   if (!shell_execute) return;
   std::wstring w = WideUtf8(url);

@@ -16,10 +16,7 @@ SoundPlayer::PlaySoundFn SoundPlayer::Function() {
     looked_up_ = true;
     // Loaded when first needed, from the system folder only: a package's folder could hold a
     // library of the same name.
-    HMODULE m = kestrane::LoadSystemDll("winmm.dll");
-    if (m)
-      play_ =
-          reinterpret_cast<PlaySoundFn>(reinterpret_cast<void*>(GetProcAddress(m, "PlaySoundA")));
+    play_ = kestrane::SystemFunction<PlaySoundFn>("winmm.dll", "PlaySoundA");
   }
   return play_;
 }

@@ -8,8 +8,7 @@ namespace {
 
 template <typename F>
 F Lookup(const char* dll, const char* name) {
-  HMODULE m = kestrane::LoadSystemDll(dll);
-  return m ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(m, name))) : nullptr;
+  return kestrane::SystemFunction<F>(dll, name);
 }
 
 using AlphaBlendFn = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int, BLENDFUNCTION);

@@ -120,9 +120,8 @@ void Animation::Start(std::unique_ptr<Canvas> before, std::unique_ptr<Canvas> af
   }
   frame_.reset(new Canvas(after_->width(), after_->height()));
   if (!frame_->ok()) return Finish();
-  HDC screen = GetDC(nullptr);
-  int hz = screen ? GetDeviceCaps(screen, VREFRESH) : 0;
-  if (screen) ReleaseDC(nullptr, screen);
+  kestrane::WindowDC screen(nullptr);
+  int hz = screen.get() ? GetDeviceCaps(screen.get(), VREFRESH) : 0;
   interval_ms_ = 1000 / DWORD(hz > 1 && hz < 500 ? hz : kFallbackHz);
   QueryPerformanceFrequency(&freq_);
   QueryPerformanceCounter(&start_);

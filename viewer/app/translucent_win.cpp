@@ -41,12 +41,12 @@ Translucent::Translucent(HDC dc, const std::vector<POINT>& points, uint8_t alpha
   if (GetClipBox(dc, &clip) == ERROR || !IntersectRect(&device_, &r, &clip)) return;
   int w = device_.right - device_.left, h = device_.bottom - device_.top;
   if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide) return;
-  mem_.dc = CreateCompatibleDC(dc);
-  if (!mem_.dc) return;
+  mem_.reset(CreateCompatibleDC(dc));
+  if (!mem_) return;
   bitmap_ = AutoBitmap(CreateCompatibleBitmap(dc, w, h));
   if (!bitmap_) return;
-  selected_.reset(new ScopedSelect(mem_.dc, bitmap_.get()));
-  BitBlt(mem_.dc, 0, 0, w, h, dc, device_.left, device_.top, SRCCOPY);
+  selected_.reset(new ScopedSelect(mem_.get(), bitmap_.get()));
+  BitBlt(mem_.get(), 0, 0, w, h, dc, device_.left, device_.top, SRCCOPY);
 }
 
 Translucent::~Translucent() {
@@ -55,7 +55,7 @@ Translucent::~Translucent() {
   int w = device_.right - device_.left, h = device_.bottom - device_.top;
   // What was there before goes back over the new paint at the remaining weight.
   BLENDFUNCTION bf{AC_SRC_OVER, 0, BYTE(255 - alpha_), 0};
-  sys::AlphaBlend(dc_, device_.left, device_.top, w, h, mem_.dc, 0, 0, w, h, bf);
+  sys::AlphaBlend(dc_, device_.left, device_.top, w, h, mem_.get(), 0, 0, w, h, bf);
 }
 
 }  // namespace viewer

@@ -21,18 +21,11 @@ class Translucent {
   Translucent& operator=(const Translucent&) = delete;
 
  private:
-  // A memory DC deleted when it goes out of scope.
-  struct MemoryDc {
-    HDC dc = nullptr;
-    ~MemoryDc() {
-      if (dc) DeleteDC(dc);
-    }
-  };
   HDC dc_;
   uint8_t alpha_;
   RECT device_{0, 0, 0, 0};
   // Declared in the order they are set up, so they are released in reverse.
-  MemoryDc mem_;
+  kestrane::AutoMemoryDC mem_;
   AutoBitmap bitmap_;
   std::unique_ptr<ScopedSelect> selected_;
 };

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/show_win.h"
+#include "common/scoped_win.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
   QueryPerformanceCounter(&start);
   if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
     return 3;
+  kestrane::AutoCloseHandle process(pi.hProcess), thread(pi.hThread);
   int rc = 1;
   for (int i = 0; i < 6000; i++) {
     HWND w = nullptr;
@@ -42,7 +44,5 @@ int main(int argc, char** argv) {
     if (WaitForSingleObject(pi.hProcess, 10) == WAIT_OBJECT_0) break;
   }
   if (WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
   return rc;
 }

@@ -1,11 +1,40 @@
 #pragma once
-// What the installer puts where. The uninstaller removes by the same list.
+// The working tree, one table for every program: its folders and their access, what the
+// installer puts where (the uninstaller removes by the same list), and the files a conversion
+// stages and forms paths to. Paths are relative to the working drive.
 #include <string>
 #include <vector>
 
 #include "common/paths.h"
 
 namespace kestrane {
+
+// The files a conversion stages in the working tree (relative to the working drive), in the order
+// it removes them; an interrupted conversion may leave them.
+const std::vector<const char*>& StagedFiles();
+
+// The working root below the working drive.
+constexpr char kWorkingRoot[] = ":\\kestrane";
+
+// The working tree's folders and the files that a conversion forms paths to.
+namespace tree {
+constexpr char kTools[] = ":\\kestrane\\tools";
+constexpr char kStubFolder[] = ":\\kestrane\\tools\\wextract";
+constexpr char kTemp[] = ":\\kestrane\\temp";
+constexpr char kConverter[] = ":\\kestrane\\kestrane.exe";
+constexpr char kPackager[] = ":\\kestrane\\tools\\IExpress.exe";
+constexpr char kInstalledLauncher[] = ":\\kestrane\\PELLUM.DLL";
+// The six stubs: this text, the icon number "1" to "6", then ".dat".
+constexpr char kStubVariants[] = ":\\kestrane\\tools\\wextract\\wextract";
+constexpr char kStagedStub[] = ":\\kestrane\\tools\\wextract.exe";
+constexpr char kStagedLauncher[] = ":\\kestrane\\view.exe";
+constexpr char kStagedPresentation[] = ":\\kestrane\\view.ppt";
+constexpr char kStagedManifest[] = ":\\kestrane\\view.exe.manifest";
+constexpr char kStagedDirective[] = ":\\kestrane\\tools\\view.sed";
+constexpr char kPackage[] = ":\\kestrane\\temp\\temp.exe";
+// What the packager writes while it builds, beside the package; a stopped packager leaves it.
+constexpr char kPackagerScratch[] = ":\\kestrane\\temp\\~pk*.tmp";
+}  // namespace tree
 
 enum class Base { kTools, kRoot, kPath1 };
 

@@ -1,4 +1,4 @@
-#include "installer/layout.h"
+#include "common/tree_layout.h"
 
 #include <cmath>
 #include <cstdint>
@@ -38,9 +38,16 @@ const std::vector<InstalledFile>& InstalledFiles() {
 }
 
 const std::vector<const char*>& TreeFolders() {
-  static const std::vector<const char*> folders = {
-      ":\\kestrane", ":\\kestrane\\tools", ":\\kestrane\\tools\\wextract", ":\\kestrane\\temp"};
+  static const std::vector<const char*> folders = {kWorkingRoot, tree::kTools, tree::kStubFolder,
+                                                   tree::kTemp};
   return folders;
+}
+
+const std::vector<const char*>& StagedFiles() {
+  static const std::vector<const char*> files = {tree::kStagedLauncher, tree::kStagedPresentation,
+                                                 tree::kStagedManifest, tree::kStagedDirective,
+                                                 tree::kPackage,        tree::kStagedStub};
+  return files;
 }
 
 const char* TreeFolderAccess(size_t index) {

@@ -1,4 +1,4 @@
-#include "stub/package_format.h"
+#include "common/package_format.h"
 
 #include "common/le_bytes.h"
 
