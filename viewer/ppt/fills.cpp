@@ -5,8 +5,7 @@
 
 #include "ppt/loader.h"
 
-namespace ppt {
-namespace detail {
+namespace ppt::detail {
 
 namespace {
 
@@ -410,5 +409,4 @@ PictureAdjust MapPictureAdjust(const Properties& p, const Context& ctx) {
   return a;
 }
 
-}  // namespace detail
-}  // namespace ppt
+}  // namespace ppt::detail

@@ -6,11 +6,9 @@
 
 #include "ppt/loader.h"
 
-namespace ppt {
-namespace detail {
+namespace ppt::detail {
 
 namespace {
-constexpr int kMaxDepth = 24;
 constexpr size_t kMaxIndexed = 20000;
 constexpr int kMaxMasterChain = 4;
 
@@ -41,7 +39,7 @@ void Loader::ReadDrawingDefaults(const Record& dgg) {
 }
 
 void Loader::IndexShapes(const Record& parent, int depth) {
-  if (depth > kMaxDepth) return;
+  if (depth > kMaxNesting) return;
   Children c(parent);
   Record r;
   while (c.Next(&r) && master_shapes_.size() < kMaxIndexed) {
@@ -102,5 +100,4 @@ void Loader::InheritDefaults(ShapeRecords* rec) const {
   rec->props.Inherit(drawing_defaults_);
 }
 
-}  // namespace detail
-}  // namespace ppt
+}  // namespace ppt::detail

@@ -277,6 +277,7 @@ class Loader {
                  Transform* group, bool* is_group);
   Rgb Color(uint32_t ref, const Context& ctx, Rgb fallback) const;
   Fill ReadFill(const Properties& p, const Context& ctx, bool filled_default) const;
+  friend class TextBuilder;
   void BuildText(const RawText& text, const Context& ctx, TextBody* body);
   std::u16string FieldText(const Field& f, const Context& ctx) const;
   void ReadBulletPictures(const Record& doc_tags);

@@ -9,6 +9,10 @@
 
 namespace ppt {
 
+// How deep containers may nest before a reader stops descending: PowerPoint's own files nest
+// about eight deep, and a crafted file must not exhaust the stack.
+constexpr int kMaxNesting = 24;
+
 struct Record {
   uint16_t ver = 0, inst = 0, type = 0;
   uint32_t declared = 0;  // length as written

@@ -5,11 +5,9 @@
 
 #include "ppt/loader.h"
 
-namespace ppt {
-namespace detail {
+namespace ppt::detail {
 
 namespace {
-constexpr int kMaxDepth = 24;
 constexpr size_t kMaxShapes = 20000;
 constexpr size_t kMaxFields = 4096;
 // Shape record flags.
@@ -442,7 +440,7 @@ bool Loader::ReadShape(const Record& sp, const Transform& t, const Context& ctx,
 
 void Loader::GroupShapes(const Record& group, const Transform& t, const Context& ctx, int depth,
                          std::vector<Shape>* shapes) {
-  if (depth > kMaxDepth) return;
+  if (depth > kMaxNesting) return;
   Children c(group);
   Record r;
   bool first = true;
@@ -508,5 +506,4 @@ void Loader::DrawingShapes(const Record& container, const Context& ctx, std::vec
     }
   }
 }
-}  // namespace detail
-}  // namespace ppt
+}  // namespace ppt::detail

@@ -5,8 +5,7 @@
 
 #include "ppt/loader.h"
 
-namespace ppt {
-namespace detail {
+namespace ppt::detail {
 
 namespace {
 // Text booleans: the box grows to fit its text; the text shrinks to fit its box.
@@ -139,6 +138,254 @@ char16_t SymbolBullet(uint8_t c) {
   }
 }
 
+// Builds one text body from its characters and its paragraph and character runs. The builder's
+// state is the walk's: where it is in each kind of run, the paragraph being built with its
+// properties, and the automatic numbers counted so far.
+class TextBuilder {
+ public:
+  TextBuilder(const Loader& loader, const RawText& text, const Context& ctx, TextBody* body)
+      : loader_(loader), text_(text), ctx_(ctx), body_(body) {
+    if (text.has_style)
+      ReadStyleRuns(text.style.body, text.style.len, text.chars.size(), &para_runs_, &char_runs_);
+    namespace tt = text_type;
+    type_ = text.type >= 0 && text.type <= tt::kQuarterBody ? text.type : tt::kOther;
+    // Centred titles take the title's styles, centred, half and quarter bodies the body's.
+    base_ = (type_ == tt::kTitle || type_ == tt::kCenterTitle) ? tt::kTitle
+            : (type_ == tt::kBody || type_ >= tt::kCenterBody) ? tt::kBody
+            : type_ == tt::kNotes                              ? tt::kNotes
+                                                               : tt::kOther;
+    for (const Field& f : text.fields) fields_[f.pos] = &f;
+    p_left_ = para_runs_.empty() ? UINT32_MAX : para_runs_[0].count;
+    c_left_ = char_runs_.empty() ? UINT32_MAX : char_runs_[0].count;
+    level_ = para_runs_.empty() ? 0 : para_runs_[0].level;
+  }
+
+  void Build() {
+    StartParagraph();
+    cp_ = CharStyle();
+    // Far more than a slide can show; bounds the work a hostile file can ask of the renderer.
+    const size_t shown = std::min<size_t>(text_.chars.size(), kMaxShownChars);
+    for (size_t i = 0; i < shown; i++) {
+      char16_t ch = text_.chars[i];
+      if (ch == u'\r') FinishParagraph();
+      Advance();
+      if (ch == u'\r') {
+        StartParagraph();
+        cp_ = CharStyle();
+        continue;
+      }
+      if (c_left_ != UINT32_MAX || ci_ < char_runs_.size()) cp_ = CharStyle();
+      FirstChar();
+      if (!AddField(uint32_t(i), ch)) AddText(std::u16string(1, ch));
+    }
+    FinishParagraph();
+  }
+
+ private:
+  static constexpr size_t kMaxShownChars = 65536;
+  static constexpr uint8_t kSymbolCharset = 2;  // a font whose characters are pictures
+  static constexpr int kLevels = 5;
+
+  // Built-in defaults, then the document's and the master's styles of the base type, then those
+  // of the specific type.
+  void StyleAt(int level, ParaProps* pp, CharProps* cp) const {
+    level = std::min(std::max(level, 0), kLevels - 1);
+    *pp = ParaProps();
+    *cp = CharProps();
+    cp->size = base_ == 0 ? 44 : base_ == 1 ? (level == 0 ? 32 : level == 1 ? 28 : 24) : 18;
+    cp->color = base_ == 0 ? 0x03000000 : 0x01000000;
+    pp->align = base_ == 0 ? 1 : 0;
+    pp->Overlay(loader_.doc_tabs_);
+    const LevelStyles* styles = ctx_.styles ? ctx_.styles : loader_.doc_styles_;
+    const LevelStyles* chain[] = {&loader_.doc_styles_[base_], &styles[base_], &styles[type_]};
+    for (const LevelStyles* ls : chain) {
+      if (!ls->present) continue;
+      pp->Overlay(ls->para[level]);
+      cp->Overlay(ls->chars[level]);
+    }
+  }
+
+  // Moves one character on in the paragraph and character runs.
+  void Advance() {
+    if (--p_left_ == 0 && pi_ < para_runs_.size()) {
+      pi_++;
+      p_left_ = pi_ < para_runs_.size() ? para_runs_[pi_].count : UINT32_MAX;
+    }
+    if (--c_left_ == 0 && ci_ < char_runs_.size()) {
+      ci_++;
+      c_left_ = ci_ < char_runs_.size() ? char_runs_[ci_].count : UINT32_MAX;
+    }
+  }
+
+  void StartParagraph() {
+    para_ = Paragraph();
+    para_ext_ = nullptr;
+    para_started_ = false;
+    level_ = pi_ < para_runs_.size() ? std::min<int>(para_runs_[pi_].level, kLevels - 1) : level_;
+    ParaProps base_pp;
+    CharProps base_cp;
+    StyleAt(level_, &base_pp, &base_cp);
+    pp_ = base_pp;
+    if (pi_ < para_runs_.size()) pp_.Overlay(para_runs_[pi_].para);
+    para_.level = level_;
+    para_.align = pp_.align <= 3 ? Paragraph::Align(pp_.align) : Paragraph::kLeft;
+    para_.left_margin = pp_.left_margin;
+    para_.indent = pp_.indent;
+    if (pp_.default_tab > 0) para_.default_tab = pp_.default_tab;
+    std::vector<std::pair<int16_t, uint16_t>> tabs = pp_.tabs;
+    // The text's own ruler: its margins per level, tab stops and tab size.
+    const Ruler& ruler = text_.ruler;
+    if (text_.has_ruler) {
+      if (ruler.has_margin[level_]) para_.left_margin = ruler.margin[level_];
+      if (ruler.has_indent[level_]) para_.indent = ruler.indent[level_];
+      if (ruler.has_default_tab && ruler.default_tab > 0) para_.default_tab = ruler.default_tab;
+      if (ruler.has_tabs) tabs = ruler.tabs;
+    }
+    for (const auto& t : tabs)
+      para_.tabs.push_back(TabStop{t.first, TabStop::Kind(std::min<uint16_t>(t.second, 3))});
+    std::sort(para_.tabs.begin(), para_.tabs.end(),
+              [](const TabStop& a, const TabStop& b) { return a.position < b.position; });
+    SetBullet();
+    para_.line_spacing = pp_.line_spacing;
+    para_.space_before = pp_.space_before;
+    para_.space_after = pp_.space_after;
+  }
+
+  void SetBullet() {
+    const std::vector<Font>& fonts = loader_.fonts_;
+    para_.bullet = pp_.bullet_flags & ParaProps::kHasBullet;
+    if (pp_.bullet_char >= 0x20) para_.bullet_char = pp_.bullet_char;
+    const bool has_font = (pp_.bullet_flags & ParaProps::kBulletHasFont) &&
+                          pp_.bullet_font < fonts.size();
+    bool symbol_font = has_font && fonts[pp_.bullet_font].charset == kSymbolCharset;
+    if (symbol_font || (para_.bullet_char >= 0xF000 && para_.bullet_char <= 0xF0FF)) {
+      para_.bullet_char = SymbolBullet(uint8_t(para_.bullet_char));
+    } else if (has_font) {
+      para_.bullet_font = fonts[pp_.bullet_font].name;
+      para_.bullet_charset = fonts[pp_.bullet_font].charset;
+      para_.bullet_pitch_family = fonts[pp_.bullet_font].pitch_family;
+    }
+    para_.bullet_size = (pp_.bullet_flags & ParaProps::kBulletHasSize) && pp_.bullet_size != 0 &&
+                                pp_.bullet_size >= -4000
+                            ? pp_.bullet_size
+                            : 100;
+  }
+
+  CharProps CharStyle() const {
+    ParaProps unused;
+    CharProps c;
+    StyleAt(level_, &unused, &c);
+    if (ci_ < char_runs_.size()) c.Overlay(char_runs_[ci_].chars);
+    return c;
+  }
+
+  ppt::Run RunOf() const {
+    const std::vector<Font>& fonts = loader_.fonts_;
+    ppt::Run run;
+    if (cp_.font < fonts.size()) {
+      run.font = fonts[cp_.font].name;
+      run.pitch_family = fonts[cp_.font].pitch_family;
+      run.charset = fonts[cp_.font].charset;
+    }
+    run.size = cp_.size > 0 && cp_.size < 4000 ? cp_.size : 18;
+    run.bold = cp_.bold;
+    run.italic = cp_.italic;
+    run.underline = cp_.underline;
+    run.shadow = cp_.shadow;
+    run.emboss = cp_.emboss;
+    run.shadow_color = ctx_.scheme[2];
+    run.escapement = std::max<int>(-100, std::min<int>(100, cp_.position));
+    run.color = loader_.TextColor(cp_.color, ctx_);
+    return run;
+  }
+
+  static bool SameLook(const ppt::Run& a, const ppt::Run& b) {
+    return a.font == b.font && a.size == b.size && a.bold == b.bold && a.italic == b.italic &&
+           a.underline == b.underline && a.shadow == b.shadow && a.emboss == b.emboss &&
+           a.escapement == b.escapement && a.color == b.color;
+  }
+
+  void AddText(const std::u16string& s) {
+    ppt::Run run = RunOf();
+    if (para_.runs.empty() || !SameLook(para_.runs.back(), run)) para_.runs.push_back(run);
+    para_.runs.back().text += s;
+  }
+
+  // The field standing in for the character at `pos`, if any: what it shows goes in instead.
+  bool AddField(uint32_t pos, char16_t ch) {
+    auto field = fields_.find(pos);
+    if (field == fields_.end()) return false;
+    std::u16string shows = loader_.FieldText(*field->second, ctx_);
+    Field::Kind kind = field->second->kind;
+    body_->fields |= kind == Field::kSlideNumber ? TextBody::kSlideNumberField
+                     : kind == Field::kDateTime || kind == Field::kGenericDate
+                         ? TextBody::kDateField
+                         : TextBody::kHeaderFooterField;
+    if (shows.empty() && ch != u'*') return false;
+    AddText(shows);
+    return true;
+  }
+
+  // What the paragraph takes from its first character: the bullet's colour and its extension.
+  void FirstChar() {
+    if (para_started_) return;
+    para_started_ = true;
+    para_.bullet_color = loader_.TextColor((pp_.mask & ParaProps::kBulletColor) &&
+                                                   (pp_.bullet_flags & ParaProps::kBulletHasColor)
+                                               ? pp_.bullet_color
+                                               : cp_.color,
+                                           ctx_);
+    if (cp_.extension < text_.extensions.size()) para_ext_ = &text_.extensions[cp_.extension];
+  }
+
+  void FinishParagraph() {
+    FirstChar();
+    // An empty paragraph keeps its font, so its line is as tall as the author saw it.
+    if (para_.runs.empty()) para_.runs.push_back(RunOf());
+    bool has_text = false;
+    for (const ppt::Run& r : para_.runs) has_text |= !r.text.empty();
+    if (has_text) Number();
+    body_->paragraphs.push_back(para_);
+  }
+
+  // Automatic numbers count on through paragraphs of one level; a paragraph of that level
+  // without a number, or one of a shallower level, starts the count again.
+  void Number() {
+    const std::vector<int>& bullet_blips = loader_.bullet_blips_;
+    bool numbered = para_.bullet && para_ext_ && para_ext_->has_autonumber && para_ext_->autonumber;
+    int& n = counters_[level_];
+    if (numbered) {
+      int start = para_ext_->has_scheme ? para_ext_->start : 1;
+      n = n > 0 ? n + 1 : std::max(1, start);
+      para_.bullet_text = AutoNumberText(para_ext_->has_scheme ? para_ext_->scheme : 3, n);
+    } else if (para_.bullet && para_ext_ && para_ext_->blip >= 0 &&
+               size_t(para_ext_->blip) < bullet_blips.size()) {
+      para_.bullet_blip = bullet_blips[size_t(para_ext_->blip)];
+      n = 0;
+    } else {
+      n = 0;
+    }
+    for (int deeper = level_ + 1; deeper < kLevels; deeper++) counters_[deeper] = 0;
+  }
+
+  const Loader& loader_;
+  const RawText& text_;
+  const Context& ctx_;
+  TextBody* body_;
+  std::vector<StyleRun> para_runs_, char_runs_;
+  int type_ = 0, base_ = 0;
+  std::map<uint32_t, const Field*> fields_;  // by the position of the character they stand in for
+  size_t pi_ = 0, ci_ = 0;
+  uint32_t p_left_ = UINT32_MAX, c_left_ = UINT32_MAX;
+  Paragraph para_;
+  ParaProps pp_;
+  CharProps cp_;
+  int level_ = 0;
+  const ParaExtension* para_ext_ = nullptr;
+  bool para_started_ = false;  // its first character's props have been seen
+  int counters_[kLevels] = {0, 0, 0, 0, 0};
+};
+
 void Loader::BuildText(const RawText& text, const Context& ctx, TextBody* body) {
   if (text.chars.empty()) return;
   if (slide_chars_ + text.chars.size() > kMaxSlideChars) {
@@ -147,201 +394,7 @@ void Loader::BuildText(const RawText& text, const Context& ctx, TextBody* body) 
   }
   if (!budget_.Spend(1 + text.chars.size() * cost::kTextChar)) return;
   slide_chars_ += text.chars.size();
-  std::vector<StyleRun> para_runs, char_runs;
-  if (text.has_style)
-    ReadStyleRuns(text.style.body, text.style.len, text.chars.size(), &para_runs, &char_runs);
-  namespace tt = text_type;
-  int type = text.type >= 0 && text.type <= tt::kQuarterBody ? text.type : tt::kOther;
-  // Centred titles take the title's styles, centred, half and quarter bodies the body's.
-  int base = (type == tt::kTitle || type == tt::kCenterTitle) ? tt::kTitle
-             : (type == tt::kBody || type >= tt::kCenterBody) ? tt::kBody
-             : type == tt::kNotes                             ? tt::kNotes
-                                                              : tt::kOther;
-  auto style_at = [&](int level, ParaProps* pp, CharProps* cp) {
-    level = std::min(std::max(level, 0), 4);
-    *pp = ParaProps();
-    *cp = CharProps();
-    // Built-in defaults, then the document's and the master's styles of the base type, then those
-    // of the specific type.
-    cp->size = base == 0 ? 44 : base == 1 ? (level == 0 ? 32 : level == 1 ? 28 : 24) : 18;
-    cp->color = base == 0 ? 0x03000000 : 0x01000000;
-    pp->align = base == 0 ? 1 : 0;
-    pp->Overlay(doc_tabs_);
-    const LevelStyles* styles = ctx.styles ? ctx.styles : doc_styles_;
-    const LevelStyles* chain[] = {&doc_styles_[base], &styles[base], &styles[type]};
-    for (const LevelStyles* ls : chain) {
-      if (!ls->present) continue;
-      pp->Overlay(ls->para[level]);
-      cp->Overlay(ls->chars[level]);
-    }
-  };
-  // Fields by the position of the character they stand in for.
-  std::map<uint32_t, const Field*> fields;
-  for (const Field& f : text.fields) fields[f.pos] = &f;
-
-  size_t pi = 0, ci = 0;
-  uint32_t p_left = para_runs.empty() ? UINT32_MAX : para_runs[0].count;
-  uint32_t c_left = char_runs.empty() ? UINT32_MAX : char_runs[0].count;
-  Paragraph para;
-  ParaProps pp;
-  CharProps cp;
-  int level = para_runs.empty() ? 0 : para_runs[0].level;
-  const ParaExtension* para_ext = nullptr;
-  bool para_started = false;  // its first character's props have been seen
-  // Automatic numbers count on through paragraphs of one level; a paragraph of that level
-  // without a number, or one of a shallower level, starts the count again.
-  int counters[5] = {0, 0, 0, 0, 0};
-  auto start_para = [&]() {
-    para = Paragraph();
-    para_ext = nullptr;
-    para_started = false;
-    level = pi < para_runs.size() ? std::min<int>(para_runs[pi].level, 4) : level;
-    ParaProps base_pp;
-    CharProps base_cp;
-    style_at(level, &base_pp, &base_cp);
-    pp = base_pp;
-    if (pi < para_runs.size()) pp.Overlay(para_runs[pi].para);
-    para.level = level;
-    para.align = pp.align <= 3 ? Paragraph::Align(pp.align) : Paragraph::kLeft;
-    para.left_margin = pp.left_margin;
-    para.indent = pp.indent;
-    if (pp.default_tab > 0) para.default_tab = pp.default_tab;
-    std::vector<std::pair<int16_t, uint16_t>> tabs = pp.tabs;
-    // The text's own ruler: its margins per level, tab stops and tab size.
-    const Ruler& ruler = text.ruler;
-    if (text.has_ruler) {
-      if (ruler.has_margin[level]) para.left_margin = ruler.margin[level];
-      if (ruler.has_indent[level]) para.indent = ruler.indent[level];
-      if (ruler.has_default_tab && ruler.default_tab > 0) para.default_tab = ruler.default_tab;
-      if (ruler.has_tabs) tabs = ruler.tabs;
-    }
-    for (const auto& t : tabs)
-      para.tabs.push_back(TabStop{t.first, TabStop::Kind(std::min<uint16_t>(t.second, 3))});
-    std::sort(para.tabs.begin(), para.tabs.end(),
-              [](const TabStop& a, const TabStop& b) { return a.position < b.position; });
-    para.bullet = pp.bullet_flags & 1;
-    if (pp.bullet_char >= 0x20) para.bullet_char = pp.bullet_char;
-    const bool has_font = (pp.bullet_flags & 2) && pp.bullet_font < fonts_.size();
-    bool symbol_font = has_font && fonts_[pp.bullet_font].charset == 2;
-    if (symbol_font || (para.bullet_char >= 0xF000 && para.bullet_char <= 0xF0FF)) {
-      para.bullet_char = SymbolBullet(uint8_t(para.bullet_char));
-    } else if (has_font) {
-      para.bullet_font = fonts_[pp.bullet_font].name;
-      para.bullet_charset = fonts_[pp.bullet_font].charset;
-      para.bullet_pitch_family = fonts_[pp.bullet_font].pitch_family;
-    }
-    para.bullet_size = (pp.bullet_flags & 8) && pp.bullet_size != 0 && pp.bullet_size >= -4000
-                           ? pp.bullet_size
-                           : 100;
-    para.line_spacing = pp.line_spacing;
-    para.space_before = pp.space_before;
-    para.space_after = pp.space_after;
-  };
-  auto char_style = [&]() {
-    ParaProps unused;
-    CharProps c;
-    style_at(level, &unused, &c);
-    if (ci < char_runs.size()) c.Overlay(char_runs[ci].chars);
-    return c;
-  };
-  auto run_of = [&]() {
-    ppt::Run run;
-    if (cp.font < fonts_.size()) {
-      run.font = fonts_[cp.font].name;
-      run.pitch_family = fonts_[cp.font].pitch_family;
-      run.charset = fonts_[cp.font].charset;
-    }
-    run.size = cp.size > 0 && cp.size < 4000 ? cp.size : 18;
-    run.bold = cp.bold;
-    run.italic = cp.italic;
-    run.underline = cp.underline;
-    run.shadow = cp.shadow;
-    run.emboss = cp.emboss;
-    run.shadow_color = ctx.scheme[2];
-    run.escapement = std::max<int>(-100, std::min<int>(100, cp.position));
-    run.color = TextColor(cp.color, ctx);
-    return run;
-  };
-  auto same = [](const ppt::Run& a, const ppt::Run& b) {
-    return a.font == b.font && a.size == b.size && a.bold == b.bold && a.italic == b.italic &&
-           a.underline == b.underline && a.shadow == b.shadow && a.emboss == b.emboss &&
-           a.escapement == b.escapement && a.color == b.color;
-  };
-  auto add_text = [&](const std::u16string& s) {
-    ppt::Run run = run_of();
-    if (para.runs.empty() || !same(para.runs.back(), run)) para.runs.push_back(run);
-    para.runs.back().text += s;
-  };
-  auto first_char = [&]() {
-    if (para_started) return;
-    para_started = true;
-    para.bullet_color = TextColor(
-        (pp.mask & ParaProps::kBulletColor) && (pp.bullet_flags & 4) ? pp.bullet_color : cp.color,
-        ctx);
-    if (cp.extension < text.extensions.size()) para_ext = &text.extensions[cp.extension];
-  };
-  auto finish_para = [&]() {
-    first_char();
-    // An empty paragraph keeps its font, so its line is as tall as the author saw it.
-    if (para.runs.empty()) para.runs.push_back(run_of());
-    bool numbered = para.bullet && para_ext && para_ext->has_autonumber && para_ext->autonumber;
-    bool has_text = false;
-    for (const ppt::Run& r : para.runs) has_text |= !r.text.empty();
-    if (has_text) {
-      int& n = counters[level];
-      if (numbered) {
-        int start = para_ext->has_scheme ? para_ext->start : 1;
-        n = n > 0 ? n + 1 : std::max(1, start);
-        para.bullet_text = AutoNumberText(para_ext->has_scheme ? para_ext->scheme : 3, n);
-      } else if (para.bullet && para_ext && para_ext->blip >= 0 &&
-                 size_t(para_ext->blip) < bullet_blips_.size()) {
-        para.bullet_blip = bullet_blips_[size_t(para_ext->blip)];
-        n = 0;
-      } else {
-        n = 0;
-      }
-      for (int deeper = level + 1; deeper < 5; deeper++) counters[deeper] = 0;
-    }
-    body->paragraphs.push_back(para);
-  };
-  start_para();
-  cp = char_style();
-  // Far more than a slide can show; bounds the work a hostile file can ask of the renderer.
-  const size_t shown = std::min<size_t>(text.chars.size(), 65536);
-  for (size_t i = 0; i < shown; i++) {
-    char16_t ch = text.chars[i];
-    if (ch == u'\r') finish_para();
-    if (--p_left == 0 && pi < para_runs.size()) {
-      pi++;
-      p_left = pi < para_runs.size() ? para_runs[pi].count : UINT32_MAX;
-    }
-    if (--c_left == 0 && ci < char_runs.size()) {
-      ci++;
-      c_left = ci < char_runs.size() ? char_runs[ci].count : UINT32_MAX;
-    }
-    if (ch == u'\r') {
-      start_para();
-      cp = char_style();
-      continue;
-    }
-    if (c_left != UINT32_MAX || ci < char_runs.size()) cp = char_style();
-    first_char();
-    auto field = fields.find(uint32_t(i));
-    if (field != fields.end()) {
-      std::u16string shows = FieldText(*field->second, ctx);
-      Field::Kind kind = field->second->kind;
-      body->fields |= kind == Field::kSlideNumber ? TextBody::kSlideNumberField
-                      : kind == Field::kDateTime || kind == Field::kGenericDate
-                          ? TextBody::kDateField
-                          : TextBody::kHeaderFooterField;
-      if (!shows.empty() || ch == u'*') {
-        add_text(shows);
-        continue;
-      }
-    }
-    add_text(std::u16string(1, ch));
-  }
-  finish_para();
+  TextBuilder(*this, text, ctx, body).Build();
 }
 
 // A master's date, number or footer placeholder, filled for the slide when it shows it. Text
@@ -379,5 +432,4 @@ bool Loader::FooterText(const Context& ctx, Shape* s) {
   s->text.paragraphs.assign(1, para);
   return true;
 }
-}  // namespace detail
-}  // namespace ppt
+}  // namespace ppt::detail

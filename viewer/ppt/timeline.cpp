@@ -64,7 +64,6 @@ constexpr size_t kEffectAtomSize = 8, kModifierAtomSize = 8;
 constexpr size_t kVariantValueSize = 5;  // the type byte, then a 32-bit value
 constexpr size_t kColorToOffset = 36;    // flags, then the colours by, from and to (16 bytes each)
 constexpr uint32_t kTransitionOut = 1;
-constexpr int kMaxDepth = 24;        // PowerPoint's own trees nest about eight deep
 constexpr int kMaxNodes = 20000;     // per slide
 constexpr size_t kMaxString = 4096;  // characters of one stored string
 constexpr size_t kMaxPathPoints = 4096;
@@ -353,7 +352,7 @@ class TreeReader {
           break;
         case trt::kExtTimeNodeContainer:
         case trt::kSubEffectContainer:
-          if (depth + 1 < kMaxDepth && nodes_ < kMaxNodes) {
+          if (depth + 1 < kMaxNesting && nodes_ < kMaxNodes) {
             nodes_++;
             node->children.emplace_back();
             Read(r.body, r.len, depth + 1, &node->children.back());
@@ -378,7 +377,7 @@ int32_t BeginDelay(const TimeNode& n) {
 
 // Collects the behaviours below an effect's node and how long they run together.
 void CollectBehaviors(const TimeNode& n, int depth, int32_t offset, TimedEffect* e) {
-  if (depth > kMaxDepth) return;
+  if (depth > kMaxNesting) return;
   int32_t start = offset + std::max(BeginDelay(n), 0);
   if (n.behavior.kind != TimeBehavior::kNone && e->behaviors.size() < 64) {
     e->behaviors.push_back(n.behavior);
@@ -397,7 +396,7 @@ bool IsEffect(const TimeNode& n) {
 }
 
 void EffectsOf(const TimeNode& n, int depth, bool first_in_group, TimedSequence* seq) {
-  if (depth > kMaxDepth) return;
+  if (depth > kMaxNesting) return;
   for (const TimeNode& c : n.children) {
     if (!IsEffect(c)) {
       EffectsOf(c, depth + 1, first_in_group && seq->effects.empty(), seq);
@@ -427,7 +426,7 @@ TimeTarget ClickTarget(const TimeNode& n) {
 }
 
 void FindSequences(const TimeNode& n, int depth, std::vector<TimedSequence>* out) {
-  if (depth > kMaxDepth) return;
+  if (depth > kMaxNesting) return;
   if (n.node_type == time_node::kMainSequence || n.node_type == time_node::kInteractiveSequence) {
     TimedSequence seq;
     seq.interactive = n.node_type == time_node::kInteractiveSequence;

@@ -11,27 +11,15 @@
 #include "app/picture_budget.h"
 #include "ppt/presentation.h"
 #include "ppt/props.h"
+#include "viewer/tests/drawing_props.h"
 #include "viewer/tests/deck_builder.h"
 #include "viewer/tests/corpus.h"
 
 namespace {
 
-using Props = std::vector<std::pair<uint16_t, uint32_t>>;
+using namespace drawing;
 using ppt::Rgb;
 
-enum : uint16_t {
-  kTextBools = 0x0BF,
-  kPib = 0x104,
-  kFillColor = 0x181,
-  kFillBools = 0x1BF,
-  kLineColor = 0x1C0,
-  kLineBools = 0x1FF,
-  kShadowBools = 0x23F,
-};
-// Packed flags with their "use" bits.
-constexpr uint32_t kFilled = 0x00100010, kNoFill = 0x00100000;
-constexpr uint32_t kLined = 0x00080008, kNoLine = 0x00080000;
-constexpr uint32_t kShadowOn = 0x00020002;
 constexpr uint32_t kFitText = 0x00010001, kNoFitText = 0x00010000, kGrowBox = 0x00020002;
 // Placeholder types: on the master, then on a slide.
 constexpr int kMasterTitle = 0x01, kMasterBody = 0x02, kSlideTitle = 0x0D, kSlideBody = 0x0E;
@@ -41,9 +29,9 @@ const Rgb kSchemeAccent{0x33, 0x33, 0x99};
 
 // PowerPoint's drawing defaults: filled and outlined, in the scheme's fill and line colours.
 const Props kDefaults{{kFillColor, kScheme | 4},
-                      {kFillBools, kFilled},
+                      {kFillBooleans, kFilled},
                       {kLineColor, kScheme | 5},
-                      {kLineBools, kLined}};
+                      {kLineBooleans, kLined}};
 
 struct Deck {
   Props defaults;
@@ -91,18 +79,18 @@ deck::Bytes SlidePlaceholder(uint32_t spid, int type, const Props& props, uint32
 TEST(PropertyInheritance, EachFlagCountsOnlyWithItsUseBit) {
   ppt::Properties own;
   // Fill booleans: fFilled unset (no use bit) though its value bit is on; fNoFillHitTest set.
-  own.values[kFillBools] = 0x00010011;
+  own.values[kFillBooleans] = 0x00010011;
   own.values[kFillColor] = 0x0000FF;
-  std::map<uint16_t, uint32_t> master{{kFillBools, kNoFill},
+  std::map<uint16_t, uint32_t> master{{kFillBooleans, kNoFill},
                                       {kFillColor, 0x00FF00},
-                                      {kLineBools, kLined},
-                                      {kShadowBools, kShadowOn}};
+                                      {kLineBooleans, kLined},
+                                      {kShadowBooleans, kShadowOn}};
   own.Inherit(master);
-  EXPECT_EQ(own.Flag(kFillBools, 4), 0) << "the master decides what the shape leaves unset";
-  EXPECT_EQ(own.Flag(kFillBools, 0), 1) << "what the shape sets stays";
+  EXPECT_EQ(own.Flag(kFillBooleans, 4), 0) << "the master decides what the shape leaves unset";
+  EXPECT_EQ(own.Flag(kFillBooleans, 0), 1) << "what the shape sets stays";
   EXPECT_EQ(own.Get(kFillColor, 0), 0x0000FFu) << "values the shape stores win";
-  EXPECT_EQ(own.Flag(kLineBools, 3), 1);
-  EXPECT_EQ(own.Flag(kShadowBools, 1), 1);
+  EXPECT_EQ(own.Flag(kLineBooleans, 3), 1);
+  EXPECT_EQ(own.Flag(kShadowBooleans, 1), 1);
   // A value skipped on purpose (a master's turn) is never taken.
   ppt::Properties turned;
   turned.Inherit({{0x0004, 90u << 16}}, 0x0004);
@@ -111,8 +99,8 @@ TEST(PropertyInheritance, EachFlagCountsOnlyWithItsUseBit) {
 
 TEST(PropertyInheritance, ATertiaryRecordDecidesOnlyTheFlagsThePrimaryLeftOpen) {
   // The primary record switches the fill off; the tertiary one names two other fill flags only.
-  deck::Bytes primary = deck::Fopt({{kFillBools, 0x00110000}, {kFillColor, 0x0000FF}});
-  deck::Bytes tertiary = deck::Fopt({{kFillBools, 0x00600020}});
+  deck::Bytes primary = deck::Fopt({{kFillBooleans, 0x00110000}, {kFillColor, 0x0000FF}});
+  deck::Bytes tertiary = deck::Fopt({{kFillBooleans, 0x00600020}});
   tertiary[2] = 0x22;  // record type 0xF122
   tertiary[3] = 0xF1;
   ppt::Properties props;
@@ -121,22 +109,22 @@ TEST(PropertyInheritance, ATertiaryRecordDecidesOnlyTheFlagsThePrimaryLeftOpen) 
     ASSERT_TRUE(ppt::RecordAt(b->data(), b->size(), 0, &r));
     props.Read(r);
   }
-  EXPECT_EQ(props.Flag(kFillBools, 4), 0) << "the primary's fill switch stays";
-  EXPECT_EQ(props.Flag(kFillBools, 5), 1) << "the tertiary decides what the primary left open";
-  EXPECT_EQ(props.Flag(kFillBools, 0), 0);
+  EXPECT_EQ(props.Flag(kFillBooleans, 4), 0) << "the primary's fill switch stays";
+  EXPECT_EQ(props.Flag(kFillBooleans, 5), 1) << "the tertiary decides what the primary left open";
+  EXPECT_EQ(props.Flag(kFillBooleans, 0), 0);
   // Where both decide a flag, the first record's word stands.
-  deck::Bytes again = deck::Fopt({{kFillBools, 0x00100010}});
+  deck::Bytes again = deck::Fopt({{kFillBooleans, 0x00100010}});
   ppt::Record r;
   ASSERT_TRUE(ppt::RecordAt(again.data(), again.size(), 0, &r));
   props.Read(r);
-  EXPECT_EQ(props.Flag(kFillBools, 4), 0);
+  EXPECT_EQ(props.Flag(kFillBooleans, 4), 0);
   EXPECT_EQ(props.Get(kFillColor, 0), 0x0000FFu);
 }
 
 // --- fills and lines -----------------------------------------------------------------------
 
 TEST(InheritedFills, ShapesTakeWhatTheyLeaveUnsetFromTheirMasterShape) {
-  const Props master_props{{kFillColor, 0x0000FF}, {kFillBools, kFilled}, {kLineBools, kNoLine}};
+  const Props master_props{{kFillColor, 0x0000FF}, {kFillBooleans, kFilled}, {kLineBooleans, kNoLine}};
   struct Case {
     const char* what;
     Props own;
@@ -146,17 +134,17 @@ TEST(InheritedFills, ShapesTakeWhatTheyLeaveUnsetFromTheirMasterShape) {
   } cases[] = {
       {"nothing stored: the master's fill", {}, true, Rgb{0xFF, 0, 0}, false},
       {"only the line decided: the fill still the master's",
-       {{kLineBools, kLined}},
+       {{kLineBooleans, kLined}},
        true,
        Rgb{0xFF, 0, 0},
        true},
       {"a fill flag without its use bit is unset",
-       {{kFillBools, 0x00000000}},
+       {{kFillBooleans, 0x00000000}},
        true,
        Rgb{0xFF, 0, 0},
        false},
       {"the shape's own colour", {{kFillColor, 0x00FF00}}, true, Rgb{0, 0xFF, 0}, false},
-      {"the shape's own 'no fill'", {{kFillBools, kNoFill}}, false, Rgb{}, false},
+      {"the shape's own 'no fill'", {{kFillBooleans, kNoFill}}, false, Rgb{}, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -178,10 +166,10 @@ TEST(InheritedFills, PlaceholdersFollowTheMastersPlaceholderByNameOrByKind) {
   d.defaults = kDefaults;
   // The master's title is filled with the accent colour, its body neither filled nor outlined.
   d.master = {
-      MasterPlaceholder(0x2002, kMasterTitle, {{kFillColor, kScheme | 5}, {kFillBools, kFilled}}),
-      MasterPlaceholder(0x2003, kMasterBody, {{kFillBools, kNoFill}, {kLineBools, kNoLine}})};
+      MasterPlaceholder(0x2002, kMasterTitle, {{kFillColor, kScheme | 5}, {kFillBooleans, kFilled}}),
+      MasterPlaceholder(0x2003, kMasterBody, {{kFillBooleans, kNoFill}, {kLineBooleans, kNoLine}})};
   // The title names its master; the body is found by its kind.
-  d.slide = {SlidePlaceholder(0x3001, kSlideTitle, {{kFillBools, 0x00010000}}, 0x2002),
+  d.slide = {SlidePlaceholder(0x3001, kSlideTitle, {{kFillBooleans, 0x00010000}}, 0x2002),
              deck::ShapeWithId(1, 0x3002, {}, 3000, 3000, 5000, 4000, 0, kSlideBody, "body", 1)};
   std::vector<ppt::Shape> s = SlideShapes(d);
   ASSERT_EQ(s.size(), 2u);
@@ -224,7 +212,7 @@ TEST(InheritedFills, TheFilesDefaultFlagsDecideWhatNothingElseDoes) {
   EXPECT_EQ(plain.fill.kind, ppt::Fill::kSolid) << "the format's own defaults";
   EXPECT_TRUE(plain.line);
   EXPECT_EQ(plain.line_color, (Rgb{0xFF, 0, 0}));
-  d.defaults = {{kFillBools, kNoFill}, {kLineBools, kNoLine}, {kLineColor, 0x00FF00}};
+  d.defaults = {{kFillBooleans, kNoFill}, {kLineBooleans, kNoLine}, {kLineColor, 0x00FF00}};
   ppt::Shape bare = OnlySlideShape(d);
   EXPECT_EQ(bare.fill.kind, ppt::Fill::kNone);
   EXPECT_FALSE(bare.line);
@@ -235,8 +223,8 @@ TEST(InheritedFills, MastersNamingEachOtherOrNothingAreHarmless) {
   d.defaults = kDefaults;
   // Two master shapes naming each other, and a slide shape naming itself.
   d.master = {
-      deck::ShapeWithId(1, 0x2002, {{kShadowBools, kShadowOn}}, 500, 3000, 900, 3400, 0x2003),
-      deck::ShapeWithId(1, 0x2003, {{kFillBools, kNoFill}}, 500, 3500, 900, 3900, 0x2002)};
+      deck::ShapeWithId(1, 0x2002, {{kShadowBooleans, kShadowOn}}, 500, 3000, 900, 3400, 0x2003),
+      deck::ShapeWithId(1, 0x2003, {{kFillBooleans, kNoFill}}, 500, 3500, 900, 3900, 0x2002)};
   d.slide = {deck::ShapeWithId(1, 0x3001, {}, 3000, 100, 4000, 600, 0x2002),
              deck::ShapeWithId(1, 0x3002, {}, 3000, 700, 4000, 1200, 0x3002),
              deck::ShapeWithId(1, 0x3003, {}, 3000, 1300, 4000, 1800, 0x7777)};
@@ -257,23 +245,23 @@ TEST(TextFit, TheFitIsInheritedFromTheMasterShapeFlagByFlag) {
     bool by_name;  // the slide placeholder names its master; else found by kind
     bool shrink, grow;
   } cases[] = {
-      {"master fits its text, named", {{kTextBools, kFitText}}, {}, true, true, false},
-      {"master fits its text, by kind", {{kTextBools, kFitText}}, {}, false, true, false},
+      {"master fits its text, named", {{kTextBooleans, kFitText}}, {}, true, true, false},
+      {"master fits its text, by kind", {{kTextBooleans, kFitText}}, {}, false, true, false},
       {"the slide's own 'no fit' wins",
-       {{kTextBools, kFitText}},
-       {{kTextBools, kNoFitText}},
+       {{kTextBooleans, kFitText}},
+       {{kTextBooleans, kNoFitText}},
        true,
        false,
        false},
       {"the slide stores only other flags",
-       {{kTextBools, kFitText}},
-       {{kTextBools, 0x00100010}},
+       {{kTextBooleans, kFitText}},
+       {{kTextBooleans, 0x00100010}},
        true,
        true,
        false},
       {"growing the box wins",
-       {{kTextBools, kFitText}},
-       {{kTextBools, kGrowBox}},
+       {{kTextBooleans, kFitText}},
+       {{kTextBooleans, kGrowBox}},
        true,
        false,
        true},

@@ -9,62 +9,15 @@
 
 #include "ppt/presentation.h"
 #include "viewer/tests/deck_builder.h"
+#include "viewer/tests/drawing_props.h"
 #include "viewer/tests/corpus.h"
 
 namespace {
 
-using Props = std::vector<std::pair<uint16_t, uint32_t>>;
+using namespace drawing;
 using ppt::Rgb;
 
-// Property ids as the drawing format numbers them.
-enum : uint16_t {
-  kRotation = 0x004,
-  kCropTop = 0x100,
-  kPib = 0x104,
-  kPicTransparent = 0x107,
-  kPicContrast = 0x108,
-  kPicBrightness = 0x109,
-  kBlipBools = 0x13F,
-  kFillType = 0x180,
-  kFillColor = 0x181,
-  kFillOpacity = 0x182,
-  kFillBackColor = 0x183,
-  kFillBackOpacity = 0x184,
-  kFillBlip = 0x186,
-  kFillAngle = 0x18B,
-  kFillFocus = 0x18C,
-  kFillToLeft = 0x18D,
-  kFillToTop = 0x18E,
-  kFillToRight = 0x18F,
-  kFillToBottom = 0x190,
-  kFillShadeColors = 0x197,
-  kFillBools = 0x1BF,
-  kLineColor = 0x1C0,
-  kLineOpacity = 0x1C1,
-  kLineWidth = 0x1CB,
-  kLineStyle = 0x1CD,
-  kLineDashing = 0x1CE,
-  kLineStartArrow = 0x1D0,
-  kLineEndArrow = 0x1D1,
-  kLineEndArrowWidth = 0x1D4,
-  kLineEndArrowLength = 0x1D5,
-  kLineJoin = 0x1D6,
-  kLineCap = 0x1D7,
-  kLineBools = 0x1FF,
-  kShadowColor = 0x201,
-  kShadowOpacity = 0x204,
-  kShadowOffsetX = 0x205,
-  kShadowOffsetY = 0x206,
-  kShadowBools = 0x23F,
-};
-constexpr uint32_t kFilled = 0x00100010, kNoFill = 0x00100000;
-constexpr uint32_t kLined = 0x00080008, kNoLine = 0x00080000;
-constexpr uint32_t kShadowOn = 0x00020002;
 constexpr uint32_t kFlipH = 0x40, kFlipV = 0x80;
-
-uint32_t Fixed(double v) {
-  return uint32_t(int32_t(v * 65536));
-}
 
 // The shapes of a one-slide deck holding `shapes`.
 std::vector<ppt::Shape> Parse(const std::vector<deck::Bytes>& shapes,
@@ -100,18 +53,18 @@ deck::Bytes PngBlip() {
 
 TEST(FillColors, SchemeSystemAndDerivedColours) {
   // The deck's scheme: 0 white, 1 black, 2 grey, 4 0xBBE0E3, 5 0x333399.
-  EXPECT_EQ(One({{kFillBools, kFilled}, {kFillColor, 0x08000005}}).fill.color,
+  EXPECT_EQ(One({{kFillBooleans, kFilled}, {kFillColor, 0x08000005}}).fill.color,
             (Rgb{0x33, 0x33, 0x99}));
-  EXPECT_EQ(One({{kFillBools, kFilled}, {kFillColor, 0x102030}}).fill.color,
+  EXPECT_EQ(One({{kFillBooleans, kFilled}, {kFillColor, 0x102030}}).fill.color,
             (Rgb{0x30, 0x20, 0x10}));
   // System colours by index: window text is black, the info background pale yellow.
-  EXPECT_EQ(One({{kFillBools, kFilled}, {kFillColor, 0x10000001}}).fill.color, (Rgb{0, 0, 0}));
-  EXPECT_EQ(One({{kFillBools, kFilled}, {kFillColor, 0x1000000D}}).fill.color,
+  EXPECT_EQ(One({{kFillBooleans, kFilled}, {kFillColor, 0x10000001}}).fill.color, (Rgb{0, 0, 0}));
+  EXPECT_EQ(One({{kFillBooleans, kFilled}, {kFillColor, 0x1000000D}}).fill.color,
             (Rgb{0xFF, 0xFF, 0xE1}));
 
   // A shade's far colour as the fill colour darkened, lightened, greyed or inverted.
   auto back = [](uint32_t ref) {
-    return One({{kFillBools, kFilled},
+    return One({{kFillBooleans, kFilled},
                 {kFillType, 4},
                 {kFillFocus, 100},
                 {kFillColor, 0x00C08040},
@@ -126,7 +79,7 @@ TEST(FillColors, SchemeSystemAndDerivedColours) {
   EXPECT_EQ(back(0x10FF20F0), (Rgb{0xBF, 0x7F, 0x3F}));  // inverted
   EXPECT_EQ(back(0x108006F0), (Rgb{0x00, 0xFF, 0xFF}));  // threshold at 0x80
   // Indirection through a scheme colour, and the line colour taken from the fill.
-  EXPECT_EQ(One({{kFillBools, kFilled},
+  EXPECT_EQ(One({{kFillBooleans, kFilled},
                  {kFillType, 4},
                  {kFillFocus, 100},
                  {kFillColor, 0x08000005},
@@ -134,17 +87,17 @@ TEST(FillColors, SchemeSystemAndDerivedColours) {
                 .fill.stops.back()
                 .color,
             (Rgb{0x19, 0x19, 0x4C}));
-  ppt::Shape s = One({{kFillBools, kFilled}, {kFillColor, 0x000000FF}, {kLineColor, 0x10FF00F0}});
+  ppt::Shape s = One({{kFillBooleans, kFilled}, {kFillColor, 0x000000FF}, {kLineColor, 0x10FF00F0}});
   EXPECT_EQ(s.line_color, (Rgb{0xFF, 0, 0}));
   // A reference naming itself does not loop.
-  EXPECT_EQ(One({{kFillBools, kFilled}, {kFillColor, 0x100000F0}}).fill.kind, ppt::Fill::kSolid);
+  EXPECT_EQ(One({{kFillBooleans, kFilled}, {kFillColor, 0x100000F0}}).fill.kind, ppt::Fill::kSolid);
 }
 
 // --- fills -------------------------------------------------------------------------------------
 
 TEST(FillGradients, DirectionFocusAndColours) {
   Props base{
-      {kFillBools, kFilled}, {kFillType, 7}, {kFillColor, 0x0000FF}, {kFillBackColor, 0xFF0000}};
+      {kFillBooleans, kFilled}, {kFillType, 7}, {kFillColor, 0x0000FF}, {kFillBackColor, 0xFF0000}};
   auto with = [&](Props extra) {
     Props p = base;
     p.insert(p.end(), extra.begin(), extra.end());
@@ -183,7 +136,7 @@ TEST(FillGradients, DirectionFocusAndColours) {
 }
 
 TEST(FillGradients, FromCornerCentreAndShape) {
-  Props corner{{kFillBools, kFilled},      {kFillType, 5},          {kFillColor, 0x0000FF},
+  Props corner{{kFillBooleans, kFilled},      {kFillType, 5},          {kFillColor, 0x0000FF},
                {kFillBackColor, 0xFF0000}, {kFillFocus, 100},       {kFillToLeft, 0x10000},
                {kFillToTop, 0x10000},      {kFillToRight, 0x10000}, {kFillToBottom, 0x10000}};
   ppt::Fill f = One(corner).fill;
@@ -195,7 +148,7 @@ TEST(FillGradients, FromCornerCentreAndShape) {
     if (p.first >= kFillToLeft && p.first <= kFillToBottom) p.second = 0x8000;
   f = One(centre).fill;
   for (double v : f.focus) EXPECT_DOUBLE_EQ(v, 0.5);
-  f = One({{kFillBools, kFilled}, {kFillType, 6}}).fill;
+  f = One({{kFillBooleans, kFilled}, {kFillType, 6}}).fill;
   EXPECT_EQ(f.blend, ppt::Fill::kShape);
 }
 
@@ -211,7 +164,7 @@ TEST(FillGradients, ShadeColoursMakeMultiColourBlends) {
   }
   std::vector<ppt::Shape> s =
       Parse({deck::Shape(1,
-                         {{kFillBools, kFilled},
+                         {{kFillBooleans, kFilled},
                           {kFillType, 7},
                           {kFillColor, 0x0000FF},
                           {kFillBackColor, 0xFF0000},
@@ -224,21 +177,21 @@ TEST(FillGradients, ShadeColoursMakeMultiColourBlends) {
   EXPECT_NEAR(f.stops[1].pos, 0.3, 1e-4);
   // A truncated list falls back to the two colours.
   colors.resize(10);
-  s = Parse({deck::Shape(1, {{kFillBools, kFilled}, {kFillType, 7}, {kFillFocus, 100}}, 0, 0, 100,
+  s = Parse({deck::Shape(1, {{kFillBooleans, kFilled}, {kFillType, 7}, {kFillFocus, 100}}, 0, 0, 100,
                          100, 0, false, {{kFillShadeColors, colors}})});
   EXPECT_EQ(s[0].fill.stops.size(), 2u);
 }
 
 TEST(FillOpacity, FillAndLineOpacityAreKept) {
-  ppt::Shape s = One({{kFillBools, kFilled},
+  ppt::Shape s = One({{kFillBooleans, kFilled},
                       {kFillColor, 0xFF},
                       {kFillOpacity, 0x8000},
-                      {kLineBools, kLined},
+                      {kLineBooleans, kLined},
                       {kLineOpacity, 0x4000}});
   EXPECT_EQ(s.fill.kind, ppt::Fill::kSolid);
   EXPECT_EQ(s.fill.alpha, 128);
   EXPECT_EQ(s.line_style.alpha, 64);
-  ppt::Fill g = One({{kFillBools, kFilled},
+  ppt::Fill g = One({{kFillBooleans, kFilled},
                      {kFillType, 4},
                      {kFillFocus, 100},
                      {kFillOpacity, 0x10000},
@@ -247,14 +200,14 @@ TEST(FillOpacity, FillAndLineOpacityAreKept) {
   EXPECT_EQ(g.stops.front().alpha, 255);
   EXPECT_EQ(g.stops.back().alpha, 0);
   // Fully transparent: nothing to paint; out-of-range opacities are opaque.
-  EXPECT_EQ(One({{kFillBools, kFilled}, {kFillOpacity, 0}}).fill.kind, ppt::Fill::kNone);
-  EXPECT_EQ(One({{kFillBools, kFilled}, {kFillOpacity, 0x7FFFFFFF}}).fill.alpha, 255);
+  EXPECT_EQ(One({{kFillBooleans, kFilled}, {kFillOpacity, 0}}).fill.kind, ppt::Fill::kNone);
+  EXPECT_EQ(One({{kFillBooleans, kFilled}, {kFillOpacity, 0x7FFFFFFF}}).fill.alpha, 255);
 }
 
 TEST(FillPictures, PatternTextureAndPictureFills) {
   auto fill = [](uint32_t type, uint32_t pib) {
     std::vector<ppt::Shape> s = Parse({deck::Shape(1,
-                                                   {{kFillBools, kFilled},
+                                                   {{kFillBooleans, kFilled},
                                                     {kFillType, type},
                                                     {kFillColor, 0xFF},
                                                     {kFillBackColor, 0xFF00},
@@ -280,7 +233,7 @@ TEST(FillBackground, BackgroundGradientsKeepTheirDirection) {
   spec.slides.resize(1);
   spec.slides[0].background_props = {{kFillType, 4},        {kFillColor, 0x800000},
                                      {kFillBackColor, 0x0}, {kFillAngle, Fixed(-90)},
-                                     {kFillFocus, 100},     {kFillBools, kFilled}};
+                                     {kFillFocus, 100},     {kFillBooleans, kFilled}};
   ppt::Presentation p;
   deck::Bytes b = deck::Build(spec);
   ASSERT_EQ(ppt::Load(b.data(), b.size(), &p), ppt::LoadError::kNone);
@@ -294,13 +247,13 @@ TEST(FillBackground, BackgroundGradientsKeepTheirDirection) {
 // --- lines -------------------------------------------------------------------------------------
 
 TEST(LineStyles, DashesCompoundJoinsCapsAndArrowheads) {
-  ppt::Shape s = One({{kLineBools, kLined},
+  ppt::Shape s = One({{kLineBooleans, kLined},
                       {kLineDashing, 7},
                       {kLineStyle, 4},
-                      {kLineJoin, 1},
-                      {kLineCap, 1},
-                      {kLineStartArrow, 3},
-                      {kLineEndArrow, 2},
+                      {kLineJoinStyle, 1},
+                      {kLineEndCapStyle, 1},
+                      {kLineStartArrowhead, 3},
+                      {kLineEndArrowhead, 2},
                       {kLineEndArrowWidth, 2},
                       {kLineEndArrowLength, 0},
                       {kLineWidth, 25400}},
@@ -316,7 +269,7 @@ TEST(LineStyles, DashesCompoundJoinsCapsAndArrowheads) {
   EXPECT_EQ(s.line_style.end.width, 2);
   EXPECT_EQ(s.line_style.end.length, 0);
   // Defaults: solid, round joins, flat caps, no arrowheads; unknown values stay drawable.
-  ppt::Shape d = One({{kLineBools, kLined}, {kLineDashing, 99}, {kLineEndArrow, 9}}, 20);
+  ppt::Shape d = One({{kLineBooleans, kLined}, {kLineDashing, 99}, {kLineEndArrowhead, 9}}, 20);
   EXPECT_EQ(d.line_style.dash, ppt::LineStyle::kSolid);
   EXPECT_EQ(d.line_style.join, ppt::LineStyle::kRound);
   EXPECT_EQ(d.line_style.cap, ppt::LineStyle::kFlatCap);
@@ -328,17 +281,17 @@ TEST(LineStyles, OutlineOnlyWhereTheShapeHasOne) {
   EXPECT_TRUE(One({}).line);        // autoshapes are outlined by default
   EXPECT_FALSE(One({}, 75).line);   // picture frames are not
   EXPECT_FALSE(One({}, 202).line);  // nor text boxes
-  EXPECT_TRUE(One({{kLineBools, kLined}}, 75).line);
-  EXPECT_FALSE(One({{kLineBools, kNoLine}}).line);
-  EXPECT_FALSE(One({{kLineBools, kLined}, {kLineOpacity, 0}}).line);
+  EXPECT_TRUE(One({{kLineBooleans, kLined}}, 75).line);
+  EXPECT_FALSE(One({{kLineBooleans, kNoLine}}).line);
+  EXPECT_FALSE(One({{kLineBooleans, kLined}, {kLineOpacity, 0}}).line);
   EXPECT_TRUE(One({}, 20).line);  // a line is its outline
-  EXPECT_EQ(One({{kFillBools, kNoFill}}).fill.kind, ppt::Fill::kNone);
+  EXPECT_EQ(One({{kFillBooleans, kNoFill}}).fill.kind, ppt::Fill::kNone);
 }
 
 // --- shadows and pictures ----------------------------------------------------------------------
 
 TEST(ShapeShadows, ColourOpacityAndOffset) {
-  ppt::Shape s = One({{kShadowBools, kShadowOn},
+  ppt::Shape s = One({{kShadowBooleans, kShadowOn},
                       {kShadowColor, 0x08000001},
                       {kShadowOpacity, 0x8000},
                       {kShadowOffsetX, 38100},
@@ -348,23 +301,23 @@ TEST(ShapeShadows, ColourOpacityAndOffset) {
   EXPECT_EQ(s.shadow.alpha, 128);
   EXPECT_EQ(s.shadow.dx, 24);
   EXPECT_EQ(s.shadow.dy, -16);
-  ppt::Shape d = One({{kShadowBools, kShadowOn}});
+  ppt::Shape d = One({{kShadowBooleans, kShadowOn}});
   EXPECT_EQ(d.shadow.dx, 16);
   EXPECT_EQ(d.shadow.color, (Rgb{128, 128, 128}));
   EXPECT_FALSE(One({}).shadow.visible);
-  EXPECT_FALSE(One({{kShadowBools, 0x00020000}}).shadow.visible);
+  EXPECT_FALSE(One({{kShadowBooleans, 0x00020000}}).shadow.visible);
 }
 
 TEST(PictureAdjustments, GreyBrightnessContrastAndTransparentColour) {
   std::vector<ppt::Shape> s =
       Parse({deck::Shape(75,
                          {{kPib, 1},
-                          {kBlipBools, 0x00040004},
-                          {kPicBrightness, 0x4000},
-                          {kPicContrast, 0x20000},
-                          {kPicTransparent, 0x00FFFFFF}},
+                          {kBlipBooleans, 0x00040004},
+                          {kPictureBrightness, 0x4000},
+                          {kPictureContrast, 0x20000},
+                          {kPictureTransparent, 0x00FFFFFF}},
                          0, 0, 100, 100),
-             deck::Shape(75, {{kPib, 1}, {kBlipBools, 0x00020002}}, 0, 0, 100, 100)},
+             deck::Shape(75, {{kPib, 1}, {kBlipBooleans, 0x00020002}}, 0, 0, 100, 100)},
             {PngBlip()});
   ASSERT_GE(s.size(), 2u);
   const ppt::PictureAdjust& a = s[0].picture_adjust;

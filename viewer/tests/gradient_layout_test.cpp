@@ -9,37 +9,20 @@
 #include "paint/blend.h"
 #include "ppt/presentation.h"
 #include "viewer/tests/deck_builder.h"
+#include "viewer/tests/drawing_props.h"
 
 namespace {
 
-using Props = std::vector<std::pair<uint16_t, uint32_t>>;
+using namespace drawing;
 using ppt::Rgb;
 
-// Property ids and values as the drawing format numbers them.
-enum : uint16_t {
-  kFillType = 0x180,
-  kFillColor = 0x181,
-  kFillBackColor = 0x183,
-  kFillAngle = 0x18B,
-  kFillFocus = 0x18C,
-  kFillToLeft = 0x18D,
-  kFillToTop = 0x18E,
-  kFillToRight = 0x18F,
-  kFillToBottom = 0x190,
-  kFillBools = 0x1BF,
-};
 enum : uint32_t { kShade = 4, kShadeCenter = 5, kShadeShape = 6, kShadeScale = 7, kShadeTitle = 8 };
-constexpr uint32_t kFilled = 0x00100010;
 constexpr uint32_t kAbsent = 0x7FFFFFFF;  // in the table: the property is not stored
 constexpr uint32_t kRedRef = 0x0000FF, kBlueRef = 0xFF0000;  // colour references are 0xBBGGRR
 const Rgb kRed{255, 0, 0}, kBlue{0, 0, 255};
 
-uint32_t Fixed(double v) {
-  return uint32_t(int32_t(std::lround(v * 65536)));
-}
-
 ppt::Fill ReadFill(const Props& extra) {
-  Props props{{kFillBools, kFilled}, {kFillColor, kRedRef}, {kFillBackColor, kBlueRef}};
+  Props props{{kFillBooleans, kFilled}, {kFillColor, kRedRef}, {kFillBackColor, kBlueRef}};
   for (const auto& p : extra)
     if (p.second != kAbsent) props.push_back(p);
   deck::DeckSpec spec;

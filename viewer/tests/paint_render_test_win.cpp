@@ -79,7 +79,7 @@ TEST(PaintWine, BackgroundFilledShapesShowTheSlideBackground) {
 
 TEST(PaintWine, GradientsRunTheWayTheFileSays) {
   // Angle 0, focus 100: from the fill colour at the top down to the back colour; -90 lays the
-  // same blend across, with the fill colour on the right.
+  // same blend across.
   Painted p({deck::Shape(1,
                          {{0x1BF, kFilled},
                           {0x180, 7},
@@ -103,9 +103,10 @@ TEST(PaintWine, GradientsRunTheWayTheFileSays) {
   EXPECT_LT(top.b, 60);
   EXPECT_GT(bottom.b, 200);
   EXPECT_LT(bottom.r, 60);
+  // Turned clockwise with its colours traded: the fill colour on the left.
   Px left = p.At(355, 200), right = p.At(545, 200);
-  EXPECT_GT(left.b, 200);
-  EXPECT_GT(right.r, 200);
+  EXPECT_GT(left.r, 200);
+  EXPECT_GT(right.b, 200);
 }
 
 TEST(PaintWine, ShadowsFallBesideTheShape) {
