@@ -13,6 +13,20 @@ constexpr uint32_t kNoStream = 0xFFFFFFFF;
 constexpr uint32_t kMaxSector = 0xFFFFFFFA;  // above: markers, not sector numbers
 constexpr size_t kHeaderDifat = 76, kHeaderDifatEntries = 109;
 constexpr uint8_t kMagic[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+constexpr size_t kHeaderSize = 512;
+// Header fields, by offset.
+constexpr size_t kMajorVersionAt = 26, kSectorShiftAt = 30, kFirstDirectoryAt = 48;
+constexpr size_t kFirstMiniFatAt = 60, kMiniFatCountAt = 64, kFirstDifatAt = 68;
+constexpr size_t kDifatCountAt = 72;
+constexpr uint16_t kVersion4 = 4;  // 4096-byte sectors and 64-bit stream sizes
+constexpr uint32_t kSmallShift = 9, kLargeShift = 12;
+constexpr uint32_t kMiniStreamCutoff = 4096;
+// Directory entries, and their fields by offset.
+constexpr size_t kEntrySize = 128;
+constexpr size_t kNameAt = 0, kNameBytesAt = 64, kTypeAt = 66, kLeftAt = 68, kRightAt = 72;
+constexpr size_t kChildAt = 76, kStartAt = 116, kSizeAt = 120, kSizeHighAt = 124;
+constexpr size_t kNameBytesMax = 64;
+constexpr uint8_t kRootType = 5;
 
 std::string Fold(const std::string& s) {
   std::string r = s;
@@ -35,27 +49,28 @@ uint32_t CompoundFile::Next(uint32_t n) const {
 bool CompoundFile::Open(const uint8_t* data, size_t size) {
   data_ = data;
   size_ = size;
-  if (size < 512 || memcmp(data, kMagic, 8) != 0) return false;
-  ByteReader h(data, 512);
-  h.Skip(26);
-  uint16_t major = h.U16();
-  h.Skip(2);  // byte order
-  shift_ = h.U16();
-  if (shift_ != 9 && shift_ != 12) shift_ = major == 4 ? 12 : 9;
-  uint32_t mini_shift = h.U16();
-  if (mini_shift != 6) mini_shift = 6;
-  h.Skip(6 + 4);
-  uint32_t n_fat = h.U32();
-  uint32_t first_dir = h.U32();
-  h.Skip(4);
-  mini_cutoff_ = h.U32();
-  if (mini_cutoff_ != 4096) mini_cutoff_ = 4096;
-  uint32_t first_minifat = h.U32();
-  uint32_t n_minifat = h.U32();
-  uint32_t first_difat = h.U32();
-  uint32_t n_difat = h.U32();
+  if (size < kHeaderSize || memcmp(data, kMagic, sizeof kMagic) != 0) return false;
+  const uint16_t major = Le16(data + kMajorVersionAt);
+  shift_ = Le16(data + kSectorShiftAt);
+  if (shift_ != kSmallShift && shift_ != kLargeShift)
+    shift_ = major == kVersion4 ? kLargeShift : kSmallShift;
+  mini_cutoff_ = kMiniStreamCutoff;  // the only size the format allows, whatever is stored
+  ReadFat(Le32(data + kFirstDifatAt), Le32(data + kDifatCountAt));
+  if (!ReadDirectory(Le32(data + kFirstDirectoryAt), major == kVersion4)) return false;
+  // The mini stream and its allocation table.
+  std::vector<uint8_t> mf;
+  if (Le32(data + kMiniFatCountAt) &&
+      ReadChain(Le32(data + kFirstMiniFatAt), UINT64_MAX, false, &mf)) {
+    for (size_t k = 0; k + 4 <= mf.size(); k += 4) minifat_.push_back(Le32(mf.data() + k));
+  }
+  ReadChain(entries_[0].start, entries_[0].size, false, &ministream_);
+  ListTopEntries();
+  return true;
+}
+
+void CompoundFile::ReadFat(uint32_t first_difat, uint32_t difat_count) {
   const size_t sector_size = size_t(1) << shift_;
-  const size_t max_sectors = size / sector_size + 1;
+  const size_t max_sectors = size_ / sector_size + 1;
   const size_t per_sector = sector_size / 4;
   // However many FAT sectors the header claims, those describing sectors past the file's end
   // describe nothing: the list is cut off at what the file's size calls for.
@@ -64,76 +79,70 @@ bool CompoundFile::Open(const uint8_t* data, size_t size) {
   // The FAT sector list: 109 entries in the header, the rest in a chain of DIFAT sectors.
   std::vector<uint32_t> fat_sectors;
   for (size_t i = 0; i < kHeaderDifatEntries && fat_sectors.size() < fat_sectors_needed; i++) {
-    uint32_t s = Le32(data + kHeaderDifat + i * 4);
+    uint32_t s = Le32(data_ + kHeaderDifat + i * 4);
     if (s < kMaxSector) fat_sectors.push_back(s);
   }
   std::vector<bool> difat_seen(max_sectors, false);
   uint32_t d = first_difat;
-  for (uint32_t i = 0; i < n_difat && d < kMaxSector && fat_sectors.size() < fat_sectors_needed;
-       i++) {
+  for (uint32_t i = 0;
+       i < difat_count && d < kMaxSector && fat_sectors.size() < fat_sectors_needed; i++) {
     const uint8_t* p = Sector(d);
     if (!p || difat_seen[d]) break;
     difat_seen[d] = true;
-    size_t per = per_sector - 1;
+    size_t per = per_sector - 1;  // the last entry names the next DIFAT sector
     for (size_t k = 0; k < per && fat_sectors.size() < fat_sectors_needed; k++) {
       uint32_t s = Le32(p + k * 4);
       if (s < kMaxSector) fat_sectors.push_back(s);
     }
     d = Le32(p + per * 4);
   }
-  (void)n_fat;
   for (uint32_t s : fat_sectors) {
     const uint8_t* p = Sector(s);
     if (!p) continue;
     for (size_t k = 0; k < per_sector; k++) fat_.push_back(Le32(p + k * 4));
   }
   if (fat_.size() > max_sectors) fat_.resize(max_sectors);
+}
 
-  // Directory.
+bool CompoundFile::ReadDirectory(uint32_t first, bool large_sizes) {
   std::vector<uint8_t> dir;
-  if (!ReadChain(first_dir, UINT64_MAX, false, &dir) || dir.size() < 128) return false;
-  size_t n_entries = dir.size() / 128;
+  if (!ReadChain(first, UINT64_MAX, false, &dir) || dir.size() < kEntrySize) return false;
+  size_t n_entries = dir.size() / kEntrySize;
   entries_.resize(n_entries);
   for (size_t i = 0; i < n_entries; i++) {
-    const uint8_t* e = dir.data() + i * 128;
+    const uint8_t* e = dir.data() + i * kEntrySize;
     Entry& en = entries_[i];
-    size_t name_len = std::min<size_t>(Le16(e + 64), 64) / 2;
+    size_t name_len = std::min<size_t>(Le16(e + kNameBytesAt), kNameBytesMax) / 2;
     for (size_t k = 0; k < name_len; k++) {
-      uint16_t c = Le16(e + k * 2);
+      uint16_t c = Le16(e + kNameAt + k * 2);
       if (c == 0) break;
       en.name += char(c < 128 ? c : '?');
     }
     en.name = Fold(en.name);
-    en.type = e[66];
-    en.left = Le32(e + 68);
-    en.right = Le32(e + 72);
-    en.child = Le32(e + 76);
-    en.start = Le32(e + 116);
-    en.size = Le32(e + 120);
-    if (major == 4) en.size |= uint64_t(Le32(e + 124)) << 32;
+    en.type = e[kTypeAt];
+    en.left = Le32(e + kLeftAt);
+    en.right = Le32(e + kRightAt);
+    en.child = Le32(e + kChildAt);
+    en.start = Le32(e + kStartAt);
+    en.size = Le32(e + kSizeAt);
+    if (large_sizes) en.size |= uint64_t(Le32(e + kSizeHighAt)) << 32;
   }
-  if (entries_[0].type != 5) return false;
+  return entries_[0].type == kRootType;
+}
 
-  // Mini stream and its allocation table.
-  std::vector<uint8_t> mf;
-  if (n_minifat && ReadChain(first_minifat, UINT64_MAX, false, &mf)) {
-    for (size_t k = 0; k + 4 <= mf.size(); k += 4) minifat_.push_back(Le32(mf.data() + k));
-  }
-  ReadChain(entries_[0].start, entries_[0].size, false, &ministream_);
-
-  // Walk the red-black tree below the root, guarding against cycles.
+// Walks the red-black tree below the root, guarding against cycles.
+void CompoundFile::ListTopEntries() {
   std::vector<uint32_t> stack{entries_[0].child};
-  std::vector<bool> seen(n_entries, false);
+  std::vector<bool> seen(entries_.size(), false);
   while (!stack.empty()) {
     uint32_t i = stack.back();
     stack.pop_back();
-    if (i == kNoStream || i >= n_entries || seen[i]) continue;
+    if (i == kNoStream || i >= entries_.size() || seen[i]) continue;
     seen[i] = true;
     top_.push_back(i);
     stack.push_back(entries_[i].left);
     stack.push_back(entries_[i].right);
   }
-  return true;
 }
 
 void CompoundFile::Chain(uint32_t start, uint64_t size, bool mini,

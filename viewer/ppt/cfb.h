@@ -62,6 +62,9 @@ class CompoundFile {
     uint32_t left = 0, right = 0, child = 0, start = 0;
     uint64_t size = 0;
   };
+  void ReadFat(uint32_t first_difat, uint32_t difat_count);
+  bool ReadDirectory(uint32_t first, bool large_sizes);
+  void ListTopEntries();
   bool ReadChain(uint32_t start, uint64_t size, bool mini, std::vector<uint8_t>* out) const;
   void Chain(uint32_t start, uint64_t size, bool mini, std::vector<uint32_t>* out) const;
   const uint8_t* Sector(uint32_t n) const;
