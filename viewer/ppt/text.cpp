@@ -5,6 +5,49 @@
 
 namespace ppt {
 
+namespace {
+
+// Character property masks beyond the ones kept (CharProps' own bits name the rest; the style
+// word that follows uses the same bit positions as the mask).
+namespace cf {
+constexpr uint32_t kAnyStyle = 0x3EB7;  // bold .. emboss and the extension: one style word
+constexpr uint32_t kExtensionShift = 10;
+constexpr uint32_t kExtensionBits = 0xF;
+constexpr uint32_t kPp10Extension = 0x100000;
+constexpr uint32_t kEastAsianFont = 0x200000, kAnsiFont = 0x400000, kSymbolFont = 0x800000;
+}  // namespace cf
+
+// Paragraph property masks not kept (ParaProps names the rest).
+namespace pf {
+constexpr uint32_t kBulletFlags = ParaProps::kHasBullet | ParaProps::kBulletHasFont |
+                                  ParaProps::kBulletHasColor | ParaProps::kBulletHasSize;
+constexpr uint32_t kFontAlign = 0x10000;
+constexpr uint32_t kWrapFlags = 0xE0000;  // character wrap, word wrap, overflow
+constexpr uint32_t kTextDirection = 0x200000;
+constexpr uint32_t kKept = 0x7DFF | ParaProps::kDefaultTab | ParaProps::kTabStops;
+}  // namespace pf
+
+// Ruler masks: the tab size, the level count, the tab stops, then one bit per level for each
+// level's margin and indent.
+namespace ruler {
+constexpr uint32_t kDefaultTab = 0x1, kLevelCount = 0x2, kTabStops = 0x4;
+constexpr uint32_t kFirstMargin = 0x8, kFirstIndent = 0x100;
+constexpr int kLevels = 5;
+}  // namespace ruler
+
+// Extended paragraph properties (picture bullets and automatic numbers), then the extended
+// character properties and the special info that follow each entry.
+namespace pf9 {
+constexpr uint32_t kBulletBlip = 0x800000, kBulletScheme = 0x1000000;
+constexpr uint32_t kBulletHasAutoNumber = 0x2000000;
+constexpr uint32_t kCharPp10RunId = 0x100000;
+constexpr uint32_t kSpelling = 0x1, kLanguage = 0x2, kAltLanguage = 0x4, kBidi = 0x20;
+constexpr uint32_t kPp10Extension = 0x40, kSmartTags = 0x200;
+constexpr size_t kMaxEntries = 64;
+}  // namespace pf9
+
+}  // namespace
+
 void CharProps::Overlay(const CharProps& o) {
   if (o.mask & kBold) bold = o.bold;
   if (o.mask & kItalic) italic = o.italic;
@@ -20,8 +63,7 @@ void CharProps::Overlay(const CharProps& o) {
 }
 
 void ParaProps::Overlay(const ParaProps& o) {
-  const uint32_t flag_bits = kHasBullet | kBulletHasFont | kBulletHasColor | kBulletHasSize;
-  for (uint32_t bit = 1; bit & flag_bits; bit <<= 1)
+  for (uint32_t bit = 1; bit & pf::kBulletFlags; bit <<= 1)
     if (o.mask & bit) bullet_flags = uint16_t((bullet_flags & ~bit) | (o.bullet_flags & bit));
   if (o.mask & kBulletChar) bullet_char = o.bullet_char;
   if (o.mask & kBulletFont) bullet_font = o.bullet_font;
@@ -41,23 +83,23 @@ void ParaProps::Overlay(const ParaProps& o) {
 bool ReadCharProps(ByteReader& r, CharProps* out) {
   uint32_t m = r.U32();
   CharProps c;
-  if (m & 0x3EB7) {
+  if (m & cf::kAnyStyle) {
     uint16_t style = r.U16();
-    c.bold = style & 1;
-    c.italic = style & 2;
-    c.underline = style & 4;
-    c.shadow = style & 0x10;
-    c.emboss = style & 0x200;
-    c.extension = uint8_t((style >> 10) & 0xF);
+    c.bold = style & CharProps::kBold;
+    c.italic = style & CharProps::kItalic;
+    c.underline = style & CharProps::kUnderline;
+    c.shadow = style & CharProps::kShadow;
+    c.emboss = style & CharProps::kEmboss;
+    c.extension = uint8_t((style >> cf::kExtensionShift) & cf::kExtensionBits);
   }
-  if (m & 0x10000) c.font = r.U16();
-  if (m & 0x200000) r.U16();  // East Asian font
-  if (m & 0x400000) r.U16();  // ANSI font
-  if (m & 0x800000) r.U16();  // symbol font
-  if (m & 0x20000) c.size = r.U16();
-  if (m & 0x40000) c.color = r.U32();
-  if (m & 0x80000) c.position = r.I16();
-  if (m & 0x100000) r.U32();
+  if (m & CharProps::kFont) c.font = r.U16();
+  if (m & cf::kEastAsianFont) r.U16();
+  if (m & cf::kAnsiFont) r.U16();
+  if (m & cf::kSymbolFont) r.U16();
+  if (m & CharProps::kSize) c.size = r.U16();
+  if (m & CharProps::kColor) c.color = r.U32();
+  if (m & CharProps::kPosition) c.position = r.I16();
+  if (m & cf::kPp10Extension) r.U32();
   c.mask = m & (CharProps::kBold | CharProps::kItalic | CharProps::kUnderline | CharProps::kShadow |
                 CharProps::kEmboss | CharProps::kExtension | CharProps::kFont | CharProps::kSize |
                 CharProps::kColor | CharProps::kPosition);
@@ -85,23 +127,23 @@ void ReadTabs(ByteReader& r, std::vector<std::pair<int16_t, uint16_t>>* tabs) {
 bool ReadParaProps(ByteReader& r, ParaProps* out) {
   uint32_t m = r.U32();
   ParaProps p;
-  if (m & 0xF) p.bullet_flags = r.U16();
-  if (m & 0x80) p.bullet_char = r.U16();
-  if (m & 0x10) p.bullet_font = r.U16();
-  if (m & 0x40) p.bullet_size = r.I16();
-  if (m & 0x20) p.bullet_color = r.U32();
-  if (m & 0x800) p.align = r.U16();
-  if (m & 0x1000) p.line_spacing = r.I16();
-  if (m & 0x2000) p.space_before = r.I16();
-  if (m & 0x4000) p.space_after = r.I16();
-  if (m & 0x100) p.left_margin = r.I16();
-  if (m & 0x400) p.indent = r.I16();
-  if (m & 0x8000) p.default_tab = r.U16();
-  if (m & 0x100000) ReadTabs(r, &p.tabs);
-  if (m & 0x10000) r.U16();   // font alignment
-  if (m & 0xE0000) r.U16();   // wrap flags
-  if (m & 0x200000) r.U16();  // text direction
-  p.mask = m & (0x7DFF | ParaProps::kDefaultTab | ParaProps::kTabStops);
+  if (m & pf::kBulletFlags) p.bullet_flags = r.U16();
+  if (m & ParaProps::kBulletChar) p.bullet_char = r.U16();
+  if (m & ParaProps::kBulletFont) p.bullet_font = r.U16();
+  if (m & ParaProps::kBulletSize) p.bullet_size = r.I16();
+  if (m & ParaProps::kBulletColor) p.bullet_color = r.U32();
+  if (m & ParaProps::kAlign) p.align = r.U16();
+  if (m & ParaProps::kLineSpacing) p.line_spacing = r.I16();
+  if (m & ParaProps::kSpaceBefore) p.space_before = r.I16();
+  if (m & ParaProps::kSpaceAfter) p.space_after = r.I16();
+  if (m & ParaProps::kLeftMargin) p.left_margin = r.I16();
+  if (m & ParaProps::kIndent) p.indent = r.I16();
+  if (m & ParaProps::kDefaultTab) p.default_tab = r.U16();
+  if (m & ParaProps::kTabStops) ReadTabs(r, &p.tabs);
+  if (m & pf::kFontAlign) r.U16();
+  if (m & pf::kWrapFlags) r.U16();
+  if (m & pf::kTextDirection) r.U16();
+  p.mask = m & pf::kKept;
   *out = p;
   return r.ok();
 }
@@ -110,21 +152,21 @@ bool ReadRuler(const uint8_t* data, size_t size, Ruler* out) {
   ByteReader r(data, size);
   uint32_t m = r.U32();
   Ruler ruler;
-  if (m & 0x2) r.U16();  // count of levels
-  if (m & 0x1) {
+  if (m & ruler::kLevelCount) r.U16();
+  if (m & ruler::kDefaultTab) {
     ruler.has_default_tab = true;
     ruler.default_tab = r.U16();
   }
-  if (m & 0x4) {
+  if (m & ruler::kTabStops) {
     ruler.has_tabs = true;
     ReadTabs(r, &ruler.tabs);
   }
-  for (int level = 0; level < 5; level++) {
-    if (m & (0x8u << level)) {
+  for (int level = 0; level < ruler::kLevels; level++) {
+    if (m & (ruler::kFirstMargin << level)) {
       ruler.has_margin[level] = true;
       ruler.margin[level] = r.I16();
     }
-    if (m & (0x100u << level)) {
+    if (m & (ruler::kFirstIndent << level)) {
       ruler.has_indent[level] = true;
       ruler.indent[level] = r.I16();
     }
@@ -137,28 +179,28 @@ bool ReadRuler(const uint8_t* data, size_t size, Ruler* out) {
 void ReadParaExtensions(const uint8_t* data, size_t size, std::vector<ParaExtension>* out) {
   ByteReader r(data, size);
   // Each entry: paragraph props, character props, then special info; only the first is used.
-  while (r.Has(12) && out->size() < 64) {
+  while (r.Has(12) && out->size() < pf9::kMaxEntries) {
     ParaExtension e;
     uint32_t pm = r.U32();
-    if (pm & 0x800000) e.blip = r.I16();
-    if (pm & 0x2000000) {
+    if (pm & pf9::kBulletBlip) e.blip = r.I16();
+    if (pm & pf9::kBulletHasAutoNumber) {
       e.has_autonumber = true;
       e.autonumber = r.U16() != 0;
     }
-    if (pm & 0x1000000) {
+    if (pm & pf9::kBulletScheme) {
       e.has_scheme = true;
       e.scheme = r.U16();
       e.start = r.I16();
     }
     uint32_t cm = r.U32();
-    if (cm & 0x100000) r.U32();
+    if (cm & pf9::kCharPp10RunId) r.U32();
     uint32_t sm = r.U32();
-    if (sm & 0x1) r.U16();
-    if (sm & 0x2) r.U16();
-    if (sm & 0x4) r.U16();
-    if (sm & 0x40) r.U16();
-    if (sm & 0x20) r.U32();
-    if (sm & 0x200) {
+    if (sm & pf9::kSpelling) r.U16();
+    if (sm & pf9::kLanguage) r.U16();
+    if (sm & pf9::kAltLanguage) r.U16();
+    if (sm & pf9::kPp10Extension) r.U16();
+    if (sm & pf9::kBidi) r.U32();
+    if (sm & pf9::kSmartTags) {
       uint32_t n = r.U32();
       if (n > size) break;
       r.Skip(size_t(n) * 4);
