@@ -84,8 +84,8 @@ void CompoundFile::ReadFat(uint32_t first_difat, uint32_t difat_count) {
   }
   std::vector<bool> difat_seen(max_sectors, false);
   uint32_t d = first_difat;
-  for (uint32_t i = 0;
-       i < difat_count && d < kMaxSector && fat_sectors.size() < fat_sectors_needed; i++) {
+  for (uint32_t i = 0; i < difat_count && d < kMaxSector && fat_sectors.size() < fat_sectors_needed;
+       i++) {
     const uint8_t* p = Sector(d);
     if (!p || difat_seen[d]) break;
     difat_seen[d] = true;

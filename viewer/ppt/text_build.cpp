@@ -255,8 +255,8 @@ class TextBuilder {
     const std::vector<Font>& fonts = loader_.fonts_;
     para_.bullet = pp_.bullet_flags & ParaProps::kHasBullet;
     if (pp_.bullet_char >= 0x20) para_.bullet_char = pp_.bullet_char;
-    const bool has_font = (pp_.bullet_flags & ParaProps::kBulletHasFont) &&
-                          pp_.bullet_font < fonts.size();
+    const bool has_font =
+        (pp_.bullet_flags & ParaProps::kBulletHasFont) && pp_.bullet_font < fonts.size();
     bool symbol_font = has_font && fonts[pp_.bullet_font].charset == kSymbolCharset;
     if (symbol_font || (para_.bullet_char >= 0xF000 && para_.bullet_char <= 0xF0FF)) {
       para_.bullet_char = SymbolBullet(uint8_t(para_.bullet_char));
@@ -330,11 +330,11 @@ class TextBuilder {
   void FirstChar() {
     if (para_started_) return;
     para_started_ = true;
-    para_.bullet_color = loader_.TextColor((pp_.mask & ParaProps::kBulletColor) &&
-                                                   (pp_.bullet_flags & ParaProps::kBulletHasColor)
-                                               ? pp_.bullet_color
-                                               : cp_.color,
-                                           ctx_);
+    para_.bullet_color = loader_.TextColor(
+        (pp_.mask & ParaProps::kBulletColor) && (pp_.bullet_flags & ParaProps::kBulletHasColor)
+            ? pp_.bullet_color
+            : cp_.color,
+        ctx_);
     if (cp_.extension < text_.extensions.size()) para_ext_ = &text_.extensions[cp_.extension];
   }
 
