@@ -33,7 +33,24 @@ bool Form1::Create() {
   s.icon = ui::LoadIconSized(IDI_PRODUCT, GetSystemMetrics(SM_CXICON));
   s.small_icon = ui::LoadIconSized(IDI_PRODUCT, GetSystemMetrics(SM_CXSMICON));
   if (!CreateWindowed(s)) return false;
+  CreateMainPage();
+  CreateResultPage();
 
+  // Held texts, out of sight and out of the tab order.
+  Text3.SetId(ids::kText3);
+  Text3.Create(*this, kDirectiveTemplate, {440, 0, 100, 20}, ui::Edit::kMultiLineHolder);
+  Text4.SetId(ids::kText4);
+  Text4.Create(*this, kManifestText, {440, 30, 100, 20}, ui::Edit::kMultiLineHolder);
+
+  // Tab order follows z-order; the cover panel comes first so that it lies on top.
+  SetTabOrder({&Picture1, &Label1, &Text1, &Command1, &Label3, &Text2, &Command4, &Command8,
+               &Label9, &Command3, &Command2, &Text3, &Text4});
+  SetCancelButton(&Command3);
+  ConnectHandlers();
+  return true;
+}
+
+void Form1::CreateMainPage() {
   Label1.Create(*this,
                 "Select the Microsoft PowerPoint Presentation file (PPT) file to be converted:",
                 {20, 20, 384, 23});
@@ -57,8 +74,10 @@ bool Form1::Create() {
   Command2.SetId(ids::kCommand2);
   Command2.Create(*this, "Make &EXE", {265, 171, 139, 25});
   Command2.SetEnabled(false);
+}
 
-  // The wait and result pages lie on a panel that waits below the client area.
+// The wait and result pages lie on a panel that waits below the client area.
+void Form1::CreateResultPage() {
   Picture1.SetId(ids::kPicture1);
   Picture1.Create(*this, {-2, 210, 423, 206}, ui::Panel::kSunken);
   Label2.SetId(ids::kLabel2);
@@ -80,18 +99,9 @@ bool Form1::Create() {
   Command5.Create(Picture3, "Finish", {279, 156, 114, 25});
   Command7.SetTabStop(false);
   Command5.SetTabStop(false);
+}
 
-  // Held texts, out of sight and out of the tab order.
-  Text3.SetId(ids::kText3);
-  Text3.Create(*this, kDirectiveTemplate, {440, 0, 100, 20}, ui::Edit::kMultiLineHolder);
-  Text4.SetId(ids::kText4);
-  Text4.Create(*this, kManifestText, {440, 30, 100, 20}, ui::Edit::kMultiLineHolder);
-
-  // Tab order follows z-order; the cover panel comes first so that it lies on top.
-  SetTabOrder({&Picture1, &Label1, &Text1, &Command1, &Label3, &Text2, &Command4, &Command8,
-               &Label9, &Command3, &Command2, &Text3, &Text4});
-  SetCancelButton(&Command3);
-
+void Form1::ConnectHandlers() {
   Text1.on_change = [this] { Text1_Change(); };
   Text1.AcceptFiles([this](const std::vector<std::string>& f) { Text1_Drop(f); });
   Command1.on_click = [this] { Command1_Click(); };
@@ -106,7 +116,6 @@ bool Form1::Create() {
   tamsworth.on_click = [] { OpenHomePage(); };
   support.on_click = [this] { support_Click(); };
   about.on_click = [this] { about_Click(); };
-  return true;
 }
 
 void Form1::Load() {

@@ -60,6 +60,9 @@ class Form1 : public ui::Form, public ConversionWindow {
   void about_Click();
   void SelectionTabOrder(bool on);
   void CoveredAccessKeys(bool off);
+  void CreateMainPage();
+  void CreateResultPage();
+  void ConnectHandlers();
 
   ui::Font arial_, small_fonts_, symbol_;
   bool converting_ = false;

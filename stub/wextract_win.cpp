@@ -199,6 +199,31 @@ DWORD StopUnpacking(const UnpackResult& r) {
   }
 }
 
+// The package's own folder under %TEMP%, made private and held, stale ones removed first. On
+// failure: the error, and in `temp` the folder that could not be written.
+bool MakeOwnFolder(char (&temp)[MAX_PATH], DWORD* error) {
+  DWORD t = GetTempPathA(MAX_PATH, temp);
+  if (t != 0 && t < MAX_PATH) RemoveStaleFolders(temp);
+  SetLastError(ERROR_PATH_NOT_FOUND);
+  if (t == 0 || t >= MAX_PATH || !MakePrivateFolder(temp, g_folder, sizeof g_folder)) {
+    *error = GetLastError() ? GetLastError() : ERROR_CANNOT_MAKE;
+    if (t == 0 || t >= MAX_PATH) lstrcpyA(temp, "%TEMP%");
+    return false;
+  }
+  g_hold.reset(HoldFolder(g_folder));
+  return true;
+}
+
+// The package's program, then its program to run afterwards if it names one; false, with the
+// program and its error, when one cannot be started.
+bool RunPrograms(const char* command, int show_cmd, DWORD* exit_code, DWORD* error,
+                 char (&program)[MAX_PATH]) {
+  if (!Run(command, show_cmd, exit_code, error, program)) return false;
+  const char* post = Text(kResPostRunProgram, "");
+  DWORD post_code = 0;
+  return !*post || Run(post, show_cmd, &post_code, error, program);
+}
+
 DWORD Main() {
   g_title = Text(kResTitle, "Package");
   if (!*g_title) g_title = "Package";
@@ -240,18 +265,14 @@ DWORD Main() {
   }
 
   char temp[MAX_PATH];
-  DWORD t = GetTempPathA(MAX_PATH, temp);
-  if (t != 0 && t < MAX_PATH) RemoveStaleFolders(temp);
-  SetLastError(ERROR_PATH_NOT_FOUND);
-  if (t == 0 || t >= MAX_PATH || !MakePrivateFolder(temp, g_folder, sizeof g_folder)) {
-    DWORD e = GetLastError() ? GetLastError() : ERROR_CANNOT_MAKE;
+  DWORD e = 0;
+  if (!MakeOwnFolder(temp, &e)) {
     if (!checked()) return Stop(ERROR_INVALID_DATA, kDamaged);
     return Stop(e,
                 "The folder for temporary files, %s, cannot be written, so this package cannot "
                 "be unpacked (error %lu).",
-                t && t < MAX_PATH ? temp : "%TEMP%", e);
+                temp, e);
   }
-  g_hold.reset(HoldFolder(g_folder));
 
   static UnpackResult unpacked;
   UnpackCabinet(cabinet, cab.data, cab.size, g_folder, &unpacked);
@@ -267,21 +288,11 @@ DWORD Main() {
 
   char program[MAX_PATH] = "";
   DWORD exit_code = 0, error = 0;
-  if (!Run(command, show_cmd, &exit_code, &error, program)) {
-    RemoveFolder();
+  const bool ran = RunPrograms(command, show_cmd, &exit_code, &error, program);
+  RemoveFolder();
+  if (!ran)
     return Stop(error, "The program %s in this package could not be started (error %lu).", program,
                 error);
-  }
-  const char* post = Text(kResPostRunProgram, "");
-  if (*post) {
-    DWORD post_code = 0;
-    if (!Run(post, show_cmd, &post_code, &error, program)) {
-      RemoveFolder();
-      return Stop(error, "The program %s in this package could not be started (error %lu).",
-                  program, error);
-    }
-  }
-  RemoveFolder();
   const char* finish = Text(kResFinish, "");
   if (*finish) MessageBoxA(nullptr, finish, g_title, MB_OK | MB_ICONINFORMATION);
   return exit_code;
