@@ -43,6 +43,79 @@ LoadError Loader::Run(uint32_t current_edit, bool have_current_user, bool decryp
   return LoadError::kNone;
 }
 
+namespace {
+
+// The show settings record: the slide range, then its flags after a run of other settings.
+constexpr size_t kShowRangeAt = 8, kShowFlagsAt = 76;
+constexpr uint16_t kShowUseTimings = 0x01, kShowNoAnimation = 0x02, kShowUseRange = 0x04;
+constexpr uint16_t kShowBrowsed = 0x10, kShowKiosk = 0x20, kShowLoop = 0x80;
+// A font entity: its face (32 UTF-16 units), then its charset and pitch and family.
+constexpr size_t kFontEntitySize = 68, kFontFaceUnits = 32, kFontCharsetAt = 64;
+constexpr size_t kFontPitchFamilyAt = 67;
+// Slide sizes outside a sane range (1/8 inch to 100 inches) are ignored.
+constexpr int32_t kMinSlideSide = 72, kMaxSlideSide = 57600;
+// Slide lists and the document's headers and footers, by instance.
+constexpr uint16_t kSlidesList = 0, kMastersList = 1, kSlideFooters = 3;
+constexpr uint16_t kStyleTypes = 9;
+
+}  // namespace
+
+void Loader::ReadDocumentAtom(const Record& r) {
+  ByteReader br = r.reader();
+  int32_t w = br.I32(), h = br.I32();
+  if (br.ok() && w >= kMinSlideSide && h >= kMinSlideSide && w <= kMaxSlideSide &&
+      h <= kMaxSlideSide) {
+    out_->width = w;
+    out_->height = h;
+  }
+}
+
+void Loader::ReadShowSettings(const Record& r) {
+  ByteReader br = r.reader();
+  br.Skip(kShowRangeAt);
+  int16_t first = br.I16(), last = br.I16();
+  br.Skip(kShowFlagsAt - kShowRangeAt - 4);
+  uint16_t flags = br.U16();
+  if (!br.ok()) return;
+  out_->show.use_timings = flags & kShowUseTimings;
+  out_->show.use_range = flags & kShowUseRange;
+  out_->show.loop = flags & kShowLoop;
+  out_->show.no_animation = flags & kShowNoAnimation;
+  out_->show.browsed = flags & kShowBrowsed;
+  out_->show.kiosk = flags & kShowKiosk;
+  out_->show.first = first;
+  out_->show.last = last;
+}
+
+void Loader::ReadEnvironment(const Record& r) {
+  Children e(r);
+  Record x;
+  while (e.Next(&x)) {
+    if (x.type == rt::kFontCollection) {
+      Children f(x);
+      Record fe;
+      while (f.Next(&fe)) {
+        if (fe.type != rt::kFontEntity || fe.len < kFontEntitySize) continue;
+        Font font;
+        std::u16string name;
+        for (size_t i = 0; i < kFontFaceUnits; i++) {
+          char16_t ch = Le16(fe.body + i * 2);
+          if (!ch) break;
+          name += ch;
+        }
+        font.name = ToUtf8(name);
+        font.charset = fe.body[kFontCharsetAt];
+        font.pitch_family = fe.body[kFontPitchFamilyAt];
+        fonts_.push_back(font);
+      }
+    } else if (x.type == rt::kTextMasterStyle && x.inst < kStyleTypes) {
+      ReadMasterStyle(x.body, x.len, x.inst, &doc_styles_[x.inst]);
+    } else if (x.type == rt::kTextParaDefaults || x.type == rt::kTextRuler) {
+      ReadDocTabs(x);
+    }
+  }
+}
+
 void Loader::ReadDocument(const Record& doc) {
   Children c(doc);
   Record r;
@@ -50,69 +123,21 @@ void Loader::ReadDocument(const Record& doc) {
   bool has_tags = false;
   while (c.Next(&r)) {
     switch (r.type) {
-      case rt::kDocumentAtom: {
-        ByteReader br = r.reader();
-        int32_t w = br.I32(), h = br.I32();
-        // Sizes outside a sane range (1/8 inch to 100 inches) are ignored.
-        if (br.ok() && w >= 72 && h >= 72 && w <= 57600 && h <= 57600) {
-          out_->width = w;
-          out_->height = h;
-        }
+      case rt::kDocumentAtom:
+        ReadDocumentAtom(r);
         break;
-      }
       case rt::kSlideListWithText:
-        if (r.inst == 0) ReadSlideList(r, &slides_);
-        if (r.inst == 1) ReadSlideList(r, &masters_);
+        if (r.inst == kSlidesList) ReadSlideList(r, &slides_);
+        if (r.inst == kMastersList) ReadSlideList(r, &masters_);
         break;
-      case rt::kSlideShowDocInfo: {
-        ByteReader br = r.reader();
-        br.Skip(8);
-        int16_t first = br.I16(), last = br.I16();
-        br.Skip(64);
-        uint16_t flags = br.U16();
-        if (br.ok()) {
-          out_->show.use_timings = flags & 0x01;
-          out_->show.use_range = flags & 0x04;
-          out_->show.loop = flags & 0x80;
-          out_->show.no_animation = flags & 0x02;
-          out_->show.browsed = flags & 0x10;
-          out_->show.kiosk = flags & 0x20;
-          out_->show.first = first;
-          out_->show.last = last;
-        }
+      case rt::kSlideShowDocInfo:
+        ReadShowSettings(r);
         break;
-      }
-      case rt::kEnvironment: {
-        Children e(r);
-        Record x;
-        while (e.Next(&x)) {
-          if (x.type == rt::kFontCollection) {
-            Children f(x);
-            Record fe;
-            while (f.Next(&fe)) {
-              if (fe.type != rt::kFontEntity || fe.len < 68) continue;
-              Font font;
-              std::u16string name;
-              for (int i = 0; i < 32; i++) {
-                char16_t ch = Le16(fe.body + i * 2);
-                if (!ch) break;
-                name += ch;
-              }
-              font.name = ToUtf8(name);
-              font.charset = fe.body[64];
-              font.pitch_family = fe.body[67];
-              fonts_.push_back(font);
-            }
-          } else if (x.type == rt::kTextMasterStyle && x.inst < 9) {
-            ReadMasterStyle(x.body, x.len, x.inst, &doc_styles_[x.inst]);
-          } else if (x.type == rt::kTextParaDefaults || x.type == rt::kTextRuler) {
-            ReadDocTabs(x);
-          }
-        }
+      case rt::kEnvironment:
+        ReadEnvironment(r);
         break;
-      }
       case rt::kHeadersFooters:
-        if (r.inst == 3) doc_footers_ = ReadFooters(r, Footers());
+        if (r.inst == kSlideFooters) doc_footers_ = ReadFooters(r, Footers());
         break;
       case rt::kExObjList:
         ReadExObjects(r);

@@ -208,6 +208,9 @@ class Loader {
   bool ApplyDirectory(const Record& dir, bool override);
   void RepairByScan(uint32_t* doc_ref, uint32_t* doc_offset);
   void ReadDocument(const Record& doc);
+  void ReadDocumentAtom(const Record& r);
+  void ReadShowSettings(const Record& r);
+  void ReadEnvironment(const Record& r);
   void ReadSlideList(const Record& list, std::vector<ListEntry>* out);
   void ReadBlipStore(const Record& dgg);
   bool ReadBlip(const uint8_t* head, size_t head_size, uint64_t offset, uint64_t stream_size,
