@@ -325,56 +325,35 @@ double Clamp01(double p) {
   return p < 0 ? 0 : p > 1 ? 1 : p;
 }
 
-// How a shape of the fly family moves at progress p: from where, how scaled, seen where.
-void FlyMotion(Moving* out, int direction, double p, const Box& area, int w, int h) {
-  Moving& m = *out;
-  m.on = true;
-  m.area = area;
-  m.clip = Box{0, 0, w, h};
+// The fly family's directions: eight sides and corners to fly in from, the four sides again for
+// the slow variant, four edges to peek out of, then zooms and stretches.
+struct FlySide {
+  int dx, dy;
+};
+constexpr FlySide kFlyFrom[] = {{-1, 0},  {0, -1}, {1, 0},  {0, 1},
+                                {-1, -1}, {1, -1}, {-1, 1}, {1, 1}};
+constexpr int kSides = 8, kFirstPeek = 8, kLastPeek = 11, kFirstSlowSide = 12, kLastSlowSide = 15;
+
+// In from beyond the slide's edge on the given side: at q = 1 the shape lies just outside it.
+void FlyIn(Moving& m, FlySide from, double q, const Box& area, int w, int h) {
+  if (from.dx < 0) m.dx = -double(area.x + area.w) * q;
+  if (from.dx > 0) m.dx = double(w - area.x) * q;
+  if (from.dy < 0) m.dy = -double(area.y + area.h) * q;
+  if (from.dy > 0) m.dy = double(h - area.y) * q;
+}
+
+// Out of the shape's own edge: only what has come out is seen.
+void PeekIn(Moving& m, int direction, double q, const Box& area) {
+  m.clip = area;
+  m.dx = direction == 8 ? -area.w * q : direction == 10 ? area.w * q : 0;
+  m.dy = direction == 9 ? area.h * q : direction == 11 ? -area.h * q : 0;
+}
+
+// Zooms and stretches; the spiral, and what we do not know, come in from the lower right,
+// growing.
+void ZoomIn(Moving& m, int direction, double p, const Box& area, int w, int h) {
   const double q = 1 - p, cx = area.x + area.w / 2.0, cy = area.y + area.h / 2.0;
-  auto fly = [&](int dx, int dy) {
-    if (dx < 0) m.dx = -double(area.x + area.w) * q;
-    if (dx > 0) m.dx = double(w - area.x) * q;
-    if (dy < 0) m.dy = -double(area.y + area.h) * q;
-    if (dy > 0) m.dy = double(h - area.y) * q;
-  };
   switch (direction) {
-    case 0:
-    case 12:
-      fly(-1, 0);
-      break;
-    case 1:
-    case 13:
-      fly(0, -1);
-      break;
-    case 2:
-    case 14:
-      fly(1, 0);
-      break;
-    case 3:
-    case 15:
-      fly(0, 1);
-      break;
-    case 4:
-      fly(-1, -1);
-      break;
-    case 5:
-      fly(1, -1);
-      break;
-    case 6:
-      fly(-1, 1);
-      break;
-    case 7:
-      fly(1, 1);
-      break;
-    case 8:  // peek: out of the shape's own edge
-    case 9:
-    case 10:
-    case 11:
-      m.clip = area;
-      m.dx = direction == 8 ? -area.w * q : direction == 10 ? area.w * q : 0;
-      m.dy = direction == 9 ? area.h * q : direction == 11 ? -area.h * q : 0;
-      break;
     case 16:
       m.sx = m.sy = p;
       break;
@@ -418,12 +397,29 @@ void FlyMotion(Moving* out, int direction, double p, const Box& area, int w, int
     case 27:
       m.sx = std::fabs(std::cos(q * 2 * kPi));
       break;
-    default:  // spiral and what we do not know: in from the lower right, growing
+    default:
       m.sx = m.sy = p;
       m.dx = (w - cx) * q * std::cos(q * kPi / 2);
       m.dy = (h - cy) * q;
       break;
   }
+}
+
+// How a shape of the fly family moves at progress p: from where, how scaled, seen where.
+void FlyMotion(Moving* out, int direction, double p, const Box& area, int w, int h) {
+  Moving& m = *out;
+  m.on = true;
+  m.area = area;
+  m.clip = Box{0, 0, w, h};
+  const double q = 1 - p;
+  if (direction >= 0 && direction < kSides)
+    FlyIn(m, kFlyFrom[direction], q, area, w, h);
+  else if (direction >= kFirstSlowSide && direction <= kLastSlowSide)
+    FlyIn(m, kFlyFrom[direction - kFirstSlowSide], q, area, w, h);
+  else if (direction >= kFirstPeek && direction <= kLastPeek)
+    PeekIn(m, direction, q, area);
+  else
+    ZoomIn(m, direction, p, area, w, h);
 }
 
 }  // namespace
