@@ -10,15 +10,6 @@
 
 namespace kestrane {
 
-namespace traits {
-struct RegistryKey {
-  using Type = HKEY;
-  static Type None() { return nullptr; }
-  static bool Valid(Type k) { return k != nullptr; }
-  static void Close(Type k) { RegCloseKey(k); }
-};
-}  // namespace traits
-
 class RegKey {
  public:
   LONG Create(HKEY parent, const char* sub, REGSAM sam = KEY_ALL_ACCESS) {
@@ -68,11 +59,12 @@ class RegKey {
   }
   bool WriteDword(const char* name, DWORD v) const { return Write(name, REG_DWORD, &v, sizeof v); }
   bool Write(const char* name, DWORD type, const void* data, DWORD size) const {
-    return RegSetValueExA(k_.get(), name, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+    return RegSetValueExA(k_.get(), name, 0, type, static_cast<const BYTE*>(data), size) ==
+           ERROR_SUCCESS;
   }
 
  private:
-  Scoped<traits::RegistryKey> k_;
+  Scoped<traits::Freed<HKEY, RegCloseKey>> k_;
 };
 
 }  // namespace kestrane

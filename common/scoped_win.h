@@ -63,7 +63,8 @@ struct FileHandle : KernelHandle {
 struct FindHandle : FileHandle {
   static void Close(Type h) { FindClose(h); }
 };
-template <class T, BOOL(WINAPI* Free)(T)>
+// Anything that "none" is NULL for, released by one function that takes it.
+template <class T, auto Free>
 struct Freed {
   using Type = T;
   static Type None() { return nullptr; }
@@ -71,12 +72,7 @@ struct Freed {
   static void Close(Type h) { Free(h); }
 };
 template <class T>
-struct GdiObject {
-  using Type = T;
-  static Type None() { return nullptr; }
-  static bool Valid(Type h) { return h != nullptr; }
-  static void Close(Type h) { DeleteObject(h); }
-};
+using GdiObject = Freed<T, DeleteObject>;
 
 }  // namespace traits
 

@@ -276,6 +276,30 @@ void Loader::ReadScheme(const Record& container, Rgb* scheme, bool* found) {
   }
 }
 
+namespace {
+
+// The slide atom: its master, then which of the master's parts the slide follows.
+constexpr size_t kSlideAtomSize = 24, kSlideMasterAt = 12, kSlideFlagsAt = 20;
+constexpr uint16_t kFollowMasterObjects = 0x1, kFollowMasterScheme = 0x2;
+constexpr uint16_t kFollowMasterBackground = 0x4;
+// The slide's show settings: its time on screen, then its flags.
+constexpr size_t kShowInfoSize = 12, kShowInfoFlagsAt = 10;
+constexpr uint16_t kSlideHidden = 0x0004, kSlideAutoAdvance = 0x0400;
+constexpr int32_t kMaxAdvanceMs = 86399000;  // a day less a second
+
+}  // namespace
+
+void Loader::ReadSlideShowInfo(const Record& container, Slide* slide) {
+  Record r;
+  if (!FindChild(container, rt::kSlideShowSlideInfo, &r) || r.len < kShowInfoSize) return;
+  int32_t time = int32_t(Le32(r.body));
+  uint16_t f = Le16(r.body + kShowInfoFlagsAt);
+  slide->hidden = f & kSlideHidden;
+  slide->auto_advance = f & kSlideAutoAdvance;
+  slide->advance_ms = std::min(std::max(time, 0), kMaxAdvanceMs);
+  ReadTransition(r, slide);
+}
+
 void Loader::ReadSlide(const ListEntry& entry) {
   Record container;
   slide_number_++;
@@ -284,20 +308,13 @@ void Loader::ReadSlide(const ListEntry& entry) {
   Slide slide;
   slide.slide_id = entry.slide_id;
   uint32_t master_id = 0;
-  uint16_t flags = 0x7;
+  uint16_t flags = kFollowMasterObjects | kFollowMasterScheme | kFollowMasterBackground;
   Record r;
-  if (FindChild(container, rt::kSlideAtom, &r) && r.len >= 24) {
-    master_id = Le32(r.body + 12);
-    flags = Le16(r.body + 20);
+  if (FindChild(container, rt::kSlideAtom, &r) && r.len >= kSlideAtomSize) {
+    master_id = Le32(r.body + kSlideMasterAt);
+    flags = Le16(r.body + kSlideFlagsAt);
   }
-  if (FindChild(container, rt::kSlideShowSlideInfo, &r) && r.len >= 12) {
-    int32_t time = int32_t(Le32(r.body));
-    uint16_t f = Le16(r.body + 10);
-    slide.hidden = f & 0x0004;
-    slide.auto_advance = f & 0x0400;
-    slide.advance_ms = std::min(std::max(time, 0), 86399000);
-    ReadTransition(r, &slide);
-  }
+  ReadSlideShowInfo(container, &slide);
   Master* master = FindMaster(master_id);
   Master* main = master;
   if (master && master->title_master) {
@@ -309,7 +326,7 @@ void Loader::ReadSlide(const ListEntry& entry) {
     std::copy(master->scheme, master->scheme + 8, ctx.scheme);
   else
     ctx.scheme[0] = Rgb{255, 255, 255};
-  if (!(flags & 0x2)) {
+  if (!(flags & kFollowMasterScheme)) {
     bool found = false;
     ReadScheme(container, ctx.scheme, &found);
   }
@@ -330,7 +347,7 @@ void Loader::ReadSlide(const ListEntry& entry) {
   mctx.footers = &footers;
   std::vector<Shape> shapes;
   bool has_bg = false;
-  if (flags & 0x1) {
+  if (flags & kFollowMasterObjects) {
     if (main && master != main && master->master_objects) {
       std::vector<Shape> unused;
       Fill main_bg;
@@ -350,7 +367,7 @@ void Loader::ReadSlide(const ListEntry& entry) {
   sctx.outline = &entry.texts;
   sctx.footers = &footers;  // fields in the slide's own text
   DrawingShapes(container, sctx, &shapes, &own_bg, &own_has);
-  if (own_has && !(flags & 0x4)) background = own_bg;
+  if (own_has && !(flags & kFollowMasterBackground)) background = own_bg;
   if (background.kind == Fill::kNone) {
     background.kind = Fill::kSolid;
     background.color = ctx.scheme[0];

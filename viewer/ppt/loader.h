@@ -216,6 +216,7 @@ class Loader {
   bool ReadBlip(const uint8_t* head, size_t head_size, uint64_t offset, uint64_t stream_size,
                 Blip* out);
   void ReadSlide(const ListEntry& entry);
+  void ReadSlideShowInfo(const Record& container, Slide* slide);
 
   struct Master {
     bool loaded = false;
