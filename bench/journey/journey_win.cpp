@@ -246,6 +246,86 @@ class ScreenProbe {
   int w_ = 0, h_ = 0;
 };
 
+constexpr char kShowClass[] = "PPTVIEW.SlideShow";
+
+// When each program of one start was first seen, in ms of NowMs (0: never).
+struct FirstSlide {
+  double launcher = 0, viewer = 0, window = 0, painted = 0;
+  double probe_ms = 0;  // spent reading the screen
+  int probes = 0;
+  HWND show = nullptr;
+};
+
+FirstSlide WatchFirstSlide(HANDLE package, double t0, ScreenProbe& probe) {
+  FirstSlide f;
+  const double limit = t0 + 300000;
+  while (!f.painted && NowMs() < limit) {
+    if (WaitForSingleObject(package, 0) == WAIT_OBJECT_0) break;
+    if (!f.viewer) {
+      const double t = NowMs();
+      if (!f.launcher && Running("view.exe")) f.launcher = t;
+      if (Running("PPTVIEW.EXE")) f.viewer = t;
+      if (f.viewer && !f.launcher) f.launcher = f.viewer;
+    }
+    if (f.viewer && !f.show) {
+      f.show = FindWindowA(kShowClass, nullptr);
+      if (f.show) f.window = NowMs();
+    }
+    if (f.show) {
+      const double before = NowMs();
+      if (probe.Painted(f.show)) f.painted = NowMs();
+      f.probe_ms += NowMs() - before;
+      ++f.probes;
+      continue;  // the screen read itself is the wait
+    }
+    Sleep(1);
+  }
+  return f;
+}
+
+// From the Escape that ends the show until each program has gone, with the viewer's peak
+// private bytes read until it ends: its first slide and whatever it prepares for the next ones.
+struct Ending {
+  double escape = 0, viewer_gone = 0, launcher_gone = 0, end = 0;
+  SIZE_T peak_private = 0;
+  std::string stuck;  // what still ran when the package did not end
+};
+
+Ending EndShow(HANDLE package, HWND show) {
+  Ending e;
+  DWORD viewer_pid = 0;
+  GetWindowThreadProcessId(show, &viewer_pid);
+  kestrane::AutoCloseHandle viewer_process(
+      OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, viewer_pid));
+  auto sample = [&] {
+    PROCESS_MEMORY_COUNTERS_EX m{};
+    m.cb = sizeof m;
+    if (viewer_process &&
+        GetProcessMemoryInfo(viewer_process.get(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&m),
+                             sizeof m))
+      e.peak_private = std::max(e.peak_private, m.PeakPagefileUsage);
+  };
+  sample();
+  e.escape = NowMs();
+  Key(show, VK_ESCAPE);
+  while (WaitForSingleObject(package, 1) == WAIT_TIMEOUT) {
+    if (!e.viewer_gone) sample();
+    if (NowMs() > e.escape + 60000 && TerminateProcess(package, 99)) {
+      e.stuck = std::string(Running("PPTVIEW.EXE") ? " the viewer runs" : "") +
+                (Running("view.exe") ? " the launcher runs" : "") +
+                (IsWindow(show) ? " the show window is there" : "");
+      if (e.stuck.empty()) e.stuck = " nothing else ran";
+      return e;
+    }
+    if (!e.viewer_gone && !Running("PPTVIEW.EXE")) e.viewer_gone = NowMs();
+    if (e.viewer_gone && !e.launcher_gone && !Running("view.exe")) e.launcher_gone = NowMs();
+  }
+  e.end = NowMs();
+  if (!e.viewer_gone) e.viewer_gone = e.end;
+  if (!e.launcher_gone) e.launcher_gone = e.end;
+  return e;
+}
+
 // One start of a package up to the first slide on screen, then the end of the show. Prints the
 // phases: unpacking (until the launcher runs), launcher (until the viewer runs), viewer parse
 // (until the show window exists), first paint (until its pixels are on screen); then the whole
@@ -253,7 +333,6 @@ class ScreenProbe {
 // ends the show until the viewer, the launcher and the package have gone; last, the viewer's
 // peak private bytes in MB.
 int Start(const std::string& package, int runs) {
-  constexpr char kShowClass[] = "PPTVIEW.SlideShow";
   ScreenProbe probe;
   for (int i = 0; i < runs; ++i) {
     if (Running("view.exe") || Running("PPTVIEW.EXE") || FindWindowA(kShowClass, nullptr))
@@ -268,75 +347,21 @@ int Start(const std::string& package, int runs) {
                         dir.c_str(), &si, &pi))
       return Fail("cannot start " + package);
     kestrane::AutoCloseHandle package_process(pi.hProcess), package_thread(pi.hThread);
-    double launcher = 0, viewer = 0, window = 0, painted = 0, probe_ms = 0;
-    int probes = 0;
-    HWND show = nullptr;
-    const double limit = t0 + 300000;
-    while (!painted && NowMs() < limit) {
-      if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) break;
-      if (!viewer) {
-        const double t = NowMs();
-        if (!launcher && Running("view.exe")) launcher = t;
-        if (Running("PPTVIEW.EXE")) viewer = t;
-        if (viewer && !launcher) launcher = viewer;
-      }
-      if (viewer && !show) {
-        show = FindWindowA(kShowClass, nullptr);
-        if (show) window = NowMs();
-      }
-      if (show) {
-        const double before = NowMs();
-        if (probe.Painted(show)) painted = NowMs();
-        probe_ms += NowMs() - before;
-        ++probes;
-        continue;  // the screen read itself is the wait
-      }
-      Sleep(1);
-    }
-    if (!painted) {
+    const FirstSlide f = WatchFirstSlide(pi.hProcess, t0, probe);
+    if (!f.painted) {
       TerminateProcess(pi.hProcess, 99);
       return Fail("no slide on screen from " + package);
     }
-    if (getenv("KESTRANE_BENCH_SHOT")) SaveScreenshot(show, "first-slide");
-    // The viewer's peak private bytes, read until it ends: its first slide and whatever it
-    // prepares for the next ones.
-    DWORD viewer_pid = 0;
-    GetWindowThreadProcessId(show, &viewer_pid);
-    kestrane::AutoCloseHandle viewer_process(
-        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, viewer_pid));
-    SIZE_T peak_private = 0;
-    auto sample = [&] {
-      PROCESS_MEMORY_COUNTERS_EX m{};
-      m.cb = sizeof m;
-      if (viewer_process &&
-          GetProcessMemoryInfo(viewer_process.get(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&m),
-                               sizeof m))
-        peak_private = std::max(peak_private, m.PeakPagefileUsage);
-    };
-    sample();
-    const double escape = NowMs();
-    Key(show, VK_ESCAPE);
-    double viewer_gone = 0, launcher_gone = 0;
-    while (WaitForSingleObject(pi.hProcess, 1) == WAIT_TIMEOUT) {
-      if (!viewer_gone) sample();
-      if (NowMs() > escape + 60000 && TerminateProcess(pi.hProcess, 99))
-        return Fail(std::string("the package did not end after the show;") +
-                    (Running("PPTVIEW.EXE") ? " the viewer runs" : "") +
-                    (Running("view.exe") ? " the launcher runs" : "") +
-                    (IsWindow(show) ? " the show window is there" : ""));
-      if (!viewer_gone && !Running("PPTVIEW.EXE")) viewer_gone = NowMs();
-      if (viewer_gone && !launcher_gone && !Running("view.exe")) launcher_gone = NowMs();
-    }
-    const double end = NowMs();
-    if (!viewer_gone) viewer_gone = end;
-    if (!launcher_gone) launcher_gone = end;
+    if (getenv("KESTRANE_BENCH_SHOT")) SaveScreenshot(f.show, "first-slide");
+    const Ending e = EndShow(pi.hProcess, f.show);
+    if (!e.stuck.empty()) return Fail("the package did not end after the show;" + e.stuck);
     DWORD code = 1;
     GetExitCodeProcess(pi.hProcess, &code);
     if (code != 0) return Fail("the package ended with " + std::to_string(code));
-    printf("%.1f %.1f %.1f %.1f %.1f %.1f %.1f %.1f %.1f %.1f %.1f\n", launcher - t0,
-           viewer - launcher, window - viewer, painted - window, painted - t0, end - t0,
-           probe_ms / probes, viewer_gone - escape, launcher_gone - escape, end - escape,
-           peak_private / 1048576.0);
+    printf("%.1f %.1f %.1f %.1f %.1f %.1f %.1f %.1f %.1f %.1f %.1f\n", f.launcher - t0,
+           f.viewer - f.launcher, f.window - f.viewer, f.painted - f.window, f.painted - t0,
+           e.end - t0, f.probe_ms / f.probes, e.viewer_gone - e.escape, e.launcher_gone - e.escape,
+           e.end - e.escape, e.peak_private / 1048576.0);
     fflush(stdout);
     // The viewer and launcher end before the package; let them be gone before the next start.
     WaitUntil([] { return !Running("view.exe") && !Running("PPTVIEW.EXE"); }, 30s);

@@ -8,6 +8,7 @@
 #include <wincodec.h>
 
 #include <algorithm>
+#include <functional>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -130,18 +131,43 @@ deck::DeckSpec TwoSlides() {
   return spec;
 }
 
-struct Effect {
-  const char* name;
-  int effect, direction;
-};
+// Shows `spec`, steps once and prints a row: the frames painted until the effect has run, and
+// their rate. `during` runs once the effect is seen on screen, given the time of the step.
+void EffectRow(const std::string& exe, const std::string& work, const char* name,
+               const deck::DeckSpec& spec,
+               const std::function<void(Clock::time_point)>& during = nullptr) {
+  Write(work + "\\view.ppt", deck::Build(spec));
+  Show show(exe, work);
+  HWND w = show.wnd();
+  if (!w) {
+    printf("| %s | no window | |\n", name);
+    return;
+  }
+  LRESULT before = Query(w, kQueryFrames);
+  auto t0 = Clock::now();
+  PostMessageA(w, WM_KEYDOWN, VK_RIGHT, 0);
+  bool seen = false, called = false;
+  while (Ms(t0, Clock::now()) < 5000) {
+    LRESULT a = Query(w, kQueryAnimating);
+    if (a == 1) seen = true;
+    if (seen && a == 0) break;
+    if (seen && during && !called) {
+      during(t0);
+      called = true;
+    }
+    Sleep(2);
+  }
+  double ms = Ms(t0, Clock::now());
+  LRESULT frames = Query(w, kQueryFrames) - before;
+  printf("| %s | %ld | %.0f |\n", name, long(frames), ms > 0 ? frames * 1000.0 / ms : 0.0);
+  fflush(stdout);
+}
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc < 4) return 2;
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  const std::string exe = argv[1], work = argv[2], pictures = argv[3];
-  const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+void Transitions(const std::string& exe, const std::string& work, const std::string& pictures) {
+  struct Effect {
+    const char* name;
+    int effect, direction;
+  };
   const Effect effects[] = {{"cut through black", 0, 1},
                             {"fade through black", 6, 0},
                             {"smooth fade", 23, 0},
@@ -163,156 +189,127 @@ int main(int argc, char** argv) {
                             {"strips", 9, 7},
                             {"comb", 21, 0},
                             {"wheel", 26, 4}};
-  printf("Screen %d x %d.\n\n", sw, sh);
+  const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
   printf("| Transition (slow, 1 s) | Frames | Frames per second |\n|---|---|---|\n");
   for (const Effect& e : effects) {
     deck::DeckSpec spec = TwoSlides();
     spec.slides[1].effect = e.effect;
     spec.slides[1].direction = uint8_t(e.direction);
     spec.slides[1].speed = 0;
-    Write(work + "\\view.ppt", deck::Build(spec));
-    Show show(exe, work);
-    HWND w = show.wnd();
-    if (!w) {
-      printf("| %s | no window | |\n", e.name);
-      continue;
-    }
-    LRESULT before = Query(w, kQueryFrames);
-    auto t0 = Clock::now();
-    PostMessageA(w, WM_KEYDOWN, VK_RIGHT, 0);
-    bool seen = false;
-    bool pictures_taken = false;
-    while (Ms(t0, Clock::now()) < 5000) {
-      LRESULT a = Query(w, kQueryAnimating);
-      if (a == 1) seen = true;
-      if (seen && a == 0) break;
-      if (e.effect == 27 && !pictures_taken && seen) {
-        // Three frames of the circle for the README.
-        for (int k = 1; k <= 3; k++) {
-          while (Ms(t0, Clock::now()) < 250.0 * k) Sleep(2);
-          SaveScreen(pictures + "\\transition-" + std::to_string(k) + ".png", sw, sh);
-        }
-        pictures_taken = true;
+    auto circle_pictures = [&](Clock::time_point t0) {
+      // Three frames of the circle for the README.
+      for (int k = 1; k <= 3; k++) {
+        while (Ms(t0, Clock::now()) < 250.0 * k) Sleep(2);
+        SaveScreen(pictures + "\\transition-" + std::to_string(k) + ".png", sw, sh);
       }
-      Sleep(2);
-    }
-    double ms = Ms(t0, Clock::now());
-    LRESULT frames = Query(w, kQueryFrames) - before;
-    printf("| %s | %ld | %.0f |\n", e.name, long(frames), ms > 0 ? frames * 1000.0 / ms : 0.0);
-    fflush(stdout);
+    };
+    EffectRow(exe, work, e.name, spec,
+              e.effect == 27 ? std::function<void(Clock::time_point)>(circle_pictures) : nullptr);
   }
+}
 
-  // Animations of PowerPoint 2002 and later, one second each, on the first slide's box: those
-  // that move, turn, size or colour it are painted whole frame by frame.
-  {
+// Animations of PowerPoint 2002 and later, one second each, on the first slide's box: those
+// that move, turn, size or colour it are painted whole frame by frame.
+void TimelineEffects(const std::string& exe, const std::string& work) {
+  using namespace deck::tl;
+  const uint32_t box = 0x420;
+  struct Timed {
+    const char* name;
+    deck::Bytes effect;
+  };
+  const Timed timed[] = {
+      {"motion path", deck::tl::Effect(kClick, kPath, 0, {Motion(box, "M 0 0 L 0.2 0.1 E", 1000)})},
+      {"spin", deck::tl::Effect(kClick, kEmphasis, 8, {Spin(box, 360, 1000)})},
+      {"grow", deck::tl::Effect(kClick, kEmphasis, 6, {Grow(box, 150, 1000)})},
+      {"change fill colour",
+       deck::tl::Effect(kClick, kEmphasis, 1, {FillTo(box, 255, 0, 0, 1000)})},
+      {"fade out (exit)",
+       deck::tl::Effect(kClick, kExit, 10,
+                        {Filter(box, "fade", true, 1000), SetVisible(box, false)})},
+      {"wipe down (entrance)",
+       deck::tl::Effect(kClick, kEntrance, 22,
+                        {SetVisible(box, true), Filter(box, "wipe(down)", false, 1000)})},
+  };
+  printf("\n| Timeline effect (1 s) | Frames | Frames per second |\n|---|---|---|\n");
+  for (const Timed& t : timed) {
+    deck::DeckSpec spec = TwoSlides();
+    spec.slides[0].slide_records.push_back(Ppt10Tags(Root({MainSequence({Group({t.effect})})})));
+    EffectRow(exe, work, t.name, spec);
+  }
+}
+
+// A click until the step, or the slide, is on screen: the pixel in the middle of the box.
+enum Steps { kSlides, kBuilds, kTimeline };
+
+deck::DeckSpec EightSteps(Steps steps, int n) {
+  const bool builds = steps == kBuilds;
+  deck::DeckSpec spec;
+  // The same eight boxes either build one by one on a slide or stand on slides of their own.
+  auto box = [&](int i) {
+    deck::ShapeSpec s;
+    s.left = 2000;
+    s.top = 1500;
+    s.right = 3800;
+    s.bottom = 2800;
+    s.fill = i % 2 ? 0x0000FF : 0x00FF00;
+    s.anim.on = builds;
+    s.anim.order = int16_t(i + 1);
+    return s;
+  };
+  if (steps != kSlides) {
+    spec.slides.push_back({0x000000, ""});
+    spec.slides.push_back({0x000000, ""});
+    for (int i = 0; i < n; i++) spec.slides[0].shapes.push_back(box(i));
+  }
+  if (steps == kTimeline) {
+    // The same steps as clicks of the timeline: each box appears on its own click.
     using namespace deck::tl;
-    const uint32_t box = 0x420;
-    struct Timed {
-      const char* name;
-      deck::Bytes effect;
-    };
-    const Timed timed[] = {
-        {"motion path",
-         deck::tl::Effect(kClick, kPath, 0, {Motion(box, "M 0 0 L 0.2 0.1 E", 1000)})},
-        {"spin", deck::tl::Effect(kClick, kEmphasis, 8, {Spin(box, 360, 1000)})},
-        {"grow", deck::tl::Effect(kClick, kEmphasis, 6, {Grow(box, 150, 1000)})},
-        {"change fill colour",
-         deck::tl::Effect(kClick, kEmphasis, 1, {FillTo(box, 255, 0, 0, 1000)})},
-        {"fade out (exit)",
-         deck::tl::Effect(kClick, kExit, 10,
-                          {Filter(box, "fade", true, 1000), SetVisible(box, false)})},
-        {"wipe down (entrance)",
-         deck::tl::Effect(kClick, kEntrance, 22,
-                          {SetVisible(box, true), Filter(box, "wipe(down)", false, 1000)})},
-    };
-    printf("\n| Timeline effect (1 s) | Frames | Frames per second |\n|---|---|---|\n");
-    for (const Timed& t : timed) {
-      deck::DeckSpec spec = TwoSlides();
-      spec.slides[0].slide_records.push_back(Ppt10Tags(Root({MainSequence({Group({t.effect})})})));
-      Write(work + "\\view.ppt", deck::Build(spec));
-      Show show(exe, work);
-      HWND w = show.wnd();
-      if (!w) {
-        printf("| %s | no window | |\n", t.name);
-        continue;
-      }
-      LRESULT before = Query(w, kQueryFrames);
-      auto t0 = Clock::now();
-      PostMessageA(w, WM_KEYDOWN, VK_RIGHT, 0);
-      bool seen = false;
-      while (Ms(t0, Clock::now()) < 5000) {
-        LRESULT a = Query(w, kQueryAnimating);
-        if (a == 1) seen = true;
-        if (seen && a == 0) break;
-        Sleep(2);
-      }
-      double ms = Ms(t0, Clock::now());
-      LRESULT frames = Query(w, kQueryFrames) - before;
-      printf("| %s | %ld | %.0f |\n", t.name, long(frames), ms > 0 ? frames * 1000.0 / ms : 0.0);
-      fflush(stdout);
+    std::vector<deck::Bytes> groups;
+    for (int i = 0; i < n; i++)
+      groups.push_back(
+          Group({deck::tl::Effect(kClick, kEntrance, 1, {SetVisible(0x420 + i, true)})}));
+    spec.slides[0].slide_records.push_back(Ppt10Tags(Root({MainSequence(groups)})));
+  } else if (steps == kSlides) {
+    for (int i = 0; i <= n; i++) {
+      spec.slides.push_back({0x000000, ""});
+      for (int k = 0; k <= i && k < n; k++) spec.slides.back().shapes.push_back(box(k));
     }
   }
+  return spec;
+}
 
-  // A click until the step, or the slide, is on screen: the pixel in the middle of the box.
-  enum Steps { kSlides, kBuilds, kTimeline };
-  auto latency = [&](Steps steps) {
-    const bool builds = steps == kBuilds;
-    deck::DeckSpec spec;
-    const int n = 8;
-    // The same eight boxes either build one by one on a slide or stand on slides of their own.
-    auto box = [&](int i) {
-      deck::ShapeSpec s;
-      s.left = 2000;
-      s.top = 1500;
-      s.right = 3800;
-      s.bottom = 2800;
-      s.fill = i % 2 ? 0x0000FF : 0x00FF00;
-      s.anim.on = builds;
-      s.anim.order = int16_t(i + 1);
-      return s;
-    };
-    if (steps != kSlides) {
-      spec.slides.push_back({0x000000, ""});
-      spec.slides.push_back({0x000000, ""});
-      for (int i = 0; i < n; i++) spec.slides[0].shapes.push_back(box(i));
+double MedianLatency(const std::string& exe, const std::string& work, Steps steps) {
+  const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+  const int n = 8;
+  Write(work + "\\view.ppt", deck::Build(EightSteps(steps, n)));
+  Show show(exe, work);
+  std::vector<double> times;
+  if (!show.wnd()) return -1;
+  for (int i = 0; i < n - 1; i++) {
+    COLORREF was = Pixel(sw / 2, sh / 2);
+    auto t0 = Clock::now();
+    PostMessageA(show.wnd(), WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    PostMessageA(show.wnd(), WM_LBUTTONUP, 0, 0);
+    while (Pixel(sw / 2, sh / 2) == was && Ms(t0, Clock::now()) < 3000) {
     }
-    if (steps == kTimeline) {
-      // The same steps as clicks of the timeline: each box appears on its own click.
-      using namespace deck::tl;
-      std::vector<deck::Bytes> groups;
-      for (int i = 0; i < n; i++)
-        groups.push_back(
-            Group({deck::tl::Effect(kClick, kEntrance, 1, {SetVisible(0x420 + i, true)})}));
-      spec.slides[0].slide_records.push_back(Ppt10Tags(Root({MainSequence(groups)})));
-    } else if (steps == kSlides) {
-      for (int i = 0; i <= n; i++) {
-        spec.slides.push_back({0x000000, ""});
-        for (int k = 0; k <= i && k < n; k++) spec.slides.back().shapes.push_back(box(k));
-      }
-    }
-    Write(work + "\\view.ppt", deck::Build(spec));
-    Show show(exe, work);
-    std::vector<double> times;
-    if (!show.wnd()) return times;
-    for (int i = 0; i < n - 1; i++) {
-      COLORREF was = Pixel(sw / 2, sh / 2);
-      auto t0 = Clock::now();
-      PostMessageA(show.wnd(), WM_LBUTTONDOWN, MK_LBUTTON, 0);
-      PostMessageA(show.wnd(), WM_LBUTTONUP, 0, 0);
-      while (Pixel(sw / 2, sh / 2) == was && Ms(t0, Clock::now()) < 3000) {
-      }
-      times.push_back(Ms(t0, Clock::now()));
-      Sleep(150);
-    }
-    return times;
-  };
-  auto median = [](std::vector<double> v) {
-    if (v.empty()) return -1.0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-  };
-  double step = median(latency(kBuilds)), timeline = median(latency(kTimeline)),
-         slide = median(latency(kSlides));
+    times.push_back(Ms(t0, Clock::now()));
+    Sleep(150);
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 4) return 2;
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const std::string exe = argv[1], work = argv[2], pictures = argv[3];
+  printf("Screen %d x %d.\n\n", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  Transitions(exe, work, pictures);
+  TimelineEffects(exe, work);
+  double step = MedianLatency(exe, work, kBuilds), timeline = MedianLatency(exe, work, kTimeline),
+         slide = MedianLatency(exe, work, kSlides);
   printf("\n| A click until on screen | Median (ms) |\n|---|---|\n");
   printf(
       "| next build step (appear) | %.1f |\n| next timeline step (appear) | %.1f |\n"

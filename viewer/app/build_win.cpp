@@ -52,6 +52,62 @@ std::unique_ptr<Canvas> SlideShow::Blank(COLORREF colour) const {
   return c;
 }
 
+// The picture of a state: the one drawn ahead while idle when it is that state at this size.
+std::unique_ptr<Canvas> SlideShow::StatePicture(size_t slide, size_t step,
+                                                std::vector<LinkArea>* links) {
+  RECT box = SlideBox();
+  std::unique_ptr<Canvas> picture;
+  if (ahead_ && ahead_slide_ == slide && ahead_step_ == step &&
+      ahead_->width() == box.right - box.left && ahead_->height() == box.bottom - box.top) {
+    picture = std::move(ahead_);
+    *links = std::move(ahead_links_);
+  } else {
+    picture = Picture(slide, step, links);
+  }
+  ahead_.reset();
+  return picture;
+}
+
+int SlideShow::PlanTransition(const ppt::Slide& s, int w, int h, uint32_t seed,
+                              Animation::Plan* plan) {
+  const ppt::Transition& t = s.transition;
+  if (t.stop_sound) sound_.Stop();
+  if (t.sound >= 0 && size_t(t.sound) < p_.sounds.size())
+    sound_.Play(p_.sounds[size_t(t.sound)], t.loop_sound);
+  int effect = t.effect, direction = t.direction;
+  show::ResolveRandom(&effect, &direction, seed);
+  *plan = [effect, direction, w, h, seed](double p) {
+    return show::TransitionFrame(effect, direction, p, w, h, seed);
+  };
+  return show::TransitionMs(effect, direction, t.speed);
+}
+
+int SlideShow::PlanStep(const ppt::Slide& s, const show::BuildStep& st, int w, int h, uint32_t seed,
+                        Animation::Plan* plan, bool* tween) {
+  if (st.stop_sound) sound_.Stop();
+  if (st.sound >= 0 && size_t(st.sound) < p_.sounds.size())
+    sound_.Play(p_.sounds[size_t(st.sound)], false);
+  ppt::Rect a = show::StepBounds(s, st);
+  double scale = double(w) / p_.width;
+  int x0 = std::max(0, int(a.left * scale) - kEffectMargin);
+  int y0 = std::max(0, int(a.top * scale) - kEffectMargin);
+  int x1 = std::min(w, int(a.right * scale + 0.5) + kEffectMargin);
+  int y1 = std::min(h, int(a.bottom * scale + 0.5) + kEffectMargin);
+  show::Box area{x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0)};
+  int effect = st.effect, direction = st.direction;
+  int ms = area.w > 0 && area.h > 0 ? show::BuildMs(effect, direction) : 0;
+  if (!st.timed.empty()) {
+    // Timeline steps run as long as stored; those that move, turn, size or colour shapes are
+    // painted frame by frame, the others revealed like builds (or shown at once).
+    *tween = show::Tweened(st);
+    ms = *tween ? st.duration_ms : effect == show::fx::kCut ? 0 : st.duration_ms;
+  }
+  *plan = [effect, direction, area, w, h, seed](double p) {
+    return show::BuildFrame(effect, direction, p, area, w, h, seed);
+  };
+  return ms;
+}
+
 void SlideShow::ShowState(bool animate_step, bool transition) {
   effect_.Finish();
   hover_ = SIZE_MAX;
@@ -65,16 +121,7 @@ void SlideShow::ShowState(bool animate_step, bool transition) {
   }
   const size_t slide = nav_.slide(), step = nav_.step();
   std::vector<LinkArea> links;
-  std::unique_ptr<Canvas> next;
-  RECT box = SlideBox();
-  if (ahead_ && ahead_slide_ == slide && ahead_step_ == step &&
-      ahead_->width() == box.right - box.left && ahead_->height() == box.bottom - box.top) {
-    next = std::move(ahead_);
-    links = std::move(ahead_links_);
-  } else {
-    next = Picture(slide, step, &links);
-  }
-  ahead_.reset();
+  std::unique_ptr<Canvas> next = StatePicture(slide, step, &links);
   const int w = next->width(), h = next->height();
   std::unique_ptr<Canvas> before =
       shown_ && shown_->width() == w && shown_->height() == h ? std::move(shown_) : nullptr;
@@ -83,42 +130,11 @@ void SlideShow::ShowState(bool animate_step, bool transition) {
   Animation::Plan plan;
   bool tween = false;
   seed_ = seed_ * 1664525u + 1013904223u + uint32_t(GetTickCount());
-  const uint32_t seed = seed_;
   if (transition) {
-    const ppt::Transition& t = s.transition;
-    if (t.stop_sound) sound_.Stop();
-    if (t.sound >= 0 && size_t(t.sound) < p_.sounds.size())
-      sound_.Play(p_.sounds[size_t(t.sound)], t.loop_sound);
-    int effect = t.effect, direction = t.direction;
-    show::ResolveRandom(&effect, &direction, seed);
-    ms = show::TransitionMs(effect, direction, t.speed);
+    ms = PlanTransition(s, w, h, seed_, &plan);
     if (ms > 0 && !before) before = Blank(RGB(0, 0, 0));
-    plan = [effect, direction, w, h, seed](double p) {
-      return show::TransitionFrame(effect, direction, p, w, h, seed);
-    };
   } else if (animate_step && step > 0 && step <= nav_.steps().size() && before) {
-    const show::BuildStep& st = nav_.steps()[step - 1];
-    if (st.stop_sound) sound_.Stop();
-    if (st.sound >= 0 && size_t(st.sound) < p_.sounds.size())
-      sound_.Play(p_.sounds[size_t(st.sound)], false);
-    ppt::Rect a = show::StepBounds(s, st);
-    double scale = double(w) / p_.width;
-    int x0 = std::max(0, int(a.left * scale) - kEffectMargin);
-    int y0 = std::max(0, int(a.top * scale) - kEffectMargin);
-    int x1 = std::min(w, int(a.right * scale + 0.5) + kEffectMargin);
-    int y1 = std::min(h, int(a.bottom * scale + 0.5) + kEffectMargin);
-    show::Box area{x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0)};
-    int effect = st.effect, direction = st.direction;
-    ms = area.w > 0 && area.h > 0 ? show::BuildMs(effect, direction) : 0;
-    if (!st.timed.empty()) {
-      // Timeline steps run as long as stored; those that move, turn, size or colour shapes are
-      // painted frame by frame, the others revealed like builds (or shown at once).
-      ms = show::Tweened(st) ? st.duration_ms : effect == show::fx::kCut ? 0 : st.duration_ms;
-      if (show::Tweened(st)) tween = true;
-    }
-    plan = [effect, direction, area, w, h, seed](double p) {
-      return show::BuildFrame(effect, direction, p, area, w, h, seed);
-    };
+    ms = PlanStep(s, nav_.steps()[step - 1], w, h, seed_, &plan, &tween);
   }
   effect_.Start(std::move(before), std::move(next), ms, plan);
   if (tween && effect_.active()) {

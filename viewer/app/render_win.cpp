@@ -49,39 +49,36 @@ void SlideRenderer::Paint(HDC dc, size_t index, const RECT& where, std::string* 
   background_ = &slide.background;
   slide_ = where;
   FillBackground(dc, slide.background, where);
-  link_areas_ = view ? view->links : nullptr;
   const std::vector<show::ShapeView>* states = view ? view->shapes : nullptr;
   for (size_t i = 0; i < slide.shapes.size(); i++) {
     const ppt::Shape& s = slide.shapes[i];
-    shape_index_ = i;
-    paragraph_states_ = nullptr;
+    ShapeContext c{dc, i, nullptr, view ? view->links : nullptr, text};
     if (!states || i >= states->size()) {
-      DrawShape(dc, s, text);
+      DrawShape(c, s);
       continue;
     }
     const show::ShapeView& v = (*states)[i];
     if (v.state == show::ShapeView::kHidden) continue;
     bool dim_paragraphs = false;
     for (uint8_t st : v.paragraphs) dim_paragraphs |= st == show::ShapeView::kDimmed;
-    paragraph_states_ = v.paragraphs.empty() ? nullptr : &v.paragraphs;
+    c.paragraphs = v.paragraphs.empty() ? nullptr : &v.paragraphs;
     if (v.posed()) {
       ppt::Shape posed = show::Posed(s, v, p_.width, p_.height);
       if (v.state == show::ShapeView::kDimmed || dim_paragraphs)
         Dim(&posed, v.dim, v.state == show::ShapeView::kDimmed ? nullptr : &v.paragraphs);
-      DrawShape(dc, posed, text);
+      DrawShape(c, posed);
     } else if (v.state == show::ShapeView::kDimmed || dim_paragraphs) {
       ppt::Shape dimmed = s;
       Dim(&dimmed, v.dim, v.state == show::ShapeView::kDimmed ? nullptr : &v.paragraphs);
-      DrawShape(dc, dimmed, text);
+      DrawShape(c, dimmed);
     } else {
-      DrawShape(dc, s, text);
+      DrawShape(c, s);
     }
   }
-  paragraph_states_ = nullptr;
-  link_areas_ = nullptr;
 }
 
-void SlideRenderer::DrawShape(HDC dc, const ppt::Shape& s, std::string* text) {
+void SlideRenderer::DrawShape(const ShapeContext& c, const ppt::Shape& s) {
+  HDC dc = c.dc;
   ppt::Rect a = s.anchor;
   int rot = ((s.rotation % 360) + 360) % 360;
   if (((rot + 45) / 90) % 2 == 1) {
@@ -122,7 +119,7 @@ void SlideRenderer::DrawShape(HDC dc, const ppt::Shape& s, std::string* text) {
   if (!s.text.paragraphs.empty()) {
     RECT box{X(a.left + s.text.insets.left), Y(a.top + s.text.insets.top),
              X(a.right - s.text.insets.right), Y(a.bottom - s.text.insets.bottom)};
-    DrawText(dc, s, box, text);
+    DrawText(c, s, box);
   }
 }
 

@@ -61,7 +61,16 @@ class SlideRenderer {
   std::unique_ptr<Image> Decode(int blip);
   void DrawImage(HDC dc, int blip, const RECT& r, const double* crop = nullptr,
                  const ppt::PictureAdjust* adjust = nullptr);
-  void DrawShape(HDC dc, const ppt::Shape& s, std::string* text);
+  // What one shape paints with: the DC, its place in the slide's shape order, and what its
+  // build state and the caller ask of its text.
+  struct ShapeContext {
+    HDC dc;
+    size_t index = 0;
+    const std::vector<uint8_t>* paragraphs = nullptr;  // build states of its paragraphs
+    std::vector<LinkArea>* links = nullptr;            // where painted links are reported
+    std::string* text = nullptr;                       // receives the text painted
+  };
+  void DrawShape(const ShapeContext& c, const ppt::Shape& s);
   // Painters per kind; `figures` are device points of the shape's outline figures.
   using Figures = std::vector<std::vector<POINT>>;
   void FillBackground(HDC dc, const ppt::Fill& fill, const RECT& where);
@@ -79,7 +88,10 @@ class SlideRenderer {
                      const Figures& figures);
   void DrawShadow(HDC dc, const ppt::Shape& s, const geom::Outline& outline, const Figures& figures,
                   const RECT& box);
-  void DrawText(HDC dc, const ppt::Shape& s, const RECT& box, std::string* text);
+  void DrawText(const ShapeContext& c, const ppt::Shape& s, const RECT& box);
+  text::Measurer MeasurerFor(HDC dc);
+  void DrawBullet(HDC dc, const text::Bullet& b, int x, int baseline);
+  void DrawPiece(const ShapeContext& c, const text::Piece& piece, int x, int baseline);
   const ppt::TextBody& WithSymbols(const ppt::TextBody& body, ppt::TextBody* mapped);
   HFONT Font(const text::Font& font);  // cached for the renderer's life
   HFONT BulletFont(HDC dc, const text::Font& font, const std::wstring& text);
@@ -90,10 +102,6 @@ class SlideRenderer {
   const ppt::Presentation& p_;
   const ppt::Fill* background_ = nullptr;  // the slide being painted: its background and place
   RECT slide_{0, 0, 0, 0};
-  // While a shape paints under a build state: its paragraphs' states and where links go.
-  const std::vector<uint8_t>* paragraph_states_ = nullptr;
-  std::vector<LinkArea>* link_areas_ = nullptr;
-  size_t shape_index_ = 0;
   double scale_ = 1;
   int origin_x_ = 0, origin_y_ = 0;
   std::map<int, std::unique_ptr<Image>> images_;

@@ -211,24 +211,83 @@ void SlideShow::Click(POINT pt) {
   Apply(nav_.Follow(action));
 }
 
-LRESULT SlideShow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+void SlideShow::OnKey(WPARAM wp) {
+  show::KeyCommand k = show::CommandForKey(unsigned(wp), GetKeyState(VK_CONTROL) < 0);
+  if (k.command == show::Command::kEnd) return End();
+  // A key while an effect runs finishes it, as a click does.
+  if (FinishEffect()) return;
+  if (nav_.at_end() && k.command == show::Command::kNone && wp != VK_SHIFT && wp != VK_CONTROL &&
+      wp != VK_MENU)
+    return End();  // on the end screen any key ends the show
+  Apply(nav_.Key(k));
+}
+
+void SlideShow::OnSetCursor() {
+  POINT pt;
+  GetCursorPos(&pt);
+  ScreenToClient(wnd_, &pt);
+  size_t key;
+  bool link = ActionAt(pt, false, &key) || ActionAt(pt, true, &key) || OnTrigger(pt);
+  SetCursor(cursor_hidden_ ? nullptr : LoadCursor(nullptr, link ? IDC_HAND : IDC_ARROW));
+  pointer_ = cursor_hidden_ ? 2 : link ? 1 : 0;
+}
+
+void SlideShow::OnTimer(WPARAM id) {
+  if (id == kPointerTimer) {
+    KillTimer(wnd_, kPointerTimer);
+    cursor_hidden_ = true;
+    pointer_ = 2;
+    if (GetForegroundWindow() == wnd_) SetCursor(nullptr);
+  } else if (id == kStepTimer || id == kAdvanceTimer) {
+    KillTimer(wnd_, id);
+    if (!effect_.active()) Apply(nav_.Next());
+  } else if (id == kPrefetchTimer && !renderer_.Prefetch(nav_.order(), nav_.position())) {
+    KillTimer(wnd_, kPrefetchTimer);
+  }
+}
+
+void SlideShow::OnPaint() {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(wnd_, &ps);
+  Paint(dc);
+  EndPaint(wnd_, &ps);
+  painted_ = true;
+  SetTimer(wnd_, kPrefetchTimer, USER_TIMER_MINIMUM, nullptr);
+}
+
+// What the show answers about itself to the window messages that ask (tests and tools).
+bool SlideShow::Answer(UINT msg, LRESULT* result) {
   switch (msg) {
-    case WM_KEYDOWN: {
-      show::KeyCommand k = show::CommandForKey(unsigned(wp), GetKeyState(VK_CONTROL) < 0);
-      if (k.command == show::Command::kEnd) {
-        End();
-        return 0;
-      }
-      // A key while an effect runs finishes it, as a click does.
-      if (FinishEffect()) return 0;
-      if (nav_.at_end() && k.command == show::Command::kNone && wp != VK_SHIFT &&
-          wp != VK_CONTROL && wp != VK_MENU) {
-        End();  // on the end screen any key ends the show
-        return 0;
-      }
-      Apply(nav_.Key(k));
+    case kQueryShownSlide:
+      *result = !painted_ ? -1 : nav_.at_end() ? 0 : LRESULT(nav_.slide() + 1);
+      return true;
+    case kQueryBuildStep:
+      *result = LRESULT(nav_.step());
+      return true;
+    case kQuerySounds:
+      *result = LRESULT(sound_.calls());
+      return true;
+    case kQueryAnimating:
+      *result = effect_.active() ? 1 : 0;
+      return true;
+    case kQueryFrames:
+      *result = LRESULT(effect_.frames());
+      return true;
+    case kQueryPointer:
+      *result = pointer_;
+      return true;
+    default:
+      return false;
+  }
+}
+
+LRESULT SlideShow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT answer = 0;
+  if (Answer(msg, &answer)) return answer;
+  switch (msg) {
+    case WM_KEYDOWN:
+      OnKey(wp);
       return 0;
-    }
     case WM_LBUTTONDOWN:
       if (FinishEffect()) return 0;
       Click(POINT{short(LOWORD(lp)), short(HIWORD(lp))});
@@ -240,57 +299,21 @@ LRESULT SlideShow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MOUSEMOVE:
       MouseMoved(POINT{short(LOWORD(lp)), short(HIWORD(lp))});
       return 0;
-    case WM_SETCURSOR: {
+    case WM_SETCURSOR:
       if (LOWORD(lp) != HTCLIENT) return DefWindowProcA(wnd_, msg, wp, lp);
-      POINT pt;
-      GetCursorPos(&pt);
-      ScreenToClient(wnd_, &pt);
-      size_t key;
-      bool link = ActionAt(pt, false, &key) || ActionAt(pt, true, &key) || OnTrigger(pt);
-      SetCursor(cursor_hidden_ ? nullptr : LoadCursor(nullptr, link ? IDC_HAND : IDC_ARROW));
-      pointer_ = cursor_hidden_ ? 2 : link ? 1 : 0;
+      OnSetCursor();
       return TRUE;
-    }
     case WM_TIMER:
-      if (wp == kPointerTimer) {
-        KillTimer(wnd_, kPointerTimer);
-        cursor_hidden_ = true;
-        pointer_ = 2;
-        if (GetForegroundWindow() == wnd_) SetCursor(nullptr);
-      } else if (wp == kStepTimer || wp == kAdvanceTimer) {
-        KillTimer(wnd_, wp);
-        if (!effect_.active()) Apply(nav_.Next());
-      } else if (wp == kPrefetchTimer && !renderer_.Prefetch(nav_.order(), nav_.position())) {
-        KillTimer(wnd_, kPrefetchTimer);
-      }
+      OnTimer(wp);
       return 0;
-    case kQueryShownSlide:
-      if (!painted_) return -1;
-      return nav_.at_end() ? 0 : LRESULT(nav_.slide() + 1);
-    case kQueryBuildStep:
-      return LRESULT(nav_.step());
-    case kQuerySounds:
-      return LRESULT(sound_.calls());
-    case kQueryAnimating:
-      return effect_.active() ? 1 : 0;
-    case kQueryFrames:
-      return LRESULT(effect_.frames());
-    case kQueryPointer:
-      return pointer_;
     case kDrawAhead:
       DrawAhead();
       return 0;
     case WM_ERASEBKGND:
       return 1;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(wnd_, &ps);
-      Paint(dc);
-      EndPaint(wnd_, &ps);
-      painted_ = true;
-      SetTimer(wnd_, kPrefetchTimer, USER_TIMER_MINIMUM, nullptr);
+    case WM_PAINT:
+      OnPaint();
       return 0;
-    }
     case WM_DESTROY:
       // However the window closes, no sound may outlive the bytes it plays from.
       sound_.Stop();

@@ -41,6 +41,12 @@ class SlideShow {
  private:
   static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+  // Message handlers, one per kind of input.
+  void OnKey(WPARAM key);
+  void OnSetCursor();
+  void OnTimer(WPARAM id);
+  void OnPaint();
+  bool Answer(UINT msg, LRESULT* result);
   void Apply(const show::Change& c);
   void End();
   void Paint(HDC dc);
@@ -51,6 +57,11 @@ class SlideShow {
   // Pictures (build_win.cpp).
   RECT SlideBox() const;
   std::unique_ptr<Canvas> Picture(size_t slide, size_t step, std::vector<LinkArea>* links);
+  std::unique_ptr<Canvas> StatePicture(size_t slide, size_t step, std::vector<LinkArea>* links);
+  // The effects that bring a state in: their length in ms, with their frames in `plan`.
+  int PlanTransition(const ppt::Slide& s, int w, int h, uint32_t seed, Animation::Plan* plan);
+  int PlanStep(const ppt::Slide& s, const show::BuildStep& st, int w, int h, uint32_t seed,
+               Animation::Plan* plan, bool* tween);
   std::unique_ptr<Canvas> Blank(COLORREF colour) const;
   void ShowState(bool animate_step, bool transition);
 

@@ -91,15 +91,25 @@ const ppt::TextBody& SlideRenderer::WithSymbols(const ppt::TextBody& body, ppt::
   return text::MapSymbolRuns(body, installed, unicode_face, mapped) ? *mapped : body;
 }
 
-void SlideRenderer::DrawText(HDC dc, const ppt::Shape& shape, const RECT& box, std::string* text) {
-  ppt::TextBody mapped;
-  const ppt::TextBody& body = WithSymbols(shape.text, &mapped);
-  if (text)
-    for (const ppt::Paragraph& p : body.paragraphs) {
-      for (const ppt::Run& run : p.runs) *text += ppt::ToUtf8(run.text);
-      *text += "\n";
-    }
-  text::Measurer measure = [&](const text::Font& f, const std::u16string& s16) {
+namespace {
+
+// Whether a build state keeps a paragraph back: it keeps its place but paints nothing.
+bool Unbuilt(const std::vector<uint8_t>* states, size_t paragraph) {
+  return states && paragraph < states->size() && (*states)[paragraph] == show::ShapeView::kHidden;
+}
+
+int Px(double v) {
+  return int(std::lround(v));
+}
+
+void PutText(HDC dc, int x, int y, const std::wstring& t, const INT* dx = nullptr) {
+  ExtTextOutW(dc, x, y, 0, nullptr, t.c_str(), UINT(t.size()), dx);
+}
+
+}  // namespace
+
+text::Measurer SlideRenderer::MeasurerFor(HDC dc) {
+  return [this, dc](const text::Font& f, const std::u16string& s16) {
     text::Metrics m;
     ScopedSelect sel(dc, Font(f));
     TEXTMETRICW tm{};
@@ -119,15 +129,25 @@ void SlideRenderer::DrawText(HDC dc, const ppt::Shape& shape, const RECT& box, s
     }
     return m;
   };
+}
+
+void SlideRenderer::DrawText(const ShapeContext& c, const ppt::Shape& shape, const RECT& box) {
+  ppt::TextBody mapped;
+  const ppt::TextBody& body = WithSymbols(shape.text, &mapped);
+  if (c.text)
+    for (const ppt::Paragraph& p : body.paragraphs) {
+      for (const ppt::Run& run : p.runs) *c.text += ppt::ToUtf8(run.text);
+      *c.text += "\n";
+    }
   const bool turned = body.flow != ppt::TextBody::kHorizontal;
   double w = box.right - box.left, h = box.bottom - box.top;
   text::Box tb;
   tb.width = std::max(1.0, turned ? h : w);
   tb.height = turned ? w : h;
   tb.units_per_point = 8 * scale_;
-  text::Layout layout = text::LayOut(body, tb, measure);
+  text::Layout layout = text::LayOut(body, tb, MeasurerFor(c.dc));
 
-  ScopedSaveDC saved(dc);
+  ScopedSaveDC saved(c.dc);
   double left = box.left, top = box.top;
   if (turned) {
     // Lines run down (or up) the box: lay them out across its height, then turn them about
@@ -137,63 +157,62 @@ void SlideRenderer::DrawText(HDC dc, const ppt::Shape& shape, const RECT& box, s
     top = cy - tb.height / 2;
     float sn = body.flow == ppt::TextBody::kDown ? 1.f : -1.f;
     XFORM x{0, sn, -sn, 0, float(cx + sn * cy), float(cy - sn * cx)};
-    SetGraphicsMode(dc, GM_ADVANCED);
-    ModifyWorldTransform(dc, &x, MWT_LEFTMULTIPLY);
+    SetGraphicsMode(c.dc, GM_ADVANCED);
+    ModifyWorldTransform(c.dc, &x, MWT_LEFTMULTIPLY);
   }
-  auto px = [](double v) { return int(std::lround(v)); };
-  SetTextAlign(dc, TA_BASELINE | TA_LEFT | TA_NOUPDATECP);
-  SetBkMode(dc, TRANSPARENT);
-  // A paragraph that a build has not brought yet keeps its place but paints nothing.
-  auto unbuilt = [&](size_t paragraph) {
-    return paragraph_states_ && paragraph < paragraph_states_->size() &&
-           (*paragraph_states_)[paragraph] == show::ShapeView::kHidden;
-  };
-  for (const text::Bullet& b : layout.bullets) {
-    if (unbuilt(b.paragraph)) continue;
-    int bx = px(left + b.x), by = px(top + b.baseline);
-    if (b.blip >= 0) {
-      int size = std::max(1, px(b.size));
-      RECT r{bx, by - size, bx + size, by};
-      DrawImage(dc, b.blip, r);
-      continue;
-    }
-    std::wstring t = WideOf(b.text);
-    ScopedSelect sel(dc, BulletFont(dc, b.font, t));
-    SetTextColor(dc, Ref(b.color));
-    ExtTextOutW(dc, bx, by, 0, nullptr, t.c_str(), UINT(t.size()), nullptr);
-  }
+  SetTextAlign(c.dc, TA_BASELINE | TA_LEFT | TA_NOUPDATECP);
+  SetBkMode(c.dc, TRANSPARENT);
+  for (const text::Bullet& b : layout.bullets)
+    if (!Unbuilt(c.paragraphs, b.paragraph))
+      DrawBullet(c.dc, b, Px(left + b.x), Px(top + b.baseline));
   for (const text::Line& line : layout.lines) {
-    if (unbuilt(line.paragraph)) continue;
-    for (const text::Piece& pc : line.pieces) {
-      ScopedSelect sel(dc, Font(pc.font));
-      std::wstring t = WideOf(pc.text);
-      int x = px(left + pc.x), y = px(top + pc.baseline);
-      const ppt::Run& run = *pc.run;
-      int off = std::max(1, px(pc.font.size / 20));
-      if (run.emboss) {
-        // Raised letters: a light edge up-left, a dark one down-right, the face in between.
-        SetTextColor(dc, Ref(Mix(run.color, ppt::Rgb{255, 255, 255}, 60)));
-        ExtTextOutW(dc, x - off, y - off, 0, nullptr, t.c_str(), UINT(t.size()), nullptr);
-        SetTextColor(dc, Ref(Mix(run.color, ppt::Rgb{0, 0, 0}, 60)));
-        ExtTextOutW(dc, x + off, y + off, 0, nullptr, t.c_str(), UINT(t.size()), nullptr);
-      } else if (run.shadow) {
-        SetTextColor(dc, Ref(run.shadow_color));
-        ExtTextOutW(dc, x + off, y + off, 0, nullptr, t.c_str(), UINT(t.size()), nullptr);
-      }
-      SetTextColor(dc, Ref(run.color));
-      // Justified blanks are wider than the font's: place the piece's own width exactly.
-      if (!t.empty() && t.find_first_not_of(L' ') == std::wstring::npos) {
-        std::vector<INT> dx(t.size(), std::max(0, px(pc.width / double(t.size()))));
-        ExtTextOutW(dc, x, y, 0, nullptr, t.c_str(), UINT(t.size()), dx.data());
-      } else {
-        ExtTextOutW(dc, x, y, 0, nullptr, t.c_str(), UINT(t.size()), nullptr);
-      }
-      if (link_areas_ && run.link >= 0) {
-        const int h = std::max(1, px(pc.font.size));
-        link_areas_->push_back(
-            {shape_index_, run.link, RECT{x, y - h, x + px(pc.width), y + std::max(1, h / 4)}});
-      }
-    }
+    if (Unbuilt(c.paragraphs, line.paragraph)) continue;
+    for (const text::Piece& pc : line.pieces)
+      DrawPiece(c, pc, Px(left + pc.x), Px(top + pc.baseline));
+  }
+}
+
+void SlideRenderer::DrawBullet(HDC dc, const text::Bullet& b, int x, int baseline) {
+  if (b.blip >= 0) {
+    int size = std::max(1, Px(b.size));
+    RECT r{x, baseline - size, x + size, baseline};
+    DrawImage(dc, b.blip, r);
+    return;
+  }
+  std::wstring t = WideOf(b.text);
+  ScopedSelect sel(dc, BulletFont(dc, b.font, t));
+  SetTextColor(dc, Ref(b.color));
+  PutText(dc, x, baseline, t);
+}
+
+void SlideRenderer::DrawPiece(const ShapeContext& c, const text::Piece& pc, int x, int y) {
+  HDC dc = c.dc;
+  ScopedSelect sel(dc, Font(pc.font));
+  std::wstring t = WideOf(pc.text);
+  const ppt::Run& run = *pc.run;
+  int off = std::max(1, Px(pc.font.size / 20));
+  if (run.emboss) {
+    // Raised letters: a light edge up-left, a dark one down-right, the face in between.
+    SetTextColor(dc, Ref(Mix(run.color, ppt::Rgb{255, 255, 255}, 60)));
+    PutText(dc, x - off, y - off, t);
+    SetTextColor(dc, Ref(Mix(run.color, ppt::Rgb{0, 0, 0}, 60)));
+    PutText(dc, x + off, y + off, t);
+  } else if (run.shadow) {
+    SetTextColor(dc, Ref(run.shadow_color));
+    PutText(dc, x + off, y + off, t);
+  }
+  SetTextColor(dc, Ref(run.color));
+  // Justified blanks are wider than the font's: place the piece's own width exactly.
+  if (!t.empty() && t.find_first_not_of(L' ') == std::wstring::npos) {
+    std::vector<INT> dx(t.size(), std::max(0, Px(pc.width / double(t.size()))));
+    PutText(dc, x, y, t, dx.data());
+  } else {
+    PutText(dc, x, y, t);
+  }
+  if (c.links && run.link >= 0) {
+    const int h = std::max(1, Px(pc.font.size));
+    c.links->push_back(
+        {c.index, run.link, RECT{x, y - h, x + Px(pc.width), y + std::max(1, h / 4)}});
   }
 }
 
