@@ -1,5 +1,5 @@
-// The file dialogs and icons of the window layer.
-#include "common/window_win.h"
+// The common file dialogs.
+#include "common/window_dialogs_win.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -12,7 +12,6 @@
 #include "common/window_internal_win.h"
 
 namespace kestrane::ui {
-
 
 // ---- FileDialog
 
@@ -41,11 +40,6 @@ bool FileDialog::Show(HWND owner, bool save) {
   if (!ok) return false;
   file_name = buffer.data();
   return true;
-}
-
-HICON LoadIconSized(int id, int size) {
-  return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON,
-                                       size, size, LR_DEFAULTCOLOR | LR_SHARED));
 }
 
 }  // namespace kestrane::ui

@@ -1,5 +1,5 @@
 // Forms: top-level windows with their menus, timers, tab order and message loop.
-#include "common/window_win.h"
+#include "common/window_forms_win.h"
 
 #include <commctrl.h>
 #include <commdlg.h>

@@ -3,7 +3,7 @@
 // resolution and how transparent children paint. Not for the layer's users.
 #include <windows.h>
 
-#include "common/window_win.h"
+#include "common/window_controls_win.h"
 
 namespace kestrane::ui::detail {
 

@@ -3,7 +3,9 @@
 #include <commdlg.h>
 
 #include "common/product.h"
-#include "common/system_win.h"
+#include "common/environment_win.h"
+#include "common/programs_win.h"
+#include "common/settings_win.h"
 #include "converter/form4_win.h"
 #include "converter/form5_win.h"
 #include "converter/resource.h"

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "common/product.h"
-#include "common/system_win.h"
+#include "common/settings_win.h"
 #include "converter/resource.h"
 
 namespace kestrane {

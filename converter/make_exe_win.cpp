@@ -11,7 +11,10 @@
 #include "common/private_file_win.h"
 #include "common/product.h"
 #include "common/scoped_win.h"
-#include "common/system_win.h"
+#include "common/environment_win.h"
+#include "common/files_win.h"
+#include "common/programs_win.h"
+#include "common/settings_win.h"
 #include "converter/texts.h"
 
 namespace kestrane {

@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "common/system_win.h"
-
 namespace kestrane {
 
 // Creates the key, or opens it if it exists, and closes it again.

@@ -9,7 +9,6 @@
 
 #include "common/scoped_win.h"
 #include "common/system_dll_win.h"
-#include "common/system_win.h"
 
 namespace kestrane {
 

@@ -12,7 +12,7 @@
 #include "common/scoped_win.h"
 #include "common/security_win.h"
 #include "common/system_dll_win.h"
-#include "common/system_win.h"
+#include "common/environment_win.h"
 #include "packager/cabinet_win.h"
 #include "packager/directive.h"
 #include "packager/package_win.h"

@@ -18,7 +18,10 @@
 #include "common/scoped_win.h"
 #include "common/security_win.h"
 #include "common/system_dll_win.h"
-#include "common/system_win.h"
+#include "common/environment_win.h"
+#include "common/files_win.h"
+#include "common/settings_win.h"
+#include "common/shell_folders_win.h"
 #include "common/tree_layout.h"
 
 namespace kestrane {

@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "common/scoped_win.h"
-#include "common/system_win.h"
+#include "common/files_win.h"
+#include "common/settings_win.h"
 #include "converter/resource.h"
 #include "converter/tests/wizard_win.h"
 #include "converter/texts.h"

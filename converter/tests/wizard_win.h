@@ -8,7 +8,8 @@
 
 #include <string>
 
-#include "common/system_win.h"
+#include "common/environment_win.h"
+#include "common/settings_win.h"
 #include "converter/resource.h"
 #include "tests/driver/driver_win.h"
 #include "tests/win/tree_fixture_win.h"

@@ -7,7 +7,9 @@
 
 #include "common/reg_key_win.h"
 #include "common/scoped_win.h"
-#include "common/system_win.h"
+#include "common/environment_win.h"
+#include "common/files_win.h"
+#include "common/shell_folders_win.h"
 #include "installer/install_win.h"
 #include "common/tree_layout.h"
 #include "tests/driver/driver_win.h"

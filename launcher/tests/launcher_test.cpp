@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "common/scoped_win.h"
-#include "common/system_win.h"
+#include "common/environment_win.h"
 #include "tests/win/tree_fixture_win.h"
 
 namespace kestrane {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "common/system_win.h"
+#include "common/environment_win.h"
 #include "packager/package_win.h"
 #include "common/package_format.h"
 #include "tests/win/files_win.h"

@@ -9,7 +9,7 @@
 
 #include "common/reg_key_win.h"
 #include "common/scoped_win.h"
-#include "common/system_win.h"
+#include "common/environment_win.h"
 #include "tests/win/files_win.h"
 
 namespace kestrane {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "packager/cabinet_win.h"
-#include "common/system_win.h"
+
 #include "stub/folder_win.h"
 #include "stub/processes_win.h"
 #include "stub/unpack_win.h"

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "common/scoped_win.h"
-#include "common/system_win.h"
+#include "common/files_win.h"
 #include "tests/driver/driver_win.h"
 #include "tests/win/tree_fixture_win.h"
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "common/system_win.h"
+#include "common/environment_win.h"
 #include "converter/make_exe_win.h"
 #include "converter/texts.h"
 

@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "common/system_win.h"
+#include "common/environment_win.h"
+#include "common/files_win.h"
+#include "common/programs_win.h"
+#include "common/settings_win.h"
 #include "converter/make_exe_win.h"
 #include "converter/texts.h"
 #include "tests/win/tree_fixture_win.h"

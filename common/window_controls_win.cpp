@@ -1,6 +1,5 @@
-// The window layer's shared parts and its controls: fonts, the control base and the six control
-// classes.
-#include "common/window_win.h"
+// The control base and the six control classes, with what the layer's parts share.
+#include "common/window_controls_win.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -10,10 +9,10 @@
 #include <vector>
 
 #include "common/comctl_win.h"
+#include "common/window_forms_win.h"
 #include "common/window_internal_win.h"
 
 namespace kestrane::ui {
-
 
 namespace detail {
 void RegisterClasses(WNDPROC form_proc, WNDPROC panel_proc) {
@@ -35,12 +34,6 @@ void RegisterClasses(WNDPROC form_proc, WNDPROC panel_proc) {
   RegisterClassExA(&wc);
 }
 
-int ScreenDpi() {
-  WindowDC dc(nullptr);
-  int dpi = GetDeviceCaps(dc.get(), LOGPIXELSY);
-  return dpi > 0 ? dpi : 96;
-}
-
 LONG_PTR WindowStyle(HWND h) {
   return GetWindowLongPtrA(h, GWL_STYLE);
 }
@@ -57,20 +50,6 @@ LRESULT ParentBackground(HDC dc, HWND child, Container& parent) {
 }  // namespace detail
 
 using namespace detail;
-
-// ---- Font
-
-Font::Font(const char* face, double points, bool bold, bool italic, bool underline, BYTE charset) {
-  LOGFONTA lf{};
-  lf.lfHeight = -static_cast<LONG>(std::lround(points * ScreenDpi() / 72.0));
-  lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
-  lf.lfItalic = italic;
-  lf.lfUnderline = underline;
-  lf.lfCharSet = charset;
-  lf.lfQuality = DEFAULT_QUALITY;
-  lstrcpynA(lf.lfFaceName, face, LF_FACESIZE);
-  f_.reset(CreateFontIndirectA(&lf));
-}
 
 // ---- Control
 

@@ -1,69 +1,9 @@
-#include "common/system_win.h"
+#include "common/files_win.h"
 
-#include <shlobj.h>
-
-#include <vector>
-
-#include "common/paths.h"
 #include "common/process_win.h"
-#include "common/reg_key_win.h"
 #include "common/scoped_win.h"
 
 namespace kestrane {
-
-namespace {
-constexpr char kSettingsRoot[] = "Software\\VB and VBA Program Settings\\";
-
-std::optional<std::string> PathValue() {
-  DWORD n = GetEnvironmentVariableA("PATH", nullptr, 0);
-  if (n == 0) return std::nullopt;
-  std::string v(n, '\0');
-  n = GetEnvironmentVariableA("PATH", &v[0], n);
-  v.resize(n);
-  return v;
-}
-}  // namespace
-
-std::string GetEnv(const char* name) {
-  DWORD n = GetEnvironmentVariableA(name, nullptr, 0);
-  if (n == 0) return {};
-  std::string v(n, '\0');
-  n = GetEnvironmentVariableA(name, &v[0], n);
-  v.resize(n);
-  return v;
-}
-
-std::optional<std::string> FirstPathEntry() {
-  auto v = PathValue();
-  return kestrane::FirstPathEntry(v ? v->c_str() : nullptr);
-}
-
-std::optional<std::string> WorkingDrive() {
-  auto v = PathValue();
-  return kestrane::WorkingDrive(v ? v->c_str() : nullptr);
-}
-
-std::optional<std::string> TreePath(std::string_view rest) {
-  auto v = PathValue();
-  return kestrane::TreePath(v ? v->c_str() : nullptr, rest);
-}
-
-std::string OwnFolder() {
-  char buf[MAX_PATH * 4];
-  return kestrane::OwnFolder(buf, sizeof buf) ? std::string(buf) : std::string();
-}
-
-void RunAndWait(const std::string& command_line, int show) {
-  kestrane::RunAndWait(command_line.c_str(), show);
-}
-
-bool StartProcess(const std::string& command_line, int show, DWORD* pid) {
-  return kestrane::StartProcess(command_line.c_str(), show, pid);
-}
-
-bool StartWindowsProgram(const char* name, const std::string& command_line, int show) {
-  return StartProgram(WindowsFolderProgram(name).c_str(), command_line.c_str(), show);
-}
 
 std::optional<std::string> FindOrdinaryFile(const std::string& path) {
   char name[MAX_PATH];
@@ -76,25 +16,6 @@ bool FileExists(const std::string& path) {
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::string GetSetting(const char* app, const char* section, const char* key) {
-  std::string sub = std::string(kSettingsRoot) + app + "\\" + section;
-  RegKey k;
-  if (k.Open(HKEY_CURRENT_USER, sub.c_str(), KEY_QUERY_VALUE) != ERROR_SUCCESS) return {};
-  return k.ReadString(key).value_or("");
-}
-
-bool SaveSetting(const char* app, const char* section, const char* key, const std::string& value) {
-  std::string sub = std::string(kSettingsRoot) + app + "\\" + section;
-  RegKey k;
-  if (k.Create(HKEY_CURRENT_USER, sub.c_str(), KEY_SET_VALUE) != ERROR_SUCCESS) return false;
-  return k.WriteString(key, value);
-}
-
-bool DeleteSettingSection(const char* app) {
-  std::string sub = std::string(kSettingsRoot) + app;
-  return RegDeleteTreeA(HKEY_CURRENT_USER, sub.c_str()) == ERROR_SUCCESS;
-}
-
 bool WriteTextFile(const std::string& path, const std::string& text) {
   AutoFileHandle f(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -103,21 +24,6 @@ bool WriteTextFile(const std::string& path, const std::string& text) {
   DWORD written = 0;
   return WriteFile(f.get(), all.data(), static_cast<DWORD>(all.size()), &written, nullptr) &&
          written == all.size();
-}
-
-std::string SpecialFolder(int csidl) {
-  char path[MAX_PATH];
-  if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
-  return path;
-}
-
-std::string WindowsFolderProgram(const char* name) {
-  char folder[MAX_PATH];
-  UINT n = GetWindowsDirectoryA(folder, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return name;
-  std::string path(folder, n);
-  if (path.back() != '\\') path += '\\';
-  return path + name;
 }
 
 std::string LongFullPath(const std::string& path) {
@@ -170,10 +76,6 @@ bool ReparsePointOnTheWay(const std::string& from, const std::string& path) {
     size_t next = path.find('\\', at.size() + 1);
     at = path.substr(0, next == std::string::npos ? path.size() : next);
   }
-}
-
-void EndProgram() {
-  ExitProcess(0);
 }
 
 }  // namespace kestrane
