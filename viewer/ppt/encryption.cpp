@@ -116,7 +116,7 @@ constexpr size_t kHeader = 8;
 constexpr size_t kUidSize = 16;
 constexpr size_t kMetafileHeader = 34;
 constexpr size_t kBitmapTag = 1;
-constexpr uint16_t kMetafileFirst = 0xF01A, kMetafileLast = 0xF01C;
+constexpr uint16_t kMetafileFirst = rt::kBlipEmf, kMetafileLast = rt::kBlipPict;
 // A picture-store entry's fields, each encrypted on its own, up to its name's length.
 constexpr size_t kEntryFields[] = {1, 1, 16, 2, 4, 4, 4, 1, 1, 1, 1};
 constexpr size_t kEntryNameLengthAt = 33;

@@ -14,20 +14,7 @@ constexpr uint32_t kTokenPlain = 0xE391C05F;
 constexpr uint32_t kTokenEncrypted = 0xF3D1C4DF;
 }  // namespace
 
-LoadError Loader::Run(uint32_t current_edit, bool have_current_user, bool decrypted) {
-  uint32_t doc_ref = 0, doc_offset = UINT32_MAX;
-  bool encrypted = false;
-  bool chain_ok = have_current_user && ReadEditChain(current_edit, &doc_ref, &encrypted);
-  if (encrypted && !decrypted) return LoadError::kEncrypted;
-  Record doc;
-  if (!chain_ok || !Object(doc_ref, &doc) || doc.type != rt::kDocument) {
-    RepairByScan(&doc_ref, &doc_offset);
-    if (doc_offset != UINT32_MAX) {
-      if (!At(doc_offset, &doc)) return LoadError::kDamaged;
-    } else if (!Object(doc_ref, &doc) || doc.type != rt::kDocument) {
-      return LoadError::kDamaged;
-    }
-  }
+LoadError Loader::Run(const Record& doc) {
   ReadDocument(doc);
   for (const ListEntry& e : slides_) {
     if (out_->slides.size() >= 10000 || budget_.spent()) break;
@@ -127,8 +114,8 @@ void Loader::ReadDocument(const Record& doc) {
         ReadDocumentAtom(r);
         break;
       case rt::kSlideListWithText:
-        if (r.inst == kSlidesList) ReadSlideList(r, &slides_);
-        if (r.inst == kMastersList) ReadSlideList(r, &masters_);
+        if (r.inst == kSlidesList) ReadSlideList(index_, r, &slides_);
+        if (r.inst == kMastersList) ReadSlideList(index_, r, &masters_);
         break;
       case rt::kSlideShowDocInfo:
         ReadShowSettings(r);
@@ -140,15 +127,15 @@ void Loader::ReadDocument(const Record& doc) {
         if (r.inst == kSlideFooters) doc_footers_ = ReadFooters(r, Footers());
         break;
       case rt::kExObjList:
-        ReadExObjects(r);
+        ReadExObjects(r, &hyperlinks_);
         break;
       case rt::kSoundCollection:
-        ReadSounds(r);
+        ReadSounds(r, &out_->sounds, &sound_ids_);
         break;
       case rt::kDrawingGroup: {
         Record dgg;
         if (FindChild(r, rt::kDggContainer, &dgg)) {
-          ReadBlipStore(dgg);
+          ReadBlipStore(index_, pictures_, dgg, &out_->blips);
           ReadDrawingDefaults(dgg);
         }
         break;
@@ -165,11 +152,11 @@ void Loader::ReadDocument(const Record& doc) {
   if (has_tags) ReadBulletPictures(tags);
 }
 
-void Loader::ReadSlideList(const Record& list, std::vector<ListEntry>* out) {
+void ReadSlideList(DocumentIndex& index, const Record& list, std::vector<ListEntry>* out) {
   Children c(list);
   Record r;
   while (c.Next(&r)) {
-    if (!budget_.Spend(cost::kListRecord)) return;
+    if (!index.budget().Spend(cost::kListRecord)) return;
     if (r.type == rt::kSlidePersistAtom) {
       ByteReader br = r.reader();
       ListEntry e;
@@ -447,8 +434,13 @@ LoadError Load(const uint8_t* data, size_t size, Presentation* out, const LoadOp
     if (e != LoadError::kNone) return e;
     doc = store->document().Contiguous(0, doc_length);
   }
-  Loader loader(doc, doc_length, store->pictures(), options, out);
-  LoadError e = loader.Run(current_edit, have_user, encrypted.found);
+  detail::DocumentIndex index(doc, doc_length, options.max_work);
+  Record document;
+  LoadError e = index.Open(current_edit, have_user, encrypted.found, &document);
+  if (e == LoadError::kNone) {
+    out->repaired = index.repaired();
+    e = Loader(index, store->pictures(), options, out).Run(document);
+  }
   // Pictures inside the document stream are read from the file later, never from a copy; an
   // encrypted file's from its decrypted stream in memory.
   if (e != LoadError::kNone)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ppt/cfb.h"
+#include "ppt/document_index.h"
 #include "ppt/fields.h"
 #include "ppt/presentation.h"
 #include "ppt/props.h"
@@ -140,81 +141,52 @@ inline int EmuToMaster(uint32_t emu) {
 bool Inflate(const uint8_t* data, size_t size, size_t expected, size_t cap,
              std::vector<uint8_t>* out, bool* over_cap = nullptr);
 
-// What loading may cost. A small file can name one large part over and over (saves reapplying
-// one huge persist directory, a slide named by every entry of the slide list, one long text shown
-// by thousands of boxes, masters full of deleted shapes drawn again for every slide); each use
-// is charged here, and once the budget is spent reading stops and what was read is shown.
-class WorkBudget {
- public:
-  explicit WorkBudget(uint64_t limit) : left_(limit) {}
-  bool Spend(uint64_t units) {
-    if (units > left_) {
-      spent_ = true;
-      left_ = 0;
-      return false;
-    }
-    left_ -= units;
-    used_ += units;
-    return true;
-  }
-  bool spent() const { return spent_; }
-  uint64_t used() const { return used_; }
-
- private:
-  uint64_t left_;
-  uint64_t used_ = 0;
-  bool spent_ = false;
-};
-
-// Work units, roughly what each costs next to applying one persist directory entry.
-namespace cost {
-constexpr uint64_t kEdit = 1;
-constexpr uint64_t kPersistEntry = 1;
-constexpr uint64_t kSlide = 64;
-constexpr uint64_t kSlideBytes = 16;  // a slide's records are walked a few times: per 16 bytes
-constexpr uint64_t kListRecord = 1;   // a record of the slide list
-constexpr uint64_t kShape = 64;       // every shape record read, deleted or hidden ones too
-constexpr uint64_t kTextChar = 4;     // a character built into a text body or copied
-}  // namespace cost
 // Text one slide shows at most: four boxes of 64 K characters each. More would only keep the
 // show laying out text nobody can read, however the budget stands.
 constexpr size_t kMaxSlideChars = 4 * 65536;
 
+// Readers of the document's own parts, each given the index or the record it reads.
+
+// The slides (or masters) a slide list names, with the outline texts stored beside them.
+void ReadSlideList(DocumentIndex& index, const Record& list, std::vector<ListEntry>* out);
+// A picture's header: its kind and where its bytes are, `offset` being where `head` sits in a
+// stream of `stream_size` bytes.
+bool ReadBlip(const uint8_t* head, size_t head_size, uint64_t offset, uint64_t stream_size,
+              Blip* out);
+// The picture store of the drawing group: one entry per picture, unreadable ones kept empty so
+// that the one-based numbering shapes use stays intact.
+void ReadBlipStore(const DocumentIndex& index, const StreamReader& pictures, const Record& dgg,
+                   std::vector<Blip>* blips);
+// Hyperlinks of the external object list, by their id.
+struct Hyperlink {
+  std::u16string target, location;
+};
+using Hyperlinks = std::map<uint32_t, Hyperlink>;
+void ReadExObjects(const Record& list, Hyperlinks* out);
+// Sounds of the sound collection; `ids` maps their ids to their place in `sounds`.
+using SoundIds = std::map<uint32_t, int>;
+void ReadSounds(const Record& collection, std::vector<Sound>* sounds, SoundIds* ids);
+
 class Loader {
  public:
-  Loader(const uint8_t* doc, size_t doc_size, const StreamReader& pictures,
-         const LoadOptions& options, Presentation* out)
-      : doc_(doc),
-        doc_size_(doc_size),
+  Loader(DocumentIndex& index, const StreamReader& pictures, const LoadOptions& options,
+         Presentation* out)
+      : index_(index),
         pictures_(pictures),
         options_(options),
         out_(out),
         now_(DateTimeFor(options.year, options.month, options.day, options.hour, options.minute,
-                         options.second)),
-        budget_(options.max_work) {}
+                         options.second)) {}
 
-  // `decrypted`: the document was encrypted and the loader reads it decrypted.
-  LoadError Run(uint32_t current_edit, bool have_current_user, bool decrypted = false);
-  const WorkBudget& budget() const { return budget_; }
+  // Reads the document container and the slides it lists.
+  LoadError Run(const Record& document);
 
  private:
-  bool At(uint32_t offset, Record* r) const { return RecordAt(doc_, doc_size_, offset, r); }
-  bool Object(uint32_t persist, Record* r) const {
-    auto it = persist_.find(persist);
-    return it != persist_.end() && At(it->second, r);
-  }
-  bool ReadEditChain(uint32_t first, uint32_t* doc_ref, bool* encrypted);
-  // Applies a persist directory unless the budget is spent; false then.
-  bool ApplyDirectory(const Record& dir, bool override);
-  void RepairByScan(uint32_t* doc_ref, uint32_t* doc_offset);
+  bool Object(uint32_t persist, Record* r) const { return index_.Object(persist, r); }
   void ReadDocument(const Record& doc);
   void ReadDocumentAtom(const Record& r);
   void ReadShowSettings(const Record& r);
   void ReadEnvironment(const Record& r);
-  void ReadSlideList(const Record& list, std::vector<ListEntry>* out);
-  void ReadBlipStore(const Record& dgg);
-  bool ReadBlip(const uint8_t* head, size_t head_size, uint64_t offset, uint64_t stream_size,
-                Blip* out);
   void ReadSlide(const ListEntry& entry);
   void ReadSlideShowInfo(const Record& container, Slide* slide);
 
@@ -249,19 +221,14 @@ class Loader {
     bool has_client_data = false;
   };
   // Builds, links and sounds: what the show does beyond painting (show_records.cpp).
-  void ReadExObjects(const Record& list);
-  void ReadSounds(const Record& collection);
   void ReadShowRecords(const ShapeRecords& rec, const Context& ctx, Shape* out) const;
   void ReadTransition(const Record& atom, Slide* slide) const;
   void InheritGroupShow(const Shape& group, std::vector<Shape>* shapes, size_t first);
   int groups_animated_ = 0;
   Action ReadAction(const Record& interactive) const;
   int SoundIndex(uint32_t id) const;
-  struct Hyperlink {
-    std::u16string target, location;
-  };
-  std::map<uint32_t, Hyperlink> hyperlinks_;
-  std::map<uint32_t, int> sound_ids_;
+  Hyperlinks hyperlinks_;
+  SoundIds sound_ids_;
   void ReadShapeRecords(const Record& sp, const Context& ctx, ShapeRecords* rec);
   void ReadTextbox(const Record& box, const Context& ctx, std::vector<RawText>* texts);
   bool Own(RawText* text);
@@ -292,12 +259,11 @@ class Loader {
     return ctx.scheme[1];
   }
 
-  const uint8_t* doc_;
-  size_t doc_size_;
+  DocumentIndex& index_;
+  WorkBudget& budget_ = index_.budget();
   const StreamReader& pictures_;
   LoadOptions options_;
   Presentation* out_;
-  std::map<uint32_t, uint32_t> persist_;
   std::vector<Font> fonts_;
   LevelStyles doc_styles_[9];
   // The document's tab size and tab stops, under every text's styles.
@@ -306,14 +272,11 @@ class Loader {
   std::map<uint32_t, Master> master_cache_;
   Footers doc_footers_;
   int slide_number_ = 0;
-  uint32_t persist_crypt_ = 0;
-  bool has_crypt_ = false;
   size_t shape_count_ = 0;
   DateTime now_;
   std::vector<int> bullet_blips_;  // picture bullets: index into out_->blips, -1 unreadable
-  WorkBudget budget_;
-  size_t slide_chars_ = 0;  // text built for the slide being read
-  bool text_cut_ = false;   // some slide had more text than it may show
+  size_t slide_chars_ = 0;         // text built for the slide being read
+  bool text_cut_ = false;          // some slide had more text than it may show
 };
 
 }  // namespace detail

@@ -39,8 +39,8 @@ bool Inflate(const uint8_t* data, size_t size, size_t expected, size_t cap,
 // The largest picture header: record header, two ids, the metafile header.
 constexpr size_t kBlipHeadMax = 8 + 32 + 34;
 
-bool Loader::ReadBlip(const uint8_t* head, size_t head_size, uint64_t offset, uint64_t stream_size,
-                      Blip* out) {
+bool ReadBlip(const uint8_t* head, size_t head_size, uint64_t offset, uint64_t stream_size,
+              Blip* out) {
   Record r;
   if (!RecordAt(head, head_size, 0, &r) || r.type < rt::kBlipFirst || r.type > rt::kBlipLast ||
       offset + 8 > stream_size)
@@ -52,10 +52,12 @@ bool Loader::ReadBlip(const uint8_t* head, size_t head_size, uint64_t offset, ui
   ByteReader br = r.reader();
   br.Skip(16 * uids);
   switch (r.type) {
-    case 0xF01A:
-    case 0xF01B:
-    case 0xF01C: {
-      out->type = r.type == 0xF01A ? Blip::kEmf : r.type == 0xF01B ? Blip::kWmf : Blip::kPict;
+    case rt::kBlipEmf:
+    case rt::kBlipWmf:
+    case rt::kBlipPict: {
+      out->type = r.type == rt::kBlipEmf   ? Blip::kEmf
+                  : r.type == rt::kBlipWmf ? Blip::kWmf
+                                           : Blip::kPict;
       out->raw_size = br.U32();
       out->bounds.left = br.I32();
       out->bounds.top = br.I32();
@@ -71,15 +73,15 @@ bool Loader::ReadBlip(const uint8_t* head, size_t head_size, uint64_t offset, ui
       out->deflated = compression == 0;
       break;
     }
-    case 0xF01D:
-    case 0xF02A:
-    case 0xF01E:
-    case 0xF01F:
-    case 0xF029: {
-      out->type = r.type == 0xF01E   ? Blip::kPng
-                  : r.type == 0xF01F ? Blip::kDib
-                  : r.type == 0xF029 ? Blip::kTiff
-                                     : Blip::kJpeg;
+    case rt::kBlipJpeg:
+    case rt::kBlipJpegCmyk:
+    case rt::kBlipPng:
+    case rt::kBlipDib:
+    case rt::kBlipTiff: {
+      out->type = r.type == rt::kBlipPng    ? Blip::kPng
+                  : r.type == rt::kBlipDib  ? Blip::kDib
+                  : r.type == rt::kBlipTiff ? Blip::kTiff
+                                            : Blip::kJpeg;
       br.U8();
       if (!br.ok() || br.pos() > body_len) return false;
       out->offset = body_at + br.pos();
@@ -92,12 +94,13 @@ bool Loader::ReadBlip(const uint8_t* head, size_t head_size, uint64_t offset, ui
   return true;
 }
 
-void Loader::ReadBlipStore(const Record& dgg) {
+void ReadBlipStore(const DocumentIndex& index, const StreamReader& pictures, const Record& dgg,
+                   std::vector<Blip>* blips) {
   Record store;
   if (!FindChild(dgg, rt::kBStore, &store)) return;
   Children c(store);
   Record r;
-  while (c.Next(&r) && out_->blips.size() < 100000) {
+  while (c.Next(&r) && blips->size() < 100000) {
     Blip blip;
     if (r.type == rt::kFbse && r.len >= 36) {
       uint32_t size = Le32(r.body + 20);
@@ -106,17 +109,17 @@ void Loader::ReadBlipStore(const Record& dgg) {
       size_t embedded = 36 + size_t(name_len);
       if (r.len > embedded + 8) {
         const uint8_t* at = r.body + embedded;
-        if (ReadBlip(at, r.len - embedded, uint64_t(at - doc_), doc_size_, &blip))
+        if (ReadBlip(at, r.len - embedded, index.OffsetOf(at), index.size(), &blip))
           blip.source = Blip::kDocument;
-      } else if (size > 0 && delay < pictures_.size()) {
+      } else if (size > 0 && delay < pictures.size()) {
         // Only the header is read now; the picture itself when a slide shows it.
         uint8_t head[kBlipHeadMax];
-        size_t got = pictures_.Read(delay, sizeof head, head);
-        if (ReadBlip(head, got, delay, pictures_.size(), &blip)) blip.source = Blip::kPictureStream;
+        size_t got = pictures.Read(delay, sizeof head, head);
+        if (ReadBlip(head, got, delay, pictures.size(), &blip)) blip.source = Blip::kPictureStream;
       }
     }
     if (blip.source == Blip::kNowhere) blip = Blip();
-    out_->blips.push_back(blip);  // keeps the one-based picture numbering intact
+    blips->push_back(blip);  // keeps the one-based picture numbering intact
   }
 }
 }  // namespace detail

@@ -141,6 +141,14 @@ enum : uint16_t {
   kClientData = 0xF011,
   kTertiaryFopt = 0xF122,
   kBlipFirst = 0xF018,
+  kBlipEmf = 0xF01A,
+  kBlipWmf = 0xF01B,
+  kBlipPict = 0xF01C,
+  kBlipJpeg = 0xF01D,
+  kBlipPng = 0xF01E,
+  kBlipDib = 0xF01F,
+  kBlipTiff = 0xF029,
+  kBlipJpegCmyk = 0xF02A,
   kBlipLast = 0xF117,
 };
 }  // namespace rt

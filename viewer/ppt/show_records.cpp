@@ -144,7 +144,7 @@ int Loader::SoundIndex(uint32_t id) const {
   return id != 0 && it != sound_ids_.end() ? it->second : -1;
 }
 
-void Loader::ReadExObjects(const Record& list) {
+void ReadExObjects(const Record& list, Hyperlinks* out) {
   Children c(list);
   Record r;
   while (c.Next(&r)) {
@@ -159,11 +159,11 @@ void Loader::ReadExObjects(const Record& list) {
       if (x.inst == 1) h.target = CString(x);
       if (x.inst == 3) h.location = CString(x);
     }
-    if (hyperlinks_.size() < 100000) hyperlinks_[Le32(atom.body)] = h;
+    if (out->size() < 100000) (*out)[Le32(atom.body)] = h;
   }
 }
 
-void Loader::ReadSounds(const Record& collection) {
+void ReadSounds(const Record& collection, std::vector<Sound>* sounds, SoundIds* ids) {
   size_t total = 0;
   Children c(collection);
   Record r;
@@ -189,9 +189,9 @@ void Loader::ReadSounds(const Record& collection) {
         have_data = true;
       }
     }
-    if (!have_id || !have_data || sound_ids_.count(s.id)) continue;
-    sound_ids_[s.id] = int(out_->sounds.size());
-    out_->sounds.push_back(std::move(s));
+    if (!have_id || !have_data || ids->count(s.id)) continue;
+    (*ids)[s.id] = int(sounds->size());
+    sounds->push_back(std::move(s));
   }
 }
 

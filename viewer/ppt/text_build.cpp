@@ -74,7 +74,7 @@ void Loader::ReadBulletPictures(const Record& doc_tags) {
     if (entity.type != rt::kBlipEntity9) continue;
     Blip blip;
     const uint8_t* at = entity.body + 2;
-    if (entity.len > 2 && ReadBlip(at, entity.len - 2, uint64_t(at - doc_), doc_size_, &blip)) {
+    if (entity.len > 2 && ReadBlip(at, entity.len - 2, index_.OffsetOf(at), index_.size(), &blip)) {
       blip.source = Blip::kDocument;
       bullet_blips_.push_back(int(out_->blips.size()));
       out_->blips.push_back(std::move(blip));

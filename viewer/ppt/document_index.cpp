@@ -3,7 +3,7 @@
 #include <map>
 #include <set>
 
-#include "ppt/loader.h"
+#include "ppt/document_index.h"
 
 namespace ppt {
 namespace detail {
@@ -24,14 +24,14 @@ void ApplyPersistDirectory(const Record& r, std::map<uint32_t, uint32_t>* map, b
   }
 }
 
-bool Loader::ApplyDirectory(const Record& r, bool override) {
+bool DocumentIndex::ApplyDirectory(const Record& r, bool override) {
   // Every entry is charged up front: a directory is applied whole or not at all.
   if (!budget_.Spend(cost::kPersistEntry * (r.len / 4))) return false;
   ApplyPersistDirectory(r, &persist_, override);
   return true;
 }
 
-bool Loader::ReadEditChain(uint32_t first, uint32_t* doc_ref, bool* encrypted) {
+bool DocumentIndex::ReadEditChain(uint32_t first, uint32_t* doc_ref, bool* encrypted) {
   std::set<uint32_t> seen, dirs_applied;
   uint32_t off = first;
   bool newest = true;
@@ -72,10 +72,10 @@ bool Loader::ReadEditChain(uint32_t first, uint32_t* doc_ref, bool* encrypted) {
 
 // A broken edit chain: read the stream's top-level records in file order, letting each persist
 // directory override the ones before it, as successive saves did.
-void Loader::RepairByScan(uint32_t* doc_ref, uint32_t* doc_offset) {
+void DocumentIndex::RepairByScan(uint32_t* doc_ref, uint32_t* doc_offset) {
   persist_.clear();
-  out_->repaired = true;
-  Children c(doc_, doc_size_);
+  repaired_ = true;
+  Children c(doc_, size_);
   Record r;
   uint32_t last_doc = UINT32_MAX;
   bool have_ref = false;
@@ -94,5 +94,21 @@ void Loader::RepairByScan(uint32_t* doc_ref, uint32_t* doc_offset) {
   Record d;
   if (!have_ref || !Object(*doc_ref, &d) || d.type != rt::kDocument) *doc_offset = last_doc;
 }
+
+LoadError DocumentIndex::Open(uint32_t current_edit, bool have_current_user, bool decrypted,
+                              Record* document) {
+  uint32_t doc_ref = 0, doc_offset = UINT32_MAX;
+  bool encrypted = false;
+  bool chain_ok = have_current_user && ReadEditChain(current_edit, &doc_ref, &encrypted);
+  if (encrypted && !decrypted) return LoadError::kEncrypted;
+  if (chain_ok && Object(doc_ref, document) && document->type == rt::kDocument)
+    return LoadError::kNone;
+  RepairByScan(&doc_ref, &doc_offset);
+  if (doc_offset != UINT32_MAX)
+    return At(doc_offset, document) ? LoadError::kNone : LoadError::kDamaged;
+  if (!Object(doc_ref, document) || document->type != rt::kDocument) return LoadError::kDamaged;
+  return LoadError::kNone;
+}
+
 }  // namespace detail
 }  // namespace ppt
