@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/window_controls_win.h"
@@ -81,6 +82,16 @@ class Form : public Container {
     bool in_taskbar = true;     // else owned by a hidden window, which keeps it off the taskbar
     HICON icon = nullptr;
     HICON small_icon = nullptr;
+    // A fixed dialog frame, centred, kept off the taskbar.
+    static Style FixedDialog(std::string title, int client_w, int client_h) {
+      Style s;
+      s.title = std::move(title);
+      s.client_w = client_w;
+      s.client_h = client_h;
+      s.dialog_frame = true;
+      s.in_taskbar = false;
+      return s;
+    }
   };
 
   HWND hwnd() const override { return hwnd_; }

@@ -20,13 +20,7 @@ Form4::Form4()
 
 bool Form4::Create() {
   SetControlFont(arial_.get());
-  Style s;
-  s.title = "About kestrane";
-  s.client_w = 416;
-  s.client_h = 275;
-  s.dialog_frame = true;
-  s.in_taskbar = false;
-  if (!CreateWindowed(s)) return false;
+  if (!CreateWindowed(Style::FixedDialog("About kestrane", 416, 275))) return false;
 
   HCURSOR hand = LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_HANDPOINTER));
   Picture1.Create(*this, {16, 12, 32, 32});

@@ -27,13 +27,7 @@ Form5::~Form5() = default;
 
 bool Form5::Create() {
   SetControlFont(ui::Font::Dialog());
-  Style s;
-  s.title = "Executable File Icon";
-  s.client_w = 322;
-  s.client_h = 143;
-  s.dialog_frame = true;
-  s.in_taskbar = false;
-  if (!CreateWindowed(s)) return false;
+  if (!CreateWindowed(Style::FixedDialog("Executable File Icon", 322, 143))) return false;
 
   Label1.Create(*this, "Select the icon of your executabe file:", {11, 9, 0, 0});
   Label1.SetFont(label_font_.get());

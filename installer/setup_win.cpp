@@ -39,13 +39,7 @@ HBITMAP LoadBitmapResource(int id) {
 Form3::Form3() : font_("Arial", 8.25) {}
 
 bool Form3::Create(const std::vector<std::string>& missing) {
-  Style s;
-  s.title = kTitle;
-  s.client_w = Px(4875);
-  s.client_h = Px(2430);
-  s.dialog_frame = true;
-  s.in_taskbar = false;
-  if (!CreateWindowed(s)) return false;
+  if (!CreateWindowed(Style::FixedDialog(kTitle, Px(4875), Px(2430)))) return false;
   SetControlFont(font_.get());
 
   Picture1.Create(*this, {Px(285), Px(210), Px(480), Px(480)});

@@ -11,6 +11,7 @@
 #include "ppt/crypto.h"
 #include "ppt/encryption.h"
 #include "ppt/presentation.h"
+#include "viewer/tests/blip_records.h"
 #include "viewer/tests/deck_builder.h"
 #include "viewer/tests/corpus.h"
 
@@ -67,10 +68,9 @@ std::string Summary(const ppt::Presentation& p) {
 }
 
 Bytes PngBlip(uint8_t seed, size_t n) {
-  Bytes body(16, uint8_t(0x10 + seed));
-  body.push_back(0xFF);
-  for (size_t i = 0; i < n; i++) body.push_back(uint8_t(i * 13 + seed));
-  return deck::Rec(0xF01E, body, 0x6E0, 0);
+  Bytes data;
+  for (size_t i = 0; i < n; i++) data.push_back(uint8_t(i * 13 + seed));
+  return deck::BitmapBlip(data, ppt::rt::kBlipPng, deck::kPngInstance, uint8_t(0x10 + seed));
 }
 
 deck::DeckSpec PictureDeck(bool own_stream) {

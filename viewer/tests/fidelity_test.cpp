@@ -124,7 +124,8 @@ TEST(PropertyInheritance, ATertiaryRecordDecidesOnlyTheFlagsThePrimaryLeftOpen) 
 // --- fills and lines -----------------------------------------------------------------------
 
 TEST(InheritedFills, ShapesTakeWhatTheyLeaveUnsetFromTheirMasterShape) {
-  const Props master_props{{kFillColor, 0x0000FF}, {kFillBooleans, kFilled}, {kLineBooleans, kNoLine}};
+  const Props master_props{
+      {kFillColor, 0x0000FF}, {kFillBooleans, kFilled}, {kLineBooleans, kNoLine}};
   struct Case {
     const char* what;
     Props own;
@@ -166,7 +167,8 @@ TEST(InheritedFills, PlaceholdersFollowTheMastersPlaceholderByNameOrByKind) {
   d.defaults = kDefaults;
   // The master's title is filled with the accent colour, its body neither filled nor outlined.
   d.master = {
-      MasterPlaceholder(0x2002, kMasterTitle, {{kFillColor, kScheme | 5}, {kFillBooleans, kFilled}}),
+      MasterPlaceholder(0x2002, kMasterTitle,
+                        {{kFillColor, kScheme | 5}, {kFillBooleans, kFilled}}),
       MasterPlaceholder(0x2003, kMasterBody, {{kFillBooleans, kNoFill}, {kLineBooleans, kNoLine}})};
   // The title names its master; the body is found by its kind.
   d.slide = {SlidePlaceholder(0x3001, kSlideTitle, {{kFillBooleans, 0x00010000}}, 0x2002),

@@ -87,7 +87,8 @@ TEST(FillColors, SchemeSystemAndDerivedColours) {
                 .fill.stops.back()
                 .color,
             (Rgb{0x19, 0x19, 0x4C}));
-  ppt::Shape s = One({{kFillBooleans, kFilled}, {kFillColor, 0x000000FF}, {kLineColor, 0x10FF00F0}});
+  ppt::Shape s =
+      One({{kFillBooleans, kFilled}, {kFillColor, 0x000000FF}, {kLineColor, 0x10FF00F0}});
   EXPECT_EQ(s.line_color, (Rgb{0xFF, 0, 0}));
   // A reference naming itself does not loop.
   EXPECT_EQ(One({{kFillBooleans, kFilled}, {kFillColor, 0x100000F0}}).fill.kind, ppt::Fill::kSolid);
@@ -136,7 +137,7 @@ TEST(FillGradients, DirectionFocusAndColours) {
 }
 
 TEST(FillGradients, FromCornerCentreAndShape) {
-  Props corner{{kFillBooleans, kFilled},      {kFillType, 5},          {kFillColor, 0x0000FF},
+  Props corner{{kFillBooleans, kFilled},   {kFillType, 5},          {kFillColor, 0x0000FF},
                {kFillBackColor, 0xFF0000}, {kFillFocus, 100},       {kFillToLeft, 0x10000},
                {kFillToTop, 0x10000},      {kFillToRight, 0x10000}, {kFillToBottom, 0x10000}};
   ppt::Fill f = One(corner).fill;
@@ -177,8 +178,8 @@ TEST(FillGradients, ShadeColoursMakeMultiColourBlends) {
   EXPECT_NEAR(f.stops[1].pos, 0.3, 1e-4);
   // A truncated list falls back to the two colours.
   colors.resize(10);
-  s = Parse({deck::Shape(1, {{kFillBooleans, kFilled}, {kFillType, 7}, {kFillFocus, 100}}, 0, 0, 100,
-                         100, 0, false, {{kFillShadeColors, colors}})});
+  s = Parse({deck::Shape(1, {{kFillBooleans, kFilled}, {kFillType, 7}, {kFillFocus, 100}}, 0, 0,
+                         100, 100, 0, false, {{kFillShadeColors, colors}})});
   EXPECT_EQ(s[0].fill.stops.size(), 2u);
 }
 

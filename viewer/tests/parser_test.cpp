@@ -10,6 +10,7 @@
 
 #include "ppt/cfb.h"
 #include "ppt/presentation.h"
+#include "viewer/tests/blip_records.h"
 #include "viewer/tests/deck_builder.h"
 #include "viewer/tests/corpus.h"
 
@@ -198,34 +199,12 @@ TEST(ParserHostile, CyclicSectorChainsAndHugeDeclaredSizes) {
 
 // --- pictures --------------------------------------------------------------------------------
 
-deck::Bytes BitmapBlip(uint16_t type, uint16_t inst, const deck::Bytes& data) {
-  deck::Bytes body(16, 0x11);
-  body.push_back(0xFF);
-  body.insert(body.end(), data.begin(), data.end());
-  return deck::Rec(type, body, inst, 0);
-}
-
-deck::Bytes MetafileBlip(const deck::Bytes& raw, uint32_t claimed_size) {
-  uLongf n = compressBound(uLong(raw.size()));
-  deck::Bytes packed(n);
-  compress2(packed.data(), &n, raw.data(), uLong(raw.size()), 9);
-  packed.resize(n);
-  deck::Bytes body(16, 0x22);
-  deck::Put32(body, claimed_size);
-  for (uint32_t v : {0u, 0u, 100u, 100u, 914400u, 914400u}) deck::Put32(body, v);
-  deck::Put32(body, uint32_t(packed.size()));
-  body.push_back(0);  // deflate
-  body.push_back(0xFE);
-  body.insert(body.end(), packed.begin(), packed.end());
-  return deck::Rec(0xF01A, body, 0x3D4, 0);
-}
-
 TEST(ParserPictures, PictureStoreFeedsPictureShapes) {
   deck::DeckSpec spec = ThreeSlides();
   const deck::Bytes png = {0x89, 'P', 'N', 'G', 1, 2, 3};
   deck::Bytes emf(5000);
   for (size_t i = 0; i < emf.size(); i++) emf[i] = uint8_t(i % 251);
-  spec.pictures = {BitmapBlip(0xF01E, 0x6E0, png), MetafileBlip(emf, uint32_t(emf.size()))};
+  spec.pictures = {deck::BitmapBlip(png), deck::EmfBlip(emf, uint32_t(emf.size()))};
   ppt::Presentation p;
   const deck::Bytes file = deck::Build(spec);  // the presentation reads its pictures from here
   ASSERT_EQ(LoadBytes(file, &p), LoadError::kNone);
@@ -248,7 +227,7 @@ TEST(ParserPictures, CompressedPictureCannotClaimUnboundedMemory) {
   // Highly compressible data that claims 4 GB once inflated: the limit holds, and a picture too
   // large for it is not shown at all rather than cut short.
   deck::DeckSpec spec = ThreeSlides();
-  spec.pictures = {MetafileBlip(deck::Bytes(1 << 20, 0), 0xFFFFFFFF)};
+  spec.pictures = {deck::EmfBlip(deck::Bytes(1 << 20, 0), 0xFFFFFFFF)};
   ppt::LoadOptions small;
   small.max_blip_bytes = 1 << 16;
   ppt::Presentation p;

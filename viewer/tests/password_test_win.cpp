@@ -54,8 +54,7 @@ void Enter(HWND dlg, const char* password) {
 
 TEST(PasswordWine, WrongPasswordAsksAgainAndTheRightOneShowsTheSlides) {
   Folder f;
-  f.Write("view.ppt", LockedDeck());
-  Viewer v(f);
+  Viewer v(f, LockedDeck());
   ASSERT_TRUE(v.started());
   HWND dlg = WaitDialog(v);
   ASSERT_TRUE(dlg);
@@ -79,8 +78,7 @@ TEST(PasswordWine, WrongPasswordAsksAgainAndTheRightOneShowsTheSlides) {
   EXPECT_EQ(Viewer::Shown(w), 1);
   EXPECT_EQ(Viewer::Key(w, VK_RIGHT), 2);
   EXPECT_EQ(Viewer::Key(w, VK_RIGHT), 3);
-  PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
-  EXPECT_EQ(v.ExitCode(), 0);
+  EXPECT_EQ(v.EndWith(w, VK_ESCAPE), 0);
 }
 
 TEST(PasswordWine, CancelOrEscapeEndsTheProcessWithoutAShow) {
@@ -125,8 +123,7 @@ TEST(PasswordWine, MarkedEncryptedWithoutASessionIsReportedAfterTheDialog) {
   Folder f;
   deck::DeckSpec spec = Deck(1);
   spec.encrypted = true;
-  f.Write("view.ppt", deck::Build(spec));
-  Viewer v(f);
+  Viewer v(f, deck::Build(spec));
   HWND dlg = WaitDialog(v);
   ASSERT_TRUE(dlg);
   Enter(dlg, "anything");

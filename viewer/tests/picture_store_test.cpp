@@ -9,36 +9,13 @@
 #include "ppt/cfb.h"
 #include "ppt/picture_store.h"
 #include "ppt/presentation.h"
+#include "viewer/tests/blip_records.h"
 #include "viewer/tests/deck_builder.h"
 
 namespace {
 
 using deck::Bytes;
 using ppt::LoadError;
-
-Bytes PngBlip(const Bytes& data) {
-  Bytes body(16, 0x11);
-  body.push_back(0xFF);
-  body.insert(body.end(), data.begin(), data.end());
-  return deck::Rec(0xF01E, body, 0x6E0, 0);
-}
-
-// An enhanced metafile record stored deflated, as PowerPoint saves them.
-Bytes EmfBlip(const Bytes& raw, const Bytes* packed_override = nullptr) {
-  uLongf n = compressBound(uLong(raw.size()));
-  Bytes packed(n);
-  compress2(packed.data(), &n, raw.data(), uLong(raw.size()), 6);
-  packed.resize(n);
-  if (packed_override) packed = *packed_override;
-  Bytes body(16, 0x22);
-  deck::Put32(body, uint32_t(raw.size()));
-  for (uint32_t v : {0u, 0u, 100u, 100u, 914400u, 914400u}) deck::Put32(body, v);
-  deck::Put32(body, uint32_t(packed.size()));
-  body.push_back(0);  // deflate
-  body.push_back(0xFE);
-  body.insert(body.end(), packed.begin(), packed.end());
-  return deck::Rec(0xF01A, body, 0x3D4, 0);
-}
 
 Bytes Pattern(size_t n, uint8_t seed) {
   Bytes b(n);
@@ -68,7 +45,7 @@ TEST(LazyPictures, PictureOfSlideNineIsNotReadForSlideOne) {
     SCOPED_TRACE(own_stream ? "picture stream" : "inside the document");
     deck::DeckSpec spec = Slides(10, {{1}, {}, {}, {}, {}, {}, {}, {}, {2}});
     const Bytes png = Pattern(9000, 1), emf = Pattern(20000, 2);
-    spec.pictures = {PngBlip(png), EmfBlip(emf)};
+    spec.pictures = {deck::BitmapBlip(png), deck::EmfBlip(emf, uint32_t(emf.size()))};
     spec.picture_stream = own_stream;
     const Bytes file = deck::Build(spec);
     ppt::Presentation p;
@@ -90,7 +67,7 @@ TEST(LazyPictures, PictureOfSlideNineIsNotReadForSlideOne) {
 TEST(LazyPictures, DamagedPictureCostsOnlyItself) {
   const Bytes emf = Pattern(30000, 3);
   const Bytes garbage(400, 0x5A);
-  Bytes bad_offset = PngBlip(Pattern(5000, 4));
+  Bytes bad_offset = deck::BitmapBlip(Pattern(5000, 4));
   bad_offset[4] = 0xFF;  // claims far more bytes than the file has
   bad_offset[5] = 0xFF;
   bad_offset[6] = 0xFF;
@@ -98,13 +75,16 @@ TEST(LazyPictures, DamagedPictureCostsOnlyItself) {
     const char* what;
     Bytes blip;
     bool own_stream;
-  } cases[] = {{"deflate data is garbage", EmfBlip(emf, &garbage), true},
-               {"not a picture record", Bytes(64, 0x33), true},
-               {"stored inside the document, garbage", EmfBlip(emf, &garbage), false}};
+  } cases[] = {
+      {"deflate data is garbage", deck::EmfBlip(emf, uint32_t(emf.size()), &garbage), true},
+      {"not a picture record", Bytes(64, 0x33), true},
+      {"stored inside the document, garbage", deck::EmfBlip(emf, uint32_t(emf.size()), &garbage),
+       false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     deck::DeckSpec spec = Slides(4, {{1}, {2}, {3}, {4}});
-    spec.pictures = {PngBlip(Pattern(5000, 5)), EmfBlip(emf), c.blip, bad_offset};
+    spec.pictures = {deck::BitmapBlip(Pattern(5000, 5)), deck::EmfBlip(emf, uint32_t(emf.size())),
+                     c.blip, bad_offset};
     spec.picture_stream = c.own_stream;
     const Bytes file = deck::Build(spec);
     ppt::Presentation p;
@@ -125,7 +105,7 @@ TEST(LazyPictures, MemoryLimitHoldsOverThreeHundredPicturesOfFourMegabytes) {
   deck::DeckSpec spec;
   Bytes raw(kPicture, 0);
   raw[0] = 0x2A;
-  const Bytes blip = EmfBlip(raw);
+  const Bytes blip = deck::EmfBlip(raw, uint32_t(raw.size()));
   for (size_t i = 0; i < kCount; i++) {
     spec.pictures.push_back(blip);
     spec.slides.push_back(deck::SlideSpec());
@@ -156,7 +136,7 @@ TEST(LazyPictures, MemoryLimitHoldsOverThreeHundredPicturesOfFourMegabytes) {
 TEST(LazyPictures, PicturesInScatteredSectorsReadAlike) {
   deck::DeckSpec spec = Slides(3, {{1, 2}});
   const Bytes png = Pattern(70000, 6), emf = Pattern(50000, 7);
-  spec.pictures = {PngBlip(png), EmfBlip(emf)};
+  spec.pictures = {deck::BitmapBlip(png), deck::EmfBlip(emf, uint32_t(emf.size()))};
   spec.picture_stream = true;
   for (bool scattered : {false, true}) {
     SCOPED_TRACE(scattered ? "scattered" : "in one run");

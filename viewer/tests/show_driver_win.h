@@ -76,6 +76,9 @@ class Viewer {
     CloseHandle(pi_.hProcess);
     CloseHandle(pi_.hThread);
   }
+  // Writes the deck as view.ppt into the folder first.
+  Viewer(const Folder& folder, const deck::Bytes& deck)
+      : Viewer((folder.Write("view.ppt", deck), folder)) {}
   bool started() const { return started_; }
 
   // The show window once it has painted, or null.
@@ -125,6 +128,11 @@ class Viewer {
     SendMessageTimeoutA(w, msg, wp, lp, SMTO_ABORTIFHUNG, 5000, &r);
   }
   bool Exited() { return WaitForSingleObject(pi_.hProcess, 0) == WAIT_OBJECT_0; }
+  // Ends the show with a key; the exit code as ExitCode gives it.
+  int EndWith(HWND w, WPARAM vk) {
+    PostMessageA(w, WM_KEYDOWN, vk, 0);
+    return ExitCode();
+  }
   // The exit code once the process has ended within the time, else -1.
   int ExitCode(int timeout_ms = 15000) {
     if (WaitForSingleObject(pi_.hProcess, DWORD(timeout_ms)) != WAIT_OBJECT_0) return -1;

@@ -20,8 +20,7 @@ using namespace showtest;
 
 TEST(ShowWine, FullScreenKeysMoveThroughTheShowAndEndScreenEndsIt) {
   Folder f;
-  f.Write("view.ppt", deck::Build(Deck(3)));
-  Viewer v(f);
+  Viewer v(f, deck::Build(Deck(3)));
   ASSERT_TRUE(v.started());
   HWND w = v.Window();
   ASSERT_TRUE(w);
@@ -57,13 +56,11 @@ TEST(ShowWine, FullScreenKeysMoveThroughTheShowAndEndScreenEndsIt) {
 
 TEST(ShowWine, EscapeEndsTheShowAtOnce) {
   Folder f;
-  f.Write("view.ppt", deck::Build(Deck(3)));
-  Viewer v(f);
+  Viewer v(f, deck::Build(Deck(3)));
   HWND w = v.Window();
   ASSERT_TRUE(w);
   EXPECT_EQ(Viewer::Key(w, VK_RIGHT), 2);
-  PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
-  EXPECT_EQ(v.ExitCode(), 0);
+  EXPECT_EQ(v.EndWith(w, VK_ESCAPE), 0);
 }
 
 TEST(ShowWine, HiddenSlidesAreSkipped) {
@@ -71,8 +68,7 @@ TEST(ShowWine, HiddenSlidesAreSkipped) {
   deck::DeckSpec spec = Deck(4);
   spec.slides[1].hidden = true;
   spec.slides[2].hidden = true;
-  f.Write("view.ppt", deck::Build(spec));
-  Viewer v(f);
+  Viewer v(f, deck::Build(spec));
   HWND w = v.Window();
   ASSERT_TRUE(w);
   EXPECT_EQ(Viewer::Shown(w), 1);
@@ -80,8 +76,7 @@ TEST(ShowWine, HiddenSlidesAreSkipped) {
   EXPECT_EQ(Viewer::Key(w, VK_LEFT), 1);
   EXPECT_EQ(Viewer::Key(w, VK_RIGHT), 4);
   EXPECT_EQ(Viewer::Key(w, VK_RIGHT), 0);
-  PostMessageA(w, WM_KEYDOWN, VK_SPACE, 0);
-  EXPECT_EQ(v.ExitCode(), 0);
+  EXPECT_EQ(v.EndWith(w, VK_SPACE), 0);
 }
 
 TEST(ShowWine, TimingsAdvanceOnlyWhenTheFileUsesThem) {
@@ -89,8 +84,7 @@ TEST(ShowWine, TimingsAdvanceOnlyWhenTheFileUsesThem) {
   deck::DeckSpec spec = Deck(3);
   for (auto& s : spec.slides) s.advance_ms = 400;
   spec.use_timings = true;
-  f.Write("view.ppt", deck::Build(spec));
-  Viewer v(f);
+  Viewer v(f, deck::Build(spec));
   HWND w = v.Window();
   ASSERT_TRUE(w);
   EXPECT_TRUE(Viewer::WaitShown(w, 2, 5000));
@@ -98,20 +92,17 @@ TEST(ShowWine, TimingsAdvanceOnlyWhenTheFileUsesThem) {
   EXPECT_TRUE(Viewer::WaitShown(w, 0, 5000));
   Sleep(300);
   EXPECT_FALSE(v.Exited());  // the end screen waits for the viewer
-  PostMessageA(w, WM_KEYDOWN, VK_RETURN, 0);
-  EXPECT_EQ(v.ExitCode(), 0);
+  EXPECT_EQ(v.EndWith(w, VK_RETURN), 0);
 
   // The same slides in a show that does not use timings stay put.
   Folder g;
   spec.use_timings = false;
-  g.Write("view.ppt", deck::Build(spec));
-  Viewer still(g);
+  Viewer still(g, deck::Build(spec));
   w = still.Window();
   ASSERT_TRUE(w);
   Sleep(1200);
   EXPECT_EQ(Viewer::Shown(w), 1);
-  PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
-  EXPECT_EQ(still.ExitCode(), 0);
+  EXPECT_EQ(still.EndWith(w, VK_ESCAPE), 0);
 }
 
 TEST(ShowWine, LoopingShowRunsUntilEscape) {
@@ -120,16 +111,14 @@ TEST(ShowWine, LoopingShowRunsUntilEscape) {
   for (auto& s : spec.slides) s.advance_ms = 300;
   spec.use_timings = true;
   spec.loop = true;
-  f.Write("view.ppt", deck::Build(spec));
-  Viewer v(f);
+  Viewer v(f, deck::Build(spec));
   HWND w = v.Window();
   ASSERT_TRUE(w);
   EXPECT_TRUE(Viewer::WaitShown(w, 2, 5000));
   EXPECT_TRUE(Viewer::WaitShown(w, 1, 5000));  // back to the start, no end screen
   EXPECT_TRUE(Viewer::WaitShown(w, 2, 5000));
   EXPECT_FALSE(v.Exited());
-  PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
-  EXPECT_EQ(v.ExitCode(), 0);
+  EXPECT_EQ(v.EndWith(w, VK_ESCAPE), 0);
 }
 
 // A file that cannot be shown: one message captioned "PowerPoint Viewer", then a non-zero exit.
@@ -244,8 +233,7 @@ TEST(ShowWineBuilds, ThreeStepsTakeThreeClicksAndBackUndoesOne) {
     s.anim.effect = i == 1 ? 12 : 0;  // the second flies in from the left
     spec.slides[0].shapes.push_back(s);
   }
-  f.Write("view.ppt", deck::Build(spec));
-  Viewer v(f);
+  Viewer v(f, deck::Build(spec));
   HWND w = v.Window();
   ASSERT_TRUE(w);
   EXPECT_EQ(Query(w, viewer::kQueryBuildStep), 0);
@@ -264,8 +252,7 @@ TEST(ShowWineBuilds, ThreeStepsTakeThreeClicksAndBackUndoesOne) {
   EXPECT_TRUE(WaitFor(w, viewer::kQueryBuildStep, 3));
   EXPECT_TRUE(WaitFor(w, viewer::kQueryAnimating, 0));
   EXPECT_EQ(Viewer::Key(w, VK_RETURN), 2);  // only now the next slide
-  PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
-  EXPECT_EQ(v.ExitCode(), 0);
+  EXPECT_EQ(v.EndWith(w, VK_ESCAPE), 0);
 }
 
 TEST(ShowWineBuilds, TimedBuildRunsOnItsOwn) {
@@ -277,14 +264,12 @@ TEST(ShowWineBuilds, TimedBuildRunsOnItsOwn) {
   s.anim.automatic = true;
   s.anim.delay_ms = 300;
   spec.slides[0].shapes.push_back(s);
-  f.Write("view.ppt", deck::Build(spec));
-  Viewer v(f);
+  Viewer v(f, deck::Build(spec));
   HWND w = v.Window();
   ASSERT_TRUE(w);
   EXPECT_TRUE(WaitFor(w, viewer::kQueryBuildStep, 1, 5000));
   EXPECT_EQ(Viewer::Shown(w), 1);
-  PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
-  EXPECT_EQ(v.ExitCode(), 0);
+  EXPECT_EQ(v.EndWith(w, VK_ESCAPE), 0);
 }
 
 TEST(ShowWineTransitions, FramesLieBetweenTheSlidesAndAClickFinishes) {
@@ -295,8 +280,7 @@ TEST(ShowWineTransitions, FramesLieBetweenTheSlidesAndAClickFinishes) {
   spec.slides[1].effect = 10;  // wipe, moving right
   spec.slides[1].direction = 2;
   spec.slides[1].speed = 0;  // slow
-  f.Write("view.ppt", deck::Build(spec));
-  Viewer v(f);
+  Viewer v(f, deck::Build(spec));
   HWND w = v.Window();
   ASSERT_TRUE(w);
   RECT c;
@@ -317,8 +301,7 @@ TEST(ShowWineTransitions, FramesLieBetweenTheSlidesAndAClickFinishes) {
   EXPECT_EQ(Viewer::Shown(w), 2);
   Sleep(100);
   EXPECT_EQ(ScreenPixel(right, y), RGB(0, 255, 0));
-  PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
-  EXPECT_EQ(v.ExitCode(), 0);
+  EXPECT_EQ(v.EndWith(w, VK_ESCAPE), 0);
 }
 
 TEST(ShowWineLinks, ActionButtonJumpsToSlideFourAndEndShowEnds) {
@@ -333,8 +316,7 @@ TEST(ShowWineLinks, ActionButtonJumpsToSlideFourAndEndShowEnds) {
   end.has_click = true;
   end.click = {3, 6};
   spec.slides[3].shapes.push_back(end);
-  f.Write("view.ppt", deck::Build(spec));
-  Viewer v(f);
+  Viewer v(f, deck::Build(spec));
   HWND w = v.Window();
   ASSERT_TRUE(w);
   ClickSlide(w, 3500, 3300);
@@ -360,8 +342,7 @@ TEST(ShowWineLinks, TextLinksMouseOverAndTheHandPointer) {
   over.has_over = true;
   over.over = {3, 1};
   spec.slides[1].shapes.push_back(over);
-  f.Write("view.ppt", deck::Build(spec));
-  Viewer v(f);
+  Viewer v(f, deck::Build(spec));
   HWND w = v.Window();
   ASSERT_TRUE(w);
   // The pointer over the linked words is a hand; still for a few seconds, it hides.
@@ -377,8 +358,7 @@ TEST(ShowWineLinks, TextLinksMouseOverAndTheHandPointer) {
   POINT pt = SlidePoint(w, 3500, 3900);
   SetCursorPos(pt.x, pt.y);
   EXPECT_TRUE(Viewer::WaitShown(w, 3, 3000));
-  PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
-  EXPECT_EQ(v.ExitCode(), 0);
+  EXPECT_EQ(v.EndWith(w, VK_ESCAPE), 0);
 }
 
 // Points the shell's web-address handler at a command that notes what it was given, for the
@@ -397,8 +377,7 @@ TEST(ShowWineLinks, WebLinkOpensThroughTheShellAndProgramsNeverRun) {
   run.click = {2, 0, 0xFF, 2};  // run a program
   file.click = {4, 0, 0xA, 2};  // open a file
   spec.slides[0].shapes = {web, run, file};
-  f.Write("view.ppt", deck::Build(spec));
-  Viewer v(f);
+  Viewer v(f, deck::Build(spec));
   HWND w = v.Window();
   ASSERT_TRUE(w);
   ClickSlide(w, 3500, 3300);
@@ -415,8 +394,7 @@ TEST(ShowWineLinks, WebLinkOpensThroughTheShellAndProgramsNeverRun) {
     fclose(note);
     EXPECT_NE(std::string(buf).find("http://example.com/kestrane"), std::string::npos);
   }
-  PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
-  EXPECT_EQ(v.ExitCode(), 0);
+  EXPECT_EQ(v.EndWith(w, VK_ESCAPE), 0);
 }
 
 TEST(ShowWineKiosk, ClicksOutsideLinksDoNothingAndTheShowLoops) {
@@ -428,8 +406,7 @@ TEST(ShowWineKiosk, ClicksOutsideLinksDoNothingAndTheShowLoops) {
   next.has_click = true;
   next.click = {3, 1};
   spec.slides[0].shapes.push_back(next);
-  f.Write("view.ppt", deck::Build(spec));
-  Viewer v(f);
+  Viewer v(f, deck::Build(spec));
   HWND w = v.Window();
   ASSERT_TRUE(w);
   ClickSlide(w, 100, 100);
@@ -439,8 +416,7 @@ TEST(ShowWineKiosk, ClicksOutsideLinksDoNothingAndTheShowLoops) {
   EXPECT_TRUE(Viewer::WaitShown(w, 2, 2000));
   EXPECT_TRUE(Viewer::WaitShown(w, 1, 5000));  // loops on its timings
   EXPECT_FALSE(v.Exited());
-  PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
-  EXPECT_EQ(v.ExitCode(), 0);
+  EXPECT_EQ(v.EndWith(w, VK_ESCAPE), 0);
 }
 
 TEST(ShowWineSounds, TransitionSoundGoesToTheSystem) {
@@ -449,15 +425,13 @@ TEST(ShowWineSounds, TransitionSoundGoesToTheSystem) {
   spec.sounds = {{1, "beep", Wave()}};
   spec.slides[1].effect = 0;
   spec.slides[1].sound_id = 1;
-  f.Write("view.ppt", deck::Build(spec));
-  Viewer v(f);
+  Viewer v(f, deck::Build(spec));
   HWND w = v.Window();
   ASSERT_TRUE(w);
   EXPECT_EQ(Query(w, viewer::kQuerySounds), 0);
   EXPECT_EQ(Viewer::Key(w, VK_RIGHT), 2);
   EXPECT_TRUE(WaitFor(w, viewer::kQuerySounds, 1, 3000));
-  PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
-  EXPECT_EQ(v.ExitCode(), 0);
+  EXPECT_EQ(v.EndWith(w, VK_ESCAPE), 0);
 }
 
 }  // namespace
