@@ -22,20 +22,16 @@ IWICImagingFactory* Factory() {
   return factory;
 }
 
-std::wstring Wide(const std::string& s) {
-  int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, nullptr, 0);
+std::wstring Wide(const std::string& s, UINT code_page) {
+  int n = MultiByteToWideChar(code_page, 0, s.c_str(), -1, nullptr, 0);
   std::wstring w(n > 0 ? n : 1, L'\0');
-  MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, &w[0], n);
+  MultiByteToWideChar(code_page, 0, s.c_str(), -1, &w[0], n);
   w.resize(wcslen(w.c_str()));
   return w;
 }
 
 std::wstring WideUtf8(const std::string& s) {
-  int n = MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, nullptr, 0);
-  std::wstring w(n > 0 ? n : 1, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, &w[0], n);
-  w.resize(wcslen(w.c_str()));
-  return w;
+  return Wide(s, CP_UTF8);
 }
 
 Canvas::Canvas(int width, int height) : width_(width), height_(height) {

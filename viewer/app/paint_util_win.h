@@ -24,7 +24,7 @@ using kestrane::ScopedSaveDC;
 using kestrane::ScopedSelect;
 
 IWICImagingFactory* Factory();
-std::wstring Wide(const std::string& s);
+std::wstring Wide(const std::string& s, UINT code_page = CP_ACP);
 std::wstring WideUtf8(const std::string& s);
 inline COLORREF Ref(const ppt::Rgb& c) {
   return RGB(c.r, c.g, c.b);

@@ -5,6 +5,7 @@
 
 #include "geom/path_eval.h"
 #include "geom/preset.h"
+#include "ppt/records.h"
 
 namespace geom {
 namespace {
@@ -13,7 +14,8 @@ constexpr double kPi = 3.14159265358979323846;
 
 // Rectangles, picture frames and text boxes are their box.
 bool IsBox(int type) {
-  return type == 1 || type == 75 || type == 202;
+  return type == ppt::spt::kRectangle || type == ppt::spt::kPictureFrame ||
+         type == ppt::spt::kTextBox;
 }
 
 SubPath Polygon(std::initializer_list<Pt> fractions, double w, double h) {
@@ -25,10 +27,10 @@ SubPath Polygon(std::initializer_list<Pt> fractions, double w, double h) {
 // Lines and the straight connector run corner to corner; bent and curved connectors follow
 // their preset path.
 bool IsStraightLine(int type) {
-  return type == 20 || type == 32;
+  return type == ppt::spt::kLine || type == ppt::spt::kStraightConnector;
 }
 bool IsConnector(int type) {
-  return type >= 32 && type <= 40;
+  return type >= ppt::spt::kStraightConnector && type <= ppt::spt::kLastConnector;
 }
 // WordArt: the preset is the path its text is laid along, not an outline to paint; the text
 // takes the shape's fill and line.

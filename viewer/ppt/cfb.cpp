@@ -26,7 +26,7 @@ constexpr size_t kEntrySize = 128;
 constexpr size_t kNameAt = 0, kNameBytesAt = 64, kTypeAt = 66, kLeftAt = 68, kRightAt = 72;
 constexpr size_t kChildAt = 76, kStartAt = 116, kSizeAt = 120, kSizeHighAt = 124;
 constexpr size_t kNameBytesMax = 64;
-constexpr uint8_t kRootType = 5;
+constexpr uint8_t kRootType = 5, kStreamType = 2;
 
 std::string Fold(const std::string& s) {
   std::string r = s;
@@ -240,7 +240,7 @@ bool CompoundFile::Has(const std::string& name) const {
 
 bool CompoundFile::Read(const std::string& name, std::vector<uint8_t>* out) const {
   const Entry* e = Find(name);
-  if (!e || e->type != 2) return false;
+  if (!e || e->type != kStreamType) return false;
   // A declared size larger than the file cannot be real; cap the read at the file size.
   uint64_t size = std::min<uint64_t>(e->size, size_);
   return ReadChain(e->start, size, size < mini_cutoff_, out);
@@ -249,7 +249,7 @@ bool CompoundFile::Read(const std::string& name, std::vector<uint8_t>* out) cons
 bool CompoundFile::Stream(const std::string& name, StreamReader* out) const {
   *out = StreamReader();
   const Entry* e = Find(name);
-  if (!e || e->type != 2) return false;
+  if (!e || e->type != kStreamType) return false;
   uint64_t size = std::min<uint64_t>(e->size, size_);
   out->file_ = this;
   out->mini_ = size < mini_cutoff_;

@@ -153,6 +153,29 @@ enum : uint16_t {
 };
 }  // namespace rt
 
+// Shape types of the drawing format that the reader and the outlines treat by name; the preset
+// table knows the others by number.
+namespace spt {
+enum : int {
+  kNotPrimitive = 0,  // a freeform: its geometry is in its properties
+  kRectangle = 1,
+  kRoundRectangle = 2,
+  kEllipse = 3,
+  kDiamond = 4,
+  kIsoscelesTriangle = 5,
+  kRightTriangle = 6,
+  kParallelogram = 7,
+  kTrapezoid = 8,
+  kHexagon = 9,
+  kOctagon = 10,
+  kLine = 20,
+  kStraightConnector = 32,  // then bent connectors 2 to 5 and curved connectors 2 to 5
+  kLastConnector = 40,
+  kPictureFrame = 75,
+  kTextBox = 202,
+};
+}  // namespace spt
+
 // What a text header says its text is; the master's styles come by this type.
 namespace text_type {
 enum : int {

@@ -107,45 +107,22 @@ void ReadPath(const Properties& props, Shape* out) {
 }
 
 Shape::Geometry GeometryOf(int type) {
-  switch (type) {
-    case 0:
-      return Shape::kFreeform;
-    case 1:
-    case 202:
-    case 75:
-      return Shape::kRect;
-    case 2:
-      return Shape::kRoundRect;
-    case 3:
-      return Shape::kEllipse;
-    case 4:
-      return Shape::kDiamond;
-    case 5:
-      return Shape::kTriangle;
-    case 6:
-      return Shape::kRightTriangle;
-    case 7:
-      return Shape::kParallelogram;
-    case 8:
-      return Shape::kTrapezoid;
-    case 9:
-      return Shape::kHexagon;
-    case 10:
-      return Shape::kOctagon;
-    case 20:
-    case 32:
-    case 33:
-    case 34:
-    case 35:
-    case 36:
-    case 37:
-    case 38:
-    case 39:
-    case 40:
-      return Shape::kLine;
-    default:
-      return Shape::kRect;
-  }
+  if (type >= spt::kStraightConnector && type <= spt::kLastConnector) return Shape::kLine;
+  static const std::pair<int, Shape::Geometry> kByType[] = {
+      {spt::kNotPrimitive, Shape::kFreeform},
+      {spt::kRoundRectangle, Shape::kRoundRect},
+      {spt::kEllipse, Shape::kEllipse},
+      {spt::kDiamond, Shape::kDiamond},
+      {spt::kIsoscelesTriangle, Shape::kTriangle},
+      {spt::kRightTriangle, Shape::kRightTriangle},
+      {spt::kParallelogram, Shape::kParallelogram},
+      {spt::kTrapezoid, Shape::kTrapezoid},
+      {spt::kHexagon, Shape::kHexagon},
+      {spt::kOctagon, Shape::kOctagon},
+      {spt::kLine, Shape::kLine}};
+  for (const auto& [t, geometry] : kByType)
+    if (t == type) return geometry;
+  return Shape::kRect;  // rectangles, picture frames, text boxes and every preset of its own
 }
 
 // Step one: the shape's own records, as stored.
@@ -394,7 +371,7 @@ void Loader::MapShape(const ShapeRecords& rec, const Transform& t, const Context
   if (out->geometry != Shape::kLine) out->fill = ReadFill(props, ctx, true);
   MapLine(props, ctx, true, out);
   out->shadow = MapShadow(props, ctx);
-  if (out->type == 75 || props.Has(prop::kPib)) {
+  if (out->type == spt::kPictureFrame || props.Has(prop::kPib)) {
     uint32_t pib = props.Get(prop::kPib, 0);
     if (pib >= 1 && pib <= out_->blips.size()) out->picture = int(pib - 1);
     out->picture_adjust = MapPictureAdjust(props, ctx);

@@ -580,6 +580,35 @@ inline Bytes Build(const DeckSpec& spec) {
 // A version 3 compound file with 512-byte sectors; streams under 4096 bytes go into the mini
 // stream as the container requires. `scattered`: the large streams' sectors are stored out of
 // order, so none of them lies in one run.
+inline void Set32(Bytes& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; i++) b[at + i] = uint8_t(v >> (8 * i));
+}
+
+// Directory entry fields of a compound file.
+namespace cfb_entry {
+constexpr size_t kSize = 128, kNameBytes = 64, kType = 66, kColor = 67, kLinks = 68;
+constexpr size_t kStart = 116, kStreamSize = 120, kMaxNameUnits = 31;
+constexpr uint8_t kStream = 2, kRoot = 5, kRed = 0, kBlack = 1;
+constexpr uint32_t kNoLink = 0xFFFFFFFF;
+}  // namespace cfb_entry
+
+// One directory entry: its name, type and colour, its right sibling and child (no left ones),
+// its first sector and size.
+inline Bytes DirEntry(const std::string& name, uint8_t type, uint32_t child, uint32_t right,
+                      uint32_t first, uint32_t size, uint8_t color = cfb_entry::kBlack) {
+  using namespace cfb_entry;
+  Bytes e(kSize, 0);
+  for (size_t i = 0; i < name.size() && i < kMaxNameUnits; i++) e[i * 2] = uint8_t(name[i]);
+  e[kNameBytes] = uint8_t((name.size() + 1) * 2);
+  e[kType] = type;
+  e[kColor] = color;
+  const uint32_t links[3] = {kNoLink, right, child};
+  for (int k = 0; k < 3; k++) Set32(e, kLinks + k * 4, links[k]);
+  Set32(e, kStart, first);
+  Set32(e, kStreamSize, size);
+  return e;
+}
+
 inline Bytes CompoundFile(const std::vector<std::pair<std::string, Bytes>>& streams,
                           bool scattered) {
   const uint32_t kEnd = 0xFFFFFFFE, kFree = 0xFFFFFFFF, kFatSect = 0xFFFFFFFD;
@@ -678,16 +707,7 @@ inline Bytes CompoundFile(const std::vector<std::pair<std::string, Bytes>>& stre
   Bytes dir;
   auto entry = [&](const std::string& name, uint8_t type, uint32_t child, uint32_t right,
                    uint32_t first, uint32_t size) {
-    Bytes e(128, 0);
-    for (size_t i = 0; i < name.size() && i < 31; i++) e[i * 2] = uint8_t(name[i]);
-    e[64] = uint8_t((name.size() + 1) * 2);
-    e[66] = type;
-    e[67] = 1;
-    uint32_t vals[3] = {kFree, right, child};
-    for (int k = 0; k < 3; k++)
-      for (int j = 0; j < 4; j++) e[68 + k * 4 + j] = uint8_t(vals[k] >> (8 * j));
-    for (int j = 0; j < 4; j++) e[116 + j] = uint8_t(first >> (8 * j));
-    for (int j = 0; j < 4; j++) e[120 + j] = uint8_t(size >> (8 * j));
+    Bytes e = DirEntry(name, type, child, right, first, size);
     dir.insert(dir.end(), e.begin(), e.end());
   };
   entry("Root Entry", 5, streams.empty() ? kFree : 1, kFree, n_mini ? mini_start : kEnd,

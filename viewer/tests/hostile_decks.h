@@ -15,6 +15,7 @@ using deck::Bytes;
 using deck::Put16;
 using deck::Put32;
 using deck::Rec;
+using deck::Set32;
 using deck::Words;
 
 constexpr uint16_t kDocument = 0x03E8, kDocumentAtom = 0x03E9, kEndDocument = 0x03EA;
@@ -29,10 +30,6 @@ constexpr uint32_t kMaxPerRun = 4095;  // persist ids one directory entry header
 // Compound file header fields written or damaged below.
 constexpr size_t kHeaderFatCount = 44, kHeaderMiniFatCount = 64, kHeaderDifatStart = 68;
 constexpr size_t kHeaderDifatCount = 72, kHeaderDifat = 76, kSectorSize = 512;
-
-inline void Set32(Bytes& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; i++) b[at + i] = uint8_t(v >> (8 * i));
-}
 
 inline Bytes SlidePersist(uint32_t persist, uint32_t slide_id) {
   return Rec(kSlidePersist, Words({persist, 0, 0, slide_id, 0}));
@@ -98,14 +95,8 @@ inline Bytes LargeCompoundFile(const std::vector<std::pair<std::string, Bytes>>&
   Bytes dir;
   auto entry = [&](const std::string& name, uint8_t type, uint32_t child, uint32_t right,
                    uint32_t first, uint64_t size) {
-    Bytes e(128, 0);
-    for (size_t i = 0; i < name.size() && i < 31; i++) e[i * 2] = uint8_t(name[i]);
-    e[64] = uint8_t((name.size() + 1) * 2);
-    e[66] = type;
-    uint32_t vals[3] = {kFree, right, child};
-    for (int k = 0; k < 3; k++) Set32(e, 68 + k * 4, vals[k]);
-    Set32(e, 116, first);
-    Set32(e, 120, uint32_t(size));
+    Bytes e =
+        deck::DirEntry(name, type, child, right, first, uint32_t(size), deck::cfb_entry::kRed);
     dir.insert(dir.end(), e.begin(), e.end());
   };
   entry("Root Entry", 5, 1, kFree, kEnd, 0);
