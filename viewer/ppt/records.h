@@ -156,38 +156,18 @@ enum : uint16_t {
 // Shape types of the drawing format that the reader and the outlines treat by name; the preset
 // table knows the others by number.
 namespace spt {
-enum : int {
-  kNotPrimitive = 0,  // a freeform: its geometry is in its properties
-  kRectangle = 1,
-  kRoundRectangle = 2,
-  kEllipse = 3,
-  kDiamond = 4,
-  kIsoscelesTriangle = 5,
-  kRightTriangle = 6,
-  kParallelogram = 7,
-  kTrapezoid = 8,
-  kHexagon = 9,
-  kOctagon = 10,
-  kLine = 20,
-  kStraightConnector = 32,  // then bent connectors 2 to 5 and curved connectors 2 to 5
-  kLastConnector = 40,
-  kPictureFrame = 75,
-  kTextBox = 202,
-};
+constexpr int kNotPrimitive = 0;  // a freeform: its geometry is in its properties
+constexpr int kRectangle = 1, kRoundRectangle = 2, kEllipse = 3, kDiamond = 4;
+constexpr int kIsoscelesTriangle = 5, kRightTriangle = 6, kParallelogram = 7, kTrapezoid = 8;
+constexpr int kHexagon = 9, kOctagon = 10, kLine = 20, kPictureFrame = 75, kTextBox = 202;
+// Bent connectors 2 to 5 and curved connectors 2 to 5 follow the straight one.
+constexpr int kStraightConnector = 32, kLastConnector = 40;
 }  // namespace spt
 
 // What a text header says its text is; the master's styles come by this type.
 namespace text_type {
-enum : int {
-  kTitle = 0,
-  kBody = 1,
-  kNotes = 2,
-  kOther = 4,
-  kCenterBody = 5,
-  kCenterTitle = 6,
-  kHalfBody = 7,
-  kQuarterBody = 8,
-};
+constexpr int kTitle = 0, kBody = 1, kNotes = 2, kOther = 4;
+constexpr int kCenterBody = 5, kCenterTitle = 6, kHalfBody = 7, kQuarterBody = 8;
 }  // namespace text_type
 
 }  // namespace ppt

@@ -16,16 +16,8 @@ constexpr int kHyperlinkScheme = 6;  // the scheme's accent-and-hyperlink colour
 namespace act {
 enum : uint8_t { kNone = 0, kMacro = 1, kProgram = 2, kJump = 3, kHyperlink = 4, kOle = 5 };
 enum : uint8_t { kJumpNext = 1, kJumpPrevious, kJumpFirst, kJumpLast, kJumpLastViewed, kJumpEnd };
-enum : uint8_t {
-  kLinkNext = 0,
-  kLinkPrevious = 1,
-  kLinkFirst = 2,
-  kLinkLast = 3,
-  kLinkSlide = 7,
-  kLinkUrl = 8,
-  kLinkPresentation = 9,
-  kLinkFile = 10,
-};
+constexpr uint8_t kLinkNext = 0, kLinkPrevious = 1, kLinkFirst = 2, kLinkLast = 3;
+constexpr uint8_t kLinkSlide = 7, kLinkUrl = 8, kLinkPresentation = 9, kLinkFile = 10;
 }  // namespace act
 
 // Flags of the animation-info atom.

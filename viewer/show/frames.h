@@ -46,32 +46,12 @@ struct Frame {
 
 // The effect numbers the file stores for transitions (and for builds, where they are shared).
 namespace fx {
-enum : int {
-  kCut = 0,
-  kRandom = 1,
-  kBlinds = 2,
-  kChecker = 3,
-  kCover = 4,
-  kDissolve = 5,
-  kFade = 6,
-  kUncover = 7,
-  kRandomBars = 8,
-  kStrips = 9,
-  kWipe = 10,
-  kBox = 11,
-  kFly = 12,  // builds only: fly, peek, crawl, zoom, stretch, swivel, spiral by direction
-  kSplit = 13,
-  kFlash = 14,
-  kDiamond = 17,
-  kPlus = 18,
-  kWedge = 19,
-  kPush = 20,
-  kComb = 21,
-  kNewsflash = 22,
-  kSmoothFade = 23,
-  kWheel = 26,
-  kCircle = 27,
-};
+constexpr int kCut = 0, kRandom = 1, kBlinds = 2, kChecker = 3, kCover = 4, kDissolve = 5;
+constexpr int kFade = 6, kUncover = 7, kRandomBars = 8, kStrips = 9, kWipe = 10, kBox = 11;
+// Builds only: fly, peek, crawl, zoom, stretch, swivel, spiral by direction.
+constexpr int kFly = 12;
+constexpr int kSplit = 13, kFlash = 14, kDiamond = 17, kPlus = 18, kWedge = 19, kPush = 20;
+constexpr int kComb = 21, kNewsflash = 22, kSmoothFade = 23, kWheel = 26, kCircle = 27;
 }  // namespace fx
 
 // How long a transition runs, in milliseconds (0: a plain cut).

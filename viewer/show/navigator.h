@@ -28,27 +28,12 @@ enum class Command {
 
 // Windows virtual-key codes of the keys a show answers.
 namespace vk {
-enum : unsigned {
-  kBack = 0x08,
-  kReturn = 0x0D,
-  kCancel = 0x03,  // Ctrl+Break
-  kEscape = 0x1B,
-  kSpace = 0x20,
-  kPrior = 0x21,
-  kNext = 0x22,
-  kEnd = 0x23,
-  kHome = 0x24,
-  kLeft = 0x25,
-  kUp = 0x26,
-  kRight = 0x27,
-  kDown = 0x28,
-  kNumpad0 = 0x60,
-  kNumpad9 = 0x69,
-  kComma = 0xBC,
-  kMinus = 0xBD,
-  kPeriod = 0xBE,
-  kSubtract = 0x6D,
-};
+constexpr unsigned kCancel = 0x03, kBack = 0x08, kReturn = 0x0D,
+                   kEscape = 0x1B;  // kCancel: Ctrl+Break
+constexpr unsigned kSpace = 0x20, kPrior = 0x21, kNext = 0x22, kEnd = 0x23, kHome = 0x24;
+constexpr unsigned kLeft = 0x25, kUp = 0x26, kRight = 0x27, kDown = 0x28;
+constexpr unsigned kNumpad0 = 0x60, kNumpad9 = 0x69, kSubtract = 0x6D;
+constexpr unsigned kComma = 0xBC, kMinus = 0xBD, kPeriod = 0xBE;
 }  // namespace vk
 
 struct KeyCommand {
