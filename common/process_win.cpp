@@ -82,9 +82,7 @@ bool IsOrdinaryFile(const char* path, char* found_name) {
   for (const char* p = path; *p; ++p)
     if (*p == '*' || *p == '?') return false;
   WIN32_FIND_DATAA fd;
-  HANDLE find = FindFirstFileA(path, &fd);
-  if (find == INVALID_HANDLE_VALUE) return false;
-  FindClose(find);
+  if (!AutoFindHandle(FindFirstFileA(path, &fd))) return false;
   if (fd.dwFileAttributes &
       (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
     return false;

@@ -78,8 +78,8 @@ bool RemovePass(const char* folder) {
   char path[kPath];
   if (!JoinPath(path, folder, "*")) return false;
   WIN32_FIND_DATAA fd;
-  HANDLE find = FindFirstFileA(path, &fd);
-  if (find != INVALID_HANDLE_VALUE) {
+  AutoFindHandle find(FindFirstFileA(path, &fd));
+  if (find) {
     do {
       if (!lstrcmpA(fd.cFileName, ".") || !lstrcmpA(fd.cFileName, "..")) continue;
       if (!JoinPath(path, folder, fd.cFileName)) continue;
@@ -91,8 +91,7 @@ bool RemovePass(const char* folder) {
         RemoveDirectoryA(path);
       else
         RemovePass(path);
-    } while (FindNextFileA(find, &fd));
-    FindClose(find);
+    } while (FindNextFileA(find.get(), &fd));
   }
   return RemoveDirectoryA(folder) || GetLastError() == ERROR_FILE_NOT_FOUND ||
          GetLastError() == ERROR_PATH_NOT_FOUND;
@@ -165,16 +164,15 @@ void RemoveStaleFolders(const char* temp) {
   GetSystemTimeAsFileTime(&now_time);
   const ULONGLONG now = Ticks(now_time);
   WIN32_FIND_DATAA fd;
-  HANDLE find = FindFirstFileA(path, &fd);
-  if (find == INVALID_HANDLE_VALUE) return;
+  AutoFindHandle find(FindFirstFileA(path, &fd));
+  if (!find) return;
   int looked_at = 0;
   do {
     if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsUnpackFolderName(fd.cFileName))
       continue;
     lstrcpyA(path + base, fd.cFileName);
     RemoveStale(path, user, now);
-  } while (++looked_at < kMaxStaleFolders && FindNextFileA(find, &fd));
-  FindClose(find);
+  } while (++looked_at < kMaxStaleFolders && FindNextFileA(find.get(), &fd));
 }
 
 bool MakePrivateFolder(const char* temp, char* out, size_t out_size) {

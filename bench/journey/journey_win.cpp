@@ -60,13 +60,12 @@ std::string Windows(DWORD pid) {
 void CopyFolder(const std::string& from, const std::string& to) {
   SHCreateDirectoryExA(nullptr, to.c_str(), nullptr);
   WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA((from + "\\*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return;
+  kestrane::AutoFindHandle h(FindFirstFileA((from + "\\*").c_str(), &fd));
+  if (!h) return;
   do {
     if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
       CopyFileA((from + "\\" + fd.cFileName).c_str(), (to + "\\" + fd.cFileName).c_str(), FALSE);
-  } while (FindNextFileA(h, &fd));
-  FindClose(h);
+  } while (FindNextFileA(h.get(), &fd));
 }
 
 int Install(const std::string& delivery) {
