@@ -15,8 +15,6 @@ namespace {
 using Figures = std::vector<std::vector<POINT>>;
 using geom::Pt;
 
-// Line widths are EMU; a point is 12700 of them and 8 master units.
-constexpr double kMasterPerEmu = 8.0 / 12700;
 // Arrowheads are sized by the line's width, but never smaller than a 2-point line's (master
 // units), so thin connectors still show theirs.
 constexpr double kMinArrowLine = 16;

@@ -76,6 +76,27 @@ std::string ChooseFile() {
   return kestrane::lib::GetOpenFileNameA(&ofn) ? std::string(name) : std::string();
 }
 
+bool WriteAll(const std::string& path, const std::string& bytes) {
+  kestrane::AutoFileHandle f(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD n = 0;
+  return f && WriteFile(f.get(), bytes.data(), DWORD(bytes.size()), &n, nullptr) &&
+         n == bytes.size();
+}
+
+// One line per text line painted: left, top, right, bottom in pixels, then its text.
+std::string LinesTable(const std::vector<viewer::LineBox>& lines) {
+  std::string out;
+  for (const viewer::LineBox& l : lines) {
+    std::string text = l.text;
+    for (char& ch : text)
+      if (ch == '\t' || ch == '\r' || ch == '\n') ch = ' ';
+    out += std::to_string(l.box.left) + "\t" + std::to_string(l.box.top) + "\t" +
+           std::to_string(l.box.right) + "\t" + std::to_string(l.box.bottom) + "\t" + text + "\n";
+  }
+  return out;
+}
+
 int Render(const ppt::Presentation& p, const viewer::Command& c) {
   CreateDirectoryA(c.folder.c_str(), nullptr);
   viewer::SlideRenderer renderer(p);
@@ -86,18 +107,17 @@ int Render(const ppt::Presentation& p, const viewer::Command& c) {
     viewer::Canvas canvas(width, height);
     if (!canvas.ok()) return Fail(kRenderFailed, "Out of memory.");
     std::string text;
+    std::vector<viewer::LineBox> lines;
+    viewer::SlideView view;
+    view.lines = &lines;
     RECT where{0, 0, width, height};
-    renderer.Paint(canvas.dc(), index, where, &text);
+    renderer.Paint(canvas.dc(), index, where, &text, &view);
     char base[32];
     snprintf(base, sizeof base, "\\slide-%03d", ++number);
     if (!viewer::SavePng(canvas, c.folder + base + ".png"))
       return Fail(kRenderFailed, "Cannot write " + c.folder + base + ".png");
-    kestrane::AutoFileHandle f(CreateFileA((c.folder + base + ".txt").c_str(), GENERIC_WRITE, 0,
-                                           nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (f) {
-      DWORD n;
-      WriteFile(f.get(), text.data(), DWORD(text.size()), &n, nullptr);
-    }
+    WriteAll(c.folder + base + ".txt", text);
+    WriteAll(c.folder + base + ".lines", LinesTable(lines));
   }
   return kOk;
 }

@@ -26,6 +26,9 @@ using kestrane::ScopedSelect;
 IWICImagingFactory* Factory();
 std::wstring Wide(const std::string& s, UINT code_page = CP_ACP);
 std::wstring WideUtf8(const std::string& s);
+// Line widths are EMU; a point is 12700 of them and 8 master units.
+constexpr double kMasterPerEmu = 8.0 / 12700;
+
 inline COLORREF Ref(const ppt::Rgb& c) {
   return RGB(c.r, c.g, c.b);
 }

@@ -52,7 +52,8 @@ void SlideRenderer::Paint(HDC dc, size_t index, const RECT& where, std::string* 
   const std::vector<show::ShapeView>* states = view ? view->shapes : nullptr;
   for (size_t i = 0; i < slide.shapes.size(); i++) {
     const ppt::Shape& s = slide.shapes[i];
-    ShapeContext c{dc, i, nullptr, view ? view->links : nullptr, text};
+    ShapeContext c{
+        dc, i, nullptr, view ? view->links : nullptr, text, view ? view->lines : nullptr};
     if (!states || i >= states->size()) {
       DrawShape(c, s);
       continue;
@@ -116,6 +117,7 @@ void SlideRenderer::DrawShape(const ShapeContext& c, const ppt::Shape& s) {
     FillOutline(dc, s, outline, figures, r);
   if (s.picture >= 0) DrawImage(dc, s.picture, r, s.crop, &s.picture_adjust);
   if (s.line) StrokeOutline(dc, s, outline, figures);
+  if (!s.word_art.text.empty()) DrawWordArt(dc, s, r);
   if (!s.text.paragraphs.empty()) {
     RECT box{X(a.left + s.text.insets.left), Y(a.top + s.text.insets.top),
              X(a.right - s.text.insets.right), Y(a.bottom - s.text.insets.bottom)};

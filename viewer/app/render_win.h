@@ -28,11 +28,20 @@ struct LinkArea {
   RECT box;
 };
 
+// A line of text where it was painted, in device pixels (the box around its turned corners when
+// its shape or text is turned): from the left of its first letter to the right of its last, from
+// the top of its tallest letters to the bottom of its deepest.
+struct LineBox {
+  RECT box;
+  std::string text;  // UTF-8
+};
+
 // A slide as a build state shows it (shape states in the slide's shape order; none: all shown),
-// and where to report the text links painted.
+// and where to report the text links and lines painted.
 struct SlideView {
   const std::vector<show::ShapeView>* shapes = nullptr;
   std::vector<LinkArea>* links = nullptr;
+  std::vector<LineBox>* lines = nullptr;
 };
 
 class SlideRenderer {
@@ -69,6 +78,7 @@ class SlideRenderer {
     const std::vector<uint8_t>* paragraphs = nullptr;  // build states of its paragraphs
     std::vector<LinkArea>* links = nullptr;            // where painted links are reported
     std::string* text = nullptr;                       // receives the text painted
+    std::vector<LineBox>* lines = nullptr;             // receives the lines painted
   };
   void DrawShape(const ShapeContext& c, const ppt::Shape& s);
   // Painters per kind; `figures` are device points of the shape's outline figures.
@@ -89,9 +99,12 @@ class SlideRenderer {
   void DrawShadow(HDC dc, const ppt::Shape& s, const geom::Outline& outline, const Figures& figures,
                   const RECT& box);
   void DrawText(const ShapeContext& c, const ppt::Shape& s, const RECT& box);
+  void DrawWordArt(HDC dc, const ppt::Shape& s, const RECT& box);
+  void WordArtPath(HDC dc, const ppt::Shape& s, const RECT& box);
   text::Measurer MeasurerFor(HDC dc);
   void DrawBullet(HDC dc, const text::Bullet& b, int x, int baseline);
   void DrawPiece(const ShapeContext& c, const text::Piece& piece, int x, int baseline);
+  void ReportLine(const ShapeContext& c, const text::Line& line, double left, double top);
   const ppt::TextBody& WithSymbols(const ppt::TextBody& body, ppt::TextBody* mapped);
   HFONT Font(const text::Font& font);  // cached for the renderer's life
   HFONT BulletFont(HDC dc, const text::Font& font, const std::wstring& text);

@@ -169,7 +169,39 @@ void SlideRenderer::DrawText(const ShapeContext& c, const ppt::Shape& shape, con
     if (Unbuilt(c.paragraphs, line.paragraph)) continue;
     for (const text::Piece& pc : line.pieces)
       DrawPiece(c, pc, Px(left + pc.x), Px(top + pc.baseline));
+    if (c.lines) ReportLine(c, line, left, top);
   }
+}
+
+void SlideRenderer::ReportLine(const ShapeContext& c, const text::Line& line, double left,
+                               double top) {
+  LineBox lb;
+  for (const text::Piece& pc : line.pieces) lb.text += ppt::ToUtf8(pc.text);
+  if (lb.text.find_first_not_of(" \t") == std::string::npos) return;
+  // The line's corners through whatever turns the shape and its text.
+  XFORM x{1, 0, 0, 1, 0, 0};
+  if (GetGraphicsMode(c.dc) == GM_ADVANCED) GetWorldTransform(c.dc, &x);
+  // Vertically the letters' extent, as a PDF's text boxes give it, not the line's spacing.
+  text::Measurer measure = MeasurerFor(c.dc);
+  double t = 1e9, b = -1e9;
+  for (const text::Piece& pc : line.pieces) {
+    text::Metrics m = measure(pc.font, u"");
+    t = std::min(t, top + pc.baseline - m.ascent);
+    b = std::max(b, top + pc.baseline + m.descent);
+  }
+  const double l = left + line.x, r = l + line.width;
+  const double xs[2] = {l, r}, ys[2] = {t, b};
+  double x0 = 1e9, y0 = 1e9, x1 = -1e9, y1 = -1e9;
+  for (double px : xs)
+    for (double py : ys) {
+      double dx = px * x.eM11 + py * x.eM21 + x.eDx, dy = px * x.eM12 + py * x.eM22 + x.eDy;
+      x0 = std::min(x0, dx);
+      y0 = std::min(y0, dy);
+      x1 = std::max(x1, dx);
+      y1 = std::max(y1, dy);
+    }
+  lb.box = RECT{Px(x0), Px(y0), Px(x1), Px(y1)};
+  c.lines->push_back(std::move(lb));
 }
 
 void SlideRenderer::DrawBullet(HDC dc, const text::Bullet& b, int x, int baseline) {

@@ -35,7 +35,7 @@ bool IsConnector(int type) {
 // WordArt: the preset is the path its text is laid along, not an outline to paint; the text
 // takes the shape's fill and line.
 bool IsTextPath(int type) {
-  return type >= 136 && type <= 175;
+  return type >= ppt::spt::kFirstTextPath && type <= ppt::spt::kLastTextPath;
 }
 
 // Faces drawn darker or lighter than the fill, by path number: cube, can, bevel, folded corner,
@@ -158,7 +158,11 @@ Outline ShapeOutline(const ppt::Shape& s, double w, double h) {
   Outline o;
   o.text_box = Box{0, 0, w, h};
   const PresetShape* preset = FindPreset(s.type);
-  if (s.geometry == ppt::Shape::kFreeform) {
+  // Types without a preset of their own (such as those later versions save their newer shapes
+  // as) are drawn by the path they carry, as freeforms are.
+  const bool own_path =
+      !preset && s.geometry == ppt::Shape::kRect && !IsBox(s.type) && s.custom.vertices.size() >= 4;
+  if (s.geometry == ppt::Shape::kFreeform || own_path) {
     FreeformOutline(s, w, h, &o);
   } else if (s.geometry == ppt::Shape::kLine && (!preset || IsStraightLine(s.type))) {
     SubPath p;

@@ -108,6 +108,8 @@ struct Footers {
 
 Footers ReadFooters(const Record& container, Footers f);
 
+// WordArt's text, face and style.
+void ReadWordArt(const Properties& props, Shape::WordArt* out);
 // The text frame's own properties: wrapping, anchoring, flow, fitting.
 void MapTextFrame(const Properties& props, TextBody* body);
 void ReadParaExtensionTags(const Record& client_data, std::vector<ParaExtension>* out);

@@ -248,6 +248,13 @@ struct Shape {
     int32_t left = 0, top = 0, right = 21600, bottom = 21600;
   } custom;
   int placeholder = -1;  // placeholder type, -1 when none
+  // WordArt: text drawn as the shape itself, filled and outlined as the shape is, along its
+  // preset's path. Empty text: none.
+  struct WordArt {
+    std::u16string text;  // lines end at '\n'
+    std::string face;
+    bool bold = false, italic = false;
+  } word_art;
   TextBody text;
   Build build;
   Action click, over;

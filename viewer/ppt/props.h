@@ -36,7 +36,7 @@ enum : uint16_t {
   kGeoTextSize = 0x00C3,
   kGeoTextSpacing = 0x00C4,
   kGeoTextFont = 0x00C5,
-  kGeoTextBooleans = 0x00FF,
+  kGeoTextBooleans = 0x00FF,  // bit 5 bold, bit 4 italic
   // picture
   kCropFromTop = 0x0100,
   kCropFromBottom = 0x0101,

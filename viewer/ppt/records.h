@@ -160,6 +160,8 @@ constexpr int kNotPrimitive = 0;  // a freeform: its geometry is in its properti
 constexpr int kRectangle = 1, kRoundRectangle = 2, kEllipse = 3, kDiamond = 4;
 constexpr int kIsoscelesTriangle = 5, kRightTriangle = 6, kParallelogram = 7, kTrapezoid = 8;
 constexpr int kHexagon = 9, kOctagon = 10, kLine = 20, kPictureFrame = 75, kTextBox = 202;
+// WordArt presets: their path carries the text, it is not an outline.
+constexpr int kFirstTextPath = 136, kLastTextPath = 175;
 // Bent connectors 2 to 5 and curved connectors 2 to 5 follow the straight one.
 constexpr int kStraightConnector = 32, kLastConnector = 40;
 }  // namespace spt

@@ -345,6 +345,37 @@ void Loader::InheritPlaceholder(const Context& ctx, ShapeRecords* rec) {
   rec->props.Inherit(it->second.second, prop::kRotation);
 }
 
+namespace {
+
+// Bits of the WordArt boolean set.
+constexpr int kGeoTextItalicBit = 4, kGeoTextBoldBit = 5;
+// WordArt text and face names are capped: they are drawn in one line each, never laid out.
+constexpr size_t kMaxWordArtUnits = 4096, kMaxFaceUnits = 64;
+
+std::u16string ComplexText(const Properties& props, uint16_t id, size_t max_units) {
+  std::u16string s;
+  auto it = props.complex.find(id);
+  if (it == props.complex.end()) return s;
+  const uint8_t* p = it->second.first;
+  for (size_t i = 0; i + 1 < it->second.second && s.size() < max_units; i += 2)
+    s += char16_t(Le16(p + i));
+  while (!s.empty() && s.back() == 0) s.pop_back();
+  return s;
+}
+
+}  // namespace
+
+void ReadWordArt(const Properties& props, Shape::WordArt* out) {
+  std::u16string text = ComplexText(props, prop::kGeoTextUnicode, kMaxWordArtUnits);
+  for (char16_t ch : text)
+    if (ch != u'\r') out->text += ch;  // lines end at "\r\n" or "\n"
+  while (!out->text.empty() && out->text.back() == u'\n') out->text.pop_back();
+  std::u16string face = ComplexText(props, prop::kGeoTextFont, kMaxFaceUnits);
+  out->face = face.empty() ? "Arial" : ToUtf8(face);
+  out->bold = props.Flag(prop::kGeoTextBooleans, kGeoTextBoldBit) == 1;
+  out->italic = props.Flag(prop::kGeoTextBooleans, kGeoTextItalicBit) == 1;
+}
+
 // Step three: the stored properties mapped onto what the renderer paints.
 void Loader::MapShape(const ShapeRecords& rec, const Transform& t, const Context& ctx, Shape* out) {
   const Properties& props = rec.props;
@@ -361,12 +392,16 @@ void Loader::MapShape(const ShapeRecords& rec, const Transform& t, const Context
       out->adjust_set |= 1u << i;
     }
   }
-  if (out->geometry == Shape::kFreeform) ReadPath(props, out);
+  // Any shape may carry a path of its own; it is drawn where its type has no preset of its own
+  // (geom/outline.cpp).
+  if (out->geometry == Shape::kFreeform || props.Has(prop::kVertices)) ReadPath(props, out);
   for (int i = 0; i < 4; i++) {
     // Crops are 16.16 fractions of the picture: top, bottom, left, right.
     int32_t v = int32_t(props.Get(uint16_t(prop::kCropFromTop + i), 0));
     out->crop[i] = std::max(-4.0, std::min(0.99, v / 65536.0));
   }
+  if (out->type >= spt::kFirstTextPath && out->type <= spt::kLastTextPath)
+    ReadWordArt(props, &out->word_art);
   // What the shape, its master and the defaults leave unset is filled and outlined.
   if (out->geometry != Shape::kLine) out->fill = ReadFill(props, ctx, true);
   MapLine(props, ctx, true, out);

@@ -439,4 +439,36 @@ TEST(FillCorpus, TranslucentShadowedShapes) {
   EXPECT_GE(shadowed, 1);
 }
 
+// --- WordArt -------------------------------------------------------------------------------------
+
+deck::Bytes Utf16(const std::u16string& s) {
+  deck::Bytes b;
+  for (char16_t c : s) deck::Put16(b, c);
+  deck::Put16(b, 0);
+  return b;
+}
+
+TEST(WordArt, TextFaceAndStyleComeFromTheGeometryTextProperties) {
+  using ppt::prop::kGeoTextBooleans;
+  constexpr uint32_t kUseBoldAndItalic = 0x00300000, kBold = 0x20;
+  std::vector<ppt::Shape> s = Parse(
+      {deck::Shape(136, {{kGeoTextBooleans, kUseBoldAndItalic | kBold}}, 0, 0, 2000, 1000, 0, false,
+                   {{ppt::prop::kGeoTextUnicode, Utf16(u"Big\r\nNews\r\n")},
+                    {ppt::prop::kGeoTextFont, Utf16(u"Impact")}}),
+       deck::Shape(150, {}, 0, 1000, 2000, 2000, 0, false,
+                   {{ppt::prop::kGeoTextUnicode, Utf16(u"Arch")}}),
+       // Only WordArt presets carry their text as the shape.
+       deck::Shape(1, {}, 0, 2000, 2000, 3000, 0, false,
+                   {{ppt::prop::kGeoTextUnicode, Utf16(u"not drawn")}})});
+  ASSERT_EQ(s.size(), 3u);
+  EXPECT_EQ(s[0].word_art.text, u"Big\nNews");  // line breaks kept, the last one dropped
+  EXPECT_EQ(s[0].word_art.face, "Impact");
+  EXPECT_TRUE(s[0].word_art.bold);
+  EXPECT_FALSE(s[0].word_art.italic);  // its use bit set, its value clear
+  EXPECT_EQ(s[1].word_art.text, u"Arch");
+  EXPECT_EQ(s[1].word_art.face, "Arial");
+  EXPECT_FALSE(s[1].word_art.bold);
+  EXPECT_TRUE(s[2].word_art.text.empty());
+}
+
 }  // namespace

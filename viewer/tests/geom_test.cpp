@@ -334,6 +334,24 @@ TEST(FreeformGeometry, WithoutSegmentsTheVerticesMakeOnePolygon) {
   EXPECT_FALSE(o.parts[0].closed);
 }
 
+// Later versions save shapes the format has no preset for under types of their own, with their
+// path stored as a freeform's. Types with a preset, and plain boxes, keep their own outline.
+TEST(FreeformGeometry, TypesWithoutAPresetDrawThePathTheyCarry) {
+  const std::vector<int32_t> triangle = {0, 0, 1000, 0, 500, 1000};
+  struct Case {
+    int type;
+    bool follows_path;
+  } cases[] = {{100, true}, {142, true}, {1, false}, {202, false}, {13, false}};
+  for (const Case& c : cases) {
+    ppt::Shape s = Freeform(triangle, {});
+    s.type = c.type;
+    s.geometry = ppt::Shape::kRect;
+    Outline o = geom::ShapeOutline(s, 100, 100);
+    EXPECT_EQ(HasPoint(o, 50, 100, 0.01), c.follows_path) << c.type;
+    EXPECT_EQ(HasPoint(o, 0, 100, 0.01), !c.follows_path && c.type != 13) << c.type;
+  }
+}
+
 TEST(FreeformGeometry, RandomProgramsNeverFail) {
   std::mt19937 rng(99);
   for (int round = 0; round < 3000; round++) {

@@ -145,4 +145,31 @@ TEST(PaintWine, ArrowheadsAndDashesOnLines) {
   EXPECT_GT(changes, 20);
 }
 
+// WordArt is its text, stretched over the box in the shape's fill; nothing outside the letters.
+TEST(PaintWine, WordArtFillsItsLettersAcrossTheBox) {
+  deck::Bytes text;
+  for (char16_t c : std::u16string(u"IIII")) deck::Put16(text, c);
+  Painted p({deck::Shape(136, {{0x1BF, kFilled}, {0x181, 0x0000FF}, {0x1FF, kNoLine}}, 1000, 1000,
+                         4000, 3000, 0, false, {{0x00C0, text}})});
+  ASSERT_TRUE(p.ok());
+  // Across the middle row: red letters, white between them, from the box's left to its right.
+  int red = 0, changes = 0, first = -1, last = -1;
+  bool ink = false;
+  for (int x = 90; x < 410; x++) {
+    bool now = Near(p.At(x, 200), Px{255, 0, 0}, 40);
+    if (now) {
+      red++;
+      if (first < 0) first = x;
+      last = x;
+    }
+    if (now != ink) changes++;
+    ink = now;
+  }
+  EXPECT_GE(changes, 7);  // four letters
+  EXPECT_GT(red, 40);
+  EXPECT_GT(last - first, 200);  // stretched across most of the box (its letters' bearings aside)
+  EXPECT_TRUE(Near(p.At(420, 200), Px{255, 255, 255}));  // beside the box: nothing
+  EXPECT_TRUE(Near(p.At(200, 90), Px{255, 255, 255}));   // above the box: nothing
+}
+
 }  // namespace

@@ -55,6 +55,13 @@ void PrintTimeline(const ppt::Slide& slide) {
 
 }  // namespace
 
+// Line breaks written as "\\n", so that one shape's dump stays on its lines.
+std::string OneLine(std::string s) {
+  for (size_t at = s.find('\n'); at != std::string::npos; at = s.find('\n', at + 2))
+    s.replace(at, 1, "\\n");
+  return s;
+}
+
 int main(int argc, char** argv) {
   ppt::LoadOptions options;
   for (int i = 1; i < argc; i++) {
@@ -90,6 +97,10 @@ int main(int argc, char** argv) {
               sh.fill.alpha, sh.fill.blend, sh.fill.angle, sh.fill.stops.size(), sh.shadow.visible,
               sh.shadow.color.r, sh.shadow.color.g, sh.shadow.color.b, sh.shadow.alpha,
               sh.shadow.dx, sh.shadow.dy, sh.rotation, sh.flip_h, sh.flip_v);
+        if (!sh.word_art.text.empty())
+          printf("      wordart \"%s\" %s%s%s\n", OneLine(ppt::ToUtf8(sh.word_art.text)).c_str(),
+                 sh.word_art.face.c_str(), sh.word_art.bold ? " b" : "",
+                 sh.word_art.italic ? " i" : "");
         const ppt::TextBody& tb = sh.text;
         if (!tb.paragraphs.empty())
           printf("      text insets %d %d %d %d anchor %d%s wrap %d fit %d flow %d\n",
