@@ -111,6 +111,22 @@ void PutText(HDC dc, int x, int y, const std::wstring& t, const INT* dx = nullpt
 text::Measurer SlideRenderer::MeasurerFor(HDC dc) {
   return [this, dc](const text::Font& f, const std::u16string& s16) {
     text::Metrics m;
+    // Measured untransformed: Wine gives a turned shape's text no extent at all when the turn
+    // leaves the matrix's x scale near zero (a quarter turn), and the layout wants logical units.
+    XFORM turned{1, 0, 0, 1, 0, 0};
+    const bool advanced = GetGraphicsMode(dc) == GM_ADVANCED;
+    if (advanced) {
+      GetWorldTransform(dc, &turned);
+      ModifyWorldTransform(dc, nullptr, MWT_IDENTITY);
+    }
+    struct Restore {
+      HDC dc;
+      bool advanced;
+      const XFORM& x;
+      ~Restore() {
+        if (advanced) SetWorldTransform(dc, &x);
+      }
+    } restore{dc, advanced, turned};
     ScopedSelect sel(dc, Font(f));
     TEXTMETRICW tm{};
     GetTextMetricsW(dc, &tm);

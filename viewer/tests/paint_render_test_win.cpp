@@ -23,7 +23,8 @@ struct Px {
 // Slide 1 of a deck holding `shapes`, painted 576 pixels wide: ten master units a pixel.
 class Painted {
  public:
-  explicit Painted(const std::vector<deck::Bytes>& shapes, const Props& background = {}) {
+  explicit Painted(const std::vector<deck::Bytes>& shapes, const Props& background = {},
+                   std::vector<viewer::LineBox>* lines = nullptr) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     deck::DeckSpec spec;
     spec.slides.resize(1);
@@ -34,7 +35,9 @@ class Painted {
     canvas_.reset(new viewer::Canvas(576, 432));
     viewer::SlideRenderer r(p_);
     RECT where{0, 0, 576, 432};
-    if (ok_ && canvas_->ok()) r.Paint(canvas_->dc(), 0, where);
+    viewer::SlideView view;
+    view.lines = lines;
+    if (ok_ && canvas_->ok()) r.Paint(canvas_->dc(), 0, where, nullptr, &view);
     GdiFlush();
   }
   bool ok() const { return ok_ && canvas_->ok(); }
@@ -170,6 +173,28 @@ TEST(PaintWine, WordArtFillsItsLettersAcrossTheBox) {
   EXPECT_GT(last - first, 200);  // stretched across most of the box (its letters' bearings aside)
   EXPECT_TRUE(Near(p.At(420, 200), Px{255, 255, 255}));  // beside the box: nothing
   EXPECT_TRUE(Near(p.At(200, 90), Px{255, 255, 255}));   // above the box: nothing
+}
+
+// Text turned with its shape by a quarter runs up or down the slide, measured as if it were not
+// turned: each letter in its own place, the line as long as it is unturned.
+TEST(PaintWine, TextOfQuarterTurnedShapesKeepsItsLength) {
+  std::vector<viewer::LineBox> lines;
+  for (int32_t turn : {90, -90, 0}) {
+    lines.clear();
+    // Stored turned by a quarter, the anchor is the turned box: 300 wide and 2000 tall.
+    const int32_t w = turn ? 300 : 2000, h = turn ? 2000 : 300;
+    Painted p({deck::ShapeWithId(202, 0x401, {{0x0004, uint32_t(turn * 65536)}, {0x1FF, kNoLine}},
+                                 2000, 1000, 2000 + w, 1000 + h, 0, -1, "Hello world")},
+              {}, &lines);
+    ASSERT_TRUE(p.ok());
+    ASSERT_EQ(lines.size(), 1u) << turn;
+    const RECT& b = lines[0].box;
+    const int along = turn ? b.bottom - b.top : b.right - b.left;
+    const int across = turn ? b.right - b.left : b.bottom - b.top;
+    EXPECT_GT(along, 60) << turn;  // "Hello world" at 18 pt is about 100 pixels long
+    EXPECT_GT(across, 10) << turn;
+    EXPECT_GT(along, 3 * across) << turn;
+  }
 }
 
 }  // namespace
