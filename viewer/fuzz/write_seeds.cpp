@@ -25,12 +25,24 @@ int main(int argc, char** argv) {
   }
   deck::DeckSpec plain;
   plain.slides = {{0x0000FF, "one"}, {0x00FF00, "two"}};
+  // WordArt with its text and face, and a shape of a type without a preset carrying a path.
+  deck::DeckSpec drawn = plain;
+  deck::Bytes art, face, path;
+  for (char16_t c : std::u16string(u"Word\r\nArt")) deck::Put16(art, c);
+  for (char16_t c : std::u16string(u"Impact")) deck::Put16(face, c);
+  for (uint16_t v : {3, 3, 8}) deck::Put16(path, v);  // three vertices of 8 bytes
+  for (uint32_t v : {0, 0, 1000, 0, 500, 1000}) deck::Put32(path, v);
+  drawn.slides[0].containers = {
+      deck::Shape(136, {{0x00FF, 0x00200020}}, 100, 100, 2000, 1000, 0, false,
+                  {{0x00C0, art}, {0x00C5, face}}),
+      deck::Shape(100, {}, 100, 1200, 2000, 2000, 0, false, {{0x0145, path}})};
   deck::DeckSpec saved = plain;
   saved.incremental = true;
   saved.scattered = true;
   std::vector<std::pair<std::string, deck::Bytes>> seeds{
       {"plain.ppt", deck::Build(plain)},
       {"incremental.ppt", deck::Build(saved)},
+      {"drawn.ppt", deck::Build(drawn)},
       {"edits.ppt", hostile::ManyEditsOneDirectory(200, 20000)},
       {"one_slide.ppt", hostile::OneSlideManyTimes(1000, 200)},
       {"outline_refs.ppt", hostile::ManyOutlineRefs(200, 4096)},
