@@ -35,6 +35,7 @@ std::unique_ptr<Canvas> SlideShow::Picture(size_t slide, size_t step,
   SlideView view;
   view.shapes = &states;
   view.links = links;
+  view.followed = FollowedOn(slide);
   RECT where{0, 0, c->width(), c->height()};
   renderer_.Paint(c->dc(), slide, where, nullptr, &view);
   GdiFlush();
@@ -143,6 +144,7 @@ void SlideShow::ShowState(bool animate_step, bool transition) {
           show::ViewDuring(p_.slides[slide], nav_.steps(), step - 1, p);
       SlideView view;
       view.shapes = &states;
+      view.followed = FollowedOn(slide);
       RECT where{0, 0, out->width(), out->height()};
       renderer_.Paint(out->dc(), slide, where, nullptr, &view);
       GdiFlush();

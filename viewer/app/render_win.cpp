@@ -54,6 +54,8 @@ void SlideRenderer::Paint(HDC dc, size_t index, const RECT& where, std::string* 
     const ppt::Shape& s = slide.shapes[i];
     ShapeContext c{
         dc, i, nullptr, view ? view->links : nullptr, text, view ? view->lines : nullptr};
+    c.followed = view ? view->followed : nullptr;
+    c.text_links = &s.text_links;
     if (!states || i >= states->size()) {
       DrawShape(c, s);
       continue;

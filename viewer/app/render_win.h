@@ -38,10 +38,14 @@ struct LineBox {
 
 // A slide as a build state shows it (shape states in the slide's shape order; none: all shown),
 // and where to report the text links and lines painted.
+// A text link by its shape's index in the slide and its index among the shape's text links.
+using LinkKey = std::pair<size_t, int>;
+
 struct SlideView {
   const std::vector<show::ShapeView>* shapes = nullptr;
   std::vector<LinkArea>* links = nullptr;
   std::vector<LineBox>* lines = nullptr;
+  const std::set<LinkKey>* followed = nullptr;  // text links drawn in their followed colour
 };
 
 class SlideRenderer {
@@ -79,6 +83,8 @@ class SlideRenderer {
     std::vector<LinkArea>* links = nullptr;            // where painted links are reported
     std::string* text = nullptr;                       // receives the text painted
     std::vector<LineBox>* lines = nullptr;             // receives the lines painted
+    const std::set<LinkKey>* followed = nullptr;
+    const std::vector<ppt::TextLink>* text_links = nullptr;  // the shape's
   };
   void DrawShape(const ShapeContext& c, const ppt::Shape& s);
   // Painters per kind; `figures` are device points of the shape's outline figures.

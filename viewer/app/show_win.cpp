@@ -207,8 +207,23 @@ void SlideShow::Click(POINT pt) {
   }
   if (!a) return Apply(nav_.Click());
   ppt::Action action = *a;
+  const bool text_link = key % kLinksPerShape != 0;
+  const bool newly_followed =
+      text_link &&
+      followed_[shown_slide_].insert({key / kLinksPerShape, int(key % kLinksPerShape) - 1}).second;
   PlayAction(action);
-  Apply(nav_.Follow(action));
+  show::Change c = nav_.Follow(action);
+  if (newly_followed && (c.kind == show::Change::kNothing || c.kind == show::Change::kOpenWeb)) {
+    // The show stays (a web page opened): the link takes its followed colour at once.
+    ahead_.reset();
+    ShowState(false, false);
+  }
+  Apply(c);
+}
+
+const std::set<LinkKey>* SlideShow::FollowedOn(size_t slide) const {
+  auto it = followed_.find(slide);
+  return it == followed_.end() ? nullptr : &it->second;
 }
 
 void SlideShow::OnKey(WPARAM wp) {

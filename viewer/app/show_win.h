@@ -3,7 +3,9 @@
 // links and action buttons, sounds, kiosk shows and the presenter's keys.
 #include <windows.h>
 
+#include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "app/render_win.h"
@@ -81,6 +83,9 @@ class SlideShow {
   std::unique_ptr<Canvas> shown_;  // the settled picture of what is on screen
   size_t shown_slide_ = SIZE_MAX, shown_step_ = 0;
   std::vector<LinkArea> links_;  // text links of the settled picture
+  // Text links followed during the show, by slide: drawn in their followed colour from then on.
+  std::map<size_t, std::set<LinkKey>> followed_;
+  const std::set<LinkKey>* FollowedOn(size_t slide) const;
   // The picture of the next build step, drawn while the show waits, so a click shows it at once.
   std::unique_ptr<Canvas> ahead_;
   size_t ahead_slide_ = SIZE_MAX, ahead_step_ = 0;

@@ -238,18 +238,22 @@ void SlideRenderer::DrawPiece(const ShapeContext& c, const text::Piece& pc, int 
   ScopedSelect sel(dc, Font(pc.font));
   std::wstring t = WideOf(pc.text);
   const ppt::Run& run = *pc.run;
+  ppt::Rgb color = run.color;
+  if (run.link >= 0 && c.followed && c.text_links && size_t(run.link) < c.text_links->size() &&
+      c.followed->count({c.index, run.link}))
+    color = (*c.text_links)[size_t(run.link)].followed_color;
   int off = std::max(1, Px(pc.font.size / 20));
   if (run.emboss) {
     // Raised letters: a light edge up-left, a dark one down-right, the face in between.
-    SetTextColor(dc, Ref(Mix(run.color, ppt::Rgb{255, 255, 255}, 60)));
+    SetTextColor(dc, Ref(Mix(color, ppt::Rgb{255, 255, 255}, 60)));
     PutText(dc, x - off, y - off, t);
-    SetTextColor(dc, Ref(Mix(run.color, ppt::Rgb{0, 0, 0}, 60)));
+    SetTextColor(dc, Ref(Mix(color, ppt::Rgb{0, 0, 0}, 60)));
     PutText(dc, x + off, y + off, t);
   } else if (run.shadow) {
     SetTextColor(dc, Ref(run.shadow_color));
     PutText(dc, x + off, y + off, t);
   }
-  SetTextColor(dc, Ref(run.color));
+  SetTextColor(dc, Ref(color));
   // Justified blanks are wider than the font's: place the piece's own width exactly.
   if (!t.empty() && t.find_first_not_of(L' ') == std::wstring::npos) {
     std::vector<INT> dx(t.size(), std::max(0, Px(pc.width / double(t.size()))));

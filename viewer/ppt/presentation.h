@@ -181,6 +181,7 @@ struct Action {
 
 struct TextLink {
   Action click, over;
+  Rgb followed_color;  // its text once the link has been followed in the show
 };
 
 // How a shape enters the show: its build, as the per-shape animation records store it.

@@ -11,6 +11,7 @@ namespace detail {
 namespace {
 
 constexpr int kHyperlinkScheme = 6;  // the scheme's accent-and-hyperlink colour
+constexpr int kFollowedScheme = 7;   // the scheme's accent-and-followed-hyperlink colour
 
 // Values of the interactive-info atom.
 namespace act {
@@ -322,6 +323,7 @@ void Loader::ReadShowRecords(const ShapeRecords& rec, const Context& ctx, Shape*
       pending = TextLink();
     }
   }
+  for (TextLink& link : out->text_links) link.followed_color = ctx.scheme[kFollowedScheme];
   if (!ranges.empty()) MarkLinkedRuns(ranges, ctx.scheme[kHyperlinkScheme], &out->text);
 }
 

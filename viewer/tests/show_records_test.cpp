@@ -217,6 +217,15 @@ TEST(ShowRecordsLinks, TextRunsCarryTheirLinks) {
   EXPECT_EQ(linked[0], "Go");
   EXPECT_EQ(linked[1], "site");
   EXPECT_EQ(linked[2], "now");
+  // Linked words take the scheme's hyperlink colour, and its followed-link colour once followed.
+  const ppt::Rgb hyperlink{0x00, 0x99, 0x99}, followed{0x99, 0xCC, 0x00};
+  for (const ppt::Paragraph& para : s->text.paragraphs)
+    for (const ppt::Run& r : para.runs) {
+      if (r.link >= 0) {
+        EXPECT_TRUE(r.color == hyperlink);
+      }
+    }
+  for (const ppt::TextLink& l : s->text_links) EXPECT_TRUE(l.followed_color == followed);
 }
 
 TEST(ShowRecordsSounds, CollectionByIdAndReferences) {

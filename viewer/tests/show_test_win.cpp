@@ -350,9 +350,25 @@ TEST(ShowWineLinks, TextLinksMouseOverAndTheHandPointer) {
   SetCursorPos(on.x, on.y);
   EXPECT_TRUE(WaitFor(w, viewer::kQueryPointer, 1, 3000));
   EXPECT_TRUE(WaitFor(w, viewer::kQueryPointer, 2, 6000));
+  auto linked_ink = [&](COLORREF colour) {
+    int n = 0;
+    for (int32_t x = 600; x < 3000; x += 10) {
+      POINT p = SlidePoint(w, x, 2650);
+      COLORREF c = ScreenPixel(p.x, p.y);
+      n += abs(GetRValue(c) - GetRValue(colour)) < 40 &&
+           abs(GetGValue(c) - GetGValue(colour)) < 40 && abs(GetBValue(c) - GetBValue(colour)) < 40;
+    }
+    return n;
+  };
+  const COLORREF hyperlink = RGB(0, 0x99, 0x99), followed = RGB(0x99, 0xCC, 0);
+  EXPECT_GT(linked_ink(hyperlink), 0);
+  EXPECT_EQ(linked_ink(followed), 0);
   ClickSlide(w, 800, 2600);
   EXPECT_TRUE(Viewer::WaitShown(w, 4, 3000));
   EXPECT_EQ(Viewer::Key(w, VK_HOME), 1);
+  // Back on its slide, the followed link shows in the scheme's followed-link colour.
+  EXPECT_GT(linked_ink(followed), 0);
+  EXPECT_EQ(linked_ink(hyperlink), 0);
   EXPECT_EQ(Viewer::Key(w, VK_RIGHT), 2);
   // The pointer onto the shape with a mouse-over action: the action runs.
   POINT pt = SlidePoint(w, 3500, 3900);
