@@ -98,6 +98,13 @@ TEST(SymbolFaces, OnlyRunsInMissingSymbolFacesAreMapped) {
   body.paragraphs[0].runs = {plain, installed};
   EXPECT_FALSE(text::MapSymbolRuns(body, have, "DejaVu Sans", &untouched));
   EXPECT_TRUE(untouched.paragraphs.empty());
+
+  // Symbol's private codes left in text of an ordinary face show Symbol's characters there.
+  plain.text = u"1\uF020secretion \uF0B7 \uF061";
+  body.paragraphs[0].runs = {plain};
+  ASSERT_TRUE(text::MapSymbolRuns(body, have, "DejaVu Sans", &out));
+  EXPECT_EQ(out.paragraphs[0].runs[0].text, u"1 secretion \u2022 \u03B1");
+  EXPECT_EQ(out.paragraphs[0].runs[0].font, "Arial");
 }
 
 }  // namespace

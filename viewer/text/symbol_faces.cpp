@@ -138,6 +138,20 @@ char16_t SymbolToUnicode(SymbolFace face, char16_t c) {
   return 0;
 }
 
+// Symbol codes in the private range inside text of an ordinary face: what Insert Symbol left
+// behind when the run's face changed later. Ordinary faces have no glyphs there; the codes show
+// what Symbol shows for them (its space, bullet or Greek letter), in the run's own face.
+bool MapPrivateCodes(std::u16string* text) {
+  bool any = false;
+  for (char16_t& c : *text) {
+    if (c < kPrivateBase + kFirstCode || c > kPrivateBase + kLastCode) continue;
+    char16_t u = SymbolToUnicode(SymbolFace::kSymbol, c);
+    c = u ? u : char16_t(c - kPrivateBase);
+    any = true;
+  }
+  return any;
+}
+
 bool MapSymbolRuns(const ppt::TextBody& in,
                    const std::function<bool(const std::string&)>& installed,
                    const std::string& unicode_face, ppt::TextBody* out) {
@@ -146,7 +160,11 @@ bool MapSymbolRuns(const ppt::TextBody& in,
   for (ppt::Paragraph& p : body.paragraphs)
     for (ppt::Run& run : p.runs) {
       SymbolFace face = SymbolFaceOf(run.font);
-      if (face == SymbolFace::kNone || installed(run.font)) continue;
+      if (face == SymbolFace::kNone) {
+        any |= MapPrivateCodes(&run.text);
+        continue;
+      }
+      if (installed(run.font)) continue;
       for (char16_t& c : run.text) {
         char16_t u = SymbolToUnicode(face, c);
         // Codes without an equivalent keep the plain character the code names.

@@ -19,7 +19,8 @@ SymbolFace SymbolFaceOf(const std::string& face);
 char16_t SymbolToUnicode(SymbolFace face, char16_t c);
 
 // A copy of `in` whose runs in symbol faces that are not `installed` show their Unicode
-// characters in `unicode_face`. False, and `out` untouched, when no run needed it.
+// characters in `unicode_face`, and whose runs in other faces show Symbol's characters for
+// codes of the private range 0xF020..0xF0FF. False, and `out` untouched, when no run needed it.
 bool MapSymbolRuns(const ppt::TextBody& in,
                    const std::function<bool(const std::string&)>& installed,
                    const std::string& unicode_face, ppt::TextBody* out);
