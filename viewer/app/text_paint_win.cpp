@@ -205,7 +205,19 @@ void SlideRenderer::ReportLine(const ShapeContext& c, const text::Line& line, do
     t = std::min(t, top + pc.baseline - m.ascent);
     b = std::max(b, top + pc.baseline + m.descent);
   }
-  const double l = left + line.x, r = l + line.width;
+  // From the first letter: blanks that open the line are no ink.
+  double ink = line.x;
+  for (const text::Piece& pc : line.pieces) {
+    size_t blanks = 0;
+    while (blanks < pc.text.size() && (pc.text[blanks] == u' ' || pc.text[blanks] == u'\t'))
+      blanks++;
+    if (blanks == pc.text.size()) continue;
+    text::Metrics m = measure(pc.font, pc.text.substr(0, blanks));
+    ink = pc.x;
+    for (double a : m.advances) ink += a;
+    break;
+  }
+  const double l = left + ink, r = left + line.x + line.width;
   const double xs[2] = {l, r}, ys[2] = {t, b};
   double x0 = 1e9, y0 = 1e9, x1 = -1e9, y1 = -1e9;
   for (double px : xs)
