@@ -119,7 +119,10 @@ void SlideRenderer::DrawShape(const ShapeContext& c, const ppt::Shape& s) {
     FillOutline(dc, s, outline, figures, r);
   if (s.picture >= 0) DrawImage(dc, s.picture, r, s.crop, &s.picture_adjust);
   if (s.line) StrokeOutline(dc, s, outline, figures);
-  if (!s.word_art.text.empty()) DrawWordArt(dc, s, r);
+  if (!s.word_art.text.empty()) {
+    DrawWordArt(dc, s, r);
+    if (c.text) *c.text += ppt::ToUtf8(s.word_art.text) + "\n";  // WordArt is text the slide shows
+  }
   if (!s.text.paragraphs.empty()) {
     RECT box{X(a.left + s.text.insets.left), Y(a.top + s.text.insets.top),
              X(a.right - s.text.insets.right), Y(a.bottom - s.text.insets.bottom)};
