@@ -116,10 +116,10 @@ bool SaveScreen(const std::string& path, int w, int h) {
 }
 
 deck::DeckSpec TwoSlides() {
-  deck::DeckSpec spec;
-  spec.slides.push_back({0x993300, "Kestrane"});
-  spec.slides.push_back({0x00CCFF, "The next slide"});
-  for (auto& s : spec.slides) {
+  deck::DeckSpec shown;
+  shown.slides.push_back({0x993300, "Kestrane"});
+  shown.slides.push_back({0x00CCFF, "The next slide"});
+  for (auto& s : shown.slides) {
     deck::ShapeSpec box;
     box.left = 1500;
     box.top = 2200;
@@ -128,15 +128,15 @@ deck::DeckSpec TwoSlides() {
     box.fill = 0xFFFFFF;
     s.shapes.push_back(box);
   }
-  return spec;
+  return shown;
 }
 
-// Shows `spec`, steps once and prints a row: the frames painted until the effect has run, and
+// Shows `shown`, steps once and prints a row: the frames painted until the effect has run, and
 // their rate. `during` runs once the effect is seen on screen, given the time of the step.
 void EffectRow(const std::string& exe, const std::string& work, const char* name,
-               const deck::DeckSpec& spec,
+               const deck::DeckSpec& shown,
                const std::function<void(Clock::time_point)>& during = nullptr) {
-  Write(work + "\\view.ppt", deck::Build(spec));
+  Write(work + "\\view.ppt", deck::Build(shown));
   Show show(exe, work);
   HWND w = show.wnd();
   if (!w) {
@@ -192,10 +192,10 @@ void Transitions(const std::string& exe, const std::string& work, const std::str
   const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
   printf("| Transition (slow, 1 s) | Frames | Frames per second |\n|---|---|---|\n");
   for (const Effect& e : effects) {
-    deck::DeckSpec spec = TwoSlides();
-    spec.slides[1].effect = e.effect;
-    spec.slides[1].direction = uint8_t(e.direction);
-    spec.slides[1].speed = 0;
+    deck::DeckSpec shown = TwoSlides();
+    shown.slides[1].effect = e.effect;
+    shown.slides[1].direction = uint8_t(e.direction);
+    shown.slides[1].speed = 0;
     auto circle_pictures = [&](Clock::time_point t0) {
       // Three frames of the circle for the README.
       for (int k = 1; k <= 3; k++) {
@@ -203,7 +203,7 @@ void Transitions(const std::string& exe, const std::string& work, const std::str
         SaveScreen(pictures + "\\transition-" + std::to_string(k) + ".png", sw, sh);
       }
     };
-    EffectRow(exe, work, e.name, spec,
+    EffectRow(exe, work, e.name, shown,
               e.effect == 27 ? std::function<void(Clock::time_point)>(circle_pictures) : nullptr);
   }
 }
@@ -232,9 +232,9 @@ void TimelineEffects(const std::string& exe, const std::string& work) {
   };
   printf("\n| Timeline effect (1 s) | Frames | Frames per second |\n|---|---|---|\n");
   for (const Timed& t : timed) {
-    deck::DeckSpec spec = TwoSlides();
-    spec.slides[0].slide_records.push_back(Ppt10Tags(Root({MainSequence({Group({t.effect})})})));
-    EffectRow(exe, work, t.name, spec);
+    deck::DeckSpec shown = TwoSlides();
+    shown.slides[0].slide_records.push_back(Ppt10Tags(Root({MainSequence({Group({t.effect})})})));
+    EffectRow(exe, work, t.name, shown);
   }
 }
 
@@ -243,7 +243,7 @@ enum Steps { kSlides, kBuilds, kTimeline };
 
 deck::DeckSpec EightSteps(Steps steps, int n) {
   const bool builds = steps == kBuilds;
-  deck::DeckSpec spec;
+  deck::DeckSpec shown;
   // The same eight boxes either build one by one on a slide or stand on slides of their own.
   auto box = [&](int i) {
     deck::ShapeSpec s;
@@ -257,9 +257,9 @@ deck::DeckSpec EightSteps(Steps steps, int n) {
     return s;
   };
   if (steps != kSlides) {
-    spec.slides.push_back({0x000000, ""});
-    spec.slides.push_back({0x000000, ""});
-    for (int i = 0; i < n; i++) spec.slides[0].shapes.push_back(box(i));
+    shown.slides.push_back({0x000000, ""});
+    shown.slides.push_back({0x000000, ""});
+    for (int i = 0; i < n; i++) shown.slides[0].shapes.push_back(box(i));
   }
   if (steps == kTimeline) {
     // The same steps as clicks of the timeline: each box appears on its own click.
@@ -268,14 +268,14 @@ deck::DeckSpec EightSteps(Steps steps, int n) {
     for (int i = 0; i < n; i++)
       groups.push_back(
           Group({deck::tl::Effect(kClick, kEntrance, 1, {SetVisible(0x420 + i, true)})}));
-    spec.slides[0].slide_records.push_back(Ppt10Tags(Root({MainSequence(groups)})));
+    shown.slides[0].slide_records.push_back(Ppt10Tags(Root({MainSequence(groups)})));
   } else if (steps == kSlides) {
     for (int i = 0; i <= n; i++) {
-      spec.slides.push_back({0x000000, ""});
-      for (int k = 0; k <= i && k < n; k++) spec.slides.back().shapes.push_back(box(k));
+      shown.slides.push_back({0x000000, ""});
+      for (int k = 0; k <= i && k < n; k++) shown.slides.back().shapes.push_back(box(k));
     }
   }
-  return spec;
+  return shown;
 }
 
 double MedianLatency(const std::string& exe, const std::string& work, Steps steps) {
