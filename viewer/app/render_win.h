@@ -110,7 +110,8 @@ class SlideRenderer {
   text::Measurer MeasurerFor(HDC dc);
   void DrawBullet(HDC dc, const text::Bullet& b, int x, int baseline);
   void DrawPiece(const ShapeContext& c, const text::Piece& piece, int x, int baseline);
-  void ReportLine(const ShapeContext& c, const text::Line& line, double left, double top);
+  void ReportLine(const ShapeContext& c, const text::Line& line, const text::Bullet* bullet,
+                  double left, double top);
   const ppt::TextBody& WithSymbols(const ppt::TextBody& body, ppt::TextBody* mapped);
   HFONT Font(const text::Font& font);  // cached for the renderer's life
   HFONT BulletFont(HDC dc, const text::Font& font, const std::wstring& text);

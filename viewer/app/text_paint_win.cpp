@@ -185,15 +185,23 @@ void SlideRenderer::DrawText(const ShapeContext& c, const ppt::Shape& shape, con
     if (Unbuilt(c.paragraphs, line.paragraph)) continue;
     for (const text::Piece& pc : line.pieces)
       DrawPiece(c, pc, Px(left + pc.x), Px(top + pc.baseline));
-    if (c.lines) ReportLine(c, line, left, top);
+    if (!c.lines) continue;
+    // A bullet opens its paragraph's first line: the line, as seen, starts there.
+    const text::Bullet* bullet = nullptr;
+    for (const text::Bullet& b : layout.bullets)
+      if (b.paragraph == line.paragraph && std::fabs(b.baseline - line.baseline) < 0.5 &&
+          (b.blip >= 0 || b.text.find_first_not_of(u' ') != std::u16string::npos))
+        bullet = &b;
+    ReportLine(c, line, bullet, left, top);
   }
 }
 
-void SlideRenderer::ReportLine(const ShapeContext& c, const text::Line& line, double left,
-                               double top) {
+void SlideRenderer::ReportLine(const ShapeContext& c, const text::Line& line,
+                               const text::Bullet* bullet, double left, double top) {
   LineBox lb;
   for (const text::Piece& pc : line.pieces) lb.text += ppt::ToUtf8(pc.text);
   if (lb.text.find_first_not_of(" \t") == std::string::npos) return;
+  if (bullet && bullet->blip < 0) lb.text = ppt::ToUtf8(bullet->text) + " " + lb.text;
   // The line's corners through whatever turns the shape and its text.
   XFORM x{1, 0, 0, 1, 0, 0};
   if (GetGraphicsMode(c.dc) == GM_ADVANCED) GetWorldTransform(c.dc, &x);
@@ -217,6 +225,7 @@ void SlideRenderer::ReportLine(const ShapeContext& c, const text::Line& line, do
     for (double a : m.advances) ink += a;
     break;
   }
+  if (bullet) ink = std::min(ink, bullet->x);
   const double l = left + ink, r = left + line.x + line.width;
   const double xs[2] = {l, r}, ys[2] = {t, b};
   double x0 = 1e9, y0 = 1e9, x1 = -1e9, y1 = -1e9;

@@ -20,6 +20,12 @@ void TrueBox(const Rect& stored, double rotation, double* cx, double* cy, double
   if (QuarterTurned(rotation)) std::swap(*w, *h);
 }
 
+// The file turns a shape first and mirrors it after, about its box's centre; the model (and the
+// painters) mirror first and turn after. A single mirror reverses the turn's sense.
+double ModelTurn(double rotation, bool flip_h, bool flip_v) {
+  return flip_h != flip_v ? -rotation : rotation;
+}
+
 }  // namespace
 
 int32_t Clamp32(double v) {
@@ -59,7 +65,8 @@ Transform GroupTransform(const Rect& space, const Rect& anchor, int rotation, bo
   scale.f = -(double(space.top) + space.bottom) / 2 * scale.d;
   // ...mirrored, turned clockwise, and moved to where the box is.
   Transform turn;
-  double rad = rotation * kPi / 180, cs = std::cos(rad), sn = std::sin(rad);
+  double rad = ModelTurn(rotation, flip_h, flip_v) * kPi / 180, cs = std::cos(rad),
+         sn = std::sin(rad);
   double fx = flip_h ? -1 : 1, fy = flip_v ? -1 : 1;
   turn.a = cs * fx;
   turn.b = sn * fx;
@@ -72,18 +79,28 @@ Transform GroupTransform(const Rect& space, const Rect& anchor, int rotation, bo
 
 void PlaceShape(const Rect& stored, bool flip_h, bool flip_v, double rotation, const Transform& t,
                 Shape* out) {
+  const double model_turn = ModelTurn(rotation, flip_h, flip_v);
   if (t.axis_aligned()) {
     out->anchor = t.Apply(stored);
     if (out->anchor.left > out->anchor.right) std::swap(out->anchor.left, out->anchor.right);
     if (out->anchor.top > out->anchor.bottom) std::swap(out->anchor.top, out->anchor.bottom);
     out->flip_h = flip_h;
     out->flip_v = flip_v;
-    out->rotation = int(rotation) % 360;
+    out->rotation = int(model_turn) % 360;
+    // The anchor is stored turned by the file's angle and read back by the model's: where only
+    // one of them counts as a quarter turn (at exactly 45 degrees and the like), turn it here.
+    if (QuarterTurned(rotation) != QuarterTurned(out->rotation)) {
+      const Rect a = out->anchor;
+      const int32_t cx = Clamp32((double(a.left) + a.right) / 2);
+      const int32_t cy = Clamp32((double(a.top) + a.bottom) / 2);
+      const double hw = (double(a.right) - a.left) / 2, hh = (double(a.bottom) - a.top) / 2;
+      out->anchor = Rect{Clamp32(cx - hh), Clamp32(cy - hw), Clamp32(cx + hh), Clamp32(cy + hw)};
+    }
     return;
   }
   double cx, cy, w, h;
   TrueBox(stored, rotation, &cx, &cy, &w, &h);
-  double rad = rotation * kPi / 180, cs = std::cos(rad), sn = std::sin(rad);
+  double rad = model_turn * kPi / 180, cs = std::cos(rad), sn = std::sin(rad);
   double fx = flip_h ? -1 : 1, fy = flip_v ? -1 : 1;
   // The shape's own axes (turn after mirror) carried through the groups.
   double vx = (t.a * cs + t.c * sn) * fx, vy = (t.b * cs + t.d * sn) * fx;

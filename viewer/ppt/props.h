@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <map>
 #include <utility>
 #include <vector>
@@ -62,6 +63,7 @@ enum : uint16_t {
   kAdjustValue = 0x0147,  // adjust values 1 to 10 follow one after the other
   kAdjust10Value = 0x0150,
   kConnectionSites = 0x0151,
+  kAdjustHandles = 0x0155,
   kGuides = 0x0156,
   kInscribe = 0x0157,
   kGeometryBooleans = 0x017F,
@@ -134,6 +136,7 @@ enum : uint16_t {
   kShapeBooleans = 0x033F,
   // group shape
   kShapeName = 0x0380,
+  kWrapPolygonVertices = 0x0383,
   kShapeDescription = 0x0381,
   kHyperlink = 0x0382,
   kGroupBooleans = 0x03BF,
@@ -153,10 +156,27 @@ struct Properties {
       if (id & 0x8000) pending.push_back({uint16_t(id & 0x3FFF), v});
     }
     for (auto& p : pending) {
-      size_t n = std::min<size_t>(p.second, br.left());
+      size_t n = std::min<size_t>(ArrayLength(p.first, p.second, br), br.left());
       complex[p.first] = {br.here(), n};
       br.Skip(n);
     }
+  }
+  // Some writers give an array's length without its six-byte header (count, reserved count,
+  // element size): taken as stored, every part after it would be read six bytes early.
+  static uint32_t ArrayLength(uint16_t id, uint32_t stated, ByteReader br) {
+    static constexpr uint16_t kArrays[] = {
+        prop::kVertices,         prop::kSegmentInfo,    prop::kAdjustHandles,
+        prop::kGuides,           prop::kInscribe,       prop::kConnectionSites,
+        prop::kFillShadeColors,  prop::kLineDashStyle,  prop::kWrapPolygonVertices};
+    constexpr uint16_t kQuarterSize = 0xFFF0;  // elements of four bytes, stored as two halves
+    constexpr uint32_t kHeader = 6;
+    if (std::find(std::begin(kArrays), std::end(kArrays), id) == std::end(kArrays) ||
+        !br.Has(kHeader))
+      return stated;
+    const uint32_t count = br.U16(), reserved = br.U16();
+    uint32_t size = br.U16();
+    if (size == kQuarterSize) size = 4;
+    return count > 0 && reserved >= count && count * size == stated ? stated + kHeader : stated;
   }
   // A shape's primary and tertiary property records may both carry one boolean set, each with
   // its own "use" bits: a flag is taken from a later record only where no earlier one decided it,

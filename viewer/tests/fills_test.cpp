@@ -374,6 +374,39 @@ TEST(GroupPlacement, ScaledFlippedAndTurnedGroups) {
   EXPECT_EQ(s[0].anchor.bottom, 1100);
 }
 
+// The file turns a shape first and mirrors it after: a mirrored copy of a turned shape keeps
+// the angle. On screen a single mirror turns the other way; two mirrors are a half turn, which
+// leaves the sense alone.
+TEST(GroupPlacement, MirroredShapesTurnTheOtherWay) {
+  struct Case {
+    uint32_t flags;
+    int32_t stored;
+    int model;  // degrees, 0..359
+  } cases[] = {{0, 30, 30}, {kFlipH, 30, 330}, {kFlipV, 30, 330}, {kFlipH | kFlipV, 30, 30},
+               {kFlipH, 200, 160}};
+  for (const Case& c : cases) {
+    std::vector<ppt::Shape> s =
+        Parse({deck::Shape(1, {{kRotation, Fixed(c.stored)}}, 1000, 1000, 2000, 1500, c.flags)});
+    ASSERT_EQ(s.size(), 1u);
+    EXPECT_EQ((s[0].rotation % 360 + 360) % 360, c.model) << c.flags << " " << c.stored;
+    EXPECT_EQ(s[0].flip_h, (c.flags & kFlipH) != 0);
+  }
+  // At exactly 45 degrees the stored box is the turned one; mirrored, the shape is turned by
+  // 315, which is not a quarter turn: its box comes back unturned.
+  std::vector<ppt::Shape> s =
+      Parse({deck::Shape(1, {{kRotation, Fixed(45)}}, 1000, 1000, 1200, 1600, kFlipH)});
+  ASSERT_EQ(s.size(), 1u);
+  EXPECT_EQ(s[0].anchor.width(), 600);
+  EXPECT_EQ(s[0].anchor.height(), 200);
+  EXPECT_EQ(s[0].anchor.left + s[0].anchor.right, 2200);  // about the same centre
+  // Inside a turned group, a mirrored child turns against the group's own turn.
+  s = Parse({deck::Group({deck::Shape(1, {{kRotation, Fixed(30)}}, 0, 0, 50, 100, kFlipH, true)},
+                         1000, 1000, 1200, 1200, Space(0, 0, 100, 100), {{kRotation, Fixed(10)}})});
+  ASSERT_EQ(s.size(), 1u);
+  EXPECT_TRUE(s[0].flip_h);
+  EXPECT_EQ((s[0].rotation % 360 + 360) % 360, 340);
+}
+
 TEST(GroupPlacement, NestedGroupsComposeTheirTransforms) {
   // Inner group: flipped vertically, holding a child in its top half; outer group: flipped
   // horizontally, holding the inner group in its left half.

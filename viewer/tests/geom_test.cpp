@@ -374,8 +374,10 @@ TEST(FreeformGeometry, RandomProgramsNeverFail) {
 }
 
 // Shapes read from a file: adjust values and a freeform's stored path reach the outline.
+// `headerless`: array lengths stated without their six-byte header, as some writers store them.
 deck::Bytes ShapeRecord(uint16_t type, const std::vector<std::pair<uint16_t, uint32_t>>& props,
-                        const std::vector<std::pair<uint16_t, deck::Bytes>>& arrays) {
+                        const std::vector<std::pair<uint16_t, deck::Bytes>>& arrays,
+                        bool headerless = false) {
   deck::Bytes table, data;
   for (auto& p : props) {
     deck::Put16(table, p.first);
@@ -383,7 +385,7 @@ deck::Bytes ShapeRecord(uint16_t type, const std::vector<std::pair<uint16_t, uin
   }
   for (auto& a : arrays) {
     deck::Put16(table, uint16_t(a.first | 0x8000));
-    deck::Put32(table, uint32_t(a.second.size()));
+    deck::Put32(table, uint32_t(a.second.size() - (headerless ? 6 : 0)));
     data.insert(data.end(), a.second.begin(), a.second.end());
   }
   table.insert(table.end(), data.begin(), data.end());
@@ -402,14 +404,27 @@ deck::Bytes Array16(uint16_t cb, const std::vector<int32_t>& v) {
   return b;
 }
 
+void ExpectArrowAndClosedCurve(const deck::DeckSpec& spec);
+
 TEST(ShapesFromFiles, AdjustValuesAndStoredPathsShapeTheOutline) {
-  deck::DeckSpec spec;
-  spec.slides.resize(1);
-  // A right arrow whose head starts half-way; a freeform of one curve, closed.
-  spec.shapes.push_back(ShapeRecord(13, {{0x0147, 10800}}, {}));
-  spec.shapes.push_back(ShapeRecord(0, {{0x0142, 1000}, {0x0143, 1000}},
-                                    {{0x0145, Array16(8, {0, 1000, 0, 0, 1000, 0, 1000, 1000})},
-                                     {0x0146, Array16(2, {0x4000, 0x2001, 0x6001, 0x8000})}}));
+  for (bool headerless : {false, true}) {
+    SCOPED_TRACE(headerless ? "array lengths without their header" : "array lengths in full");
+    deck::DeckSpec spec;
+    spec.slides.resize(1);
+    // A right arrow whose head starts half-way; a freeform of one curve, closed. The path's
+    // vertices come before its segments, which are read six bytes early if the vertices' stated
+    // length is taken as the whole array.
+    spec.shapes.push_back(ShapeRecord(13, {{0x0147, 10800}}, {}));
+    spec.shapes.push_back(
+        ShapeRecord(0, {{0x0142, 1000}, {0x0143, 1000}},
+                    {{0x0145, Array16(8, {0, 1000, 0, 0, 1000, 0, 1000, 1000})},
+                     {0x0146, Array16(2, {0x4000, 0x2001, 0x6001, 0x8000})}},
+                    headerless));
+    ExpectArrowAndClosedCurve(spec);
+  }
+}
+
+void ExpectArrowAndClosedCurve(const deck::DeckSpec& spec) {
   deck::Bytes file = deck::Build(spec);
   ppt::Presentation p;
   ASSERT_EQ(ppt::Load(file.data(), file.size(), &p), ppt::LoadError::kNone);

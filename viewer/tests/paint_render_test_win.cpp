@@ -197,4 +197,28 @@ TEST(PaintWine, TextOfQuarterTurnedShapesKeepsItsLength) {
   }
 }
 
+// A bullet opens its paragraph's first line: the line as seen starts there and reads with it, as
+// a PDF of the slide gives it.
+TEST(PaintWine, LinesOfBulletedParagraphsStartAtTheirBullet) {
+  deck::Bytes para;
+  for (uint16_t v : {0x7, int('-'), 0}) deck::Put16(para, v);
+  deck::Put32(para, 0xFE0000FF);
+  const uint32_t kBulletFlags = 0x1 | 0x2 | 0x4, kChar = 0x10, kFont = 0x20, kColor = 0x80;
+  for (bool bulleted : {true, false}) {
+    std::vector<viewer::LineBox> lines;
+    std::vector<deck::Bytes> records;
+    if (bulleted)
+      records.push_back(
+          deck::StyleTextProp(12, 0, kBulletFlags | kChar | kFont | kColor, para, 0, {}));
+    Painted p({deck::ShapeWithId(202, 0x401, {{0x1FF, kNoLine}}, 2000, 1000, 4000, 1300, 0, -1,
+                                 "Hello world", 4, records)},
+              {}, &lines);
+    ASSERT_TRUE(p.ok());
+    ASSERT_EQ(lines.size(), 1u) << bulleted;
+    EXPECT_EQ(lines[0].text.rfind(bulleted ? "- Hello" : "Hello", 0), 0u) << lines[0].text;
+    // The box's left inset is a tenth of an inch: about six pixels in from the shape's 200.
+    EXPECT_LE(lines[0].box.left, 208) << bulleted;
+  }
+}
+
 }  // namespace
