@@ -113,7 +113,10 @@ void FreeformOutline(const ppt::Shape& s, double w, double h, Outline* o) {
     prog.right = c.right;
     prog.bottom = c.bottom;
     prog.close_default = filled;
-    for (int i = 0; i < 10; i++) prog.adjust[i] = s.adjust[i];
+    // A preset saved with its own path keeps its angles in fixed point, as presets do.
+    const uint16_t angles = AngleAdjusts(guides.data(), guides.size());
+    for (int i = 0; i < 10; i++)
+      prog.adjust[i] = (angles & (1u << i)) ? s.adjust[i] / 65536.0 : s.adjust[i];
     o->parts = EvaluatePath(prog, w, h);
     for (SubPath& p : o->parts) p.fill = p.fill && filled;
     return;

@@ -44,6 +44,27 @@ enum : int {
   kSymmetricCurve,
 };
 
+// Formula operations that take an angle, and which of their parameters it is.
+constexpr int kOpSum = 0x00, kOpSin = 0x09, kOpCos = 0x0A, kOpSumAngle = 0x0E, kOpTan = 0x10,
+              kOpTurnedX = 0x81, kOpTurnedY = 0x82;
+
+// Marks the adjust values that parameter `k` of guide `g` takes as an angle, through guides that
+// only add angles up.
+void MarkAngles(const PresetGuide* guides, size_t count, size_t g, int k, int depth,
+                uint16_t* mask) {
+  if (depth > 8 || g >= count || !(guides[g].flags & (0x2000 << k))) return;
+  const int32_t v = guides[g].p[k];
+  if (v >= kAdjustFirst && v <= kAdjustLast) {
+    *mask |= uint16_t(1u << (v - kAdjustFirst));
+    return;
+  }
+  if (v < kGuideFirst || size_t(v - kGuideFirst) >= count) return;
+  const size_t from = size_t(v - kGuideFirst);
+  const int op = guides[from].flags & 0xFF;
+  if (op == kOpSum || op == kOpSumAngle)
+    for (int j = 0; j < 3; j++) MarkAngles(guides, count, from, j, depth + 1, mask);
+}
+
 double Sane(double v) {
   if (!std::isfinite(v)) return 0;
   return std::max(-kLimit, std::min(kLimit, v));
@@ -119,8 +140,8 @@ class Evaluator {
 
   static double Apply(int op, double a, double b, double c) {
     switch (op) {
-      case 0x00:  // sum
-      case 0x0E:  // sum of angles, in degrees
+      case kOpSum:
+      case kOpSumAngle:  // in degrees
         return a + b - c;
       case 0x01:  // product
         return c != 0 ? a * b / c : a * b;
@@ -138,9 +159,9 @@ class Evaluator {
         return std::sqrt(a * a + b * b + c * c);
       case 0x08:
         return std::atan2(b, a) / kDeg;
-      case 0x09:
+      case kOpSin:
         return a * std::sin(b * kDeg);
-      case 0x0A:
+      case kOpCos:
         return a * std::cos(b * kDeg);
       case 0x0B:
         return a * std::cos(std::atan2(c, b));
@@ -153,13 +174,13 @@ class Evaluator {
         double q = a / b;
         return c * std::sqrt(std::max(0.0, 1 - q * q));
       }
-      case 0x10:
+      case kOpTan:
         return a * std::tan(b * kDeg);
       case 0x80:
         return std::sqrt(std::max(0.0, c * c - a * a));
-      case 0x81:  // x of (a, b) turned by c degrees about the box centre
+      case kOpTurnedX:  // x of (a, b) turned by c degrees about the box centre
         return std::cos(c * kDeg) * (a - 10800) + std::sin(c * kDeg) * (b - 10800) + 10800;
-      case 0x82:  // y of the same
+      case kOpTurnedY:  // y of the same
         return -(std::sin(c * kDeg) * (a - 10800) - std::cos(c * kDeg) * (b - 10800)) + 10800;
       default:
         return 0;
@@ -356,6 +377,18 @@ void Escape(const PathProgram& prog, Evaluator& ev, Builder* bp, uint16_t seg, s
 }
 
 }  // namespace
+
+uint16_t AngleAdjusts(const PresetGuide* guides, size_t count) {
+  uint16_t mask = 0;
+  for (size_t g = 0; g < count; g++) {
+    const int op = guides[g].flags & 0xFF;
+    if (op == kOpSin || op == kOpCos || op == kOpTan) MarkAngles(guides, count, g, 1, 0, &mask);
+    if (op == kOpTurnedX || op == kOpTurnedY) MarkAngles(guides, count, g, 2, 0, &mask);
+    if (op == kOpSumAngle)
+      for (int k = 0; k < 3; k++) MarkAngles(guides, count, g, k, 0, &mask);
+  }
+  return mask;
+}
 
 std::vector<SubPath> EvaluatePath(const PathProgram& prog, double w, double h) {
   std::vector<SubPath> out;

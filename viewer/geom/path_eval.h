@@ -27,6 +27,10 @@ struct PathProgram {
 // share `path`; nofill/nostroke escapes clear fill/stroke for their path.
 std::vector<SubPath> EvaluatePath(const PathProgram& prog, double w, double h);
 
+// The adjust values a path's guides take as angles (bit i: adjust i), which files store in
+// 16.16 fixed-point degrees.
+uint16_t AngleAdjusts(const PresetGuide* guides, size_t count);
+
 // A rectangle given as left, top, right, bottom in vertex encoding, scaled like the figures.
 Box EvaluateBox(const PathProgram& prog, const int32_t* ltrb, double w, double h);
 

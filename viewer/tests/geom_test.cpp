@@ -8,6 +8,7 @@
 #include "geom/outline.h"
 #include "geom/path_eval.h"
 #include "geom/preset.h"
+#include "ppt/records.h"
 #include "viewer/tests/deck_builder.h"
 
 namespace {
@@ -442,6 +443,61 @@ void ExpectArrowAndClosedCurve(const deck::DeckSpec& spec) {
   EXPECT_TRUE(o.parts[0].closed);
   EXPECT_TRUE(HasPoint(o, 50, 25, 0.01));
   EXPECT_FALSE(HasPoint(o, 0, 0, 1));
+}
+
+}  // namespace
+
+namespace {
+
+// The presets' own tables say which adjust values are angles; reading that from the guides
+// (what takes them as an angle) gives the same answer, so shapes saved with their own guides
+// can be read the same way.
+TEST(PresetTable, AnglesAreTheAdjustValuesTrigonometryTakes) {
+  size_t count = 0;
+  const geom::PresetShape* all = geom::Presets(&count);
+  int with_angles = 0;
+  for (size_t i = 0; i < count; i++) {
+    const geom::PresetShape& p = all[i];
+    // WordArt arches keep their angle in whole degrees: they are never saved as paths.
+    if (p.type >= ppt::spt::kFirstTextPath && p.type <= ppt::spt::kLastTextPath) continue;
+    EXPECT_EQ(geom::AngleAdjusts(p.guides, p.guide_count), p.angle_adjusts) << p.type;
+    with_angles += p.angle_adjusts != 0;
+  }
+  EXPECT_GE(with_angles, 3);  // arc, block arc, circular arrow at least
+}
+
+}  // namespace
+
+namespace {
+
+// A preset saved as its own path (a shape type without a preset, carrying the preset's
+// vertices, segments and guides and its adjust values in fixed point) draws as the preset does.
+TEST(ShapesFromFiles, PresetsSavedAsTheirOwnPathDrawAsThePreset) {
+  constexpr int kArc = 19, kOwnPath = 100;
+  const geom::PresetShape* arc = geom::FindPreset(kArc);
+  ASSERT_NE(arc, nullptr);
+  ppt::Shape preset;
+  preset.type = kArc;
+  preset.adjust[0] = -128 * 65536;  // from 128 degrees above the axis...
+  preset.adjust[1] = 2 * 65536;     // ...clockwise to 2 degrees below it
+  preset.adjust_set = 0x3;
+  preset.line = true;
+  ppt::Shape own = preset;
+  own.type = kOwnPath;
+  own.custom.vertices.assign(arc->vertices, arc->vertices + 2 * arc->vertex_count);
+  own.custom.segments.assign(arc->segments, arc->segments + arc->segment_count);
+  for (size_t i = 0; i < arc->guide_count; i++)
+    own.custom.guides.push_back({arc->guides[i].flags,
+                                 {arc->guides[i].p[0], arc->guides[i].p[1], arc->guides[i].p[2]}});
+  Outline a = geom::ShapeOutline(preset, 200, 100), b = geom::ShapeOutline(own, 200, 100);
+  ASSERT_EQ(a.parts.size(), b.parts.size());
+  for (size_t i = 0; i < a.parts.size(); i++) {
+    ASSERT_EQ(a.parts[i].pts.size(), b.parts[i].pts.size()) << i;
+    for (size_t k = 0; k < a.parts[i].pts.size(); k++) {
+      EXPECT_NEAR(a.parts[i].pts[k].x, b.parts[i].pts[k].x, 1e-6);
+      EXPECT_NEAR(a.parts[i].pts[k].y, b.parts[i].pts[k].y, 1e-6);
+    }
+  }
 }
 
 }  // namespace
