@@ -165,9 +165,9 @@ struct Properties {
   // element size): taken as stored, every part after it would be read six bytes early.
   static uint32_t ArrayLength(uint16_t id, uint32_t stated, ByteReader br) {
     static constexpr uint16_t kArrays[] = {
-        prop::kVertices,         prop::kSegmentInfo,    prop::kAdjustHandles,
-        prop::kGuides,           prop::kInscribe,       prop::kConnectionSites,
-        prop::kFillShadeColors,  prop::kLineDashStyle,  prop::kWrapPolygonVertices};
+        prop::kVertices,        prop::kSegmentInfo,   prop::kAdjustHandles,
+        prop::kGuides,          prop::kInscribe,      prop::kConnectionSites,
+        prop::kFillShadeColors, prop::kLineDashStyle, prop::kWrapPolygonVertices};
     constexpr uint16_t kQuarterSize = 0xFFF0;  // elements of four bytes, stored as two halves
     constexpr uint32_t kHeader = 6;
     if (std::find(std::begin(kArrays), std::end(kArrays), id) == std::end(kArrays) ||

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "ppt/loader.h"
+#include "text/symbol_faces.h"
 
 namespace ppt::detail {
 
@@ -259,7 +260,12 @@ class TextBuilder {
         (pp_.bullet_flags & ParaProps::kBulletHasFont) && pp_.bullet_font < fonts.size();
     bool symbol_font = has_font && fonts[pp_.bullet_font].charset == kSymbolCharset;
     if (symbol_font || (para_.bullet_char >= 0xF000 && para_.bullet_char <= 0xF0FF)) {
-      para_.bullet_char = SymbolBullet(uint8_t(para_.bullet_char));
+      // The face's own table where there is one; otherwise what such bullets mostly are.
+      const char16_t shown =
+          has_font ? text::SymbolToUnicode(text::SymbolFaceOf(fonts[pp_.bullet_font].name),
+                                           para_.bullet_char)
+                   : 0;
+      para_.bullet_char = shown && shown != u' ' ? shown : SymbolBullet(uint8_t(para_.bullet_char));
     } else if (has_font) {
       para_.bullet_font = fonts[pp_.bullet_font].name;
       para_.bullet_charset = fonts[pp_.bullet_font].charset;

@@ -125,6 +125,8 @@ struct DeckSpec {
   // further shape containers on the master.
   std::vector<std::pair<uint16_t, uint32_t>> drawing_defaults;
   std::vector<Bytes> master_shapes;
+  // Faces after the document's first (Arial, font 0), with their character sets.
+  std::vector<std::pair<std::string, uint8_t>> fonts;
 };
 
 inline void Put16(Bytes& b, uint32_t v) {
@@ -459,16 +461,21 @@ inline Bytes Build(const DeckSpec& spec) {
   Put16(atom, 1);
   Put16(atom, 0);
   Put32(atom, 0);
-  Bytes font(68, 0);
-  const char* face = "Arial";
-  for (int i = 0; face[i]; i++) font[i * 2] = uint8_t(face[i]);
+  std::vector<Bytes> font_list;
+  std::vector<std::pair<std::string, uint8_t>> faces{{"Arial", 0}};
+  faces.insert(faces.end(), spec.fonts.begin(), spec.fonts.end());
+  for (const auto& [face, charset] : faces) {
+    Bytes font(68, 0);
+    for (size_t i = 0; i < face.size() && i < 31; i++) font[i * 2] = uint8_t(face[i]);
+    font[64] = charset;
+    font_list.push_back(Rec(0x0FB7, font, uint16_t(font_list.size())));
+  }
   Bytes masters = Box(0x0FF0, {Rec(0x03F3, Words({2, 0, 0, 0x80000000, 0}))}, 1);
   std::vector<Bytes> list;
   for (size_t i = 0; i < n; i++)
     list.push_back(Rec(0x03F3, Words({persist_of_slide[int(i)], 0, 0, uint32_t(256 + i), 0})));
-  std::vector<Bytes> doc_kids{Rec(0x03E9, atom, 0, 1),
-                              Box(0x03F2, {Box(0x07D5, {Rec(0x0FB7, font)})}), masters,
-                              Box(0x0FF0, list, 0)};
+  std::vector<Bytes> doc_kids{Rec(0x03E9, atom, 0, 1), Box(0x03F2, {Box(0x07D5, font_list)}),
+                              masters, Box(0x0FF0, list, 0)};
   if (!spec.hyperlinks.empty()) {
     std::vector<Bytes> objs{Rec(0x040A, Words({uint32_t(spec.hyperlinks.size())}))};
     for (const HyperlinkSpec& h : spec.hyperlinks) {

@@ -382,7 +382,10 @@ TEST(GroupPlacement, MirroredShapesTurnTheOtherWay) {
     uint32_t flags;
     int32_t stored;
     int model;  // degrees, 0..359
-  } cases[] = {{0, 30, 30}, {kFlipH, 30, 330}, {kFlipV, 30, 330}, {kFlipH | kFlipV, 30, 30},
+  } cases[] = {{0, 30, 30},
+               {kFlipH, 30, 330},
+               {kFlipV, 30, 330},
+               {kFlipH | kFlipV, 30, 30},
                {kFlipH, 200, 160}};
   for (const Case& c : cases) {
     std::vector<ppt::Shape> s =

@@ -416,11 +416,10 @@ TEST(ShapesFromFiles, AdjustValuesAndStoredPathsShapeTheOutline) {
     // vertices come before its segments, which are read six bytes early if the vertices' stated
     // length is taken as the whole array.
     spec.shapes.push_back(ShapeRecord(13, {{0x0147, 10800}}, {}));
-    spec.shapes.push_back(
-        ShapeRecord(0, {{0x0142, 1000}, {0x0143, 1000}},
-                    {{0x0145, Array16(8, {0, 1000, 0, 0, 1000, 0, 1000, 1000})},
-                     {0x0146, Array16(2, {0x4000, 0x2001, 0x6001, 0x8000})}},
-                    headerless));
+    spec.shapes.push_back(ShapeRecord(0, {{0x0142, 1000}, {0x0143, 1000}},
+                                      {{0x0145, Array16(8, {0, 1000, 0, 0, 1000, 0, 1000, 1000})},
+                                       {0x0146, Array16(2, {0x4000, 0x2001, 0x6001, 0x8000})}},
+                                      headerless));
     ExpectArrowAndClosedCurve(spec);
   }
 }
@@ -487,8 +486,8 @@ TEST(ShapesFromFiles, PresetsSavedAsTheirOwnPathDrawAsThePreset) {
   own.custom.vertices.assign(arc->vertices, arc->vertices + 2 * arc->vertex_count);
   own.custom.segments.assign(arc->segments, arc->segments + arc->segment_count);
   for (size_t i = 0; i < arc->guide_count; i++)
-    own.custom.guides.push_back({arc->guides[i].flags,
-                                 {arc->guides[i].p[0], arc->guides[i].p[1], arc->guides[i].p[2]}});
+    own.custom.guides.push_back(
+        {arc->guides[i].flags, {arc->guides[i].p[0], arc->guides[i].p[1], arc->guides[i].p[2]}});
   Outline a = geom::ShapeOutline(preset, 200, 100), b = geom::ShapeOutline(own, 200, 100);
   ASSERT_EQ(a.parts.size(), b.parts.size());
   for (size_t i = 0; i < a.parts.size(); i++) {

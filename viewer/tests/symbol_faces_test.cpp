@@ -19,6 +19,20 @@ TEST(SymbolFaces, NamesAreRecognisedWhateverTheirCase) {
   EXPECT_EQ(text::SymbolFaceOf("Symbol Sans"), SymbolFace::kNone);
 }
 
+TEST(SymbolFaces, DingbatsShowTheDingbatsBlockAndItsNeighbours) {
+  EXPECT_EQ(text::SymbolFaceOf("Monotype Sorts"), SymbolFace::kDingbats);
+  EXPECT_EQ(text::SymbolFaceOf("ITC Zapf Dingbats"), SymbolFace::kDingbats);
+  const std::pair<char16_t, char16_t> shown[] = {
+      {0x21, 0x2701}, {0x25, 0x260E}, {0x48, 0x2605}, {0x6C, 0x25CF}, {0x6E, 0x25A0},
+      {0x76, 0x2756}, {0x7E, 0x275E}, {0x80, 0x2768}, {0xA4, 0x2764}, {0xAB, 0x2660},
+      {0xAC, 0x2460}, {0xB6, 0x2776}, {0xD4, 0x2794}, {0xD5, 0x2192}, {0xD8, 0x2798},
+      {0xE4, 0x27A4}, {0xEF, 0x27AF}, {0xF1, 0x27B1}, {0xFE, 0x27BE}, {0xF0E4, 0x27A4}};
+  for (const auto& [code, u] : shown)
+    EXPECT_EQ(int(SymbolToUnicode(SymbolFace::kDingbats, code)), int(u)) << int(code);
+  for (char16_t unused : {0x7F, 0x8E, 0xA0, 0xF0, 0xFF})
+    EXPECT_EQ(SymbolToUnicode(SymbolFace::kDingbats, unused), 0) << int(unused);
+}
+
 TEST(SymbolFaces, SymbolShowsGreekAndMathematics) {
   // Both code ranges: the plain one and the private one the faces also answer to.
   EXPECT_EQ(SymbolToUnicode(SymbolFace::kSymbol, u'a'), u'\u03B1');

@@ -183,6 +183,36 @@ TEST(TextParagraphs, JustifiedWithABulletFontAndColour) {
   EXPECT_EQ(pa.bullet_color, (ppt::Rgb{255, 0, 0}));
 }
 
+// A bullet in a symbol face shows the character that face draws at its code, whatever face the
+// machine has: Monotype Sorts' arrow, Wingdings' square.
+TEST(TextParagraphs, SymbolFaceBulletsShowTheirFacesCharacters) {
+  const uint16_t kHasBulletWithFont = 0x1 | 0x2;
+  const uint32_t kFlags = 0x1 | 0x2, kChar = 0x80, kFont = 0x10;
+  struct Case {
+    const char* face;
+    uint16_t code;
+    char16_t shown;
+  } cases[] = {{"Monotype Sorts", 0xE4, 0x27A4},
+               {"Wingdings", 0x6E, 0x25A0},
+               {"Symbol", 0xB7, 0x2022},
+               {"Zapf Dingbats", 0xAC, 0x2460}};
+  for (const Case& c : cases) {
+    deck::SlideSpec slide;
+    slide.text = "item";
+    slide.text_records = {deck::StyleTextProp(5, 0, kFlags | kChar | kFont,
+                                              U16s({kHasBulletWithFont, c.code, 1}), 0, {})};
+    deck::DeckSpec spec;
+    spec.slides = {slide};
+    spec.fonts = {{c.face, 2}};  // the symbol character set
+    deck::Bytes file = deck::Build(spec);
+    ppt::Presentation p;
+    ASSERT_EQ(ppt::Load(file.data(), file.size(), &p), ppt::LoadError::kNone);
+    const ppt::Paragraph& pa = TextOf(p).paragraphs[0];
+    EXPECT_TRUE(pa.bullet) << c.face;
+    EXPECT_EQ(int(pa.bullet_char), int(c.shown)) << c.face;
+  }
+}
+
 TEST(TextParagraphs, AutomaticNumbersCountOnFromTheirStart) {
   deck::SlideSpec slide;
   slide.text = "one\rtwo\r\rthree";

@@ -100,6 +100,27 @@ char16_t Find(const std::pair<char16_t, char16_t> (&table)[N], char16_t c) {
   return 0;
 }
 
+// The dingbats keep the Dingbats block's order; the codes between are arrows, suits, circled
+// numbers and the few shapes the block leaves to other blocks.
+char16_t Dingbat(char16_t c) {
+  static const std::pair<char16_t, char16_t> kOutside[] = {
+      {0x25, 0x260E}, {0x2A, 0x261B}, {0x2B, 0x261E}, {0x48, 0x2605}, {0x6C, 0x25CF},
+      {0x6E, 0x25A0}, {0x73, 0x25B2}, {0x74, 0x25BC}, {0x75, 0x25C6}, {0x77, 0x25D7},
+      {0xA8, 0x2663}, {0xA9, 0x2666}, {0xAA, 0x2665}, {0xAB, 0x2660}, {0xD5, 0x2192},
+      {0xD6, 0x2194}, {0xD7, 0x2195}};
+  for (const auto& [code, u] : kOutside)
+    if (code == c) return u;
+  if (c == 0x20) return c;
+  if (c >= 0x21 && c <= 0x7E) return char16_t(0x2701 + (c - 0x21));  // scissors .. quotes
+  if (c >= 0x80 && c <= 0x8D) return char16_t(0x2768 + (c - 0x80));  // ornamental brackets
+  if (c >= 0xA1 && c <= 0xA7) return char16_t(0x2761 + (c - 0xA1));  // hearts, floral
+  if (c >= 0xAC && c <= 0xB5) return char16_t(0x2460 + (c - 0xAC));  // circled 1 to 10
+  if (c >= 0xB6 && c <= 0xD4) return char16_t(0x2776 + (c - 0xB6));  // negative circled
+  if ((c >= 0xD8 && c <= 0xEF) || (c >= 0xF1 && c <= 0xFE))
+    return char16_t(0x2798 + (c - 0xD8));  // arrows
+  return 0;
+}
+
 std::string Upper(std::string s) {
   for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
   return s;
@@ -114,6 +135,9 @@ SymbolFace SymbolFaceOf(const std::string& face) {
   if (f == "WINGDINGS 2") return SymbolFace::kWingdings2;
   if (f == "WINGDINGS 3") return SymbolFace::kWingdings3;
   if (f == "WEBDINGS") return SymbolFace::kWebdings;
+  if (f == "MONOTYPE SORTS" || f == "ZAPF DINGBATS" || f == "ZAPFDINGBATS" ||
+      f == "ITC ZAPF DINGBATS" || f == "DINGBATS")
+    return SymbolFace::kDingbats;
   return SymbolFace::kNone;
 }
 
@@ -132,6 +156,8 @@ char16_t SymbolToUnicode(SymbolFace face, char16_t c) {
       return c == kFirstCode ? c : Find(kWingdings3, c);
     case SymbolFace::kWebdings:
       return c == kFirstCode ? c : Find(kWebdings, c);
+    case SymbolFace::kDingbats:
+      return Dingbat(c);
     case SymbolFace::kNone:
       break;
   }

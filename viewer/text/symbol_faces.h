@@ -1,5 +1,5 @@
 #pragma once
-// Text set in the classic symbol faces (Symbol, Wingdings 1 to 3, Webdings) as the Unicode
+// Text set in the classic symbol faces (Symbol, Wingdings 1 to 3, Webdings, the dingbats) as the Unicode
 // characters it shows, for machines without those faces: the text is then drawn in a face that
 // has the Unicode characters instead of as the Latin letters its codes also name.
 #include <functional>
@@ -9,7 +9,15 @@
 
 namespace text {
 
-enum class SymbolFace { kNone, kSymbol, kWingdings, kWingdings2, kWingdings3, kWebdings };
+enum class SymbolFace {
+  kNone,
+  kSymbol,
+  kWingdings,
+  kWingdings2,
+  kWingdings3,
+  kWebdings,
+  kDingbats,  // Monotype Sorts and its twins, the Zapf dingbats
+};
 
 // Which symbol face `face` names (case does not matter); kNone for any other face.
 SymbolFace SymbolFaceOf(const std::string& face);
