@@ -46,6 +46,8 @@ constexpr size_t kFontRecordMin = kFontFaceAt + kFontFaceUnits * 2;
 // Windows metafile layout: an 18-byte header whose size field counts 16-bit words, then records
 // of a 32-bit size in words and a 16-bit function, ending with a record of function zero.
 constexpr size_t kWmfHeaderBytes = 18, kWmfSizeAt = 6, kWmfRecordHead = 6;
+constexpr size_t kWmfVersionAt = 4;
+constexpr uint16_t kWmfVersion1 = 0x0100, kWmfVersion3 = 0x0300;
 constexpr uint8_t kWmfEndRecord[kWmfRecordHead] = {3, 0, 0, 0, 0, 0};  // three words, function 0
 constexpr uint16_t kMetaEof = 0x0000, kMetaEscape = 0x0626;
 
@@ -133,6 +135,12 @@ bool FilterWindowsMetafile(const uint8_t* data, size_t size, std::vector<uint8_t
     out->insert(out->end(), kWmfEndRecord, kWmfEndRecord + kWmfRecordHead);
   }
   Put32(out->data() + kWmfSizeAt, uint32_t(out->size() / 2));
+  // Metafiles of the first version (old clip art) hold the same records as the third, which is
+  // the only one some players take: they are handed on as the third.
+  if (Get16(out->data() + kWmfVersionAt) == kWmfVersion1) {
+    (*out)[kWmfVersionAt] = uint8_t(kWmfVersion3 & 0xFF);
+    (*out)[kWmfVersionAt + 1] = uint8_t(kWmfVersion3 >> 8);
+  }
   if (dropped) *dropped = skipped;
   return true;
 }

@@ -139,11 +139,11 @@ void WmfRecord(Bytes* b, uint16_t function, size_t words) {
   b->resize(b->size() + (words - 3) * 2, 0x42);
 }
 
-Bytes Wmf(const std::vector<uint16_t>& functions, bool end = true) {
+Bytes Wmf(const std::vector<uint16_t>& functions, bool end = true, uint16_t version = 0x0300) {
   Bytes b;
   Put16(&b, 1);  // in memory
   Put16(&b, 9);  // header words
-  Put16(&b, 0x0300);
+  Put16(&b, version);
   Put32(&b, 0);  // size: set below
   Put16(&b, 0);
   Put32(&b, 7);
@@ -168,6 +168,10 @@ TEST(MetafileFilter, WindowsMetafilesLoseTheirEscapes) {
   Bytes cut(wmf.begin(), wmf.end() - 8);
   cut.resize(cut.size() - 1);
   EXPECT_FALSE(viewer::FilterWindowsMetafile(cut.data(), cut.size(), &out));
+  // The first version's metafiles go on as the third's, records untouched.
+  Bytes first = Wmf({kMetaRectangle, kMetaEscape}, true, 0x0100);
+  ASSERT_TRUE(viewer::FilterWindowsMetafile(first.data(), first.size(), &out));
+  EXPECT_EQ(out, Wmf({kMetaRectangle}));
   Bytes zero = Wmf({kMetaRectangle});
   for (int i = 0; i < 4; i++) zero[18 + i] = 0;
   EXPECT_FALSE(viewer::FilterWindowsMetafile(zero.data(), zero.size(), &out));
