@@ -11,6 +11,11 @@
 
 namespace viewer {
 
+namespace {
+// The em height text is measured at; hinting leaves widths at this size as designed.
+constexpr double kDesignPx = 512;
+}  // namespace
+
 HFONT SlideRenderer::Font(const text::Font& f) {
   std::string face = mapper_->Resolve(f.face, f.pitch_family, f.charset);
   int height_px = std::max(1, int(std::lround(f.size)));
@@ -106,6 +111,22 @@ void PutText(HDC dc, int x, int y, const std::wstring& t, const INT* dx = nullpt
   ExtTextOutW(dc, x, y, 0, nullptr, t.c_str(), UINT(t.size()), dx);
 }
 
+// Whole-pixel steps between letters that add up to the laid-out advances, the rounding spread
+// over the run rather than gathered at its end.
+std::vector<INT> Steps(const std::vector<double>& advances) {
+  std::vector<INT> dx;
+  dx.reserve(advances.size());
+  double at = 0;
+  long placed = 0;
+  for (double a : advances) {
+    at += a;
+    const long next = std::lround(at);
+    dx.push_back(INT(next - placed));
+    placed = next;
+  }
+  return dx;
+}
+
 }  // namespace
 
 text::Measurer SlideRenderer::MeasurerFor(HDC dc) {
@@ -127,11 +148,17 @@ text::Measurer SlideRenderer::MeasurerFor(HDC dc) {
         if (advanced) SetWorldTransform(dc, &x);
       }
     } restore{dc, advanced, turned};
-    ScopedSelect sel(dc, Font(f));
+    // Measured at a size where hinting no longer rounds widths, then scaled: lines break where
+    // they do at any size (as the author saw them), not where a small window's whole pixels
+    // push them.
+    text::Font design = f;
+    design.size = kDesignPx;
+    const double k = f.size / kDesignPx;
+    ScopedSelect sel(dc, Font(design));
     TEXTMETRICW tm{};
     GetTextMetricsW(dc, &tm);
-    m.ascent = tm.tmAscent;
-    m.descent = tm.tmDescent;
+    m.ascent = tm.tmAscent * k;
+    m.descent = tm.tmDescent * k;
     if (s16.empty()) return m;
     std::wstring w = WideOf(s16);
     std::vector<INT> ends(w.size(), 0);
@@ -140,7 +167,7 @@ text::Measurer SlideRenderer::MeasurerFor(HDC dc) {
     GetTextExtentExPointW(dc, w.c_str(), int(w.size()), INT_MAX, &fit, ends.data(), &whole);
     int prev = 0;
     for (INT e : ends) {
-      m.advances.push_back(std::max(0, e - prev));
+      m.advances.push_back(std::max(0, e - prev) * k);
       prev = e;
     }
     return m;
@@ -280,7 +307,9 @@ void SlideRenderer::DrawPiece(const ShapeContext& c, const text::Piece& pc, int 
     std::vector<INT> dx(t.size(), std::max(0, Px(pc.width / double(t.size()))));
     PutText(dc, x, y, t, dx.data());
   } else {
-    PutText(dc, x, y, t);
+    // Each letter where the layout measured it.
+    std::vector<INT> dx = Steps(MeasurerFor(dc)(pc.font, pc.text).advances);
+    PutText(dc, x, y, t, dx.size() == t.size() ? dx.data() : nullptr);
   }
   if (c.links && run.link >= 0) {
     const int h = std::max(1, Px(pc.font.size));

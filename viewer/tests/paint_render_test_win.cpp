@@ -24,7 +24,7 @@ struct Px {
 class Painted {
  public:
   explicit Painted(const std::vector<deck::Bytes>& shapes, const Props& background = {},
-                   std::vector<viewer::LineBox>* lines = nullptr) {
+                   std::vector<viewer::LineBox>* lines = nullptr, int width = 576) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     deck::DeckSpec spec;
     spec.slides.resize(1);
@@ -32,9 +32,9 @@ class Painted {
     spec.slides[0].background_props = background;
     deck::Bytes b = deck::Build(spec);
     ok_ = ppt::Load(b.data(), b.size(), &p_) == ppt::LoadError::kNone;
-    canvas_.reset(new viewer::Canvas(576, 432));
+    canvas_.reset(new viewer::Canvas(width, width * 3 / 4));
     viewer::SlideRenderer r(p_);
-    RECT where{0, 0, 576, 432};
+    RECT where{0, 0, width, width * 3 / 4};
     viewer::SlideView view;
     view.lines = lines;
     if (ok_ && canvas_->ok()) r.Paint(canvas_->dc(), 0, where, nullptr, &view);
@@ -194,6 +194,29 @@ TEST(PaintWine, TextOfQuarterTurnedShapesKeepsItsLength) {
     EXPECT_GT(along, 60) << turn;  // "Hello world" at 18 pt is about 100 pixels long
     EXPECT_GT(across, 10) << turn;
     EXPECT_GT(along, 3 * across) << turn;
+  }
+}
+
+// Text is laid out as designed, not as a small size's whole pixels round it: the same lines at
+// every size, each as long in proportion.
+TEST(PaintWine, LinesBreakAlikeAtEverySize) {
+  const std::string text =
+      "The quick brown fox jumps over the lazy dog while seven wizards quietly box jugs";
+  std::vector<std::vector<viewer::LineBox>> at(2);
+  const int widths[2] = {288, 1152};
+  for (int i = 0; i < 2; i++) {
+    Painted p(
+        {deck::ShapeWithId(202, 0x401, {{0x1FF, kNoLine}}, 500, 500, 3000, 3000, 0, -1, text)}, {},
+        &at[i], widths[i]);
+    ASSERT_TRUE(p.ok());
+  }
+  ASSERT_GE(at[0].size(), 3u);
+  ASSERT_EQ(at[0].size(), at[1].size());
+  for (size_t k = 0; k < at[0].size(); k++) {
+    EXPECT_EQ(at[0][k].text, at[1][k].text);
+    const double small = at[0][k].box.right - at[0][k].box.left;
+    const double large = at[1][k].box.right - at[1][k].box.left;
+    EXPECT_NEAR(small * 4, large, 10) << at[0][k].text;
   }
 }
 
