@@ -405,27 +405,28 @@ deck::Bytes Array16(uint16_t cb, const std::vector<int32_t>& v) {
   return b;
 }
 
-void ExpectArrowAndClosedCurve(const deck::DeckSpec& spec);
+void ExpectArrowAndClosedCurve(const deck::DeckSpec& deck_plan);
 
 TEST(ShapesFromFiles, AdjustValuesAndStoredPathsShapeTheOutline) {
   for (bool headerless : {false, true}) {
     SCOPED_TRACE(headerless ? "array lengths without their header" : "array lengths in full");
-    deck::DeckSpec spec;
-    spec.slides.resize(1);
+    deck::DeckSpec deck_plan;
+    deck_plan.slides.resize(1);
     // A right arrow whose head starts half-way; a freeform of one curve, closed. The path's
     // vertices come before its segments, which are read six bytes early if the vertices' stated
     // length is taken as the whole array.
-    spec.shapes.push_back(ShapeRecord(13, {{0x0147, 10800}}, {}));
-    spec.shapes.push_back(ShapeRecord(0, {{0x0142, 1000}, {0x0143, 1000}},
-                                      {{0x0145, Array16(8, {0, 1000, 0, 0, 1000, 0, 1000, 1000})},
-                                       {0x0146, Array16(2, {0x4000, 0x2001, 0x6001, 0x8000})}},
-                                      headerless));
-    ExpectArrowAndClosedCurve(spec);
+    deck_plan.shapes.push_back(ShapeRecord(13, {{0x0147, 10800}}, {}));
+    deck_plan.shapes.push_back(
+        ShapeRecord(0, {{0x0142, 1000}, {0x0143, 1000}},
+                    {{0x0145, Array16(8, {0, 1000, 0, 0, 1000, 0, 1000, 1000})},
+                     {0x0146, Array16(2, {0x4000, 0x2001, 0x6001, 0x8000})}},
+                    headerless));
+    ExpectArrowAndClosedCurve(deck_plan);
   }
 }
 
-void ExpectArrowAndClosedCurve(const deck::DeckSpec& spec) {
-  deck::Bytes file = deck::Build(spec);
+void ExpectArrowAndClosedCurve(const deck::DeckSpec& deck_plan) {
+  deck::Bytes file = deck::Build(deck_plan);
   ppt::Presentation p;
   ASSERT_EQ(ppt::Load(file.data(), file.size(), &p), ppt::LoadError::kNone);
   ASSERT_EQ(p.slides.size(), 1u);

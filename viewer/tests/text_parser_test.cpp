@@ -201,10 +201,10 @@ TEST(TextParagraphs, SymbolFaceBulletsShowTheirFacesCharacters) {
     slide.text = "item";
     slide.text_records = {deck::StyleTextProp(5, 0, kFlags | kChar | kFont,
                                               U16s({kHasBulletWithFont, c.code, 1}), 0, {})};
-    deck::DeckSpec spec;
-    spec.slides = {slide};
-    spec.fonts = {{c.face, 2}};  // the symbol character set
-    deck::Bytes file = deck::Build(spec);
+    deck::DeckSpec deck_plan;
+    deck_plan.slides = {slide};
+    deck_plan.fonts = {{c.face, 2}};  // the symbol character set
+    deck::Bytes file = deck::Build(deck_plan);
     ppt::Presentation p;
     ASSERT_EQ(ppt::Load(file.data(), file.size(), &p), ppt::LoadError::kNone);
     const ppt::Paragraph& pa = TextOf(p).paragraphs[0];
