@@ -440,15 +440,15 @@ inline Bytes CurrentUser(uint32_t offset, bool encrypted) {
   return Rec(0x0FF6, b);
 }
 
-inline Bytes Build(const DeckSpec& spec) {
-  if (spec.old_format) {
+inline Bytes Build(const DeckSpec& plan) {
+  if (plan.old_format) {
     Bytes doc = Rec(0x03E8, Bytes(16, 0), 0, 0xF);
     return CompoundFile({{"PowerPoint Document", doc},
                          {"PersistentStorage Directory", Bytes(64, 0)},
                          {"Header", Bytes(57, 0)}});
   }
-  const size_t n = spec.slides.size();
-  std::vector<int> order = spec.persist_order;
+  const size_t n = plan.slides.size();
+  std::vector<int> order = plan.persist_order;
   if (order.size() != n) {
     order.clear();
     for (size_t i = 0; i < n; i++) order.push_back(int(i));
@@ -457,13 +457,13 @@ inline Bytes Build(const DeckSpec& spec) {
   std::map<int, uint32_t> persist_of_slide;
   for (size_t k = 0; k < n; k++) persist_of_slide[order[k]] = uint32_t(3 + k);
 
-  Bytes atom = Words({uint32_t(spec.width), uint32_t(spec.height), 4320, 5760, 1, 2, 1, 2, 0, 0});
+  Bytes atom = Words({uint32_t(plan.width), uint32_t(plan.height), 4320, 5760, 1, 2, 1, 2, 0, 0});
   Put16(atom, 1);
   Put16(atom, 0);
   Put32(atom, 0);
   std::vector<Bytes> font_list;
   std::vector<std::pair<std::string, uint8_t>> faces{{"Arial", 0}};
-  faces.insert(faces.end(), spec.fonts.begin(), spec.fonts.end());
+  faces.insert(faces.end(), plan.fonts.begin(), plan.fonts.end());
   for (const auto& [face, charset] : faces) {
     Bytes font(68, 0);
     for (size_t i = 0; i < face.size() && i < 31; i++) font[i * 2] = uint8_t(face[i]);
@@ -476,9 +476,9 @@ inline Bytes Build(const DeckSpec& spec) {
     list.push_back(Rec(0x03F3, Words({persist_of_slide[int(i)], 0, 0, uint32_t(256 + i), 0})));
   std::vector<Bytes> doc_kids{Rec(0x03E9, atom, 0, 1), Box(0x03F2, {Box(0x07D5, font_list)}),
                               masters, Box(0x0FF0, list, 0)};
-  if (!spec.hyperlinks.empty()) {
-    std::vector<Bytes> objs{Rec(0x040A, Words({uint32_t(spec.hyperlinks.size())}))};
-    for (const HyperlinkSpec& h : spec.hyperlinks) {
+  if (!plan.hyperlinks.empty()) {
+    std::vector<Bytes> objs{Rec(0x040A, Words({uint32_t(plan.hyperlinks.size())}))};
+    for (const HyperlinkSpec& h : plan.hyperlinks) {
       std::vector<Bytes> k{Rec(0x0FD3, Words({h.id})), CStringRec(h.target, 0)};
       if (!h.target.empty()) k.push_back(CStringRec(h.target, 1));
       if (!h.location.empty()) k.push_back(CStringRec(h.location, 3));
@@ -486,35 +486,35 @@ inline Bytes Build(const DeckSpec& spec) {
     }
     doc_kids.push_back(Box(0x0409, objs));
   }
-  if (!spec.sounds.empty()) {
-    std::vector<Bytes> snd{Rec(0x07E5, Words({uint32_t(spec.sounds.size() + 1)}))};
-    for (const SoundSpec& so : spec.sounds)
+  if (!plan.sounds.empty()) {
+    std::vector<Bytes> snd{Rec(0x07E5, Words({uint32_t(plan.sounds.size() + 1)}))};
+    for (const SoundSpec& so : plan.sounds)
       snd.push_back(Box(0x07E6, {CStringRec(so.name, 0), CStringRec(".wav", 1),
                                  CStringRec(std::to_string(so.id), 2), Rec(0x07E7, so.data)}));
     doc_kids.push_back(Box(0x07E4, snd));
   }
-  if (spec.use_timings || spec.loop || spec.kiosk || spec.no_animation) {
+  if (plan.use_timings || plan.loop || plan.kiosk || plan.no_animation) {
     Bytes info = Words({0, 0});
     Put16(info, 0);
     Put16(info, 0);
     info.resize(info.size() + 64, 0);
-    Put16(info, uint16_t((spec.use_timings ? 0x01 : 0) | (spec.loop ? 0x80 : 0) |
-                         (spec.no_animation ? 0x02 : 0) | (spec.kiosk ? 0x20 : 0)));
+    Put16(info, uint16_t((plan.use_timings ? 0x01 : 0) | (plan.loop ? 0x80 : 0) |
+                         (plan.no_animation ? 0x02 : 0) | (plan.kiosk ? 0x20 : 0)));
     Put16(info, 0);
     doc_kids.push_back(Rec(0x0401, info, 0, 1));
   }
   Bytes picture_stream;
   std::vector<Bytes> dgg;
-  if (!spec.drawing_defaults.empty()) dgg.push_back(Fopt(spec.drawing_defaults));
-  if (!spec.pictures.empty()) {
+  if (!plan.drawing_defaults.empty()) dgg.push_back(Fopt(plan.drawing_defaults));
+  if (!plan.pictures.empty()) {
     std::vector<Bytes> entries;
-    for (const Bytes& blip : spec.pictures) {
+    for (const Bytes& blip : plan.pictures) {
       Bytes fbse(36, 0);
       fbse[0] = fbse[1] = 6;  // PNG
       uint32_t size = uint32_t(blip.size());
       for (int i = 0; i < 4; i++) fbse[20 + i] = uint8_t(size >> (8 * i));
       fbse[24] = 1;
-      if (spec.picture_stream) {
+      if (plan.picture_stream) {
         uint32_t delay = uint32_t(picture_stream.size());
         for (int i = 0; i < 4; i++) fbse[28 + i] = uint8_t(delay >> (8 * i));
         picture_stream.insert(picture_stream.end(), blip.begin(), blip.end());
@@ -526,13 +526,13 @@ inline Bytes Build(const DeckSpec& spec) {
     dgg.push_back(Box(0xF001, entries, uint16_t(entries.size())));
   }
   if (!dgg.empty()) doc_kids.push_back(Box(0x040B, {Box(0xF000, dgg)}));
-  doc_kids.insert(doc_kids.end(), spec.doc_records.begin(), spec.doc_records.end());
+  doc_kids.insert(doc_kids.end(), plan.doc_records.begin(), plan.doc_records.end());
   doc_kids.push_back(Rec(0x03EA, {}));
 
   Bytes scheme =
       Words({0xFFFFFF, 0x000000, 0x808080, 0x000000, 0xE3E0BB, 0x993333, 0x999900, 0x00CC99});
   Bytes master = Box(0x03F8, {SlideAtom(0, 0), Rec(0x07F0, scheme, 1),
-                              Drawing(nullptr, true, {}, &spec.master_shapes)});
+                              Drawing(nullptr, true, {}, &plan.master_shapes)});
 
   Bytes doc;
   std::map<uint32_t, uint32_t> offsets;
@@ -543,14 +543,14 @@ inline Bytes Build(const DeckSpec& spec) {
   add(1, Box(0x03E8, doc_kids));
   add(2, master);
   std::vector<int> all;
-  for (size_t i = 0; i < spec.pictures.size(); i++) all.push_back(int(i + 1));
+  for (size_t i = 0; i < plan.pictures.size(); i++) all.push_back(int(i + 1));
   for (size_t k = 0; k < n; k++) {
     size_t slide = size_t(order[k]);
     std::vector<int> shown = slide == 0 ? all : std::vector<int>();
-    if (!spec.slide_pictures.empty())
-      shown = slide < spec.slide_pictures.size() ? spec.slide_pictures[slide] : std::vector<int>();
+    if (!plan.slide_pictures.empty())
+      shown = slide < plan.slide_pictures.size() ? plan.slide_pictures[slide] : std::vector<int>();
     add(uint32_t(3 + k),
-        SlideRecord(spec.slides[slide], shown, slide == 0 ? &spec.shapes : nullptr));
+        SlideRecord(plan.slides[slide], shown, slide == 0 ? &plan.shapes : nullptr));
   }
   Bytes dir = Words({1u | (uint32_t(offsets.size()) << 20)});
   for (auto& o : offsets) Put32(dir, o.second);
@@ -558,14 +558,14 @@ inline Bytes Build(const DeckSpec& spec) {
   add(0, Rec(0x1772, dir));
   uint32_t edit_offset = uint32_t(doc.size());
   auto edit = [&](uint32_t last, uint32_t dir_at, uint32_t self) {
-    Bytes e = Words({256, 0x03000000, spec.chain_loop ? self : last, dir_at, 1, uint32_t(3 + n)});
+    Bytes e = Words({256, 0x03000000, plan.chain_loop ? self : last, dir_at, 1, uint32_t(3 + n)});
     Put16(e, 1);
     Put16(e, 0);
     return Rec(0x0FF5, e);
   };
   add(0, edit(0, dir_offset, edit_offset));
-  if (spec.incremental && n > 0) {
-    SlideSpec changed = spec.slides[0];
+  if (plan.incremental && n > 0) {
+    SlideSpec changed = plan.slides[0];
     changed.text = "edited";
     uint32_t id = persist_of_slide[0];
     uint32_t slide_at = uint32_t(doc.size());
@@ -576,12 +576,12 @@ inline Bytes Build(const DeckSpec& spec) {
     edit_offset = uint32_t(doc.size());
     add(0, edit(prev, dir2, edit_offset));
   }
-  uint32_t pointer = spec.broken_pointer ? 5 : edit_offset;
+  uint32_t pointer = plan.broken_pointer ? 5 : edit_offset;
   std::vector<std::pair<std::string, Bytes>> streams{
-      {"Current User", CurrentUser(pointer, spec.encrypted)}, {"PowerPoint Document", doc}};
-  if (spec.encrypted) streams.push_back({"EncryptedSummary", Bytes(64, 0)});
+      {"Current User", CurrentUser(pointer, plan.encrypted)}, {"PowerPoint Document", doc}};
+  if (plan.encrypted) streams.push_back({"EncryptedSummary", Bytes(64, 0)});
   if (!picture_stream.empty()) streams.push_back({"Pictures", picture_stream});
-  return CompoundFile(streams, spec.scattered);
+  return CompoundFile(streams, plan.scattered);
 }
 
 // A version 3 compound file with 512-byte sectors; streams under 4096 bytes go into the mini
