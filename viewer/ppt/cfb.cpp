@@ -26,7 +26,7 @@ constexpr size_t kEntrySize = 128;
 constexpr size_t kNameAt = 0, kNameBytesAt = 64, kTypeAt = 66, kLeftAt = 68, kRightAt = 72;
 constexpr size_t kChildAt = 76, kStartAt = 116, kSizeAt = 120, kSizeHighAt = 124;
 constexpr size_t kNameBytesMax = 64;
-constexpr uint8_t kRootType = 5, kStreamType = 2;
+constexpr uint8_t kRootType = 5, kStreamType = 2, kStorageType = 1;
 
 std::string Fold(const std::string& s) {
   std::string r = s;
@@ -132,7 +132,19 @@ bool CompoundFile::ReadDirectory(uint32_t first, bool large_sizes) {
 
 // Walks the red-black tree below the root, guarding against cycles.
 void CompoundFile::ListTopEntries() {
-  std::vector<uint32_t> stack{entries_[0].child};
+  ListEntriesBelow(entries_[0].child);
+}
+
+bool CompoundFile::EnterStorage(const std::string& name) {
+  const Entry* e = Find(name);
+  if (!e || e->type != kStorageType) return false;
+  ListEntriesBelow(e->child);
+  return true;
+}
+
+void CompoundFile::ListEntriesBelow(uint32_t first) {
+  top_.clear();
+  std::vector<uint32_t> stack{first};
   std::vector<bool> seen(entries_.size(), false);
   while (!stack.empty()) {
     uint32_t i = stack.back();

@@ -51,6 +51,8 @@ class CompoundFile {
   bool Stream(const std::string& name, StreamReader* out) const;
   bool Has(const std::string& name) const;
   std::vector<std::string> Names() const;
+  // From now on, names refer to what lies below this storage (a child of the present one).
+  bool EnterStorage(const std::string& name);
   // Entries of the allocation tables as read: never more than the file's sectors call for.
   size_t TableEntries() const { return fat_.size() + minifat_.size(); }
 
@@ -65,6 +67,7 @@ class CompoundFile {
   void ReadFat(uint32_t first_difat, uint32_t difat_count);
   bool ReadDirectory(uint32_t first, bool large_sizes);
   void ListTopEntries();
+  void ListEntriesBelow(uint32_t first);
   bool ReadChain(uint32_t start, uint64_t size, bool mini, std::vector<uint8_t>* out) const;
   void Chain(uint32_t start, uint64_t size, bool mini, std::vector<uint32_t>* out) const;
   const uint8_t* Sector(uint32_t n) const;
@@ -79,7 +82,7 @@ class CompoundFile {
   std::vector<uint32_t> minifat_;
   std::vector<uint8_t> ministream_;
   std::vector<Entry> entries_;
-  std::vector<uint32_t> top_;  // entries below the root
+  std::vector<uint32_t> top_;  // entries below the root, or the storage entered
 };
 
 }  // namespace ppt

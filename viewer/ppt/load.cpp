@@ -97,6 +97,7 @@ void Loader::ReadEnvironment(const Record& r) {
       }
     } else if (x.type == rt::kTextMasterStyle && x.inst < kStyleTypes) {
       ReadMasterStyle(x.body, x.len, x.inst, &doc_styles_[x.inst]);
+      if (x.inst == text_type::kOther) doc_has_other_style_ = true;
     } else if (x.type == rt::kTextParaDefaults || x.type == rt::kTextRuler) {
       ReadDocTabs(x);
     }
@@ -223,7 +224,8 @@ Loader::Master* Loader::FindMaster(uint32_t slide_id, int depth) {
   Children c(m.container);
   Record r;
   while (c.Next(&r))
-    if (r.type == rt::kTextMasterStyle && r.inst < 9)
+    if (r.type == rt::kTextMasterStyle && r.inst < 9 &&
+        !(r.inst == text_type::kOther && doc_has_other_style_))
       ReadMasterStyle(r.body, r.len, r.inst, &m.styles[r.inst]);
   return &master_cache_[slide_id];
 }
@@ -388,11 +390,16 @@ LoadError Decrypt(const detail::EncryptedObjects& objects, const std::u16string&
 }
 }  // namespace
 
+constexpr const char* kDualStorage = "PP97_DUALSTORAGE";
+
 LoadError Load(const uint8_t* data, size_t size, Presentation* out, const LoadOptions& options) {
   *out = Presentation();
   auto store = std::make_shared<PictureStore>(options);
   const CompoundFile& cf = store->file();
   if (!store->Open(data, size)) return LoadError::kNotCompound;
+  // A file saved for PowerPoint 95 and 97 at once keeps the 95 streams at the top and the 97
+  // presentation whole in a storage of its own.
+  store->EnterStorage(kDualStorage);
   bool marked_encrypted = cf.Has("EncryptedSummary");
   // PowerPoint 95 kept its edits in streams of its own beside a document stream of the same name.
   if (cf.Has("PersistentStorage Directory") || cf.Has("PP40")) return LoadError::kOldFormat;

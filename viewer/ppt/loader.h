@@ -268,6 +268,9 @@ class Loader {
   Presentation* out_;
   std::vector<Font> fonts_;
   LevelStyles doc_styles_[9];
+  // Text in shapes takes the document's default style where it has one: a master's style of
+  // that type gives way to it.
+  bool doc_has_other_style_ = false;
   // The document's tab size and tab stops, under every text's styles.
   ParaProps doc_tabs_;
   std::vector<ListEntry> slides_, masters_;

@@ -25,6 +25,7 @@ class PictureStore {
   PictureStore& operator=(const PictureStore&) = delete;
 
   bool Open(const uint8_t* data, size_t size) { return file_.Open(data, size); }
+  bool EnterStorage(const std::string& name) { return file_.EnterStorage(name); }
   const CompoundFile& file() const { return file_; }
   StreamReader& document() { return document_; }
   StreamReader& pictures() { return pictures_; }

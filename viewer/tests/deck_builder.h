@@ -112,6 +112,10 @@ struct DeckSpec {
   bool chain_loop = false;      // the newest edit names itself as its predecessor
   bool encrypted = false;
   bool old_format = false;
+  // Saved for PowerPoint 95 and 97 at once: the old streams at the top, the deck in a storage.
+  bool dual_storage = false;
+  // Text style records (whole records) in the document's environment and on the master.
+  std::vector<Bytes> doc_text_styles, master_text_styles;
   // Complete picture records for the picture store. Unless slide_pictures is given, each is shown
   // on the first slide as picture number i + 1.
   std::vector<Bytes> pictures;
@@ -474,8 +478,10 @@ inline Bytes Build(const DeckSpec& plan) {
   std::vector<Bytes> list;
   for (size_t i = 0; i < n; i++)
     list.push_back(Rec(0x03F3, Words({persist_of_slide[int(i)], 0, 0, uint32_t(256 + i), 0})));
-  std::vector<Bytes> doc_kids{Rec(0x03E9, atom, 0, 1), Box(0x03F2, {Box(0x07D5, font_list)}),
-                              masters, Box(0x0FF0, list, 0)};
+  std::vector<Bytes> environment{Box(0x07D5, font_list)};
+  environment.insert(environment.end(), plan.doc_text_styles.begin(), plan.doc_text_styles.end());
+  std::vector<Bytes> doc_kids{Rec(0x03E9, atom, 0, 1), Box(0x03F2, environment), masters,
+                              Box(0x0FF0, list, 0)};
   if (!plan.hyperlinks.empty()) {
     std::vector<Bytes> objs{Rec(0x040A, Words({uint32_t(plan.hyperlinks.size())}))};
     for (const HyperlinkSpec& h : plan.hyperlinks) {
@@ -531,8 +537,11 @@ inline Bytes Build(const DeckSpec& plan) {
 
   Bytes scheme =
       Words({0xFFFFFF, 0x000000, 0x808080, 0x000000, 0xE3E0BB, 0x993333, 0x999900, 0x00CC99});
-  Bytes master = Box(0x03F8, {SlideAtom(0, 0), Rec(0x07F0, scheme, 1),
-                              Drawing(nullptr, true, {}, &plan.master_shapes)});
+  std::vector<Bytes> master_kids{SlideAtom(0, 0), Rec(0x07F0, scheme, 1)};
+  master_kids.insert(master_kids.end(), plan.master_text_styles.begin(),
+                     plan.master_text_styles.end());
+  master_kids.push_back(Drawing(nullptr, true, {}, &plan.master_shapes));
+  Bytes master = Box(0x03F8, master_kids);
 
   Bytes doc;
   std::map<uint32_t, uint32_t> offsets;
@@ -581,6 +590,16 @@ inline Bytes Build(const DeckSpec& plan) {
       {"Current User", CurrentUser(pointer, plan.encrypted)}, {"PowerPoint Document", doc}};
   if (plan.encrypted) streams.push_back({"EncryptedSummary", Bytes(64, 0)});
   if (!picture_stream.empty()) streams.push_back({"Pictures", picture_stream});
+  if (plan.dual_storage) {
+    for (auto& st : streams) st.first = "PP97_DUALSTORAGE/" + st.first;
+    // What an old version reads: its own document, edits and a user name without a record.
+    Bytes user = Words({4});
+    for (char c : std::string("user")) user.push_back(uint8_t(c));
+    streams.insert(streams.begin(), {{"PowerPoint Document", Bytes(600, 0)},
+                                     {"PersistentStorage Directory", Bytes(62, 0)},
+                                     {"Current User", user},
+                                     {"Header", Bytes(57, 0)}});
+  }
   return CompoundFile(streams, plan.scattered);
 }
 
@@ -639,7 +658,15 @@ inline Bytes CompoundFile(const std::vector<std::pair<std::string, Bytes>>& stre
     }
   }
   auto sectors = [](size_t bytes) { return uint32_t((bytes + 511) / 512); };
-  uint32_t n_dir = sectors((streams.size() + 1) * 128);
+  std::vector<std::string> storage_names;
+  for (const auto& st : streams) {
+    size_t slash = st.first.find('/');
+    if (slash == std::string::npos) continue;
+    std::string name = st.first.substr(0, slash);
+    if (std::find(storage_names.begin(), storage_names.end(), name) == storage_names.end())
+      storage_names.push_back(name);
+  }
+  uint32_t n_dir = sectors((streams.size() + storage_names.size() + 1) * 128);
   uint32_t n_minifat = sectors(minifat.size() * 4);
   uint32_t n_mini = sectors(mini.size());
   uint32_t n_big = 0;
@@ -717,12 +744,44 @@ inline Bytes CompoundFile(const std::vector<std::pair<std::string, Bytes>>& stre
     Bytes e = DirEntry(name, type, child, right, first, size);
     dir.insert(dir.end(), e.begin(), e.end());
   };
-  entry("Root Entry", 5, streams.empty() ? kFree : 1, kFree, n_mini ? mini_start : kEnd,
-        uint32_t(mini.size()));
+  // A stream named "storage/stream" lies in a storage of that name below the root. Entries: the
+  // root, the top streams, then each storage followed by its streams; siblings chain rightwards.
+  const std::vector<std::string>& storages = storage_names;
+  std::vector<std::vector<size_t>> below(storages.size() + 1);  // [0]: the root's; [k]: storage k's
   for (size_t i = 0; i < streams.size(); i++) {
-    uint32_t first = big_index[i] == SIZE_MAX ? start[i] : big_start[big_index[i]];
-    entry(streams[i].first, 2, kFree, i + 1 < streams.size() ? uint32_t(i + 2) : kFree, first,
-          uint32_t(streams[i].second.size()));
+    size_t slash = streams[i].first.find('/');
+    size_t k = slash == std::string::npos
+                   ? 0
+                   : std::find(storages.begin(), storages.end(), streams[i].first.substr(0, slash)) -
+                         storages.begin() + 1;
+    below[k].push_back(i);
+  }
+  std::vector<uint32_t> index(streams.size()), storage_index(storages.size());
+  uint32_t at = 1;
+  for (size_t i : below[0]) index[i] = at++;
+  for (size_t k = 0; k < storages.size(); k++) {
+    storage_index[k] = at++;
+    for (size_t i : below[k + 1]) index[i] = at++;
+  }
+  std::vector<uint32_t> top;
+  for (size_t i : below[0]) top.push_back(index[i]);
+  top.insert(top.end(), storage_index.begin(), storage_index.end());
+  entry("Root Entry", 5, top.empty() ? kFree : top[0], kFree, n_mini ? mini_start : kEnd,
+        uint32_t(mini.size()));
+  auto stream_entries = [&](const std::vector<size_t>& list, uint32_t right_of_last) {
+    for (size_t n = 0; n < list.size(); n++) {
+      size_t i = list[n];
+      uint32_t first = big_index[i] == SIZE_MAX ? start[i] : big_start[big_index[i]];
+      std::string name = streams[i].first.substr(streams[i].first.find('/') + 1);
+      entry(name, 2, kFree, n + 1 < list.size() ? index[list[n + 1]] : right_of_last, first,
+            uint32_t(streams[i].second.size()));
+    }
+  };
+  stream_entries(below[0], storages.empty() ? kFree : storage_index[0]);
+  for (size_t k = 0; k < storages.size(); k++) {
+    entry(storages[k], 1, below[k + 1].empty() ? kFree : index[below[k + 1][0]],
+          k + 1 < storages.size() ? storage_index[k + 1] : kFree, 0, 0);
+    stream_entries(below[k + 1], kFree);
   }
   append_padded(dir);
   Bytes mf;

@@ -139,6 +139,11 @@ TEST(ParserRefusal, EncryptedOldAndForeignFilesAreRefused) {
   spec.encrypted = false;
   spec.old_format = true;
   EXPECT_EQ(LoadBytes(deck::Build(spec), &p), LoadError::kOldFormat);
+  // Saved for the old version and the new at once: the new one's deck is shown.
+  spec.old_format = false;
+  spec.dual_storage = true;
+  EXPECT_EQ(LoadBytes(deck::Build(spec), &p), LoadError::kNone);
+  EXPECT_EQ(p.slides.size(), 3u);
   EXPECT_EQ(LoadBytes(deck::Bytes{'P', 'K', 3, 4, 0, 0}, &p), LoadError::kNotCompound);
   EXPECT_EQ(LoadBytes(deck::Bytes(), &p), LoadError::kNotCompound);
   deck::Bytes doc = deck::CompoundFile({{"WordDocument", deck::Bytes(5000, 0)}});

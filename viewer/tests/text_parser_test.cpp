@@ -183,6 +183,38 @@ TEST(TextParagraphs, JustifiedWithABulletFontAndColour) {
   EXPECT_EQ(pa.bullet_color, (ppt::Rgb{255, 0, 0}));
 }
 
+// Text in shapes takes the document's default style; a master's style of that type gives way to
+// it (files written by other suites carry a right-aligned one there). Titles keep the master's.
+TEST(TextParagraphs, TextInShapesTakesTheDocumentsStyleBeforeTheMasters) {
+  const uint32_t kAlign = 0x800;
+  auto aligned = [&](int type, uint16_t align) {
+    Bytes b = U16s({1});  // one level
+    Put32(b, kAlign);
+    Put16(b, align);
+    Put32(b, 0);  // no character props
+    return deck::Rec(0x0FA3, b, uint16_t(type));
+  };
+  const int kTitle = 0, kOther = 4;
+  deck::SlideSpec slide;
+  slide.text = "box";
+  auto align_of = [&](const deck::DeckSpec& spec) {
+    Bytes b = deck::Build(spec);
+    ppt::Presentation p;
+    EXPECT_EQ(ppt::Load(b.data(), b.size(), &p, FixedDate()), ppt::LoadError::kNone);
+    return TextOf(p).paragraphs.empty() ? -1 : int(TextOf(p).paragraphs[0].align);
+  };
+  deck::DeckSpec spec;
+  spec.slides = {slide};
+  spec.master_text_styles = {aligned(kOther, 2)};
+  EXPECT_EQ(align_of(spec), ppt::Paragraph::kRight);  // nothing above the master's
+  spec.doc_text_styles = {aligned(kOther, 0)};
+  EXPECT_EQ(align_of(spec), ppt::Paragraph::kLeft);
+  spec.slides[0].text_type = kTitle;
+  spec.master_text_styles.push_back(aligned(kTitle, 1));
+  spec.doc_text_styles.push_back(aligned(kTitle, 2));
+  EXPECT_EQ(align_of(spec), ppt::Paragraph::kCenter);
+}
+
 // A bullet in a symbol face shows the character that face draws at its code, whatever face the
 // machine has: Monotype Sorts' arrow, Wingdings' square.
 TEST(TextParagraphs, SymbolFaceBulletsShowTheirFacesCharacters) {
