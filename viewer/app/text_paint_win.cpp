@@ -68,18 +68,33 @@ ppt::Rgb Mix(const ppt::Rgb& a, const ppt::Rgb& b, int percent_b) {
 
 // Bullets taken from symbol fonts become Unicode arrows, boxes and ticks, which the text's own
 // face often lacks (Windows links no fallback for them): then a face that has them draws them.
-HFONT SlideRenderer::BulletFont(HDC dc, const text::Font& f, const std::wstring& t) {
+// When no face has the character, one that looks like it stands in.
+HFONT SlideRenderer::BulletFont(HDC dc, const text::Font& f, std::wstring* t) {
   HFONT own = Font(f);
-  ScopedSelect sel(dc, own);
-  if (HasGlyphs(dc, t)) return own;
-  for (const char* face : kUnicodeFaces) {
-    text::Font other = f;
-    other.face = face;
-    other.charset = DEFAULT_CHARSET;
-    other.pitch_family = 0;
-    HFONT font = Font(other);
-    ScopedSelect try_it(dc, font);
-    if (HasGlyphs(dc, t)) return font;
+  std::wstring lookalike = *t;
+  for (wchar_t& ch : lookalike)
+    if (char16_t other = text::SymbolLookalike(char16_t(ch))) ch = wchar_t(other);
+  for (const std::wstring& candidate : {*t, lookalike}) {
+    {
+      ScopedSelect sel(dc, own);
+      if (HasGlyphs(dc, candidate)) {
+        *t = candidate;
+        return own;
+      }
+    }
+    for (const char* face : kUnicodeFaces) {
+      text::Font other = f;
+      other.face = face;
+      other.charset = DEFAULT_CHARSET;
+      other.pitch_family = 0;
+      HFONT font = Font(other);
+      ScopedSelect try_it(dc, font);
+      if (HasGlyphs(dc, candidate)) {
+        *t = candidate;
+        return font;
+      }
+    }
+    if (lookalike == *t) break;
   }
   return own;
 }
@@ -276,7 +291,7 @@ void SlideRenderer::DrawBullet(HDC dc, const text::Bullet& b, int x, int baselin
     return;
   }
   std::wstring t = WideOf(b.text);
-  ScopedSelect sel(dc, BulletFont(dc, b.font, t));
+  ScopedSelect sel(dc, BulletFont(dc, b.font, &t));
   SetTextColor(dc, Ref(b.color));
   PutText(dc, x, baseline, t);
 }

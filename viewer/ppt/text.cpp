@@ -17,6 +17,12 @@ constexpr uint32_t kPp10Extension = 0x100000;
 constexpr uint32_t kEastAsianFont = 0x200000, kAnsiFont = 0x400000, kSymbolFont = 0x800000;
 }  // namespace cf
 
+// A colour whose index byte says "undefined" gives no colour: the styles beneath decide.
+constexpr uint32_t kUndefinedColorIndex = 0xFF;
+bool UndefinedColor(uint32_t color) {
+  return (color >> 24) == kUndefinedColorIndex;
+}
+
 // Paragraph property masks not kept (ParaProps names the rest).
 namespace pf {
 constexpr uint32_t kBulletFlags = ParaProps::kHasBullet | ParaProps::kBulletHasFont |
@@ -97,7 +103,10 @@ bool ReadCharProps(ByteReader& r, CharProps* out) {
   if (m & cf::kAnsiFont) r.U16();
   if (m & cf::kSymbolFont) r.U16();
   if (m & CharProps::kSize) c.size = r.U16();
-  if (m & CharProps::kColor) c.color = r.U32();
+  if (m & CharProps::kColor) {
+    c.color = r.U32();
+    if (UndefinedColor(c.color)) m &= ~uint32_t(CharProps::kColor);
+  }
   if (m & CharProps::kPosition) c.position = r.I16();
   if (m & cf::kPp10Extension) r.U32();
   c.mask = m & (CharProps::kBold | CharProps::kItalic | CharProps::kUnderline | CharProps::kShadow |
@@ -131,7 +140,10 @@ bool ReadParaProps(ByteReader& r, ParaProps* out) {
   if (m & ParaProps::kBulletChar) p.bullet_char = r.U16();
   if (m & ParaProps::kBulletFont) p.bullet_font = r.U16();
   if (m & ParaProps::kBulletSize) p.bullet_size = r.I16();
-  if (m & ParaProps::kBulletColor) p.bullet_color = r.U32();
+  if (m & ParaProps::kBulletColor) {
+    p.bullet_color = r.U32();
+    if (UndefinedColor(p.bullet_color)) m &= ~uint32_t(ParaProps::kBulletColor);
+  }
   if (m & ParaProps::kAlign) p.align = r.U16();
   if (m & ParaProps::kLineSpacing) p.line_spacing = r.I16();
   if (m & ParaProps::kSpaceBefore) p.space_before = r.I16();

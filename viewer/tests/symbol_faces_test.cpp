@@ -7,6 +7,7 @@
 namespace {
 
 using text::SymbolFace;
+using text::SymbolLookalike;
 using text::SymbolToUnicode;
 
 TEST(SymbolFaces, NamesAreRecognisedWhateverTheirCase) {
@@ -78,6 +79,25 @@ TEST(SymbolFaces, WingdingsBulletsArrowsChecksCirclesSquares) {
   EXPECT_EQ(SymbolToUnicode(SymbolFace::kWingdings, 0x1F), 0);
   EXPECT_EQ(SymbolToUnicode(SymbolFace::kWingdings, 0xF100), 0);
   EXPECT_EQ(SymbolToUnicode(SymbolFace::kNone, u'a'), 0);
+}
+
+// Every character the faces' tables lead to in the later arrow and shape blocks, which few
+// faces draw, has an older lookalike, and that one needs none itself.
+TEST(SymbolFaces, RareShapesHaveCommonLookalikes) {
+  const SymbolFace faces[] = {SymbolFace::kWingdings, SymbolFace::kWingdings2,
+                              SymbolFace::kWingdings3, SymbolFace::kWebdings};
+  int rare = 0;
+  for (SymbolFace face : faces)
+    for (char16_t code = 0x20; code <= 0xFF; code++) {
+      char16_t u = SymbolToUnicode(face, code);
+      if (u < 0x2B0C || u > 0x2BFF) continue;  // the plain heavy arrows before are common
+      rare++;
+      char16_t like = SymbolLookalike(u);
+      EXPECT_NE(like, 0) << std::hex << int(u);
+      EXPECT_EQ(SymbolLookalike(like), 0) << std::hex << int(u);
+    }
+  EXPECT_GT(rare, 0);
+  EXPECT_EQ(SymbolLookalike(u'a'), 0);
 }
 
 TEST(SymbolFaces, OnlyRunsInMissingSymbolFacesAreMapped) {

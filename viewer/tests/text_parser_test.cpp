@@ -315,6 +315,32 @@ TEST(TextCharacters, SuperscriptShadowEmbossAndBold) {
   EXPECT_EQ(r.escapement, -25);
 }
 
+// A run's colour whose index byte says "undefined" leaves the colour to the style beneath: here
+// the document's style for text in shapes, the scheme's background colour (white).
+TEST(TextCharacters, AnUndefinedColourLeavesTheStylesColour) {
+  const uint32_t kColor = 0x40000;
+  Bytes style = U16s({1});
+  Put32(style, 0);  // no paragraph props
+  Put32(style, kColor);
+  Put32(style, 0x00000000);  // scheme colour 0
+  deck::DeckSpec spec;
+  spec.doc_text_styles = {deck::Rec(0x0FA3, style, 4)};
+  auto colour_of = [&](uint32_t run_colour) {
+    Bytes chars;
+    Put32(chars, run_colour);
+    deck::SlideSpec slide;
+    slide.text = "text";
+    slide.text_records = {deck::StyleTextProp(5, 0, 0, {}, kColor, chars)};
+    spec.slides = {slide};
+    Bytes b = deck::Build(spec);
+    ppt::Presentation p;
+    EXPECT_EQ(ppt::Load(b.data(), b.size(), &p, FixedDate()), ppt::LoadError::kNone);
+    return TextOf(p).paragraphs.empty() ? ppt::Rgb{1, 2, 3} : TextOf(p).paragraphs[0].runs[0].color;
+  };
+  EXPECT_EQ(colour_of(0xFFFFFFFF), (ppt::Rgb{255, 255, 255}));
+  EXPECT_EQ(colour_of(0xFE0000FF), (ppt::Rgb{255, 0, 0}));
+}
+
 TEST(TextFrame, AnchorCentringWrapFitAndFlow) {
   struct Case {
     std::vector<std::pair<uint16_t, uint32_t>> props;

@@ -26,6 +26,10 @@ SymbolFace SymbolFaceOf(const std::string& face);
 // range 0xF020..0xF0FF the faces also answer to. 0 when the table has no equivalent.
 char16_t SymbolToUnicode(SymbolFace face, char16_t c);
 
+// A commoner character that looks like `c`, for symbols few faces have (the newer arrowheads,
+// diamonds and lozenges the symbol faces' tables lead to); 0 when there is none.
+char16_t SymbolLookalike(char16_t c);
+
 // A copy of `in` whose runs in symbol faces that are not `installed` show their Unicode
 // characters in `unicode_face`, and whose runs in other faces show Symbol's characters for
 // codes of the private range 0xF020..0xF0FF. False, and `out` untouched, when no run needed it.
