@@ -137,13 +137,41 @@ HENHMETAFILE SafeEnhancedMetafile(const uint8_t* data, size_t size, FontMapper& 
   return SetEnhMetaFileBits(UINT(kept.size()), kept.data());
 }
 
+// Windows metafile records: a size in 16-bit words and a function, after a header of words.
+constexpr size_t kWmfHeaderWordsAt = 2, kWmfRecordHeader = 6;
+constexpr uint16_t kWmfSetWindowExt = 0x020C;
+constexpr long kWmfFrameHimetric = 50000;  // the longer side of the frame it is converted into
+
+bool SetsItsWindow(const std::vector<uint8_t>& wmf) {
+  if (wmf.size() < kWmfHeaderWordsAt + 2) return false;
+  size_t at = size_t(kestrane::le::Get16(wmf.data() + kWmfHeaderWordsAt)) * 2;
+  while (at + kWmfRecordHeader <= wmf.size()) {
+    const uint8_t* r = wmf.data() + at;
+    const size_t words = kestrane::le::Get32(r);
+    if (kestrane::le::Get16(r + 4) == kWmfSetWindowExt) return true;
+    if (words < 3 || words > (wmf.size() - at) / 2) return false;
+    at += words * 2;
+  }
+  return false;
+}
+
 // Converted to an enhanced metafile, which is filtered again: the conversion restores an
 // enhanced metafile kept in the Windows metafile's comments, whose records the first pass
-// does not see.
-HENHMETAFILE SafeWindowsMetafile(const uint8_t* data, size_t size, FontMapper& fonts) {
+// does not see. A metafile that sets its own window is converted into a frame of the picture's
+// proportions, so that its window, however often it changes, always spans the whole picture
+// (as the metafile is played into the picture's box); left to itself, the conversion frames
+// whatever was drawn instead.
+HENHMETAFILE SafeWindowsMetafile(const uint8_t* data, size_t size, const ppt::Rect& bounds,
+                                 FontMapper& fonts) {
   std::vector<uint8_t> kept;
   if (!FilterWindowsMetafile(data, size, &kept) || kept.size() > UINT32_MAX) return nullptr;
   METAFILEPICT mfp{MM_ANISOTROPIC, 0, 0, nullptr};
+  const double w = double(bounds.right) - bounds.left, h = double(bounds.bottom) - bounds.top;
+  if (w > 0 && h > 0 && SetsItsWindow(kept)) {
+    const double k = kWmfFrameHimetric / std::max(w, h);
+    mfp.xExt = std::max(1L, std::lround(w * k));
+    mfp.yExt = std::max(1L, std::lround(h * k));
+  }
   kestrane::AutoMetafile converted(
       SetWinMetaFileBits(UINT(kept.size()), kept.data(), nullptr, &mfp));
   if (!converted) return nullptr;
@@ -169,7 +197,7 @@ std::unique_ptr<SlideRenderer::Image> SlideRenderer::Decode(int blip) {
       d += kPlaceableHeader;
       n -= kPlaceableHeader;
     }
-    img->metafile.reset(SafeWindowsMetafile(d, n, *mapper_));
+    img->metafile.reset(SafeWindowsMetafile(d, n, b.bounds, *mapper_));
   } else if (b.type == ppt::Blip::kPng || b.type == ppt::Blip::kJpeg ||
              b.type == ppt::Blip::kTiff || b.type == ppt::Blip::kDib) {
     std::vector<uint8_t> file;

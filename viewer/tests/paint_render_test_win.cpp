@@ -9,6 +9,7 @@
 
 #include "app/render_win.h"
 #include "ppt/presentation.h"
+#include "viewer/tests/blip_records.h"
 #include "viewer/tests/deck_builder.h"
 
 namespace {
@@ -24,9 +25,11 @@ struct Px {
 class Painted {
  public:
   explicit Painted(const std::vector<deck::Bytes>& shapes, const Props& background = {},
-                   std::vector<viewer::LineBox>* lines = nullptr, int width = 576) {
+                   std::vector<viewer::LineBox>* lines = nullptr, int width = 576,
+                   const std::vector<deck::Bytes>& pictures = {}) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     deck::DeckSpec spec;
+    spec.pictures = pictures;
     spec.slides.resize(1);
     spec.slides[0].containers = shapes;
     spec.slides[0].background_props = background;
@@ -245,3 +248,39 @@ TEST(PaintWine, LinesOfBulletedParagraphsStartAtTheirBullet) {
 }
 
 }  // namespace
+
+// A metafile that rescales its viewport and moves its window partway (as some clip art does,
+// to frame what follows) is played with its first window spanning the picture: what follows
+// lands where that mapping puts it, cut off at the picture's edge.
+TEST(PaintWine, MetafilesThatRescaleTheirViewportKeepTheirFrame) {
+  const uint16_t kSetMapMode = 0x0103, kSetWindowOrg = 0x020B, kSetWindowExt = 0x020C;
+  const uint16_t kScaleViewportExt = 0x0412, kCreateBrush = 0x02FC, kSelectObject = 0x012D;
+  const uint16_t kRectangle = 0x041B, kCreatePen = 0x02FA;
+  const int16_t kAnisotropic = 8, kSolid = 0, kNullPen = 5;
+  auto brush = [&](uint8_t r, uint8_t g, uint8_t b) {
+    return deck::WmfRecord(kCreateBrush, {kSolid, int16_t(r | g << 8), b, 0});
+  };
+  // Records give their parameters last first: y before x, bottom-right before top-left.
+  deck::Bytes wmf = deck::Wmf(
+      {deck::WmfRecord(kSetWindowOrg, {0, 0}), deck::WmfRecord(kSetWindowExt, {100, 100}),
+       deck::WmfRecord(kCreatePen, {kNullPen, 0, 0, 0, 0}), deck::WmfRecord(kSelectObject, {0}),
+       brush(0, 0, 255), deck::WmfRecord(kSelectObject, {1}),
+       deck::WmfRecord(kSetMapMode, {kAnisotropic}),
+       deck::WmfRecord(kRectangle, {100, 100, 0, 0}),
+       // Twice as large from here on, the window moved by a quarter: the red square starts
+       // half way across and down the picture and reaches past it.
+       deck::WmfRecord(kScaleViewportExt, {1, 2, 1, 2}),
+       deck::WmfRecord(kSetWindowOrg, {-25, -25}), deck::WmfRecord(kSetWindowExt, {100, 100}),
+       brush(255, 0, 0), deck::WmfRecord(kSelectObject, {2}),
+       deck::WmfRecord(kRectangle, {200, 200, 0, 0})},
+      3);
+  const int32_t bounds[4] = {0, 0, 100, 100};
+  Painted p({}, {}, nullptr, 576, {deck::WmfBlip(wmf, bounds)});
+  ASSERT_TRUE(p.ok());
+  // The picture's box: x 100..300, y 200..300 pixels; red from half way on.
+  for (auto [x, y] : {std::pair{110, 210}, {150, 250}, {190, 290}})
+    EXPECT_TRUE(Near(p.At(x, y), Px{0, 0, 255}, 40)) << x << "," << y;
+  for (auto [x, y] : {std::pair{210, 260}, {295, 295}})
+    EXPECT_TRUE(Near(p.At(x, y), Px{255, 0, 0}, 40)) << x << "," << y;
+  EXPECT_TRUE(Near(p.At(310, 295), Px{255, 255, 255}));
+}
