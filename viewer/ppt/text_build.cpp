@@ -168,16 +168,18 @@ class TextBuilder {
     const size_t shown = std::min<size_t>(text_.chars.size(), kMaxShownChars);
     for (size_t i = 0; i < shown; i++) {
       char16_t ch = text_.chars[i];
-      if (ch == u'\r') FinishParagraph();
-      Advance();
       if (ch == u'\r') {
+        FinishParagraph();
+        Advance();
         StartParagraph();
         cp_ = CharStyle();
         continue;
       }
+      // A character takes the run it lies in: the style is read before moving past it.
       if (c_left_ != UINT32_MAX || ci_ < char_runs_.size()) cp_ = CharStyle();
       FirstChar();
       if (!AddField(uint32_t(i), ch)) AddText(std::u16string(1, ch));
+      Advance();
     }
     FinishParagraph();
   }

@@ -315,6 +315,36 @@ TEST(TextCharacters, SuperscriptShadowEmbossAndBold) {
   EXPECT_EQ(r.escapement, -25);
 }
 
+// Each character takes the run it lies in, the last one of a run included: a bold word
+// followed by plain text stays bold to its last letter, in every paragraph.
+TEST(TextCharacters, RunsEndAfterTheirLastCharacter) {
+  const uint32_t kBold = 0x1;
+  Bytes runs;  // one paragraph run over the text and its end mark, then the character runs
+  Put32(runs, 15);
+  Put16(runs, 0);
+  Put32(runs, 0);
+  for (auto [count, bold] : {std::pair{4u, 1}, {7u, 0}, {3u, 1}, {1u, 0}}) {
+    Put32(runs, count);
+    Put32(runs, kBold);
+    Put16(runs, uint16_t(bold));
+  }
+  deck::SlideSpec slide;
+  slide.text = "Bold plain\rTwo";
+  slide.text_records = {deck::Rec(0x0FA1, runs)};
+  ppt::Presentation p;
+  ASSERT_TRUE(LoadSlide(slide, &p));
+  const std::vector<ppt::Paragraph>& paras = TextOf(p).paragraphs;
+  ASSERT_EQ(paras.size(), 2u);
+  ASSERT_EQ(paras[0].runs.size(), 2u);
+  EXPECT_EQ(ppt::ToUtf8(paras[0].runs[0].text), "Bold");
+  EXPECT_TRUE(paras[0].runs[0].bold);
+  EXPECT_EQ(ppt::ToUtf8(paras[0].runs[1].text), " plain");
+  EXPECT_FALSE(paras[0].runs[1].bold);
+  ASSERT_EQ(paras[1].runs.size(), 1u);
+  EXPECT_EQ(ppt::ToUtf8(paras[1].runs[0].text), "Two");
+  EXPECT_TRUE(paras[1].runs[0].bold);
+}
+
 // A run's colour whose index byte says "undefined" leaves the colour to the style beneath: here
 // the document's style for text in shapes, the scheme's background colour (white).
 TEST(TextCharacters, AnUndefinedColourLeavesTheStylesColour) {
