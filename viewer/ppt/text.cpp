@@ -14,7 +14,7 @@ constexpr uint32_t kAnyStyle = 0x3EB7;  // bold .. emboss and the extension: one
 constexpr uint32_t kExtensionShift = 10;
 constexpr uint32_t kExtensionBits = 0xF;
 constexpr uint32_t kPp10Extension = 0x100000;
-constexpr uint32_t kEastAsianFont = 0x200000, kAnsiFont = 0x400000, kSymbolFont = 0x800000;
+constexpr uint32_t kEastAsianFont = 0x200000, kAnsiFont = 0x400000;
 }  // namespace cf
 
 // A colour whose index byte says "undefined" gives no colour: the styles beneath decide.
@@ -65,6 +65,7 @@ void CharProps::Overlay(const CharProps& o) {
   if (o.mask & kFont) font = o.font;
   if (o.mask & kSize) size = o.size;
   if (o.mask & kColor) color = o.color;
+  if (o.mask & kSymbolFont) symbol_font = o.symbol_font;
   mask |= o.mask;
 }
 
@@ -101,7 +102,7 @@ bool ReadCharProps(ByteReader& r, CharProps* out) {
   if (m & CharProps::kFont) c.font = r.U16();
   if (m & cf::kEastAsianFont) r.U16();
   if (m & cf::kAnsiFont) r.U16();
-  if (m & cf::kSymbolFont) r.U16();
+  if (m & CharProps::kSymbolFont) c.symbol_font = r.U16();
   if (m & CharProps::kSize) c.size = r.U16();
   if (m & CharProps::kColor) {
     c.color = r.U32();
@@ -111,7 +112,7 @@ bool ReadCharProps(ByteReader& r, CharProps* out) {
   if (m & cf::kPp10Extension) r.U32();
   c.mask = m & (CharProps::kBold | CharProps::kItalic | CharProps::kUnderline | CharProps::kShadow |
                 CharProps::kEmboss | CharProps::kExtension | CharProps::kFont | CharProps::kSize |
-                CharProps::kColor | CharProps::kPosition);
+                CharProps::kColor | CharProps::kPosition | CharProps::kSymbolFont);
   *out = c;
   return r.ok();
 }

@@ -20,12 +20,14 @@ struct CharProps {
     kFont = 0x10000,
     kSize = 0x20000,
     kColor = 0x40000,
-    kPosition = 0x80000
+    kPosition = 0x80000,
+    kSymbolFont = 0x800000  // the face of the characters inserted as symbols
   };
   uint32_t mask = 0;
   bool bold = false, italic = false, underline = false, shadow = false, emboss = false;
   uint8_t extension = 0;
   uint16_t font = 0, size = 0;
+  uint16_t symbol_font = 0;
   int16_t position = 0;  // percent of the size raised (> 0) or lowered
   uint32_t color = 0;    // ColorIndexStruct: r, g, b, index (0xFE: rgb; 0..7: scheme)
   void Overlay(const CharProps& o);

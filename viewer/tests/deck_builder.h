@@ -86,6 +86,7 @@ struct SlideSpec {
   uint32_t sound_id = 0;
   bool loop_sound = false, stop_sound = false;
   std::vector<std::vector<uint8_t>> slide_records = {};  // further records of the slide container
+  std::u16string wide_text = {};  // instead of `text`, for characters beyond one byte
 };
 
 struct HyperlinkSpec {
@@ -304,9 +305,10 @@ inline Bytes Drawing(const SlideSpec* slide, bool master, const std::vector<int>
                      const std::vector<Bytes>* shapes = nullptr) {
   std::vector<Bytes> group{
       Box(0xF004, {Rec(0xF009, Words({0, 0, 0, 0}), 0, 1), Fsp(0, 0x400, 0x005)})};
-  if (slide && !slide->text.empty()) {
+  if (slide && (!slide->text.empty() || !slide->wide_text.empty())) {
     Bytes chars;
     for (char c : slide->text) Put16(chars, uint8_t(c));
+    for (char16_t c : slide->wide_text) Put16(chars, c);
     std::vector<std::pair<uint16_t, uint32_t>> props{{0x01BF, 0x00100000}, {0x01FF, 0x00080000}};
     props.insert(props.end(), slide->text_props.begin(), slide->text_props.end());
     std::vector<Bytes> box{Rec(0x0F9F, Words({slide->text_type})), Rec(0x0FA0, chars)};

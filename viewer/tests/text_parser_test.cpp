@@ -345,6 +345,36 @@ TEST(TextCharacters, RunsEndAfterTheirLastCharacter) {
   EXPECT_TRUE(paras[1].runs[0].bold);
 }
 
+// A character inserted as a symbol (stored in the private range) shows in the run's symbol
+// face, whatever face the text around it is in.
+TEST(TextCharacters, InsertedSymbolsShowInTheRunsSymbolFace) {
+  const uint32_t kSymbolFont = 0x800000;
+  Bytes runs;  // one paragraph run, then the arrow with its symbol face and the rest
+  Put32(runs, 5);
+  Put16(runs, 0);
+  Put32(runs, 0);
+  Put32(runs, 1);
+  Put32(runs, kSymbolFont);
+  Put16(runs, 1);  // the deck's second font
+  Put32(runs, 4);
+  Put32(runs, 0);
+  deck::DeckSpec spec;
+  spec.fonts = {{"Wingdings", 2}};
+  spec.slides.resize(1);
+  spec.slides[0].wide_text = u"\uF0E8 go";
+  spec.slides[0].text_records = {deck::Rec(0x0FA1, runs)};
+  Bytes b = deck::Build(spec);
+  ppt::Presentation p;
+  ASSERT_EQ(ppt::Load(b.data(), b.size(), &p, FixedDate()), ppt::LoadError::kNone);
+  ASSERT_EQ(TextOf(p).paragraphs.size(), 1u);
+  const std::vector<ppt::Run>& r = TextOf(p).paragraphs[0].runs;
+  ASSERT_EQ(r.size(), 2u);
+  EXPECT_EQ(r[0].font, "Wingdings");
+  EXPECT_EQ(r[0].text, u"\uF0E8");
+  EXPECT_EQ(r[1].font, "Arial");
+  EXPECT_EQ(r[1].text, u" go");
+}
+
 // A run's colour whose index byte says "undefined" leaves the colour to the style beneath: here
 // the document's style for text in shapes, the scheme's background colour (white).
 TEST(TextCharacters, AnUndefinedColourLeavesTheStylesColour) {
