@@ -19,6 +19,8 @@ enum : uint8_t { kNone = 0, kMacro = 1, kProgram = 2, kJump = 3, kHyperlink = 4,
 enum : uint8_t { kJumpNext = 1, kJumpPrevious, kJumpFirst, kJumpLast, kJumpLastViewed, kJumpEnd };
 constexpr uint8_t kLinkNext = 0, kLinkPrevious = 1, kLinkFirst = 2, kLinkLast = 3;
 constexpr uint8_t kLinkSlide = 7, kLinkUrl = 8, kLinkPresentation = 9, kLinkFile = 10;
+// Where the interactive-info atom holds its action.
+constexpr size_t kActionAt = 8;
 }  // namespace act
 
 // Flags of the animation-info atom.
@@ -194,7 +196,7 @@ Action Loader::ReadAction(const Record& interactive) const {
   if (!FindChild(interactive, rt::kInteractiveInfoAtom, &atom) || atom.len < 13) return a;
   uint32_t sound = Le32(atom.body);
   uint32_t link = Le32(atom.body + 4);
-  uint8_t action = atom.body[8], jump = atom.body[10], link_type = atom.body[12];
+  uint8_t action = atom.body[act::kActionAt], jump = atom.body[10], link_type = atom.body[12];
   a.sound = SoundIndex(sound);
   switch (action) {
     case act::kJump:
@@ -308,19 +310,26 @@ void Loader::ReadShowRecords(const ShapeRecords& rec, const Context& ctx, Shape*
   // Text links: each run's action settings, then the range of text they apply to. Ranges count
   // the characters of the one text a shape normally holds.
   if (rec.texts.size() != 1) return;
+  // Text given a click action is drawn as a link even when its target leads nowhere (a slide
+  // the file does not name, an anchor of a page it came from): clicking it then does nothing.
   std::vector<std::pair<uint32_t, uint32_t>> ranges;
   TextLink pending;
+  bool clickable = false;
   for (const Record& r : Resolve(rec.texts[0]).links) {
     if (ranges.size() >= kMaxTextLinks) break;
     if (r.type == rt::kInteractiveInfo) {
       (r.inst == 1 ? pending.over : pending.click) = ReadAction(r);
+      Record atom;
+      if (r.inst == 0 && FindChild(r, rt::kInteractiveInfoAtom, &atom) && atom.len > act::kActionAt)
+        clickable = atom.body[act::kActionAt] != act::kNone;
     } else if (r.type == rt::kTxInteractiveInfoAtom && r.len >= 8) {
       uint32_t begin = Le32(r.body), end = Le32(r.body + 4);
-      if (end > begin && (pending.click.link() || pending.over.link())) {
+      if (end > begin && (clickable || pending.click.link() || pending.over.link())) {
         ranges.push_back({begin, end});
         out->text_links.push_back(pending);
       }
       pending = TextLink();
+      clickable = false;
     }
   }
   for (TextLink& link : out->text_links) link.followed_color = ctx.scheme[kFollowedScheme];

@@ -191,32 +191,36 @@ TEST(ShowRecordsLinks, TextRunsCarryTheirLinks) {
   deck::DeckSpec spec;
   spec.slides.push_back({0xFFFFFF, ""});
   spec.slides.push_back({0xFFFFFF, ""});
-  spec.hyperlinks = {{1, "http://example.com", ""}};
+  // Hyperlink 2 names no target at all (an anchor of a web page the file came from).
+  spec.hyperlinks = {{1, "http://example.com", ""}, {2, "", ""}};
   deck::ShapeSpec t = deck::SmallBox(100, "Go home\rSee the site now");
   t.levels = {0, 0};
   t.text_links.push_back({0, 2, {3, 3}, false});          // "Go"
   t.text_links.push_back({16, 20, {4, 0, 8, 1}, false});  // "site"
   t.text_links.push_back({21, 24, {3, 1}, true});         // "now", on mouse over
   t.text_links.push_back({5, 5, {3, 1}, false});          // empty: left out
+  t.text_links.push_back({3, 7, {4, 0, 7, 2}, false});    // "home", to a slide it does not name
   spec.slides[0].shapes = {t};
   ppt::Presentation p = LoadSpec(spec);
   const ppt::Shape* s = ShapeAt(p.slides[0], 100);
   ASSERT_TRUE(s);
-  ASSERT_EQ(s->text_links.size(), 3u);
+  ASSERT_EQ(s->text_links.size(), 4u);
   EXPECT_EQ(s->text_links[0].click.kind, ppt::Action::kFirst);
   EXPECT_EQ(s->text_links[1].click.kind, ppt::Action::kWeb);
   EXPECT_EQ(s->text_links[2].over.kind, ppt::Action::kNext);
+  EXPECT_FALSE(s->text_links[3].click.link());  // drawn as a link, does nothing
   ASSERT_EQ(s->text.paragraphs.size(), 2u);
-  std::string linked[3], all;
+  std::string linked[4], all;
   for (const ppt::Paragraph& para : s->text.paragraphs)
     for (const ppt::Run& r : para.runs) {
       all += ppt::ToUtf8(r.text);
-      if (r.link >= 0 && r.link < 3) linked[r.link] += ppt::ToUtf8(r.text);
+      if (r.link >= 0 && r.link < 4) linked[r.link] += ppt::ToUtf8(r.text);
     }
   EXPECT_EQ(all, "Go homeSee the site now");  // splitting keeps every character
   EXPECT_EQ(linked[0], "Go");
   EXPECT_EQ(linked[1], "site");
   EXPECT_EQ(linked[2], "now");
+  EXPECT_EQ(linked[3], "home");
   // Linked words take the scheme's hyperlink colour, and its followed-link colour once followed.
   const ppt::Rgb hyperlink{0x00, 0x99, 0x99}, followed{0x99, 0xCC, 0x00};
   for (const ppt::Paragraph& para : s->text.paragraphs)
