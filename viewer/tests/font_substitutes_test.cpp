@@ -29,6 +29,7 @@ TEST(FontSubstitutes, MissingFacesGetTheirMetricCompatibleReplacement) {
                {"Cambria", "Caladea"},
                {"Helvetica", "Liberation Sans"},
                {"Verdana", "DejaVu Sans"},
+               {"Comic Sans MS", "DejaVu Sans"},
                {"Georgia", "Liberation Serif"}};
   for (const Case& c : cases) EXPECT_EQ(Choose(c.face), c.shown) << c.face;
 }
