@@ -47,6 +47,11 @@ TEST(FontSubstitutes, InstalledFacesStayAndUnknownOnesFollowTheirFamily) {
   EXPECT_EQ(Choose("No Such Face", 0x30), "Liberation Mono");   // modern
   EXPECT_EQ(Choose("No Such Face", 0x01), "Liberation Mono");   // fixed pitch
   EXPECT_EQ(Choose("", 0x10), "Liberation Serif");
+  // The name says more than a family byte written wrong.
+  EXPECT_EQ(Choose("Luxi Sans", 0x10), "Liberation Sans");
+  EXPECT_EQ(Choose("Microsoft Sans Serif", 0x10), "Liberation Sans");
+  EXPECT_EQ(Choose("Bitstream Vera Serif", 0x20), "Liberation Serif");
+  EXPECT_EQ(Choose("Luxi Mono", 0x20), "Liberation Mono");
   // East Asian faces are left to the system's font linking.
   EXPECT_EQ(Choose("MS PGothic", 0x20, 128), "MS PGothic");
   // Nothing at all installed: the face as named.

@@ -62,9 +62,15 @@ std::string ChooseFace(const std::string& face, uint8_t pitch_family, uint8_t ch
   // East Asian faces: the system's font linking finds a face of that script by itself.
   if (charset == kShiftJis || charset == kHangul || charset == kGb2312 || charset == kBig5)
     return face;
+  // A face's name tells its kind more surely than the family byte, which other suites write
+  // as they please ("Luxi Sans" saved as a roman face).
+  const std::string name = Upper(face);
   const uint8_t family = pitch_family & kFamilyMask;
   const std::vector<std::string>& generic =
-      family == kFamilyRoman                                                  ? kSerif
+      name.find("SANS") != std::string::npos                                  ? kSans
+      : name.find("SERIF") != std::string::npos                               ? kSerif
+      : name.find("MONO") != std::string::npos                                ? kMono
+      : family == kFamilyRoman                                                ? kSerif
       : family == kFamilyModern || (pitch_family & kPitchMask) == kFixedPitch ? kMono
                                                                               : kSans;
   for (const std::string& f : generic)
