@@ -752,10 +752,10 @@ inline Bytes CompoundFile(const std::vector<std::pair<std::string, Bytes>>& stre
   std::vector<std::vector<size_t>> below(storages.size() + 1);  // [0]: the root's; [k]: storage k's
   for (size_t i = 0; i < streams.size(); i++) {
     size_t slash = streams[i].first.find('/');
-    size_t k = slash == std::string::npos
-                   ? 0
-                   : std::find(storages.begin(), storages.end(), streams[i].first.substr(0, slash)) -
-                         storages.begin() + 1;
+    size_t k = slash == std::string::npos ? 0
+                                          : std::find(storages.begin(), storages.end(),
+                                                      streams[i].first.substr(0, slash)) -
+                                                storages.begin() + 1;
     below[k].push_back(i);
   }
   std::vector<uint32_t> index(streams.size()), storage_index(storages.size());

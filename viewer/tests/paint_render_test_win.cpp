@@ -265,14 +265,12 @@ TEST(PaintWine, MetafilesThatRescaleTheirViewportKeepTheirFrame) {
       {deck::WmfRecord(kSetWindowOrg, {0, 0}), deck::WmfRecord(kSetWindowExt, {100, 100}),
        deck::WmfRecord(kCreatePen, {kNullPen, 0, 0, 0, 0}), deck::WmfRecord(kSelectObject, {0}),
        brush(0, 0, 255), deck::WmfRecord(kSelectObject, {1}),
-       deck::WmfRecord(kSetMapMode, {kAnisotropic}),
-       deck::WmfRecord(kRectangle, {100, 100, 0, 0}),
+       deck::WmfRecord(kSetMapMode, {kAnisotropic}), deck::WmfRecord(kRectangle, {100, 100, 0, 0}),
        // Twice as large from here on, the window moved by a quarter: the red square starts
        // half way across and down the picture and reaches past it.
-       deck::WmfRecord(kScaleViewportExt, {1, 2, 1, 2}),
-       deck::WmfRecord(kSetWindowOrg, {-25, -25}), deck::WmfRecord(kSetWindowExt, {100, 100}),
-       brush(255, 0, 0), deck::WmfRecord(kSelectObject, {2}),
-       deck::WmfRecord(kRectangle, {200, 200, 0, 0})},
+       deck::WmfRecord(kScaleViewportExt, {1, 2, 1, 2}), deck::WmfRecord(kSetWindowOrg, {-25, -25}),
+       deck::WmfRecord(kSetWindowExt, {100, 100}), brush(255, 0, 0),
+       deck::WmfRecord(kSelectObject, {2}), deck::WmfRecord(kRectangle, {200, 200, 0, 0})},
       3);
   const int32_t bounds[4] = {0, 0, 100, 100};
   Painted p({}, {}, nullptr, 576, {deck::WmfBlip(wmf, bounds)});

@@ -184,10 +184,14 @@ char16_t SymbolLookalike(char16_t c) {
       {0x2B25, 0x25C6},  // black medium diamond: black diamond
       {0x2B27, 0x29EB},  // black medium lozenge: black lozenge
       {0x2B88, 0x2B05},  // circled arrows: the plain heavy arrows
-      {0x2B89, 0x2B06}, {0x2B8A, 0x27A1}, {0x2B8B, 0x2B07},
+      {0x2B89, 0x2B06},  // (up)
+      {0x2B8A, 0x27A1},  // (right)
+      {0x2B8B, 0x2B07},  // (down)
       {0x2B98, 0x25C0},  // three-D arrowheads: the black triangles
-      {0x2B99, 0x25B2}, {0x2B9A, 0x25B6}, {0x2B9B, 0x25BC},
-      {0x2BB9, 0x25B2},  // up arrowhead in a box
+      {0x2B99, 0x25B2},  // (up)
+      {0x2B9A, 0x25B6},  // (right)
+      {0x2B9B, 0x25BC},  // (down)
+      {0x2BB9, 0x25B2},  // up arrowhead in a box: up triangle
       {0x2BD0, 0x2295},  // square position indicator: circled plus
       {0x2BD1, 0x2753},  // uncertainty sign: question mark ornament
   };

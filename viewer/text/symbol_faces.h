@@ -1,7 +1,7 @@
 #pragma once
-// Text set in the classic symbol faces (Symbol, Wingdings 1 to 3, Webdings, the dingbats) as the Unicode
-// characters it shows, for machines without those faces: the text is then drawn in a face that
-// has the Unicode characters instead of as the Latin letters its codes also name.
+// Text set in the classic symbol faces (Symbol, Wingdings 1 to 3, Webdings, the dingbats) as the
+// Unicode characters it shows, for machines without those faces: the text is then drawn in a face
+// that has the Unicode characters instead of as the Latin letters its codes also name.
 #include <functional>
 #include <string>
 
