@@ -28,12 +28,12 @@ class Painted {
                    std::vector<viewer::LineBox>* lines = nullptr, int width = 576,
                    const std::vector<deck::Bytes>& pictures = {}) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    deck::DeckSpec spec;
-    spec.pictures = pictures;
-    spec.slides.resize(1);
-    spec.slides[0].containers = shapes;
-    spec.slides[0].background_props = background;
-    deck::Bytes b = deck::Build(spec);
+    deck::DeckSpec deck_plan;
+    deck_plan.pictures = pictures;
+    deck_plan.slides.resize(1);
+    deck_plan.slides[0].containers = shapes;
+    deck_plan.slides[0].background_props = background;
+    deck::Bytes b = deck::Build(deck_plan);
     ok_ = ppt::Load(b.data(), b.size(), &p_) == ppt::LoadError::kNone;
     canvas_.reset(new viewer::Canvas(width, width * 3 / 4));
     viewer::SlideRenderer r(p_);

@@ -31,9 +31,9 @@ std::string FirstText(const ppt::Slide& s) {
 }
 
 deck::DeckSpec ThreeSlides() {
-  deck::DeckSpec spec;
-  spec.slides = {{0x0000FF, "one"}, {0x00FF00, "two"}, {0xFF0000, "three"}};
-  return spec;
+  deck::DeckSpec deck_plan;
+  deck_plan.slides = {{0x0000FF, "one"}, {0x00FF00, "two"}, {0xFF0000, "three"}};
+  return deck_plan;
 }
 
 bool ReadFile(const std::string& path, deck::Bytes* out) {
@@ -46,10 +46,10 @@ bool ReadFile(const std::string& path, deck::Bytes* out) {
 // --- what a well-formed file yields ------------------------------------------------------------
 
 TEST(ParserContent, SlidesBackgroundsTextAndSize) {
-  deck::DeckSpec spec = ThreeSlides();
-  spec.width = 7680;  // 16:9
+  deck::DeckSpec deck_plan = ThreeSlides();
+  deck_plan.width = 7680;  // 16:9
   ppt::Presentation p;
-  ASSERT_EQ(LoadBytes(deck::Build(spec), &p), LoadError::kNone);
+  ASSERT_EQ(LoadBytes(deck::Build(deck_plan), &p), LoadError::kNone);
   EXPECT_EQ(p.width, 7680);
   EXPECT_EQ(p.height, 4320);
   ASSERT_EQ(p.slides.size(), 3u);
@@ -61,13 +61,13 @@ TEST(ParserContent, SlidesBackgroundsTextAndSize) {
 }
 
 TEST(ParserContent, ShowSettingsTimingsAndHiddenSlides) {
-  deck::DeckSpec spec = ThreeSlides();
-  spec.use_timings = true;
-  spec.loop = true;
-  spec.slides[0].advance_ms = 1500;
-  spec.slides[1].hidden = true;
+  deck::DeckSpec deck_plan = ThreeSlides();
+  deck_plan.use_timings = true;
+  deck_plan.loop = true;
+  deck_plan.slides[0].advance_ms = 1500;
+  deck_plan.slides[1].hidden = true;
   ppt::Presentation p;
-  ASSERT_EQ(LoadBytes(deck::Build(spec), &p), LoadError::kNone);
+  ASSERT_EQ(LoadBytes(deck::Build(deck_plan), &p), LoadError::kNone);
   EXPECT_TRUE(p.show.use_timings);
   EXPECT_TRUE(p.show.loop);
   EXPECT_TRUE(p.slides[0].auto_advance);
@@ -87,10 +87,10 @@ TEST(ParserContent, ShowSettingsTimingsAndHiddenSlides) {
 // --- saves and order ---------------------------------------------------------------------------
 
 TEST(ParserSaves, IncrementalSaveUsesNewestVersionOfASlide) {
-  deck::DeckSpec spec = ThreeSlides();
-  spec.incremental = true;
+  deck::DeckSpec deck_plan = ThreeSlides();
+  deck_plan.incremental = true;
   ppt::Presentation p;
-  ASSERT_EQ(LoadBytes(deck::Build(spec), &p), LoadError::kNone);
+  ASSERT_EQ(LoadBytes(deck::Build(deck_plan), &p), LoadError::kNone);
   ASSERT_EQ(p.slides.size(), 3u);
   EXPECT_EQ(FirstText(p.slides[0]), "edited");
   EXPECT_EQ(FirstText(p.slides[1]), "two");
@@ -98,10 +98,10 @@ TEST(ParserSaves, IncrementalSaveUsesNewestVersionOfASlide) {
 }
 
 TEST(ParserSaves, SlideOrderComesFromTheSlideListNotFromStorage) {
-  deck::DeckSpec spec = ThreeSlides();
-  spec.persist_order = {2, 0, 1};
+  deck::DeckSpec deck_plan = ThreeSlides();
+  deck_plan.persist_order = {2, 0, 1};
   ppt::Presentation p;
-  ASSERT_EQ(LoadBytes(deck::Build(spec), &p), LoadError::kNone);
+  ASSERT_EQ(LoadBytes(deck::Build(deck_plan), &p), LoadError::kNone);
   ASSERT_EQ(p.slides.size(), 3u);
   EXPECT_EQ(FirstText(p.slides[0]), "one");
   EXPECT_EQ(FirstText(p.slides[1]), "two");
@@ -111,21 +111,21 @@ TEST(ParserSaves, SlideOrderComesFromTheSlideListNotFromStorage) {
 // --- broken edit chains ------------------------------------------------------------------------
 
 TEST(ParserBrokenChain, PointerIntoTheMiddleOfARecordIsRepaired) {
-  deck::DeckSpec spec = ThreeSlides();
-  spec.broken_pointer = true;
-  spec.incremental = true;
+  deck::DeckSpec deck_plan = ThreeSlides();
+  deck_plan.broken_pointer = true;
+  deck_plan.incremental = true;
   ppt::Presentation p;
-  ASSERT_EQ(LoadBytes(deck::Build(spec), &p), LoadError::kNone);
+  ASSERT_EQ(LoadBytes(deck::Build(deck_plan), &p), LoadError::kNone);
   EXPECT_TRUE(p.repaired);
   ASSERT_EQ(p.slides.size(), 3u);
   EXPECT_EQ(FirstText(p.slides[0]), "edited");  // the later save still wins after repair
 }
 
 TEST(ParserBrokenChain, EditThatNamesItselfDoesNotLoopForever) {
-  deck::DeckSpec spec = ThreeSlides();
-  spec.chain_loop = true;
+  deck::DeckSpec deck_plan = ThreeSlides();
+  deck_plan.chain_loop = true;
   ppt::Presentation p;
-  EXPECT_EQ(LoadBytes(deck::Build(spec), &p), LoadError::kNone);
+  EXPECT_EQ(LoadBytes(deck::Build(deck_plan), &p), LoadError::kNone);
   EXPECT_EQ(p.slides.size(), 3u);
 }
 
@@ -133,16 +133,16 @@ TEST(ParserBrokenChain, EditThatNamesItselfDoesNotLoopForever) {
 
 TEST(ParserRefusal, EncryptedOldAndForeignFilesAreRefused) {
   ppt::Presentation p;
-  deck::DeckSpec spec = ThreeSlides();
-  spec.encrypted = true;
-  EXPECT_EQ(LoadBytes(deck::Build(spec), &p), LoadError::kEncrypted);
-  spec.encrypted = false;
-  spec.old_format = true;
-  EXPECT_EQ(LoadBytes(deck::Build(spec), &p), LoadError::kOldFormat);
+  deck::DeckSpec deck_plan = ThreeSlides();
+  deck_plan.encrypted = true;
+  EXPECT_EQ(LoadBytes(deck::Build(deck_plan), &p), LoadError::kEncrypted);
+  deck_plan.encrypted = false;
+  deck_plan.old_format = true;
+  EXPECT_EQ(LoadBytes(deck::Build(deck_plan), &p), LoadError::kOldFormat);
   // Saved for the old version and the new at once: the new one's deck is shown.
-  spec.old_format = false;
-  spec.dual_storage = true;
-  EXPECT_EQ(LoadBytes(deck::Build(spec), &p), LoadError::kNone);
+  deck_plan.old_format = false;
+  deck_plan.dual_storage = true;
+  EXPECT_EQ(LoadBytes(deck::Build(deck_plan), &p), LoadError::kNone);
   EXPECT_EQ(p.slides.size(), 3u);
   EXPECT_EQ(LoadBytes(deck::Bytes{'P', 'K', 3, 4, 0, 0}, &p), LoadError::kNotCompound);
   EXPECT_EQ(LoadBytes(deck::Bytes(), &p), LoadError::kNotCompound);
@@ -166,9 +166,9 @@ TEST(ParserHostile, EveryTruncationIsHandled) {
 }
 
 TEST(ParserHostile, RandomCorruptionFinishesQuickly) {
-  deck::DeckSpec spec = ThreeSlides();
-  spec.incremental = true;
-  deck::Bytes full = deck::Build(spec);
+  deck::DeckSpec deck_plan = ThreeSlides();
+  deck_plan.incremental = true;
+  deck::Bytes full = deck::Build(deck_plan);
   std::mt19937 rng(7);
   auto start = std::chrono::steady_clock::now();
   for (int round = 0; round < 1500; round++) {
@@ -205,13 +205,13 @@ TEST(ParserHostile, CyclicSectorChainsAndHugeDeclaredSizes) {
 // --- pictures --------------------------------------------------------------------------------
 
 TEST(ParserPictures, PictureStoreFeedsPictureShapes) {
-  deck::DeckSpec spec = ThreeSlides();
+  deck::DeckSpec deck_plan = ThreeSlides();
   const deck::Bytes png = {0x89, 'P', 'N', 'G', 1, 2, 3};
   deck::Bytes emf(5000);
   for (size_t i = 0; i < emf.size(); i++) emf[i] = uint8_t(i % 251);
-  spec.pictures = {deck::BitmapBlip(png), deck::EmfBlip(emf, uint32_t(emf.size()))};
+  deck_plan.pictures = {deck::BitmapBlip(png), deck::EmfBlip(emf, uint32_t(emf.size()))};
   ppt::Presentation p;
-  const deck::Bytes file = deck::Build(spec);  // the presentation reads its pictures from here
+  const deck::Bytes file = deck::Build(deck_plan);  // the presentation reads its pictures from here
   ASSERT_EQ(LoadBytes(file, &p), LoadError::kNone);
   ASSERT_EQ(p.blips.size(), 2u);
   auto bytes = [&](int i) {
@@ -231,12 +231,12 @@ TEST(ParserPictures, PictureStoreFeedsPictureShapes) {
 TEST(ParserPictures, CompressedPictureCannotClaimUnboundedMemory) {
   // Highly compressible data that claims 4 GB once inflated: the limit holds, and a picture too
   // large for it is not shown at all rather than cut short.
-  deck::DeckSpec spec = ThreeSlides();
-  spec.pictures = {deck::EmfBlip(deck::Bytes(1 << 20, 0), 0xFFFFFFFF)};
+  deck::DeckSpec deck_plan = ThreeSlides();
+  deck_plan.pictures = {deck::EmfBlip(deck::Bytes(1 << 20, 0), 0xFFFFFFFF)};
   ppt::LoadOptions small;
   small.max_blip_bytes = 1 << 16;
   ppt::Presentation p;
-  deck::Bytes b = deck::Build(spec);
+  deck::Bytes b = deck::Build(deck_plan);
   ASSERT_EQ(ppt::Load(b.data(), b.size(), &p, small), LoadError::kNone);
   ASSERT_EQ(p.blips.size(), 1u);
   EXPECT_FALSE(p.Picture(0).ok());

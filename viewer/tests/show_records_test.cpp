@@ -11,8 +11,8 @@
 
 namespace {
 
-ppt::Presentation LoadSpec(const deck::DeckSpec& spec) {
-  deck::Bytes b = deck::Build(spec);
+ppt::Presentation LoadSpec(const deck::DeckSpec& deck_plan) {
+  deck::Bytes b = deck::Build(deck_plan);
   ppt::Presentation p;
   EXPECT_EQ(ppt::Load(b.data(), b.size(), &p), ppt::LoadError::kNone);
   return p;
@@ -26,8 +26,8 @@ const ppt::Shape* ShapeAt(const ppt::Slide& s, int32_t left) {
 }
 
 TEST(ShowRecordsBuilds, OrderTimingLevelsAfterEffectAndDirection) {
-  deck::DeckSpec spec;
-  spec.slides.push_back({0xFFFFFF, "builds"});
+  deck::DeckSpec deck_plan;
+  deck_plan.slides.push_back({0xFFFFFF, "builds"});
   deck::ShapeSpec a = deck::SmallBox(100, "one\rtwo\rthree");
   a.levels = {0, 1, 0};
   a.anim.on = true;
@@ -48,8 +48,8 @@ TEST(ShowRecordsBuilds, OrderTimingLevelsAfterEffectAndDirection) {
   deck::ShapeSpec none = deck::SmallBox(3000);
   none.anim.on = true;
   none.anim.build_type = 0;  // stored, but no build
-  spec.slides[0].shapes = {a, b, plain, none};
-  ppt::Presentation p = LoadSpec(spec);
+  deck_plan.slides[0].shapes = {a, b, plain, none};
+  ppt::Presentation p = LoadSpec(deck_plan);
   ASSERT_EQ(p.slides.size(), 1u);
   const ppt::Slide& s = p.slides[0];
   const ppt::Shape* sa = ShapeAt(s, 100);
@@ -76,8 +76,8 @@ TEST(ShowRecordsBuilds, OrderTimingLevelsAfterEffectAndDirection) {
 }
 
 TEST(ShowRecordsBuilds, AGroupsBuildAndLinkAreItsShapes) {
-  deck::DeckSpec spec;
-  spec.slides.push_back({0xFFFFFF, ""});
+  deck::DeckSpec deck_plan;
+  deck_plan.slides.push_back({0xFFFFFF, ""});
   deck::ShapeSpec g = deck::SmallBox(400);
   g.group = true;
   g.anim.on = true;
@@ -85,8 +85,8 @@ TEST(ShowRecordsBuilds, AGroupsBuildAndLinkAreItsShapes) {
   g.has_click = true;
   g.click.action = 3;
   g.click.jump = 6;
-  spec.slides[0].shapes = {g};
-  ppt::Presentation p = LoadSpec(spec);
+  deck_plan.slides[0].shapes = {g};
+  ppt::Presentation p = LoadSpec(deck_plan);
   ASSERT_EQ(p.slides[0].shapes.size(), 1u);
   const ppt::Shape& s = p.slides[0].shapes[0];
   EXPECT_TRUE(s.build.animated);
@@ -96,19 +96,19 @@ TEST(ShowRecordsBuilds, AGroupsBuildAndLinkAreItsShapes) {
 }
 
 TEST(ShowRecordsTransitions, EffectDirectionSpeedSoundAndAdvance) {
-  deck::DeckSpec spec;
-  spec.slides = {{0xFFFFFF, "a"}, {0xFFFFFF, "b"}, {0xFFFFFF, "c"}};
-  spec.sounds.push_back({7, "chime", deck::Bytes{'R', 'I', 'F', 'F', 1, 2, 3}});
-  spec.slides[0].effect = 10;  // wipe
-  spec.slides[0].direction = 2;
-  spec.slides[0].speed = 0;
-  spec.slides[0].sound_id = 7;
-  spec.slides[0].loop_sound = true;
-  spec.slides[1].effect = 23;  // smooth fade
-  spec.slides[1].advance_ms = 2500;
-  spec.slides[1].stop_sound = true;
-  spec.slides[1].sound_id = 99;  // not in the collection
-  ppt::Presentation p = LoadSpec(spec);
+  deck::DeckSpec deck_plan;
+  deck_plan.slides = {{0xFFFFFF, "a"}, {0xFFFFFF, "b"}, {0xFFFFFF, "c"}};
+  deck_plan.sounds.push_back({7, "chime", deck::Bytes{'R', 'I', 'F', 'F', 1, 2, 3}});
+  deck_plan.slides[0].effect = 10;  // wipe
+  deck_plan.slides[0].direction = 2;
+  deck_plan.slides[0].speed = 0;
+  deck_plan.slides[0].sound_id = 7;
+  deck_plan.slides[0].loop_sound = true;
+  deck_plan.slides[1].effect = 23;  // smooth fade
+  deck_plan.slides[1].advance_ms = 2500;
+  deck_plan.slides[1].stop_sound = true;
+  deck_plan.slides[1].sound_id = 99;  // not in the collection
+  ppt::Presentation p = LoadSpec(deck_plan);
   ASSERT_EQ(p.slides.size(), 3u);
   const ppt::Transition& t0 = p.slides[0].transition;
   EXPECT_EQ(t0.effect, 10);
@@ -128,15 +128,15 @@ TEST(ShowRecordsTransitions, EffectDirectionSpeedSoundAndAdvance) {
 }
 
 TEST(ShowRecordsLinks, JumpsSlidesWebAndRefusedTargets) {
-  deck::DeckSpec spec;
-  for (int i = 0; i < 4; i++) spec.slides.push_back({0xFFFFFF, "s"});
-  spec.hyperlinks = {{1, "", "259,4,Slide 4"},
-                     {2, "https://example.com/a?b=c", ""},
-                     {3, "C:\\Windows\\system32\\calc.exe", ""},
-                     {4, "mailto:someone@example.com", ""},
-                     {5, "file:///etc/passwd", ""},
-                     {6, "HTTP://EXAMPLE.COM", ""}};
-  std::vector<deck::ShapeSpec>& shapes = spec.slides[0].shapes;
+  deck::DeckSpec deck_plan;
+  for (int i = 0; i < 4; i++) deck_plan.slides.push_back({0xFFFFFF, "s"});
+  deck_plan.hyperlinks = {{1, "", "259,4,Slide 4"},
+                          {2, "https://example.com/a?b=c", ""},
+                          {3, "C:\\Windows\\system32\\calc.exe", ""},
+                          {4, "mailto:someone@example.com", ""},
+                          {5, "file:///etc/passwd", ""},
+                          {6, "HTTP://EXAMPLE.COM", ""}};
+  std::vector<deck::ShapeSpec>& shapes = deck_plan.slides[0].shapes;
   auto add = [&](int32_t left, deck::LinkSpec l) {
     deck::ShapeSpec s = deck::SmallBox(left);
     s.has_click = true;
@@ -162,7 +162,7 @@ TEST(ShowRecordsLinks, JumpsSlidesWebAndRefusedTargets) {
   over.has_over = true;
   over.over = {3, 1};
   shapes.push_back(over);
-  ppt::Presentation p = LoadSpec(spec);
+  ppt::Presentation p = LoadSpec(deck_plan);
   const ppt::Slide& s = p.slides[0];
   auto kind = [&](int32_t left) { return ShapeAt(s, left)->click.kind; };
   EXPECT_EQ(kind(100), ppt::Action::kNext);
@@ -188,11 +188,11 @@ TEST(ShowRecordsLinks, JumpsSlidesWebAndRefusedTargets) {
 }
 
 TEST(ShowRecordsLinks, TextRunsCarryTheirLinks) {
-  deck::DeckSpec spec;
-  spec.slides.push_back({0xFFFFFF, ""});
-  spec.slides.push_back({0xFFFFFF, ""});
+  deck::DeckSpec deck_plan;
+  deck_plan.slides.push_back({0xFFFFFF, ""});
+  deck_plan.slides.push_back({0xFFFFFF, ""});
   // Hyperlink 2 names no target at all (an anchor of a web page the file came from).
-  spec.hyperlinks = {{1, "http://example.com", ""}, {2, "", ""}};
+  deck_plan.hyperlinks = {{1, "http://example.com", ""}, {2, "", ""}};
   deck::ShapeSpec t = deck::SmallBox(100, "Go home\rSee the site now");
   t.levels = {0, 0};
   t.text_links.push_back({0, 2, {3, 3}, false});          // "Go"
@@ -200,8 +200,8 @@ TEST(ShowRecordsLinks, TextRunsCarryTheirLinks) {
   t.text_links.push_back({21, 24, {3, 1}, true});         // "now", on mouse over
   t.text_links.push_back({5, 5, {3, 1}, false});          // empty: left out
   t.text_links.push_back({3, 7, {4, 0, 7, 2}, false});    // "home", to a slide it does not name
-  spec.slides[0].shapes = {t};
-  ppt::Presentation p = LoadSpec(spec);
+  deck_plan.slides[0].shapes = {t};
+  ppt::Presentation p = LoadSpec(deck_plan);
   const ppt::Shape* s = ShapeAt(p.slides[0], 100);
   ASSERT_TRUE(s);
   ASSERT_EQ(s->text_links.size(), 4u);
@@ -233,17 +233,17 @@ TEST(ShowRecordsLinks, TextRunsCarryTheirLinks) {
 }
 
 TEST(ShowRecordsSounds, CollectionByIdAndReferences) {
-  deck::DeckSpec spec;
-  spec.slides.push_back({0xFFFFFF, ""});
+  deck::DeckSpec deck_plan;
+  deck_plan.slides.push_back({0xFFFFFF, ""});
   deck::Bytes wav{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
-  spec.sounds = {{3, "applause", wav}, {5, "drum", deck::Bytes(5000, 7)}, {3, "again", wav}};
+  deck_plan.sounds = {{3, "applause", wav}, {5, "drum", deck::Bytes(5000, 7)}, {3, "again", wav}};
   deck::ShapeSpec s = deck::SmallBox(100);
   s.anim.on = true;
   s.anim.sound_id = 5;
   s.has_click = true;
   s.click = {3, 1, 0xFF, 0, 3};
-  spec.slides[0].shapes = {s};
-  ppt::Presentation p = LoadSpec(spec);
+  deck_plan.slides[0].shapes = {s};
+  ppt::Presentation p = LoadSpec(deck_plan);
   ASSERT_EQ(p.sounds.size(), 2u);  // a repeated id keeps the first
   EXPECT_EQ(p.sounds[0].id, 3u);
   EXPECT_EQ(p.sounds[0].name, "applause");
@@ -255,18 +255,18 @@ TEST(ShowRecordsSounds, CollectionByIdAndReferences) {
 }
 
 TEST(ShowRecordsShowType, KioskLoopNoAnimationTimings) {
-  deck::DeckSpec spec;
-  spec.slides.push_back({0xFFFFFF, ""});
-  spec.kiosk = true;
-  spec.no_animation = true;
-  ppt::Presentation p = LoadSpec(spec);
+  deck::DeckSpec deck_plan;
+  deck_plan.slides.push_back({0xFFFFFF, ""});
+  deck_plan.kiosk = true;
+  deck_plan.no_animation = true;
+  ppt::Presentation p = LoadSpec(deck_plan);
   EXPECT_TRUE(p.show.kiosk);
   EXPECT_TRUE(p.show.no_animation);
   EXPECT_FALSE(p.show.loop);
   EXPECT_FALSE(p.show.use_timings);
-  spec.kiosk = spec.no_animation = false;
-  spec.loop = spec.use_timings = true;
-  p = LoadSpec(spec);
+  deck_plan.kiosk = deck_plan.no_animation = false;
+  deck_plan.loop = deck_plan.use_timings = true;
+  p = LoadSpec(deck_plan);
   EXPECT_FALSE(p.show.kiosk);
   EXPECT_FALSE(p.show.no_animation);
   EXPECT_TRUE(p.show.loop);
@@ -275,19 +275,19 @@ TEST(ShowRecordsShowType, KioskLoopNoAnimationTimings) {
 
 TEST(ShowRecordsHostile, TruncatedAndOversizedRecordsAreSafe) {
   // Every byte of a deck carrying all the show records cut off or flipped: never a crash.
-  deck::DeckSpec spec;
-  spec.slides.push_back({0xFFFFFF, "x"});
-  spec.slides[0].effect = 5;
-  spec.hyperlinks = {{1, "http://a.b", "1,1,x"}};
-  spec.sounds = {{1, "s", deck::Bytes(40, 1)}};
+  deck::DeckSpec deck_plan;
+  deck_plan.slides.push_back({0xFFFFFF, "x"});
+  deck_plan.slides[0].effect = 5;
+  deck_plan.hyperlinks = {{1, "http://a.b", "1,1,x"}};
+  deck_plan.sounds = {{1, "s", deck::Bytes(40, 1)}};
   deck::ShapeSpec s = deck::SmallBox(100, "ab\rcd");
   s.levels = {0, 0};
   s.anim.on = true;
   s.has_click = true;
   s.click = {4, 0, 8, 1};
   s.text_links.push_back({0, 0xFFFFFFFF, {3, 1}, false});
-  spec.slides[0].shapes = {s};
-  deck::Bytes good = deck::Build(spec);
+  deck_plan.slides[0].shapes = {s};
+  deck::Bytes good = deck::Build(deck_plan);
   ppt::Presentation p;
   ASSERT_EQ(ppt::Load(good.data(), good.size(), &p), ppt::LoadError::kNone);
   ASSERT_EQ(p.slides.size(), 1u);

@@ -38,10 +38,10 @@ const ppt::TextBody& TextOf(const ppt::Presentation& p) {
 
 bool LoadSlide(const deck::SlideSpec& slide, ppt::Presentation* p,
                const std::vector<Bytes>& doc_records = {}, int slides = 1) {
-  deck::DeckSpec spec;
-  for (int i = 0; i < slides; i++) spec.slides.push_back(slide);
-  spec.doc_records = doc_records;
-  Bytes b = deck::Build(spec);
+  deck::DeckSpec deck_plan;
+  for (int i = 0; i < slides; i++) deck_plan.slides.push_back(slide);
+  deck_plan.doc_records = doc_records;
+  Bytes b = deck::Build(deck_plan);
   return ppt::Load(b.data(), b.size(), p, FixedDate()) == ppt::LoadError::kNone;
 }
 
@@ -197,22 +197,22 @@ TEST(TextParagraphs, TextInShapesTakesTheDocumentsStyleBeforeTheMasters) {
   const int kTitle = 0, kOther = 4;
   deck::SlideSpec slide;
   slide.text = "box";
-  auto align_of = [&](const deck::DeckSpec& spec) {
-    Bytes b = deck::Build(spec);
+  auto align_of = [&](const deck::DeckSpec& deck_plan) {
+    Bytes b = deck::Build(deck_plan);
     ppt::Presentation p;
     EXPECT_EQ(ppt::Load(b.data(), b.size(), &p, FixedDate()), ppt::LoadError::kNone);
     return TextOf(p).paragraphs.empty() ? -1 : int(TextOf(p).paragraphs[0].align);
   };
-  deck::DeckSpec spec;
-  spec.slides = {slide};
-  spec.master_text_styles = {aligned(kOther, 2)};
-  EXPECT_EQ(align_of(spec), ppt::Paragraph::kRight);  // nothing above the master's
-  spec.doc_text_styles = {aligned(kOther, 0)};
-  EXPECT_EQ(align_of(spec), ppt::Paragraph::kLeft);
-  spec.slides[0].text_type = kTitle;
-  spec.master_text_styles.push_back(aligned(kTitle, 1));
-  spec.doc_text_styles.push_back(aligned(kTitle, 2));
-  EXPECT_EQ(align_of(spec), ppt::Paragraph::kCenter);
+  deck::DeckSpec deck_plan;
+  deck_plan.slides = {slide};
+  deck_plan.master_text_styles = {aligned(kOther, 2)};
+  EXPECT_EQ(align_of(deck_plan), ppt::Paragraph::kRight);  // nothing above the master's
+  deck_plan.doc_text_styles = {aligned(kOther, 0)};
+  EXPECT_EQ(align_of(deck_plan), ppt::Paragraph::kLeft);
+  deck_plan.slides[0].text_type = kTitle;
+  deck_plan.master_text_styles.push_back(aligned(kTitle, 1));
+  deck_plan.doc_text_styles.push_back(aligned(kTitle, 2));
+  EXPECT_EQ(align_of(deck_plan), ppt::Paragraph::kCenter);
 }
 
 // A bullet in a symbol face shows the character that face draws at its code, whatever face the
@@ -358,12 +358,12 @@ TEST(TextCharacters, InsertedSymbolsShowInTheRunsSymbolFace) {
   Put16(runs, 1);  // the deck's second font
   Put32(runs, 4);
   Put32(runs, 0);
-  deck::DeckSpec spec;
-  spec.fonts = {{"Wingdings", 2}};
-  spec.slides.resize(1);
-  spec.slides[0].wide_text = u"\uF0E8 go";
-  spec.slides[0].text_records = {deck::Rec(0x0FA1, runs)};
-  Bytes b = deck::Build(spec);
+  deck::DeckSpec deck_plan;
+  deck_plan.fonts = {{"Wingdings", 2}};
+  deck_plan.slides.resize(1);
+  deck_plan.slides[0].wide_text = u"\uF0E8 go";
+  deck_plan.slides[0].text_records = {deck::Rec(0x0FA1, runs)};
+  Bytes b = deck::Build(deck_plan);
   ppt::Presentation p;
   ASSERT_EQ(ppt::Load(b.data(), b.size(), &p, FixedDate()), ppt::LoadError::kNone);
   ASSERT_EQ(TextOf(p).paragraphs.size(), 1u);
@@ -383,16 +383,16 @@ TEST(TextCharacters, AnUndefinedColourLeavesTheStylesColour) {
   Put32(style, 0);  // no paragraph props
   Put32(style, kColor);
   Put32(style, 0x00000000);  // scheme colour 0
-  deck::DeckSpec spec;
-  spec.doc_text_styles = {deck::Rec(0x0FA3, style, 4)};
+  deck::DeckSpec deck_plan;
+  deck_plan.doc_text_styles = {deck::Rec(0x0FA3, style, 4)};
   auto colour_of = [&](uint32_t run_colour) {
     Bytes chars;
     Put32(chars, run_colour);
     deck::SlideSpec slide;
     slide.text = "text";
     slide.text_records = {deck::StyleTextProp(5, 0, 0, {}, kColor, chars)};
-    spec.slides = {slide};
-    Bytes b = deck::Build(spec);
+    deck_plan.slides = {slide};
+    Bytes b = deck::Build(deck_plan);
     ppt::Presentation p;
     EXPECT_EQ(ppt::Load(b.data(), b.size(), &p, FixedDate()), ppt::LoadError::kNone);
     return TextOf(p).paragraphs.empty() ? ppt::Rgb{1, 2, 3} : TextOf(p).paragraphs[0].runs[0].color;
