@@ -314,13 +314,11 @@ class TextBuilder {
   }
 
   // Characters inserted as symbols lie in the private range and show in the run's symbol face.
-  static bool InsertedSymbol(char16_t ch) { return ch >= 0xF020 && ch <= 0xF0FF; }
-
   void AddText(const std::u16string& s) {
     ppt::Run run = RunOf();
     const std::vector<Font>& fonts = loader_.fonts_;
     if ((cp_.mask & CharProps::kSymbolFont) && cp_.symbol_font < fonts.size() && s.size() == 1 &&
-        InsertedSymbol(s[0])) {
+        text::InSymbolPrivateRange(s[0])) {
       run.font = fonts[cp_.symbol_font].name;
       run.pitch_family = fonts[cp_.symbol_font].pitch_family;
       run.charset = fonts[cp_.symbol_font].charset;

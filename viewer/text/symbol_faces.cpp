@@ -142,7 +142,7 @@ SymbolFace SymbolFaceOf(const std::string& face) {
 }
 
 char16_t SymbolToUnicode(SymbolFace face, char16_t c) {
-  if (c >= kPrivateBase + kFirstCode && c <= kPrivateBase + kLastCode)
+  if (InSymbolPrivateRange(c))
     c = char16_t(c - kPrivateBase);
   if (c < kFirstCode || c > kLastCode) return 0;
   switch (face) {
@@ -170,12 +170,16 @@ char16_t SymbolToUnicode(SymbolFace face, char16_t c) {
 bool MapPrivateCodes(std::u16string* text) {
   bool any = false;
   for (char16_t& c : *text) {
-    if (c < kPrivateBase + kFirstCode || c > kPrivateBase + kLastCode) continue;
+    if (!InSymbolPrivateRange(c)) continue;
     char16_t u = SymbolToUnicode(SymbolFace::kSymbol, c);
     c = u ? u : char16_t(c - kPrivateBase);
     any = true;
   }
   return any;
+}
+
+bool InSymbolPrivateRange(char16_t c) {
+  return c >= kPrivateBase + kFirstCode && c <= kPrivateBase + kLastCode;
 }
 
 char16_t SymbolLookalike(char16_t c) {
@@ -218,7 +222,7 @@ bool MapSymbolRuns(const ppt::TextBody& in,
         // Codes without an equivalent keep the plain character the code names.
         if (u)
           c = u;
-        else if (c >= kPrivateBase + kFirstCode && c <= kPrivateBase + kLastCode)
+        else if (InSymbolPrivateRange(c))
           c = char16_t(c - kPrivateBase);
       }
       run.font = unicode_face;

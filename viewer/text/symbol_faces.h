@@ -26,6 +26,10 @@ SymbolFace SymbolFaceOf(const std::string& face);
 // range 0xF020..0xF0FF the faces also answer to. 0 when the table has no equivalent.
 char16_t SymbolToUnicode(SymbolFace face, char16_t c);
 
+// Whether `c` is a symbol code in the private range 0xF020..0xF0FF, as characters inserted
+// from a symbol face are stored.
+bool InSymbolPrivateRange(char16_t c);
+
 // A commoner character that looks like `c`, for symbols few faces have (the newer arrowheads,
 // diamonds and lozenges the symbol faces' tables lead to); 0 when there is none.
 char16_t SymbolLookalike(char16_t c);
