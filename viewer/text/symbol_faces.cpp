@@ -142,8 +142,7 @@ SymbolFace SymbolFaceOf(const std::string& face) {
 }
 
 char16_t SymbolToUnicode(SymbolFace face, char16_t c) {
-  if (InSymbolPrivateRange(c))
-    c = char16_t(c - kPrivateBase);
+  if (InSymbolPrivateRange(c)) c = char16_t(c - kPrivateBase);
   if (c < kFirstCode || c > kLastCode) return 0;
   switch (face) {
     case SymbolFace::kSymbol:
