@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "app/fonts_win.h"
+#include "app/mac_picture.h"
 #include "app/metafile_filter.h"
 #include "app/paint_util_win.h"
 #include "app/system_api_win.h"
@@ -198,6 +199,10 @@ std::unique_ptr<SlideRenderer::Image> SlideRenderer::Decode(int blip) {
       n -= kPlaceableHeader;
     }
     img->metafile.reset(SafeWindowsMetafile(d, n, b.bounds, *mapper_));
+  } else if (b.type == ppt::Blip::kPict) {
+    std::vector<uint8_t> wmf;
+    if (MacPictureToMetafile(d, n, &wmf))
+      img->metafile.reset(SafeWindowsMetafile(wmf.data(), wmf.size(), b.bounds, *mapper_));
   } else if (b.type == ppt::Blip::kPng || b.type == ppt::Blip::kJpeg ||
              b.type == ppt::Blip::kTiff || b.type == ppt::Blip::kDib) {
     std::vector<uint8_t> file;

@@ -14,6 +14,8 @@ namespace viewer {
 namespace {
 // The em height text is measured at; hinting leaves widths at this size as designed.
 constexpr double kDesignPx = 512;
+// The size a face is asked for when only its characters matter.
+constexpr double kProbePx = 32;
 }  // namespace
 
 HFONT SlideRenderer::Font(const text::Font& f) {
@@ -99,16 +101,27 @@ HFONT SlideRenderer::BulletFont(HDC dc, const text::Font& f, std::wstring* t) {
   return own;
 }
 
-// Text in a symbol face the machine lacks shows its Unicode characters in a face that has them.
+// Text in a symbol face the machine lacks shows its Unicode characters in a face that has them;
+// so does text in a face of that name that lacks its characters (some systems' own "Symbol"
+// maps Greek at its Unicode places only, so the symbol codes come out as empty boxes).
 const ppt::TextBody& SlideRenderer::WithSymbols(const ppt::TextBody& body, ppt::TextBody* mapped) {
-  auto installed = [&](const std::string& face) { return mapper_->Installed(face); };
+  auto draws = [&](const std::string& face, const std::u16string& t) {
+    if (!mapper_->Installed(face)) return false;
+    text::Font f;
+    f.face = face;
+    f.charset = SYMBOL_CHARSET;
+    f.size = kProbePx;
+    kestrane::WindowDC dc(nullptr);
+    ScopedSelect sel(dc.get(), Font(f));
+    return HasGlyphs(dc.get(), WideOf(t));
+  };
   std::string unicode_face = "Arial";
   for (const char* face : kUnicodeFaces)
-    if (installed(face)) {
+    if (mapper_->Installed(face)) {
       unicode_face = face;
       break;
     }
-  return text::MapSymbolRuns(body, installed, unicode_face, mapped) ? *mapped : body;
+  return text::MapSymbolRuns(body, draws, unicode_face, mapped) ? *mapped : body;
 }
 
 namespace {

@@ -1,5 +1,6 @@
 // Writes the crafted presentations the fuzzer starts from besides real ones: well-formed decks
-// of the builder's kinds and the hostile ones, at sizes a fuzzer can still mutate quickly.
+// of the builder's kinds and the hostile ones, at sizes a fuzzer can still mutate quickly; with
+// a second folder, Macintosh pictures using each kind of operation for the picture fuzzer.
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -16,11 +17,75 @@ bool Write(const std::string& path, const deck::Bytes& b) {
   return fclose(f) == 0 && ok;
 }
 
+// Big-endian words, as Macintosh pictures store them.
+deck::Bytes Words(std::initializer_list<int> vs) {
+  deck::Bytes b;
+  for (int v : vs) {
+    b.push_back(uint8_t(v >> 8));
+    b.push_back(uint8_t(v));
+  }
+  return b;
+}
+
+std::vector<std::pair<std::string, deck::Bytes>> PictSeeds() {
+  const deck::Bytes v2 = Words(
+      {0, 0, 0, 100, 100, 0x0011, 0x02FF, 0x0C00, -2, 0, 0, 72, 0, 72, 0, 0, 0, 200, 200, 0, 0});
+  const deck::Bytes shapes =
+      Words({0x1A,   0xFFFF, 0,      0,      0x07,   2,    2,   0x31, 0,    0,
+             50,     50,     0x30,   10,     10,     90,   90,  // rectangles
+             0x0B,   8,      8,      0x41,   20,     20,   60,  60,   0x50, 0,
+             0,      40,     40,     0x59,  // round, ovals
+             0x61,   0,      0,      80,     80,     90,   180, 0x60, 5,    5,
+             70,     70,     -45,    90,  // arcs
+             0x20,   1,      1,      99,     99,     0x21, 1,   50,   0x0A, 0x55AA,
+             0x55AA, 0x55AA, 0x55AA,  // lines, pattern
+             0x74,   22,     0,      0,      40,     40,   0,   0,    40,   0,
+             20,     40,     0x70,   22,     0,      0,    40,  40,   0,    0,
+             40,     0,      20,     40,     0x01,   10,   0,   0,    100,  100,  // clip
+             0x81,   24,     0,      0,      20,     20,   0,   0,    20,   0x7FFF,
+             20,     0,      20,     0x7FFF, 0x7FFF,  // region
+             0x00FF});
+  const deck::Bytes text = Words(
+      {0x2C,   12,     21,     0x0948, 0x656C, 0x7665, 0x7469, 0x6361, 0x03,   21,     0x0D,
+       14,     0x04,   0x0100, 0xA1,   150,    6,      0x0100, 0x010E, 0x0100, 0xA1,   154,
+       8,      0,      0,      0,      0,      0x28,   50,     10,     0x0341, 0x8E63, 0x29,
+       0x0502, 0x4142, 0xA0,   151,    0x2A,   0x0501, 0x4300, 0x2B,   0x0505, 0x0144, 0x00FF});
+  const deck::Bytes pixels = Words(
+      {0x98, 0x8010, 0,  0, 2,      16,     0,      0,      0,      0,      0,    72, 0,    72,
+       0,    0,      8,  1, 8,      0,      0,      0,      0,      0,      0,    0,  0,    0,
+       1,    0,      -1, 0, 0,      1,      0,      0,      -1,     0,      0,    2,  16,   0,
+       0,    2,      16, 0, 0x04F9, 0x00F9, 0x0105, 0x0101, 0x00F3, 0x0100, 0x9A, 0,  0xFF, 0x8008,
+       0,    0,      1,  2, 0,      4,      0,      0,      0,      72,     0,    72, 16,   32,
+       3,    8,      0,  0, 0,      0,      0,      0,      0,      0,      0,    1,  2,    0,
+       0,    1,      2,  0, 0x0705, 0x1020, 0x3040, 0x5060, 0x00FF});
+  std::vector<std::pair<std::string, deck::Bytes>> out;
+  for (const auto& [name, body] :
+       {std::pair{"shapes", shapes}, {"text", text}, {"pixels", pixels}}) {
+    deck::Bytes b = v2;
+    b.insert(b.end(), body.begin(), body.end());
+    out.push_back({std::string(name) + ".pict", b});
+  }
+  out.push_back({"version1.pict", deck::Bytes{0,    0,    0, 0, 0, 0, 0, 20, 0, 20, 0x11,
+                                              0x01, 0x51, 0, 2, 0, 2, 0, 18, 0, 18, 0xFF}});
+  return out;
+}
+
+bool WriteAll(const std::string& folder,
+              const std::vector<std::pair<std::string, deck::Bytes>>& seeds) {
+  for (const auto& s : seeds) {
+    if (!Write(folder + "/" + s.first, s.second)) {
+      fprintf(stderr, "cannot write %s\n", s.first.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    fprintf(stderr, "usage: write_seeds <folder>\n");
+  if (argc != 2 && argc != 3) {
+    fprintf(stderr, "usage: write_seeds <folder> [<picture folder>]\n");
     return 2;
   }
   deck::DeckSpec plain;
@@ -49,11 +114,6 @@ int main(int argc, char** argv) {
       {"deleted_shapes.ppt", hostile::DeletedShapesOnMaster(10, 20000)},
       {"fat_claims.ppt", hostile::ClaimsMoreSectors(deck::Build(plain))},
   };
-  for (const auto& s : seeds) {
-    if (!Write(std::string(argv[1]) + "/" + s.first, s.second)) {
-      fprintf(stderr, "cannot write %s\n", s.first.c_str());
-      return 1;
-    }
-  }
-  return 0;
+  if (!WriteAll(argv[1], seeds)) return 1;
+  return argc == 3 && !WriteAll(argv[2], PictSeeds()) ? 1 : 0;
 }

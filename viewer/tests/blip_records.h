@@ -9,6 +9,7 @@ namespace deck {
 
 // The instance that marks a record's pictures with one id (two ids set its low bit).
 constexpr uint16_t kPngInstance = 0x6E0, kEmfInstance = 0x3D4, kWmfInstance = 0x216;
+constexpr uint16_t kPictInstance = 0x542;
 
 // A bitmap picture: 16 bytes of id, a tag byte, then the bytes.
 inline Bytes BitmapBlip(const Bytes& data, uint16_t type = ppt::rt::kBlipPng,
@@ -37,8 +38,10 @@ inline Bytes EmfBlip(const Bytes& raw, uint32_t claimed_size, const Bytes* packe
   return Rec(ppt::rt::kBlipEmf, body, kEmfInstance, 0);
 }
 
-// A Windows metafile stored deflated, its header giving `bounds` (left, top, right, bottom).
-inline Bytes WmfBlip(const Bytes& raw, const int32_t (&bounds)[4]) {
+// A metafile picture (Windows metafile or Macintosh picture) stored deflated, its header giving
+// `bounds` (left, top, right, bottom).
+inline Bytes MetafileBlip(uint16_t type, uint16_t inst, const Bytes& raw,
+                          const int32_t (&bounds)[4]) {
   uLongf n = compressBound(uLong(raw.size()));
   Bytes deflated(n);
   compress2(deflated.data(), &n, raw.data(), uLong(raw.size()), 9);
@@ -51,7 +54,15 @@ inline Bytes WmfBlip(const Bytes& raw, const int32_t (&bounds)[4]) {
   body.push_back(0);  // deflate
   body.push_back(0xFE);
   body.insert(body.end(), deflated.begin(), deflated.end());
-  return Rec(ppt::rt::kBlipWmf, body, kWmfInstance, 0);
+  return Rec(type, body, inst, 0);
+}
+
+inline Bytes WmfBlip(const Bytes& raw, const int32_t (&bounds)[4]) {
+  return MetafileBlip(ppt::rt::kBlipWmf, kWmfInstance, raw, bounds);
+}
+
+inline Bytes PictBlip(const Bytes& raw, const int32_t (&bounds)[4]) {
+  return MetafileBlip(ppt::rt::kBlipPict, kPictInstance, raw, bounds);
 }
 
 // Windows metafile records: function and 16-bit parameters, as they are stored.

@@ -252,6 +252,30 @@ TEST(PaintWine, LinesOfBulletedParagraphsStartAtTheirBullet) {
 // A metafile that rescales its viewport and moves its window partway (as some clip art does,
 // to frame what follows) is played with its first window spanning the picture: what follows
 // lands where that mapping puts it, cut off at the picture's edge.
+// A Macintosh picture: a blue square over its whole frame, a red oval in its middle, a line of
+// text below; words big-endian, each operation on an even byte.
+TEST(PaintWine, MacintoshPicturesAreDrawn) {
+  deck::Bytes pict;
+  auto w = [&](int v) {
+    pict.push_back(uint8_t(v >> 8));
+    pict.push_back(uint8_t(v));
+  };
+  auto words = [&](std::initializer_list<int> vs) {
+    for (int v : vs) w(v);
+  };
+  words({0, 0, 0, 100, 100, 0x0011, 0x02FF, 0x0C00, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  words({0x1A, 0, 0, 0xFFFF, 0x31, 0, 0, 100, 100});          // blue; paint rectangle
+  words({0x1A, 0xFFFF, 0, 0, 0x51, 25, 25, 75, 75, 0x00FF});  // red; paint oval; end
+  const int32_t bounds[4] = {0, 0, 100, 100};
+  Painted p({}, {}, nullptr, 576, {deck::PictBlip(pict, bounds)});
+  ASSERT_TRUE(p.ok());
+  // The picture's box: x 100..300, y 200..300 pixels.
+  EXPECT_TRUE(Near(p.At(110, 210), Px{0, 0, 255}, 40));
+  EXPECT_TRUE(Near(p.At(290, 290), Px{0, 0, 255}, 40));
+  EXPECT_TRUE(Near(p.At(200, 250), Px{255, 0, 0}, 40));
+  EXPECT_TRUE(Near(p.At(310, 250), Px{255, 255, 255}));
+}
+
 TEST(PaintWine, MetafilesThatRescaleTheirViewportKeepTheirFrame) {
   const uint16_t kSetMapMode = 0x0103, kSetWindowOrg = 0x020B, kSetWindowExt = 0x020C;
   const uint16_t kScaleViewportExt = 0x0412, kCreateBrush = 0x02FC, kSelectObject = 0x012D;

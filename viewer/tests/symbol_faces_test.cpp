@@ -115,7 +115,9 @@ TEST(SymbolFaces, OnlyRunsInMissingSymbolFacesAreMapped) {
   installed.font = "Webdings";
   installed.text = u"a";
   body.paragraphs[0].runs = {greek, check, plain, installed};
-  auto have = [](const std::string& f) { return f == "Arial" || f == "Webdings"; };
+  auto have = [](const std::string& f, const std::u16string&) {
+    return f == "Arial" || f == "Webdings";
+  };
   ppt::TextBody out;
   ASSERT_TRUE(text::MapSymbolRuns(body, have, "DejaVu Sans", &out));
   const auto& runs = out.paragraphs[0].runs;
@@ -139,6 +141,19 @@ TEST(SymbolFaces, OnlyRunsInMissingSymbolFacesAreMapped) {
   ASSERT_TRUE(text::MapSymbolRuns(body, have, "DejaVu Sans", &out));
   EXPECT_EQ(out.paragraphs[0].runs[0].text, u"1 secretion \u2022 \u03B1");
   EXPECT_EQ(out.paragraphs[0].runs[0].font, "Arial");
+
+  // A face of the symbol face's name that lacks the codes used is no better than none.
+  auto greek_only_at_unicode = [](const std::string& f, const std::u16string& t) {
+    return f == "Symbol" && t.find(u'\uF062') == std::u16string::npos;
+  };
+  greek.text = u"\uF062";
+  installed = greek;
+  installed.text = u"+";
+  body.paragraphs[0].runs = {greek, installed};
+  ASSERT_TRUE(text::MapSymbolRuns(body, greek_only_at_unicode, "DejaVu Sans", &out));
+  EXPECT_EQ(out.paragraphs[0].runs[0].text, u"\u03B2");
+  EXPECT_EQ(out.paragraphs[0].runs[0].font, "DejaVu Sans");
+  EXPECT_EQ(out.paragraphs[0].runs[1].font, "Symbol");
 }
 
 }  // namespace

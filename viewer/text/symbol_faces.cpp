@@ -203,9 +203,8 @@ char16_t SymbolLookalike(char16_t c) {
   return 0;
 }
 
-bool MapSymbolRuns(const ppt::TextBody& in,
-                   const std::function<bool(const std::string&)>& installed,
-                   const std::string& unicode_face, ppt::TextBody* out) {
+bool MapSymbolRuns(const ppt::TextBody& in, const FaceDraws& draws, const std::string& unicode_face,
+                   ppt::TextBody* out) {
   bool any = false;
   ppt::TextBody body = in;
   for (ppt::Paragraph& p : body.paragraphs)
@@ -215,7 +214,7 @@ bool MapSymbolRuns(const ppt::TextBody& in,
         any |= MapPrivateCodes(&run.text);
         continue;
       }
-      if (installed(run.font)) continue;
+      if (draws(run.font, run.text)) continue;
       for (char16_t& c : run.text) {
         char16_t u = SymbolToUnicode(face, c);
         // Codes without an equivalent keep the plain character the code names.

@@ -34,11 +34,12 @@ bool InSymbolPrivateRange(char16_t c);
 // diamonds and lozenges the symbol faces' tables lead to); 0 when there is none.
 char16_t SymbolLookalike(char16_t c);
 
-// A copy of `in` whose runs in symbol faces that are not `installed` show their Unicode
-// characters in `unicode_face`, and whose runs in other faces show Symbol's characters for
-// codes of the private range 0xF020..0xF0FF. False, and `out` untouched, when no run needed it.
-bool MapSymbolRuns(const ppt::TextBody& in,
-                   const std::function<bool(const std::string&)>& installed,
-                   const std::string& unicode_face, ppt::TextBody* out);
+// A copy of `in` whose runs in symbol faces that cannot draw them (the face missing, or one of
+// that name without those characters) show their Unicode characters in `unicode_face`, and
+// whose runs in other faces show Symbol's characters for codes of the private range
+// 0xF020..0xF0FF. False, and `out` untouched, when no run needed it.
+using FaceDraws = std::function<bool(const std::string& face, const std::u16string& text)>;
+bool MapSymbolRuns(const ppt::TextBody& in, const FaceDraws& draws, const std::string& unicode_face,
+                   ppt::TextBody* out);
 
 }  // namespace text
