@@ -1,5 +1,6 @@
 #include "app/fonts_win.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cwctype>
 #include <vector>
@@ -64,6 +65,45 @@ bool FontMapper::Genuine(const std::u16string& face) {
   }
   genuine_[face] = genuine;
   return genuine;
+}
+
+bool FontMapper::SymbolsDrawn(const std::u16string& face) {
+  auto known = symbols_drawn_.find(face);
+  if (known != symbols_drawn_.end()) return known->second;
+  // Letters every symbol face has something at, at the private codes text in them is kept as.
+  static const wchar_t kProbe[] = {0xF041, 0xF061, 0xF062, 0xF070};
+  constexpr int kProbeCount = 4;
+  bool drawn = false;
+  if (Installed(std::string(face.begin(), face.end()))) {
+    LOGFONTW lf{};
+    lf.lfHeight = -64;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    const size_t n = std::min<size_t>(face.size(), LF_FACESIZE - 1);
+    for (size_t i = 0; i < n; i++) lf.lfFaceName[i] = wchar_t(face[i]);
+    kestrane::WindowDC dc(nullptr);
+    kestrane::AutoFont font(CreateFontIndirectW(&lf));
+    if (dc.get() && font) {
+      kestrane::ScopedSelect selected(dc.get(), font.get());
+      WORD glyphs[kProbeCount];
+      drawn = GetGlyphIndicesW(dc.get(), kProbe, kProbeCount, glyphs,
+                               GGI_MARK_NONEXISTING_GLYPHS) == DWORD(kProbeCount) &&
+              std::find(glyphs, glyphs + kProbeCount, WORD(0xFFFF)) == glyphs + kProbeCount;
+    }
+  }
+  symbols_drawn_[face] = drawn;
+  return drawn;
+}
+
+const std::vector<std::string>& FontMapper::UnicodeFaces() {
+  static const std::vector<std::string> kFaces = {"Segoe UI Symbol", "DejaVu Sans", "OpenSymbol",
+                                                  "Arial Unicode MS"};
+  return kFaces;
+}
+
+std::string FontMapper::UnicodeFace() const {
+  for (const std::string& face : UnicodeFaces())
+    if (Installed(face)) return face;
+  return "Arial";
 }
 
 std::string FontMapper::Resolve(const std::string& face, uint8_t pitch_family,

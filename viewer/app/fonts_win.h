@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace viewer {
 
@@ -17,10 +18,17 @@ class FontMapper {
   // Whether asking for `face` gets that face's own outlines, not a stand-in the system puts
   // under its name (as some systems do for faces they lack).
   bool Genuine(const std::u16string& face);
+  // Whether a symbol face draws its own characters at the codes documents use for them (some
+  // systems have a face of that name that holds only a few).
+  bool SymbolsDrawn(const std::u16string& face);
+  // Faces with arrows, boxes, ticks, Greek and mathematics, best first; the first installed
+  // one, or Arial when none is.
+  static const std::vector<std::string>& UnicodeFaces();
+  std::string UnicodeFace() const;
 
  private:
   std::set<std::string> installed_;  // upper case
-  std::map<std::u16string, bool> genuine_;
+  std::map<std::u16string, bool> genuine_, symbols_drawn_;
 };
 
 }  // namespace viewer

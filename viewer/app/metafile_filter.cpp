@@ -1,6 +1,9 @@
 #include "app/metafile_filter.h"
 
+#include <map>
+
 #include "common/le_bytes.h"
+#include "text/symbol_faces.h"
 
 namespace viewer {
 namespace {
@@ -38,10 +41,23 @@ constexpr uint32_t kEmfDropped[] = {
     122,  // EMR_CREATECOLORSPACEW
 };
 
-// A font record: the object's index, then a LOGFONTW whose average width and face sit here.
+// A font record: the object's index, then a LOGFONTW whose average width, character set,
+// pitch and family, and face sit here.
 constexpr uint32_t kEmrExtCreateFontIndirectW = 82;
-constexpr size_t kFontWidthAt = 16, kFontFaceAt = 40, kFontFaceUnits = 32;
+constexpr size_t kFontHandleAt = 8, kFontWidthAt = 16, kFontCharsetAt = 35, kFontPitchAt = 39;
+constexpr size_t kFontFaceAt = 40, kFontFaceUnits = 32;
 constexpr size_t kFontRecordMin = kFontFaceAt + kFontFaceUnits * 2;
+constexpr uint8_t kDefaultCharset = 1;
+
+// Records that choose the font text is drawn in, and the text records: a fixed part (bounds,
+// mode, scales, then the text's reference point, length, offset, options, box and the offset of
+// its advances), the characters (bytes or UTF-16) and the advances.
+constexpr uint32_t kEmrSaveDc = 33, kEmrRestoreDc = 34, kEmrSelectObject = 37;
+constexpr uint32_t kEmrDeleteObject = 40, kEmrExtTextOutA = 83, kEmrExtTextOutW = 84;
+constexpr size_t kObjectAt = 8, kTextCountAt = 44, kTextOffsetAt = 48, kTextOptionsAt = 52;
+constexpr size_t kTextDxOffsetAt = 72, kTextFixedBytes = 76;
+constexpr uint32_t kEtoPdy = 0x2000;  // advances come in pairs, across and down
+constexpr uint32_t kStockObject = 0x80000000;
 
 // Windows metafile layout: an 18-byte header whose size field counts 16-bit words, then records
 // of a 32-bit size in words and a 16-bit function, ending with a record of function zero.
@@ -53,6 +69,7 @@ constexpr uint16_t kMetaEof = 0x0000, kMetaEscape = 0x0626;
 
 using kestrane::le::Get16;
 using kestrane::le::Get32;
+using kestrane::le::Put16;
 using kestrane::le::Put32;
 
 bool DroppedEmf(uint32_t type) {
@@ -61,23 +78,115 @@ bool DroppedEmf(uint32_t type) {
   return false;
 }
 
-// Clears the stored average width of a font record (already copied to `rec`) whose face is not
-// there.
-void DropForeignWidth(uint8_t* rec, size_t len, FaceAvailable available, void* context) {
-  if (len < kFontRecordMin || Get32(rec + kFontWidthAt) == 0) return;
-  char16_t face[kFontFaceUnits];
-  size_t n = 0;
-  for (; n < kFontFaceUnits; n++) {
-    face[n] = char16_t(Get16(rec + kFontFaceAt + 2 * n));
-    if (!face[n]) break;
+std::u16string FaceOf(const uint8_t* rec) {
+  std::u16string face;
+  for (size_t n = 0; n < kFontFaceUnits; n++) {
+    char16_t c = char16_t(Get16(rec + kFontFaceAt + 2 * n));
+    if (!c) break;
+    face.push_back(c);
   }
-  if (!available(face, n, context)) Put32(rec + kFontWidthAt, 0);
+  return face;
 }
+
+// Fits a font record (already copied to `rec`) to the system's faces; the symbol face it is
+// drawn as the Unicode characters of, or none.
+text::SymbolFace FitFont(uint8_t* rec, size_t len, const MetafileFonts& fonts) {
+  if (len < kFontRecordMin) return text::SymbolFace::kNone;
+  const std::u16string face = FaceOf(rec);
+  if (fonts.genuine && Get32(rec + kFontWidthAt) != 0 &&
+      !fonts.genuine(face.data(), face.size(), fonts.context))
+    Put32(rec + kFontWidthAt, 0);
+  const text::SymbolFace symbols = text::SymbolFaceOf(std::string(face.begin(), face.end()));
+  if (symbols == text::SymbolFace::kNone || !fonts.symbols_drawn || fonts.unicode_face.empty() ||
+      fonts.symbols_drawn(face.data(), face.size(), fonts.context))
+    return text::SymbolFace::kNone;
+  for (size_t n = 0; n < kFontFaceUnits; n++)
+    Put16(rec + kFontFaceAt + 2 * n,
+          n < fonts.unicode_face.size() && n + 1 < kFontFaceUnits ? fonts.unicode_face[n] : 0);
+  rec[kFontCharsetAt] = kDefaultCharset;
+  rec[kFontPitchAt] = 0;
+  Put32(rec + kFontWidthAt, 0);
+  return symbols;
+}
+
+char16_t ShownAs(text::SymbolFace face, char16_t c) {
+  char16_t u = text::SymbolToUnicode(face, c);
+  if (u) return u;
+  return text::InSymbolPrivateRange(c) ? char16_t(c - 0xF000) : c;
+}
+
+// The text of a record drawn in a symbol face's stand-in, as the characters it shows; a text
+// record of bytes becomes one of UTF-16. False, the record untouched, when its offsets do not
+// hold.
+bool MapText(std::vector<uint8_t>* out, size_t at, text::SymbolFace face) {
+  uint8_t* r = out->data() + at;
+  const size_t len = Get32(r + 4);
+  if (len < kTextFixedBytes) return false;
+  const bool wide = Get32(r) == kEmrExtTextOutW;
+  const size_t count = Get32(r + kTextCountAt), text_at = Get32(r + kTextOffsetAt);
+  const size_t unit = wide ? 2 : 1;
+  if (text_at > len || count > (len - text_at) / unit) return false;
+  if (wide) {
+    for (size_t i = 0; i < count; i++)
+      Put16(r + text_at + 2 * i, ShownAs(face, char16_t(Get16(r + text_at + 2 * i))));
+    return true;
+  }
+  const size_t dx_at = Get32(r + kTextDxOffsetAt);
+  const size_t dx_bytes = dx_at ? count * 4 * ((Get32(r + kTextOptionsAt) & kEtoPdy) ? 2 : 1) : 0;
+  if (dx_at && (dx_at > len || dx_bytes > len - dx_at)) return false;
+  std::vector<uint8_t> w(r, r + kTextFixedBytes);
+  for (size_t i = 0; i < count; i++) {
+    char16_t c = ShownAs(face, char16_t(r[text_at + i]));
+    w.push_back(uint8_t(c));
+    w.push_back(uint8_t(c >> 8));
+  }
+  while (w.size() % 4) w.push_back(0);
+  Put32(w.data() + kTextOffsetAt, uint32_t(kTextFixedBytes));
+  if (dx_at) {
+    Put32(w.data() + kTextDxOffsetAt, uint32_t(w.size()));
+    w.insert(w.end(), r + dx_at, r + dx_at + dx_bytes);
+  }
+  Put32(w.data(), kEmrExtTextOutW);
+  Put32(w.data() + 4, uint32_t(w.size()));
+  out->resize(at);
+  out->insert(out->end(), w.begin(), w.end());
+  return true;
+}
+
+// Which font each handle holds, and the symbol face of the one text is drawn in, through saved
+// and restored states.
+class FontsInUse {
+ public:
+  void Created(uint32_t handle, text::SymbolFace face) { fonts_[handle] = face; }
+  void Selected(uint32_t handle) {
+    if (handle & kStockObject) {
+      current_ = text::SymbolFace::kNone;  // stock fonts are the system's own
+      return;
+    }
+    auto it = fonts_.find(handle);
+    if (it != fonts_.end()) current_ = it->second;
+  }
+  void Deleted(uint32_t handle) { fonts_.erase(handle); }
+  void Saved() { saved_.push_back(current_); }
+  // States are restored by how many saves back they lie.
+  void Restored(int32_t back) {
+    if (back >= 0 || uint64_t(-int64_t(back)) > saved_.size()) return;
+    size_t keep = saved_.size() - size_t(-int64_t(back));
+    current_ = saved_[keep];
+    saved_.resize(keep);
+  }
+  text::SymbolFace current() const { return current_; }
+
+ private:
+  std::map<uint32_t, text::SymbolFace> fonts_;
+  std::vector<text::SymbolFace> saved_;
+  text::SymbolFace current_ = text::SymbolFace::kNone;
+};
 
 }  // namespace
 
 bool FilterEnhancedMetafile(const uint8_t* data, size_t size, std::vector<uint8_t>* out,
-                            size_t* dropped, FaceAvailable available, void* context) {
+                            size_t* dropped, const MetafileFonts* fonts) {
   out->clear();
   size_t skipped = 0;
   if (size < kEmfHeaderMin || Get32(data) != kEmrHeader ||
@@ -85,6 +194,7 @@ bool FilterEnhancedMetafile(const uint8_t* data, size_t size, std::vector<uint8_
     return false;
   uint32_t records = 0;
   bool ended = false;
+  FontsInUse in_use;
   for (size_t at = 0; at < size && !ended;) {
     if (size - at < kEmfRecordHead) return false;
     uint32_t type = Get32(data + at), len = Get32(data + at + 4);
@@ -93,9 +203,22 @@ bool FilterEnhancedMetafile(const uint8_t* data, size_t size, std::vector<uint8_
     if (DroppedEmf(type)) {
       skipped++;
     } else {
+      const size_t kept_at = out->size();
       out->insert(out->end(), data + at, data + at + len);
-      if (type == kEmrExtCreateFontIndirectW && available)
-        DropForeignWidth(out->data() + out->size() - len, len, available, context);
+      uint8_t* rec = out->data() + kept_at;
+      if (fonts && type == kEmrExtCreateFontIndirectW && len >= kFontRecordMin)
+        in_use.Created(Get32(rec + kFontHandleAt), FitFont(rec, len, *fonts));
+      else if (type == kEmrSelectObject && len >= kObjectAt + 4)
+        in_use.Selected(Get32(rec + kObjectAt));
+      else if (type == kEmrDeleteObject && len >= kObjectAt + 4)
+        in_use.Deleted(Get32(rec + kObjectAt));
+      else if (type == kEmrSaveDc)
+        in_use.Saved();
+      else if (type == kEmrRestoreDc && len >= kObjectAt + 4)
+        in_use.Restored(int32_t(Get32(rec + kObjectAt)));
+      else if ((type == kEmrExtTextOutA || type == kEmrExtTextOutW) &&
+               in_use.current() != text::SymbolFace::kNone)
+        MapText(out, kept_at, in_use.current());
       records++;
     }
     ended = type == kEmrEof;

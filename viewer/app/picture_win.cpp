@@ -129,11 +129,20 @@ bool FaceGenuine(const char16_t* face, size_t length, void* fonts) {
   return static_cast<FontMapper*>(fonts)->Genuine(std::u16string(face, length));
 }
 
+bool SymbolsDrawn(const char16_t* face, size_t length, void* fonts) {
+  return static_cast<FontMapper*>(fonts)->SymbolsDrawn(std::u16string(face, length));
+}
+
 // Played only without the records that name files or reach devices; null when malformed.
 HENHMETAFILE SafeEnhancedMetafile(const uint8_t* data, size_t size, FontMapper& fonts) {
   std::vector<uint8_t> kept;
-  if (!FilterEnhancedMetafile(data, size, &kept, nullptr, FaceGenuine, &fonts) ||
-      kept.size() > UINT32_MAX)
+  MetafileFonts fitted;
+  fitted.genuine = FaceGenuine;
+  fitted.symbols_drawn = SymbolsDrawn;
+  const std::string unicode_face = fonts.UnicodeFace();
+  fitted.unicode_face.assign(unicode_face.begin(), unicode_face.end());
+  fitted.context = &fonts;
+  if (!FilterEnhancedMetafile(data, size, &kept, nullptr, &fitted) || kept.size() > UINT32_MAX)
     return nullptr;
   return SetEnhMetaFileBits(UINT(kept.size()), kept.data());
 }

@@ -43,10 +43,6 @@ HFONT SlideRenderer::Font(const text::Font& f) {
 
 namespace {
 
-// Faces with arrows, boxes, ticks, Greek and mathematics, best first.
-const char* const kUnicodeFaces[] = {"Segoe UI Symbol", "DejaVu Sans", "OpenSymbol",
-                                     "Arial Unicode MS"};
-
 std::wstring WideOf(const std::u16string& s) {
   return std::wstring(s.begin(), s.end());
 }
@@ -84,7 +80,7 @@ HFONT SlideRenderer::BulletFont(HDC dc, const text::Font& f, std::wstring* t) {
         return own;
       }
     }
-    for (const char* face : kUnicodeFaces) {
+    for (const std::string& face : FontMapper::UnicodeFaces()) {
       text::Font other = f;
       other.face = face;
       other.charset = DEFAULT_CHARSET;
@@ -115,13 +111,7 @@ const ppt::TextBody& SlideRenderer::WithSymbols(const ppt::TextBody& body, ppt::
     ScopedSelect sel(dc.get(), Font(f));
     return HasGlyphs(dc.get(), WideOf(t));
   };
-  std::string unicode_face = "Arial";
-  for (const char* face : kUnicodeFaces)
-    if (mapper_->Installed(face)) {
-      unicode_face = face;
-      break;
-    }
-  return text::MapSymbolRuns(body, draws, unicode_face, mapped) ? *mapped : body;
+  return text::MapSymbolRuns(body, draws, mapper_->UnicodeFace(), mapped) ? *mapped : body;
 }
 
 namespace {

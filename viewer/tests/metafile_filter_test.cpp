@@ -96,10 +96,11 @@ Bytes EmfWithFonts() {
 
 TEST(MetafileFilter, FontsOfMissingFacesLoseTheirStoredWidth) {
   Bytes emf = EmfWithFonts(), out;
-  auto arial_only = [](const char16_t* face, size_t n, void*) {
+  viewer::MetafileFonts arial_only;
+  arial_only.genuine = [](const char16_t* face, size_t n, void*) {
     return std::u16string(face, n) == u"Arial";
   };
-  ASSERT_TRUE(viewer::FilterEnhancedMetafile(emf.data(), emf.size(), &out, nullptr, arial_only));
+  ASSERT_TRUE(viewer::FilterEnhancedMetafile(emf.data(), emf.size(), &out, nullptr, &arial_only));
   const size_t first = 108, record = 104, width_at = 16;
   EXPECT_EQ(Get32(out, first + width_at), 27u) << "a face that is there keeps its width";
   EXPECT_EQ(Get32(out, first + record + width_at), 0u);
@@ -108,6 +109,95 @@ TEST(MetafileFilter, FontsOfMissingFacesLoseTheirStoredWidth) {
   ASSERT_TRUE(viewer::FilterEnhancedMetafile(emf.data(), emf.size(), &out));
   EXPECT_EQ(Get32(out, first + record + width_at), 27u);
   EXPECT_EQ(out.size(), emf.size());
+}
+
+// Text in a symbol face the system cannot draw: an equation's Greek letters in Symbol.
+TEST(MetafileFilter, SymbolFaceTextBecomesItsUnicodeCharacters) {
+  Bytes b = Emf({});
+  b.resize(b.size() - 20);
+  auto record = [&](uint32_t type, const Bytes& body) {
+    Put32(&b, type);
+    Put32(&b, uint32_t(8 + body.size()));
+    b.insert(b.end(), body.begin(), body.end());
+  };
+  auto font = [&](uint32_t handle, const char16_t* face) {
+    Bytes r;
+    Put32(&r, handle);
+    Put32(&r, uint32_t(-56));
+    Put32(&r, 20);                   // average width
+    r.resize(r.size() + 12 + 8, 0);  // escapement, orientation, weight, flags
+    r[4 + 23] = 2;                   // symbol character set
+    for (size_t i = 0; i < 32; i++) Put16(&r, face && *face ? *face++ : 0);
+    record(82, r);
+  };
+  // A text record: bounds, mode, scales, reference point, count, offsets, options, box, then
+  // the text and one advance per character.
+  auto text = [&](uint32_t type, const std::u16string& t) {
+    const bool wide = type == 84;
+    Bytes r(68, 0);
+    const size_t text_at = 76, text_bytes = (t.size() * (wide ? 2 : 1) + 3) / 4 * 4;
+    for (int i = 0; i < 4; i++) {
+      r[36 + i] = uint8_t(t.size() >> (8 * i));
+      r[40 + i] = uint8_t(text_at >> (8 * i));
+      r[64 + i] = uint8_t((text_at + text_bytes) >> (8 * i));
+    }
+    Bytes chars;
+    for (char16_t c : t) wide ? Put16(&chars, c) : chars.push_back(uint8_t(c));
+    chars.resize(text_bytes, 0);
+    r.insert(r.end(), chars.begin(), chars.end());
+    for (size_t i = 0; i < t.size(); i++) Put32(&r, 30 + uint32_t(i));
+    record(type, r);
+  };
+  auto select = [&](uint32_t handle) {
+    Bytes r;
+    Put32(&r, handle);
+    record(37, r);
+  };
+  font(1, u"Arial");
+  font(2, u"Symbol");
+  select(2);
+  text(83, u"a+p");  // bytes: alpha, plus, pi
+  record(33, {});    // saved with Symbol in use
+  select(1);
+  text(84, u"a");
+  Bytes back;
+  Put32(&back, uint32_t(-1));
+  record(34, back);
+  text(84, u"\uF062");  // beta, as a private-range code
+  EmfRecord(&b, kEof, 12);
+  for (int i = 0; i < 4; i++) b[48 + i] = uint8_t(b.size() >> (8 * i));
+
+  viewer::MetafileFonts fonts;
+  fonts.symbols_drawn = [](const char16_t*, size_t, void*) { return false; };
+  fonts.unicode_face = u"DejaVu Sans";
+  Bytes out;
+  ASSERT_TRUE(viewer::FilterEnhancedMetafile(b.data(), b.size(), &out, nullptr, &fonts));
+  EXPECT_EQ(Get32(out, 48), out.size());
+  std::vector<std::pair<uint32_t, size_t>> recs;  // type, offset
+  for (size_t at = 0; at + 8 <= out.size(); at += Get32(out, at + 4))
+    recs.push_back({Get32(out, at), at});
+  auto face_at = [&](size_t at) {
+    std::u16string f;
+    for (size_t i = 0; i < 32 && (out[at + 40 + 2 * i] | out[at + 41 + 2 * i]); i++)
+      f.push_back(char16_t(out[at + 40 + 2 * i] | out[at + 41 + 2 * i] << 8));
+    return f;
+  };
+  EXPECT_EQ(face_at(recs[1].second), u"Arial");
+  EXPECT_EQ(face_at(recs[2].second), u"DejaVu Sans");
+  EXPECT_EQ(out[recs[2].second + 35], 1) << "any character set";
+  auto wide_text = [&](size_t at) {
+    std::u16string t;
+    const size_t n = Get32(out, at + 44), off = Get32(out, at + 48);
+    for (size_t i = 0; i < n; i++)
+      t.push_back(char16_t(out[at + off + 2 * i] | out[at + off + 2 * i + 1] << 8));
+    return t;
+  };
+  ASSERT_EQ(recs[4].first, 84u) << "the bytes' record became one of UTF-16";
+  EXPECT_EQ(wide_text(recs[4].second), u"\u03B1+\u03C0");
+  const size_t dx = Get32(out, recs[4].second + 72);
+  EXPECT_EQ(Get32(out, recs[4].second + dx + 8), 32u) << "advances carried over";
+  EXPECT_EQ(wide_text(recs[7].second), u"a") << "Arial's text stays";
+  EXPECT_EQ(wide_text(recs[9].second), u"\u03B2") << "Symbol back in use after the restore";
 }
 
 TEST(MetafileFilter, MalformedEnhancedMetafilesAreRefused) {
