@@ -222,11 +222,12 @@ void Converter::Text(Point at, size_t count) {
 }
 
 void Converter::DrawPixels(uint16_t op) {
-  const bool direct = op == kDirectBitsRect || op == kDirectBitsRgn;
-  const bool region = op == kBitsRgn || op == kPackBitsRgn || op == kDirectBitsRgn;
-  const bool packed = op != kBitsRect && op != kBitsRgn;
+  PixelKind kind;
+  kind.direct = op == kDirectBitsRect || op == kDirectBitsRgn;
+  kind.region = op == kBitsRgn || op == kPackBitsRgn || op == kDirectBitsRgn;
+  kind.packed = op != kBitsRect && op != kBitsRgn;
   Pixels px;
-  if (!ReadPixels(r_, direct, region, packed, fg_, bg_, &pixel_budget_, &px)) {
+  if (!ReadPixels(r_, kind, fg_, bg_, &pixel_budget_, &px)) {
     r_.Fail();
     return;
   }
@@ -245,10 +246,12 @@ void Converter::DrawPixels(uint16_t op) {
 // A pixel pattern: its type, a one-bit pattern for screens without colour, then either one
 // colour or a pixel map, which is seen here as its one-bit stand-in.
 void Converter::ReadPixPat(uint8_t pat[8], uint32_t* color, bool* has_color) {
-  constexpr int kDitherPattern = 2;
+  constexpr int kOldPattern = 0, kDitherPattern = 2;
+  constexpr size_t kPatternPixelsMax = 1u << 16;
   int type = r_.U16();
   for (int i = 0; i < 8; i++) pat[i] = r_.U8();
   *has_color = false;
+  if (type == kOldPattern) return;
   if (type == kDitherPattern) {
     int red = r_.U16() >> 8, green = r_.U16() >> 8, blue = r_.U16() >> 8;
     *color = Rgb(red, green, blue);
@@ -256,8 +259,22 @@ void Converter::ReadPixPat(uint8_t pat[8], uint32_t* color, bool* has_color) {
     return;
   }
   Pixels px;
-  size_t budget = std::min<size_t>(pixel_budget_, 1u << 16);
-  if (!ReadPixels(r_, false, false, true, fg_, bg_, &budget, &px)) r_.Fail();
+  size_t budget = std::min(pixel_budget_, kPatternPixelsMax);
+  PixelKind kind;
+  kind.pattern = true;
+  if (!ReadPixels(r_, kind, fg_, bg_, &budget, &px)) {
+    r_.Fail();
+    return;
+  }
+  // Seen from a distance, the pattern is the mean of its pixels.
+  const size_t stride = (size_t(px.width) * 3 + 3) / 4 * 4;
+  uint64_t sum[3] = {};
+  for (int y = 0; y < px.height; y++)
+    for (int x = 0; x < px.width; x++)
+      for (int c = 0; c < 3; c++) sum[c] += px.bgr[stride * size_t(y) + size_t(x) * 3 + size_t(c)];
+  const uint64_t n = uint64_t(px.width) * uint64_t(px.height);
+  *color = Rgb(int(sum[2] / n), int(sum[1] / n), int(sum[0] / n));
+  *has_color = true;
 }
 
 // Clipping to the region's box: the shape of a region would need the region as a clip path.

@@ -85,12 +85,17 @@ struct Pixels {
   std::vector<uint8_t> bgr;
 };
 
-// Reads a pixel-map operation's data (the reader at its first byte), `direct` for those
-// without a colour table, `region` for those with a mask region, `packed` for those whose
-// rows are packed; one-bit pictures take `fg` and `bg`. False when the data is malformed or the
-// pixels would go beyond `*pixel_budget`, which is lowered by what was decoded.
-bool ReadPixels(Reader& r, bool direct, bool region, bool packed, uint32_t fg, uint32_t bg,
-                size_t* pixel_budget, Pixels* out);
+// What kind of pixel data an operation carries: without a colour table (direct pixels), with a
+// mask region, with packed rows, or as a pattern (no source, destination or transfer mode).
+struct PixelKind {
+  bool direct = false, region = false, packed = true, pattern = false;
+};
+
+// Reads a pixel map's data (the reader at its first byte); one-bit pictures take `fg` and `bg`.
+// False when the data is malformed or the pixels would go beyond `*pixel_budget`, which is
+// lowered by what was decoded.
+bool ReadPixels(Reader& r, const PixelKind& kind, uint32_t fg, uint32_t bg, size_t* pixel_budget,
+                Pixels* out);
 
 // A region's rectangles (left, top, right, bottom each), from its data after the size and the
 // bounding box; at most `max` of them.

@@ -166,16 +166,20 @@ Rect ReadRect(Reader& r) {
   return rc;
 }
 
-bool ReadPixels(Reader& r, bool direct, bool region, bool packed, uint32_t fg, uint32_t bg,
-                size_t* pixel_budget, Pixels* out) {
-  PixMapHead h = ReadHead(r, direct);
+bool ReadPixels(Reader& r, const PixelKind& kind, uint32_t fg, uint32_t bg, size_t* pixel_budget,
+                Pixels* out) {
+  PixMapHead h = ReadHead(r, kind.direct && !kind.pattern);
   std::vector<uint32_t> table;
-  if (h.pixmap && !direct && !ReadColorTable(r, &table)) return false;
+  if (h.pixmap && !kind.direct && !ReadColorTable(r, &table)) return false;
   out->bounds = h.bounds;
-  out->src = ReadRect(r);
-  out->dst = ReadRect(r);
-  out->mode = r.U16();
-  if (region) {
+  if (kind.pattern) {
+    out->src = out->dst = h.bounds;
+  } else {
+    out->src = ReadRect(r);
+    out->dst = ReadRect(r);
+    out->mode = r.U16();
+  }
+  if (kind.region) {
     size_t at = r.pos();
     r.Seek(at + r.U16());
   }
@@ -198,7 +202,7 @@ bool ReadPixels(Reader& r, bool direct, bool region, bool packed, uint32_t fg, u
   out->bgr.assign(stride * size_t(ht), 0);
   std::vector<uint8_t> row(row_size);
   for (int y = 0; y < ht; y++) {
-    if (!ReadRow(r, h, packed, &row)) return false;
+    if (!ReadRow(r, h, kind.packed, &row)) return false;
     uint8_t* dst = out->bgr.data() + stride * size_t(ht - 1 - y);
     for (int x = 0; x < w; x++) {
       uint32_t c = PixelAt(h, row, x, w, table, fg, bg);

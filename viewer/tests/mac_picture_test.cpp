@@ -288,6 +288,43 @@ TEST(MacPicture, PackedIndexedAndDirectPixelsDecode) {
   EXPECT_TRUE(is(PixelOf(*direct, 2, 1, 1, 0), 0x20, 0x40, 0x60));
 }
 
+TEST(MacPicture, PixelPatternsPaintTheirMeanColour) {
+  constexpr int kPnPixPat = 0x13, kFillPixPat = 0x14, kFillRect = 0x34;
+  Pict p = Pict::V2(20, 20);
+  // A pen pattern of one colour, then a fill pattern of a two-by-two pixel map: red and blue.
+  p.Op(kPnPixPat);
+  p.W(2);
+  for (int i = 0; i < 4; i++) p.W(0);
+  p.W(0x1000);
+  p.W(0x2000);
+  p.W(0x3000);
+  p.Op(kFillPixPat);
+  p.W(1);
+  for (int i = 0; i < 4; i++) p.W(0);
+  p.W(0x8000 | 2);
+  p.Rect(0, 0, 2, 2);
+  PixMapFields(p, 0, 8, 1, 8);
+  p.L(0);
+  p.W(0);
+  p.W(1);
+  for (int v : {0, 0xFFFF, 0, 0}) p.W(v);
+  for (int v : {1, 0, 0, 0xFFFF}) p.W(v);
+  p.b.insert(p.b.end(), {0, 1, 1, 0});  // rows shorter than eight bytes are stored unpacked
+  p.Op(kPaintRect);
+  p.Rect(0, 0, 10, 10);
+  p.Op(kFillRect);
+  p.Rect(10, 10, 20, 20);
+  auto rs = Records(Convert(p.End()));
+  const Record* pen = Find(rs, kCreateBrush);
+  const Record* fill = Find(rs, kCreateBrush, 1);
+  ASSERT_TRUE(pen && fill);
+  EXPECT_EQ(pen->params[1], 0x2010);
+  EXPECT_EQ(pen->params[2], 0x0030);
+  EXPECT_EQ(fill->params[1], 0x007F);
+  EXPECT_EQ(fill->params[2], 0x007F);
+  EXPECT_TRUE(Find(rs, kRectangle, 1)) << "both shapes drawn: the patterns were read whole";
+}
+
 TEST(MacPicture, VersionOneFileHeadersAndWhatIsNoPicture) {
   // Version 1: byte operations, no alignment; a file's 512-byte header before it.
   Bytes v1(512, 0);
