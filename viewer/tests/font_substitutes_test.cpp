@@ -6,10 +6,10 @@
 
 namespace {
 
-// What a Debian test machine has: the metric-compatible faces, no Microsoft ones.
+// What a Debian test machine has: the metric-compatible faces and DejaVu, no Microsoft ones.
 const std::set<std::string> kDebian = {"Liberation Sans", "Liberation Serif", "Liberation Mono",
                                        "Carlito",         "Caladea",          "DejaVu Sans",
-                                       "Tahoma"};
+                                       "DejaVu Serif",    "DejaVu Sans Mono", "Tahoma"};
 
 std::string Choose(const std::string& face, uint8_t pitch_family = 0x20, uint8_t charset = 0,
                    const std::set<std::string>& have = kDebian) {
@@ -30,7 +30,9 @@ TEST(FontSubstitutes, MissingFacesGetTheirMetricCompatibleReplacement) {
                {"Helvetica", "Liberation Sans"},
                {"Verdana", "DejaVu Sans"},
                {"Comic Sans MS", "DejaVu Sans"},
-               {"Georgia", "Liberation Serif"}};
+               {"Trebuchet MS", "DejaVu Sans"},
+               {"Georgia", "DejaVu Serif"},
+               {"Book Antiqua", "DejaVu Serif"}};
   for (const Case& c : cases) EXPECT_EQ(Choose(c.face), c.shown) << c.face;
 }
 
@@ -42,16 +44,23 @@ TEST(FontSubstitutes, InstalledFacesStayAndUnknownOnesFollowTheirFamily) {
   // Calibri missing but Carlito too: the next look-alike there is.
   std::set<std::string> bare = {"Arial"};
   EXPECT_EQ(Choose("Calibri", 0x20, 0, bare), "Arial");
-  EXPECT_EQ(Choose("No Such Face", 0x20), "Liberation Sans");   // swiss
-  EXPECT_EQ(Choose("No Such Face", 0x10), "Liberation Serif");  // roman
-  EXPECT_EQ(Choose("No Such Face", 0x30), "Liberation Mono");   // modern
-  EXPECT_EQ(Choose("No Such Face", 0x01), "Liberation Mono");   // fixed pitch
-  EXPECT_EQ(Choose("", 0x10), "Liberation Serif");
+  // Faces of no known likeness take the generic face of their kind: DejaVu where it is
+  // installed, as documents are laid out there, else Windows' core faces.
+  EXPECT_EQ(Choose("No Such Face", 0x20), "DejaVu Sans");       // swiss
+  EXPECT_EQ(Choose("No Such Face", 0x10), "DejaVu Serif");      // roman
+  EXPECT_EQ(Choose("No Such Face", 0x30), "DejaVu Sans Mono");  // modern
+  EXPECT_EQ(Choose("No Such Face", 0x01), "DejaVu Sans Mono");  // fixed pitch
+  EXPECT_EQ(Choose("", 0x10), "DejaVu Serif");
+  const std::set<std::string> core = {"Arial", "Times New Roman", "Courier New"};
+  EXPECT_EQ(Choose("No Such Face", 0x20, 0, core), "Arial");
+  EXPECT_EQ(Choose("No Such Face", 0x10, 0, core), "Times New Roman");
+  EXPECT_EQ(Choose("No Such Face", 0x30, 0, core), "Courier New");
+  EXPECT_EQ(Choose("Book Antiqua", 0x10, 0, core), "Times New Roman");
   // The name says more than a family byte written wrong.
-  EXPECT_EQ(Choose("Luxi Sans", 0x10), "Liberation Sans");
-  EXPECT_EQ(Choose("Microsoft Sans Serif", 0x10), "Liberation Sans");
-  EXPECT_EQ(Choose("Bitstream Vera Serif", 0x20), "Liberation Serif");
-  EXPECT_EQ(Choose("Luxi Mono", 0x20), "Liberation Mono");
+  EXPECT_EQ(Choose("Luxi Sans", 0x10), "DejaVu Sans");
+  EXPECT_EQ(Choose("Microsoft Sans Serif", 0x10), "DejaVu Sans");
+  EXPECT_EQ(Choose("Bitstream Vera Serif", 0x20), "DejaVu Serif");
+  EXPECT_EQ(Choose("Luxi Mono", 0x20), "DejaVu Sans Mono");
   // East Asian faces are left to the system's font linking.
   EXPECT_EQ(Choose("MS PGothic", 0x20, 128), "MS PGothic");
   // Nothing at all installed: the face as named.

@@ -16,12 +16,15 @@ std::string Upper(std::string s) {
   return s;
 }
 
-const std::vector<std::string> kSans = {"Arial", "Liberation Sans", "Arimo", "DejaVu Sans",
+// A face of no known likeness is drawn in a generic face of its kind. Where the DejaVu faces are
+// installed (the systems without Windows' faces), they are the generic faces documents there
+// are laid out in; elsewhere the Windows core faces.
+const std::vector<std::string> kSans = {"DejaVu Sans", "Arial", "Liberation Sans", "Arimo",
                                         "Tahoma"};
-const std::vector<std::string> kSerif = {"Times New Roman", "Liberation Serif", "Tinos",
-                                         "DejaVu Serif"};
-const std::vector<std::string> kMono = {"Courier New", "Liberation Mono", "Cousine",
-                                        "DejaVu Sans Mono"};
+const std::vector<std::string> kSerif = {"DejaVu Serif", "Times New Roman", "Liberation Serif",
+                                         "Tinos"};
+const std::vector<std::string> kMono = {"DejaVu Sans Mono", "Courier New", "Liberation Mono",
+                                        "Cousine"};
 
 }  // namespace
 
@@ -38,12 +41,12 @@ const std::vector<std::string>& SubstitutesFor(const std::string& face) {
       {"CALIBRI", {"Carlito", "Arial", "Liberation Sans"}},
       {"CALIBRI LIGHT", {"Carlito", "Arial", "Liberation Sans"}},
       {"CAMBRIA", {"Caladea", "Times New Roman", "Liberation Serif"}},
-      {"GEORGIA", {"Gelasio", "Times New Roman", "Liberation Serif", "DejaVu Serif"}},
+      {"GEORGIA", {"Gelasio", "DejaVu Serif", "Times New Roman", "Liberation Serif"}},
       {"VERDANA", {"DejaVu Sans", "Tahoma", "Arial", "Liberation Sans"}},
       {"TAHOMA", {"DejaVu Sans", "Arial", "Liberation Sans"}},
-      {"TREBUCHET MS", {"Arial", "Liberation Sans"}},
-      {"GARAMOND", {"Times New Roman", "Liberation Serif"}},
-      {"BOOK ANTIQUA", {"Times New Roman", "Liberation Serif"}},
+      {"TREBUCHET MS", {"DejaVu Sans", "Arial", "Liberation Sans"}},
+      {"GARAMOND", {"DejaVu Serif", "Times New Roman", "Liberation Serif"}},
+      {"BOOK ANTIQUA", {"DejaVu Serif", "Times New Roman", "Liberation Serif"}},
       // Wide faces: DejaVu Sans runs as wide on average (Arial some 12% narrower).
       {"CENTURY GOTHIC", {"DejaVu Sans", "Arial", "Liberation Sans"}},
       {"COMIC SANS MS", {"DejaVu Sans", "Arial", "Liberation Sans"}},
