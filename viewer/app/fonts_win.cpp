@@ -100,6 +100,11 @@ const std::vector<std::string>& FontMapper::UnicodeFaces() {
   return kFaces;
 }
 
+const std::vector<std::string>& FontMapper::SymbolStandIns() {
+  static const std::vector<std::string> kFaces = {"OpenSymbol"};
+  return kFaces;
+}
+
 std::string FontMapper::UnicodeFace() const {
   for (const std::string& face : UnicodeFaces())
     if (Installed(face)) return face;

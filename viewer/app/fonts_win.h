@@ -24,6 +24,8 @@ class FontMapper {
   // Faces with arrows, boxes, ticks, Greek and mathematics, best first; the first installed
   // one, or Arial when none is.
   static const std::vector<std::string>& UnicodeFaces();
+  // Faces made to stand in for the symbol faces, their characters at the Unicode places.
+  static const std::vector<std::string>& SymbolStandIns();
   std::string UnicodeFace() const;
 
  private:

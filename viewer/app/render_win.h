@@ -114,7 +114,7 @@ class SlideRenderer {
                   double left, double top);
   const ppt::TextBody& WithSymbols(const ppt::TextBody& body, ppt::TextBody* mapped);
   HFONT Font(const text::Font& font);  // cached for the renderer's life
-  HFONT BulletFont(HDC dc, const text::Font& font, std::wstring* text);
+  HFONT BulletFont(HDC dc, const text::Font& font, std::wstring* text, bool from_symbols);
   int X(int32_t mu) const { return origin_x_ + int(mu * scale_ + (mu >= 0 ? 0.5 : -0.5)); }
   int Y(int32_t mu) const { return origin_y_ + int(mu * scale_ + (mu >= 0 ? 0.5 : -0.5)); }
   int Len(double mu) const { return int(mu * scale_ + 0.5); }

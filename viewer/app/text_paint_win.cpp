@@ -66,8 +66,22 @@ ppt::Rgb Mix(const ppt::Rgb& a, const ppt::Rgb& b, int percent_b) {
 
 // Bullets taken from symbol fonts become Unicode arrows, boxes and ticks, which the text's own
 // face often lacks (Windows links no fallback for them): then a face that has them draws them.
-// When no face has the character, one that looks like it stands in.
-HFONT SlideRenderer::BulletFont(HDC dc, const text::Font& f, std::wstring* t) {
+// When no face has the character, one that looks like it stands in. A face made to stand in for
+// the symbol faces draws their characters first where it is installed: its squares, arrows and
+// ticks have the symbol faces' sizes, where a text face's fill the whole em.
+HFONT SlideRenderer::BulletFont(HDC dc, const text::Font& f, std::wstring* t, bool from_symbols) {
+  if (from_symbols)
+    for (const std::string& face : FontMapper::SymbolStandIns()) {
+      if (!mapper_->Installed(face)) continue;
+      text::Font other = f;
+      other.face = face;
+      other.charset = DEFAULT_CHARSET;
+      other.pitch_family = 0;
+      other.bold = other.italic = false;
+      HFONT font = Font(other);
+      ScopedSelect try_it(dc, font);
+      if (HasGlyphs(dc, *t)) return font;
+    }
   HFONT own = Font(f);
   std::wstring lookalike = *t;
   for (wchar_t& ch : lookalike)
@@ -294,7 +308,7 @@ void SlideRenderer::DrawBullet(HDC dc, const text::Bullet& b, int x, int baselin
     return;
   }
   std::wstring t = WideOf(b.text);
-  ScopedSelect sel(dc, BulletFont(dc, b.font, &t));
+  ScopedSelect sel(dc, BulletFont(dc, b.font, &t, b.from_symbols));
   SetTextColor(dc, Ref(b.color));
   PutText(dc, x, baseline, t);
 }

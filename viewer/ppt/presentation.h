@@ -129,7 +129,8 @@ struct Paragraph {
   std::u16string bullet_text;  // an automatic number ("1.", "a)", "iv."): drawn instead of the char
   std::string bullet_font;     // empty: the first run's face
   uint8_t bullet_charset = 0, bullet_pitch_family = 0;
-  int bullet_blip = -1;  // a picture bullet: index into Presentation::blips
+  bool bullet_from_symbols = false;  // a symbol face's character, now as its Unicode one
+  int bullet_blip = -1;              // a picture bullet: index into Presentation::blips
   Rgb bullet_color;
   int bullet_size = 100;      // percent of the first run's size; below 0, minus its points
   std::vector<TabStop> tabs;  // in position order

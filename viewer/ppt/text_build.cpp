@@ -268,6 +268,7 @@ class TextBuilder {
                                            para_.bullet_char)
                    : 0;
       para_.bullet_char = shown && shown != u' ' ? shown : SymbolBullet(uint8_t(para_.bullet_char));
+      para_.bullet_from_symbols = true;
     } else if (has_font) {
       para_.bullet_font = fonts[pp_.bullet_font].name;
       para_.bullet_charset = fonts[pp_.bullet_font].charset;

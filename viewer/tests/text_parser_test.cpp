@@ -180,6 +180,7 @@ TEST(TextParagraphs, JustifiedWithABulletFontAndColour) {
   EXPECT_TRUE(pa.bullet);
   EXPECT_EQ(pa.bullet_char, u'-');
   EXPECT_EQ(pa.bullet_font, "Arial");
+  EXPECT_FALSE(pa.bullet_from_symbols);
   EXPECT_EQ(pa.bullet_color, (ppt::Rgb{255, 0, 0}));
 }
 
@@ -242,6 +243,7 @@ TEST(TextParagraphs, SymbolFaceBulletsShowTheirFacesCharacters) {
     const ppt::Paragraph& pa = TextOf(p).paragraphs[0];
     EXPECT_TRUE(pa.bullet) << c.face;
     EXPECT_EQ(int(pa.bullet_char), int(c.shown)) << c.face;
+    EXPECT_TRUE(pa.bullet_from_symbols) << c.face << ": drawn by a stand-in for symbol faces";
   }
 }
 

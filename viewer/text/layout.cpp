@@ -167,6 +167,7 @@ class Engine {
       b.color = p.bullet_color;
       b.size = b.font.size;
       b.blip = p.bullet_blip;
+      b.from_symbols = p.bullet_from_symbols;
       if (b.blip >= 0) {
         b.width = b.size;
       } else {

@@ -47,7 +47,8 @@ struct Bullet {
   std::u16string text;
   Font font;
   ppt::Rgb color;
-  int blip = -1;  // a picture bullet, drawn size x size with its bottom on the baseline
+  int blip = -1;              // a picture bullet, drawn size x size with its bottom on the baseline
+  bool from_symbols = false;  // a symbol face's character, as its Unicode one
   double size = 0;
   size_t paragraph = 0;
 };
