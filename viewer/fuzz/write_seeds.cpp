@@ -1,6 +1,7 @@
 // Writes the crafted presentations the fuzzer starts from besides real ones: well-formed decks
 // of the builder's kinds and the hostile ones, at sizes a fuzzer can still mutate quickly; with
-// a second folder, Macintosh pictures using each kind of operation for the picture fuzzer.
+// a second folder, Macintosh pictures using each kind of operation for the picture fuzzer, and
+// with a third, a metafile with text in a symbol face for the metafile fuzzer.
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -70,6 +71,49 @@ std::vector<std::pair<std::string, deck::Bytes>> PictSeeds() {
   return out;
 }
 
+// An enhanced metafile whose text is set in Symbol: a font, its selection, text of bytes and of
+// UTF-16 with advances, saved and restored states.
+deck::Bytes SymbolTextEmf() {
+  deck::Bytes b;
+  auto record = [&](uint32_t type, const deck::Bytes& body) {
+    deck::Put32(b, type);
+    deck::Put32(b, uint32_t(8 + body.size()));
+    b.insert(b.end(), body.begin(), body.end());
+  };
+  deck::Bytes header(100, 0);
+  header[32] = 0x20, header[33] = 0x45, header[34] = 0x4D, header[35] = 0x46;  // " EMF"
+  header[38] = 1;                                                              // version
+  record(1, header);
+  deck::Bytes font;
+  deck::Put32(font, 1);
+  deck::Put32(font, uint32_t(-40));
+  font.resize(4 + 28, 0);
+  font[4 + 23] = 2;
+  for (char16_t c : std::u16string(u"Symbol")) deck::Put16(font, c);
+  font.resize(4 + 92, 0);
+  record(82, font);
+  record(37, {1, 0, 0, 0});
+  for (uint32_t type : {83u, 84u}) {
+    deck::Bytes text(68, 0);
+    text[36] = 3;                     // characters
+    text[40] = 76;                    // their offset
+    text[64] = type == 83 ? 80 : 84;  // the advances' offset
+    for (int i = 0; i < 3; i++) {
+      text.push_back(uint8_t("abp"[i]));
+      if (type == 84) text.push_back(0xF0);
+    }
+    text.resize(type == 83 ? 72 : 76, 0);
+    for (int i = 0; i < 3; i++) deck::Put32(text, 20);
+    record(type, text);
+    record(33, {});
+  }
+  record(34, {0xFF, 0xFF, 0xFF, 0xFF});
+  record(14, deck::Bytes(12, 0));
+  for (int i = 0; i < 4; i++) b[48 + i] = uint8_t(b.size() >> (8 * i));
+  b[52] = 9;
+  return b;
+}
+
 bool WriteAll(const std::string& folder,
               const std::vector<std::pair<std::string, deck::Bytes>>& seeds) {
   for (const auto& s : seeds) {
@@ -84,8 +128,8 @@ bool WriteAll(const std::string& folder,
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2 && argc != 3) {
-    fprintf(stderr, "usage: write_seeds <folder> [<picture folder>]\n");
+  if (argc < 2 || argc > 4) {
+    fprintf(stderr, "usage: write_seeds <folder> [<picture folder> [<metafile folder>]]\n");
     return 2;
   }
   deck::DeckSpec plain;
@@ -115,5 +159,7 @@ int main(int argc, char** argv) {
       {"fat_claims.ppt", hostile::ClaimsMoreSectors(deck::Build(plain))},
   };
   if (!WriteAll(argv[1], seeds)) return 1;
-  return argc == 3 && !WriteAll(argv[2], PictSeeds()) ? 1 : 0;
+  if (argc >= 3 && !WriteAll(argv[2], PictSeeds())) return 1;
+  if (argc >= 4 && !WriteAll(argv[3], {{"symbol_text.emf", SymbolTextEmf()}})) return 1;
+  return 0;
 }
