@@ -125,7 +125,9 @@ bool MapText(std::vector<uint8_t>* out, size_t at, text::SymbolFace face) {
   const bool wide = Get32(r) == kEmrExtTextOutW;
   const size_t count = Get32(r + kTextCountAt), text_at = Get32(r + kTextOffsetAt);
   const size_t unit = wide ? 2 : 1;
-  if (text_at > len || count > (len - text_at) / unit) return false;
+  // The text lies after the fixed part: mapped in place, it must not overwrite the record's own
+  // fields.
+  if (text_at < kTextFixedBytes || text_at > len || count > (len - text_at) / unit) return false;
   if (wide) {
     for (size_t i = 0; i < count; i++)
       Put16(r + text_at + 2 * i, ShownAs(face, char16_t(Get16(r + text_at + 2 * i))));
@@ -133,7 +135,7 @@ bool MapText(std::vector<uint8_t>* out, size_t at, text::SymbolFace face) {
   }
   const size_t dx_at = Get32(r + kTextDxOffsetAt);
   const size_t dx_bytes = dx_at ? count * 4 * ((Get32(r + kTextOptionsAt) & kEtoPdy) ? 2 : 1) : 0;
-  if (dx_at && (dx_at > len || dx_bytes > len - dx_at)) return false;
+  if (dx_at && (dx_at < kTextFixedBytes || dx_at > len || dx_bytes > len - dx_at)) return false;
   std::vector<uint8_t> w(r, r + kTextFixedBytes);
   for (size_t i = 0; i < count; i++) {
     char16_t c = ShownAs(face, char16_t(r[text_at + i]));

@@ -198,6 +198,16 @@ TEST(MetafileFilter, SymbolFaceTextBecomesItsUnicodeCharacters) {
   EXPECT_EQ(Get32(out, recs[4].second + dx + 8), 32u) << "advances carried over";
   EXPECT_EQ(wide_text(recs[7].second), u"a") << "Arial's text stays";
   EXPECT_EQ(wide_text(recs[9].second), u"\u03B2") << "Symbol back in use after the restore";
+
+  // Text said to lie within the record's own fields is left alone, fields and all.
+  size_t last = 0;
+  for (size_t at = 0; at + 8 <= b.size(); at += Get32(b, at + 4))
+    if (Get32(b, at) == 84) last = at;
+  for (int i = 0; i < 4; i++) b[last + 48 + i] = 0;
+  ASSERT_TRUE(viewer::FilterEnhancedMetafile(b.data(), b.size(), &out, nullptr, &fonts));
+  Bytes again;
+  EXPECT_TRUE(viewer::FilterEnhancedMetafile(out.data(), out.size(), &again));
+  EXPECT_EQ(Get32(out, out.size() - 20 - Get32(b, last + 4)), 84u);
 }
 
 TEST(MetafileFilter, MalformedEnhancedMetafilesAreRefused) {
