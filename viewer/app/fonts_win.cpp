@@ -34,17 +34,27 @@ bool FontMapper::Installed(const std::string& face) const {
   return installed_.count(Upper(face)) != 0;
 }
 
-bool FontMapper::Genuine(const std::u16string& face) {
-  auto known = genuine_.find(face);
-  if (known != genuine_.end()) return known->second;
-  bool genuine = false;
+namespace {
+
+// A face asked for by name at a size where outlines and glyphs can be told apart.
+HFONT ProbeFont(const std::u16string& face) {
   LOGFONTW lf{};
   lf.lfHeight = -64;
   lf.lfCharSet = DEFAULT_CHARSET;
   const size_t n = std::min<size_t>(face.size(), LF_FACESIZE - 1);
   for (size_t i = 0; i < n; i++) lf.lfFaceName[i] = wchar_t(face[i]);
+  return n ? CreateFontIndirectW(&lf) : nullptr;
+}
+
+}  // namespace
+
+bool FontMapper::Genuine(const std::u16string& face) {
+  auto known = genuine_.find(face);
+  if (known != genuine_.end()) return known->second;
+  bool genuine = false;
+  const size_t n = std::min<size_t>(face.size(), LF_FACESIZE - 1);
   kestrane::WindowDC dc(nullptr);
-  kestrane::AutoFont font(n ? CreateFontIndirectW(&lf) : nullptr);
+  kestrane::AutoFont font(ProbeFont(face));
   if (dc.get() && font) {
     kestrane::ScopedSelect selected(dc.get(), font.get());
     UINT size = GetOutlineTextMetricsW(dc.get(), 0, nullptr);
@@ -57,7 +67,7 @@ bool FontMapper::Genuine(const std::u16string& face) {
         const wchar_t* family = reinterpret_cast<const wchar_t*>(buffer.data() + at);
         size_t i = 0;
         while (i < n && at + 2 * (i + 1) <= size && family[i] &&
-               std::towupper(family[i]) == std::towupper(lf.lfFaceName[i]))
+               std::towupper(family[i]) == std::towupper(wchar_t(face[i])))
           i++;
         genuine = i == n && at + 2 * (i + 1) <= size && family[i] == 0;
       }
@@ -75,13 +85,8 @@ bool FontMapper::SymbolsDrawn(const std::u16string& face) {
   constexpr int kProbeCount = 4;
   bool drawn = false;
   if (Installed(std::string(face.begin(), face.end()))) {
-    LOGFONTW lf{};
-    lf.lfHeight = -64;
-    lf.lfCharSet = DEFAULT_CHARSET;
-    const size_t n = std::min<size_t>(face.size(), LF_FACESIZE - 1);
-    for (size_t i = 0; i < n; i++) lf.lfFaceName[i] = wchar_t(face[i]);
     kestrane::WindowDC dc(nullptr);
-    kestrane::AutoFont font(CreateFontIndirectW(&lf));
+    kestrane::AutoFont font(ProbeFont(face));
     if (dc.get() && font) {
       kestrane::ScopedSelect selected(dc.get(), font.get());
       WORD glyphs[kProbeCount];

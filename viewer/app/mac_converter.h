@@ -133,6 +133,7 @@ class Converter {
   bool Framing() const { return pen_w_ > 0 && pen_h_ > 0; }
   void SetFrame();
   bool SetPaint(Verb verb);
+  WmfPoint SetLinePen();
   void DrawLine(Point a, Point b);
   void Shape(uint16_t op);
   void Polygon(Verb verb);

@@ -64,16 +64,21 @@ bool Converter::SetPaint(Verb verb) {
   return true;
 }
 
-// The pen hangs below and right of the point it is at: the line is drawn along its centre.
-void Converter::DrawLine(Point a, Point b) {
-  pen_ = b;
-  if (!Framing()) return;
+// The pen hangs below and right of the point it is at: lines are drawn along its centre, this
+// far from their points.
+WmfPoint Converter::SetLinePen() {
   WmfPen pen;
   pen.width = std::max(pen_w_, pen_h_) * scale_;
   pen.color = PenColor();
   w_.Pen(pen);
-  const int dx = pen_w_ * scale_ / 2, dy = pen_h_ * scale_ / 2;
-  w_.Line({X(a.x) + dx, Y(a.y) + dy}, {X(b.x) + dx, Y(b.y) + dy});
+  return {pen_w_ * scale_ / 2, pen_h_ * scale_ / 2};
+}
+
+void Converter::DrawLine(Point a, Point b) {
+  pen_ = b;
+  if (!Framing()) return;
+  const WmfPoint d = SetLinePen();
+  w_.Line({X(a.x) + d.x, Y(a.y) + d.y}, {X(b.x) + d.x, Y(b.y) + d.y});
   drew_ = true;
 }
 
@@ -162,13 +167,9 @@ void Converter::Polygon(Verb verb) {
   if (!r_.ok() || pts.size() < 2 || verb == kInvert || verb > kFill) return;
   if (verb == kFrame) {
     if (!Framing()) return;
-    // A framed polygon is its lines, with the pen hanging as for any line.
-    WmfPen pen;
-    pen.width = std::max(pen_w_, pen_h_) * scale_;
-    pen.color = PenColor();
-    w_.Pen(pen);
-    const int dx = pen_w_ * scale_ / 2, dy = pen_h_ * scale_ / 2;
-    for (WmfPoint& p : pts) p = {p.x + dx, p.y + dy};
+    // A framed polygon is its lines.
+    const WmfPoint d = SetLinePen();
+    for (WmfPoint& p : pts) p = {p.x + d.x, p.y + d.y};
     w_.Polyline(pts);
   } else {
     if (!SetPaint(verb)) return;

@@ -214,8 +214,8 @@ void WmfWriter::Arc(int left, int top, int right, int bottom, WmfPoint start, Wm
   Record(wedge ? kMetaPie : kMetaArc, {end.y, end.x, start.y, start.x, bottom, right, top, left});
 }
 
-void WmfWriter::Polygon(const std::vector<WmfPoint>& points) {
-  BeginRecord(kMetaPolygon);
+void WmfWriter::Points(uint16_t function, const std::vector<WmfPoint>& points) {
+  BeginRecord(function);
   Param(int(points.size()));
   for (const WmfPoint& p : points) {
     Param(p.x);
@@ -224,14 +224,12 @@ void WmfWriter::Polygon(const std::vector<WmfPoint>& points) {
   EndRecord();
 }
 
+void WmfWriter::Polygon(const std::vector<WmfPoint>& points) {
+  Points(kMetaPolygon, points);
+}
+
 void WmfWriter::Polyline(const std::vector<WmfPoint>& points) {
-  BeginRecord(kMetaPolyline);
-  Param(int(points.size()));
-  for (const WmfPoint& p : points) {
-    Param(p.x);
-    Param(p.y);
-  }
-  EndRecord();
+  Points(kMetaPolyline, points);
 }
 
 void WmfWriter::Text(int x, int y, const std::string& bytes) {

@@ -83,6 +83,7 @@ class WmfWriter {
 
  private:
   void Record(uint16_t function, std::initializer_list<int> params);
+  void Points(uint16_t function, const std::vector<WmfPoint>& points);
   void BeginRecord(uint16_t function);
   void Param(int v);
   void EndRecord();
