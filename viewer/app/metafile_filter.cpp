@@ -109,12 +109,6 @@ text::SymbolFace FitFont(uint8_t* rec, size_t len, const MetafileFonts& fonts) {
   return symbols;
 }
 
-char16_t ShownAs(text::SymbolFace face, char16_t c) {
-  char16_t u = text::SymbolToUnicode(face, c);
-  if (u) return u;
-  return text::InSymbolPrivateRange(c) ? char16_t(c - 0xF000) : c;
-}
-
 // The text of a record drawn in a symbol face's stand-in, as the characters it shows; a text
 // record of bytes becomes one of UTF-16. False, the record untouched, when its offsets do not
 // hold.
@@ -130,7 +124,7 @@ bool MapText(std::vector<uint8_t>* out, size_t at, text::SymbolFace face) {
   if (text_at < kTextFixedBytes || text_at > len || count > (len - text_at) / unit) return false;
   if (wide) {
     for (size_t i = 0; i < count; i++)
-      Put16(r + text_at + 2 * i, ShownAs(face, char16_t(Get16(r + text_at + 2 * i))));
+      Put16(r + text_at + 2 * i, text::SymbolShownAs(face, char16_t(Get16(r + text_at + 2 * i))));
     return true;
   }
   const size_t dx_at = Get32(r + kTextDxOffsetAt);
@@ -138,7 +132,7 @@ bool MapText(std::vector<uint8_t>* out, size_t at, text::SymbolFace face) {
   if (dx_at && (dx_at < kTextFixedBytes || dx_at > len || dx_bytes > len - dx_at)) return false;
   std::vector<uint8_t> w(r, r + kTextFixedBytes);
   for (size_t i = 0; i < count; i++) {
-    char16_t c = ShownAs(face, char16_t(r[text_at + i]));
+    char16_t c = text::SymbolShownAs(face, char16_t(r[text_at + i]));
     w.push_back(uint8_t(c));
     w.push_back(uint8_t(c >> 8));
   }

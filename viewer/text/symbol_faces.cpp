@@ -203,6 +203,12 @@ char16_t SymbolLookalike(char16_t c) {
   return 0;
 }
 
+char16_t SymbolShownAs(SymbolFace face, char16_t c) {
+  char16_t u = SymbolToUnicode(face, c);
+  if (u) return u;
+  return InSymbolPrivateRange(c) ? char16_t(c - kPrivateBase) : c;
+}
+
 bool MapSymbolRuns(const ppt::TextBody& in, const FaceDraws& draws, const std::string& unicode_face,
                    ppt::TextBody* out) {
   bool any = false;
@@ -215,14 +221,7 @@ bool MapSymbolRuns(const ppt::TextBody& in, const FaceDraws& draws, const std::s
         continue;
       }
       if (draws(run.font, run.text)) continue;
-      for (char16_t& c : run.text) {
-        char16_t u = SymbolToUnicode(face, c);
-        // Codes without an equivalent keep the plain character the code names.
-        if (u)
-          c = u;
-        else if (InSymbolPrivateRange(c))
-          c = char16_t(c - kPrivateBase);
-      }
+      for (char16_t& c : run.text) c = SymbolShownAs(face, c);
       run.font = unicode_face;
       run.charset = 0;
       run.pitch_family = 0;

@@ -26,6 +26,10 @@ SymbolFace SymbolFaceOf(const std::string& face);
 // range 0xF020..0xF0FF the faces also answer to. 0 when the table has no equivalent.
 char16_t SymbolToUnicode(SymbolFace face, char16_t c);
 
+// What text in `face` shows for code `c`: its Unicode character, or where the table has none,
+// the plain character the code names.
+char16_t SymbolShownAs(SymbolFace face, char16_t c);
+
 // Whether `c` is a symbol code in the private range 0xF020..0xF0FF, as characters inserted
 // from a symbol face are stored.
 bool InSymbolPrivateRange(char16_t c);
