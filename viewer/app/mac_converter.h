@@ -141,6 +141,7 @@ class Converter {
   void ArcShape(Verb verb, const Rect& box, int start, int angle);
   void Text(Point at, size_t count);
   void DrawPixels(uint16_t op);
+  void ReadPattern(uint8_t pat[8], bool* has_color);
   void ReadPixPat(uint8_t pat[8], uint32_t* color, bool* has_color);
   void Clip();
   void Comment(uint16_t kind, size_t bytes);

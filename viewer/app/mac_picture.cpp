@@ -56,6 +56,12 @@ bool Converter::Header() {
   return r_.ok();
 }
 
+// A two-colour pattern, which replaces any pixel pattern set before.
+void Converter::ReadPattern(uint8_t pat[8], bool* has_color) {
+  for (int i = 0; i < 8; i++) pat[i] = r_.U8();
+  *has_color = false;
+}
+
 // Operations that set what later drawing looks like; false for any other.
 bool Converter::SetState(uint16_t op) {
   switch (op) {
@@ -67,16 +73,13 @@ bool Converter::SetState(uint16_t op) {
       Clip();
       return true;
     case kBkPat:
-      for (uint8_t& b : back_pat_) b = r_.U8();
-      back_rgb_ = false;
+      ReadPattern(back_pat_, &back_rgb_);
       return true;
     case kPnPat:
-      for (uint8_t& b : pen_pat_) b = r_.U8();
-      pen_rgb_ = false;
+      ReadPattern(pen_pat_, &pen_rgb_);
       return true;
     case kFillPat:
-      for (uint8_t& b : fill_pat_) b = r_.U8();
-      fill_rgb_ = false;
+      ReadPattern(fill_pat_, &fill_rgb_);
       return true;
     case kBkPixPat:
       ReadPixPat(back_pat_, &back_pix_, &back_rgb_);
