@@ -85,6 +85,30 @@ TEST(TextTabs, StopsCountFromTheBoxEdgeNotFromTheIndent) {
   EXPECT_DOUBLE_EQ(XOf(two.lines[0], u'x'), 72);
 }
 
+TEST(TextTabs, AHangingIndentIsAStop) {
+  // Other lines start at 50 units, the first at 0: "Label:<tab>value" lines up with them.
+  struct Case {
+    const char* name;
+    std::u16string text;
+    std::vector<ppt::TabStop> tabs;
+    double x;  // of the text after the tab
+  } cases[] = {
+      {"no stops of its own", u"Label:\tv", {}, 50},
+      {"a stop before the indent comes first", u"ab\tv", {{160, ppt::TabStop::kLeft}}, 20},
+      {"the indent comes before a later stop", u"ab\tv", {{480, ppt::TabStop::kLeft}}, 50},
+      {"text already past the indent: a default stop", u"LongLabelText\tv", {}, 72},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    text::Layout l = LayTabs(c.text, c.tabs, 500, 0, 400);
+    ASSERT_EQ(l.lines.size(), 1u);
+    EXPECT_DOUBLE_EQ(XOf(l.lines[0], u'v'), c.x);
+  }
+  // Without a hanging indent the default stops hold as before.
+  text::Layout flush = LayTabs(u"Label:\tv", {}, 500, 400, 400);
+  EXPECT_DOUBLE_EQ(XOf(flush.lines.at(0), u'v'), 144);
+}
+
 TEST(TextTabs, TextPastTheEdgeStillWraps) {
   // The value would end past a right stop's box: a stop never squeezes text that does not fit.
   text::Layout l = LayTabs(u"Label\tmuch longer value here", {{800, ppt::TabStop::kRight}}, 100);

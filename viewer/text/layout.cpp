@@ -191,9 +191,17 @@ class Engine {
     double x;
     ppt::TabStop::Kind kind;
   };
+  // The next stop after x. Where the first line starts left of the paragraph's other lines (a
+  // hanging indent), their start is a stop as well: "Label:<tab>text" puts the text in the
+  // column that its wrapped lines keep.
   Stop NextTab(const ParaWork& w, double x) const {
+    const bool hanging = w.first_x + kEpsilon < w.rest_x && w.rest_x > x + kEpsilon;
     for (const ppt::TabStop& t : w.p->tabs)
-      if (Mu(t.position) > x + kEpsilon) return Stop{Mu(t.position), t.kind};
+      if (Mu(t.position) > x + kEpsilon) {
+        if (hanging && w.rest_x < Mu(t.position) - kEpsilon) break;
+        return Stop{Mu(t.position), t.kind};
+      }
+    if (hanging) return Stop{w.rest_x, ppt::TabStop::kLeft};
     double d = Mu(w.p->default_tab > 0 ? w.p->default_tab : kDefaultTab);
     return Stop{(std::floor(x / d + kEpsilon) + 1) * d, ppt::TabStop::kLeft};
   }
