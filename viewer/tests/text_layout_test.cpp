@@ -140,8 +140,8 @@ TEST(TextLayoutAlignment, FirstLineAndHangingIndentsWithBullets) {
   } cases[] = {
       {"first-line indent", 80, 0, false, 0, 10, 0},
       {"hanging, bullet", 0, 160, true, 0, 20, 20},
-      // Text that would start under its bullet starts a quarter of the size after it.
-      {"bullet without room", 0, 0, true, 0, 7.5, 0},
+      // Text that would start under its bullet follows it directly.
+      {"bullet without room", 0, 0, true, 0, 5, 0},
       {"indented bullet", 80, 160, true, 10, 20, 20},
   };
   for (const Case& c : cases) {
@@ -354,7 +354,7 @@ TEST(TextLayoutRuns, BulletsTakeTheirFontColourSizeAndNumber) {
   EXPECT_EQ(l.bullets[1].text, std::u16string(1, char16_t(0x25A0)));
   EXPECT_EQ(l.bullets[1].font.face, "Wingdings");
   EXPECT_DOUBLE_EQ(l.bullets[1].font.size, 20);
-  EXPECT_DOUBLE_EQ(l.lines[1].x, 10 + 2.5);
+  EXPECT_DOUBLE_EQ(l.lines[1].x, 10);
   EXPECT_DOUBLE_EQ(l.bullets[2].font.size, 30);
   // A centred paragraph's bullet travels with its text.
   body.paragraphs[0].align = ppt::Paragraph::kCenter;

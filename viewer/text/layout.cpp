@@ -9,7 +9,6 @@ namespace {
 
 constexpr double kSingleLine = 1.2;       // a single line's height, of the text size
 constexpr double kScriptScale = 2.0 / 3;  // raised and lowered text is drawn smaller
-constexpr double kBulletGap = 0.25;       // of the text size, where text would touch its bullet
 constexpr double kEpsilon = 1e-6;
 constexpr int kDefaultTab = 576;       // master units: one inch
 constexpr int kDefaultSize = 18;       // points, for a paragraph without any run
@@ -176,7 +175,9 @@ class Engine {
         for (double a : m.advances) b.width += a;
       }
       double end = w.bullet_x + b.width;
-      w.first_x = w.rest_x >= end ? w.rest_x : end + first.size * upp * kBulletGap;
+      // Text with no room before its indent follows the bullet directly, as authors saw it:
+      // they type a blank after the bullet where they want one.
+      w.first_x = std::max(w.rest_x, end);
     }
     double size0 = first.size * upp;
     auto spacing = [&](int v) {
