@@ -102,6 +102,8 @@ void MarkLinkedRuns(const std::vector<std::pair<uint32_t, uint32_t>>& ranges, Rg
   for (Paragraph& p : body->paragraphs) {
     std::vector<Run> out;
     for (Run& run : p.runs) {
+      // An empty paragraph's run stays: it is what gives its line its height.
+      if (run.text.empty()) out.push_back(run);
       size_t done = 0;
       while (done < run.text.size()) {
         uint32_t at = pos + uint32_t(done);

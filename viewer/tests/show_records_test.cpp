@@ -193,11 +193,12 @@ TEST(ShowRecordsLinks, TextRunsCarryTheirLinks) {
   deck_plan.slides.push_back({0xFFFFFF, ""});
   // Hyperlink 2 names no target at all (an anchor of a web page the file came from).
   deck_plan.hyperlinks = {{1, "http://example.com", ""}, {2, "", ""}};
-  deck::ShapeSpec t = deck::SmallBox(100, "Go home\rSee the site now");
-  t.levels = {0, 0};
+  // An empty paragraph between them: splitting runs must not take away its font.
+  deck::ShapeSpec t = deck::SmallBox(100, "Go home\r\rSee the site now");
+  t.levels = {0, 0, 0};
   t.text_links.push_back({0, 2, {3, 3}, false});          // "Go"
-  t.text_links.push_back({16, 20, {4, 0, 8, 1}, false});  // "site"
-  t.text_links.push_back({21, 24, {3, 1}, true});         // "now", on mouse over
+  t.text_links.push_back({17, 21, {4, 0, 8, 1}, false});  // "site"
+  t.text_links.push_back({22, 25, {3, 1}, true});         // "now", on mouse over
   t.text_links.push_back({5, 5, {3, 1}, false});          // empty: left out
   t.text_links.push_back({3, 7, {4, 0, 7, 2}, false});    // "home", to a slide it does not name
   deck_plan.slides[0].shapes = {t};
@@ -209,7 +210,11 @@ TEST(ShowRecordsLinks, TextRunsCarryTheirLinks) {
   EXPECT_EQ(s->text_links[1].click.kind, ppt::Action::kWeb);
   EXPECT_EQ(s->text_links[2].over.kind, ppt::Action::kNext);
   EXPECT_FALSE(s->text_links[3].click.link());  // drawn as a link, does nothing
-  ASSERT_EQ(s->text.paragraphs.size(), 2u);
+  ASSERT_EQ(s->text.paragraphs.size(), 3u);
+  const ppt::Paragraph& empty = s->text.paragraphs[1];
+  ASSERT_EQ(empty.runs.size(), 1u);
+  EXPECT_TRUE(empty.runs[0].text.empty());
+  EXPECT_EQ(empty.runs[0].size, s->text.paragraphs[0].runs.at(0).size);
   std::string linked[4], all;
   for (const ppt::Paragraph& para : s->text.paragraphs)
     for (const ppt::Run& r : para.runs) {
