@@ -178,6 +178,27 @@ TEST(PaintWine, WordArtFillsItsLettersAcrossTheBox) {
   EXPECT_TRUE(Near(p.At(200, 90), Px{255, 255, 255}));   // above the box: nothing
 }
 
+// WordArt arched up hangs its letters from the top of its box, turned with the arch: letters at
+// its top middle and down its ends, none in the middle of the box or along its bottom.
+TEST(PaintWine, ArchedWordArtBendsItsLetters) {
+  deck::Bytes text;
+  for (char16_t c : std::u16string(u"MMMMMMMMMMMM")) deck::Put16(text, c);
+  Painted p({deck::Shape(144, {{0x1BF, kFilled}, {0x181, 0x0000FF}, {0x1FF, kNoLine}}, 1000, 1000,
+                         5000, 3000, 0, false, {{0x00C0, text}})});
+  ASSERT_TRUE(p.ok());
+  auto red = [&](int x0, int y0, int x1, int y1) {
+    int n = 0;
+    for (int y = y0; y < y1; y++)
+      for (int x = x0; x < x1; x++) n += Near(p.At(x, y), Px{255, 0, 0}, 40);
+    return n;
+  };
+  EXPECT_GT(red(280, 100, 320, 130), 50);  // the top of the arch
+  EXPECT_GT(red(100, 160, 140, 200), 50);  // down its left end
+  EXPECT_GT(red(460, 160, 500, 200), 50);  // and its right
+  EXPECT_EQ(red(250, 180, 350, 300), 0);   // the middle and bottom stay clear
+  EXPECT_EQ(red(0, 0, 576, 98), 0);        // nothing above the box
+}
+
 // Text turned with its shape by a quarter runs up or down the slide, measured as if it were not
 // turned: each letter in its own place, the line as long as it is unturned.
 TEST(PaintWine, TextOfQuarterTurnedShapesKeepsItsLength) {
