@@ -65,23 +65,37 @@ void SlideRenderer::WordArtPath(HDC dc, const ppt::Shape& s, const RECT& box) {
   const double cell = std::max<LONG>(1, tm.tmAscent + tm.tmDescent);
   const std::vector<std::wstring> lines = Lines(s.word_art.text);
   const int count = int(lines.size());
+  // Unless each line is stretched across, all lines take the longest one's scale.
+  std::vector<double> advances;
+  double longest = 0;
+  for (const std::wstring& line : lines) {
+    SIZE extent{};
+    const bool measured = !line.empty() && GetTextExtentPoint32W(scratch.get(), line.c_str(),
+                                                                 int(line.size()), &extent);
+    advances.push_back(measured ? double(extent.cx) : 0.0);
+    longest = std::max(longest, advances.back());
+  }
   std::vector<POINT> glyphs, bent;
   std::vector<size_t> starts;
   std::vector<INT> sizes;
   for (int i = 0; i < count; i++) {
     const std::wstring& line = lines[size_t(i)];
-    SIZE extent{};
-    if (line.empty() ||
-        !GetTextExtentPoint32W(scratch.get(), line.c_str(), int(line.size()), &extent) ||
-        extent.cx <= 0)
-      continue;
-    const double advance = extent.cx;
+    const double advance = advances[size_t(i)];
+    if (advance <= 0) continue;
+    // The share of the width the line takes, and where that share starts.
+    const double share =
+        s.word_art.align == ppt::Shape::WordArt::kStretch ? 1.0 : advance / longest;
+    const double start = s.word_art.align == ppt::Shape::WordArt::kLeft     ? 0.0
+                         : s.word_art.align == ppt::Shape::WordArt::kRight  ? 1 - share
+                         : s.word_art.align == ppt::Shape::WordArt::kCenter ? (1 - share) / 2
+                                                                            : 0.0;
     BeginPath(scratch.get());
     ExtTextOutW(scratch.get(), 0, 0, 0, nullptr, line.c_str(), UINT(line.size()), nullptr);
     EndPath(scratch.get());
     TakeFigures(scratch.get(), &glyphs, &starts);
     auto put = [&](double x, double y) {
-      geom::Pt q = warp.Map(i, count, x / advance, y / cell, cell / advance);
+      geom::Pt q =
+          warp.Map(i, count, start + share * x / advance, y / cell, cell * share / advance);
       // Adjust values out of all proportion bend letters far off; keep them near the box.
       q.x = std::isfinite(q.x) ? std::min(std::max(q.x, -2 * w), 3 * w) : 0;
       q.y = std::isfinite(q.y) ? std::min(std::max(q.y, -2 * h), 3 * h) : 0;

@@ -256,6 +256,10 @@ struct Shape {
     std::u16string text;  // lines end at '\n'
     std::string face;
     bool bold = false, italic = false;
+    // How lines shorter than the longest sit: each stretched across the box, or all at the
+    // longest one's scale, centred or to one side.
+    enum Align : uint8_t { kStretch, kCenter, kLeft, kRight };
+    Align align = kCenter;
   } word_art;
   TextBody text;
   Build build;

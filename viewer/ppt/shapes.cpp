@@ -349,6 +349,9 @@ namespace {
 
 // Bits of the WordArt boolean set.
 constexpr int kGeoTextItalicBit = 4, kGeoTextBoldBit = 5;
+// WordArt alignments as stored.
+constexpr uint32_t kGeoTextStretch = 0, kGeoTextCenter = 1, kGeoTextLeft = 2, kGeoTextRight = 3,
+                   kGeoTextLetterJustify = 4, kGeoTextWordJustify = 5;
 // WordArt text and face names are capped: they are drawn in one line each, never laid out.
 constexpr size_t kMaxWordArtUnits = 4096, kMaxFaceUnits = 64;
 
@@ -374,6 +377,22 @@ void ReadWordArt(const Properties& props, Shape::WordArt* out) {
   out->face = face.empty() ? "Arial" : ToUtf8(face);
   out->bold = props.Flag(prop::kGeoTextBooleans, kGeoTextBoldBit) == 1;
   out->italic = props.Flag(prop::kGeoTextBooleans, kGeoTextItalicBit) == 1;
+  // Stored: stretch, centre, left, right, then letters or words spread to fill each line.
+  switch (props.Get(prop::kGeoTextAlign, kGeoTextCenter)) {
+    case kGeoTextStretch:
+    case kGeoTextLetterJustify:
+    case kGeoTextWordJustify:
+      out->align = Shape::WordArt::kStretch;
+      break;
+    case kGeoTextLeft:
+      out->align = Shape::WordArt::kLeft;
+      break;
+    case kGeoTextRight:
+      out->align = Shape::WordArt::kRight;
+      break;
+    default:
+      out->align = Shape::WordArt::kCenter;
+  }
 }
 
 // Step three: the stored properties mapped onto what the renderer paints.

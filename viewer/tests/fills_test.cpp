@@ -491,7 +491,7 @@ TEST(WordArt, TextFaceAndStyleComeFromTheGeometryTextProperties) {
       {deck::Shape(136, {{kGeoTextBooleans, kUseBoldAndItalic | kBold}}, 0, 0, 2000, 1000, 0, false,
                    {{ppt::prop::kGeoTextUnicode, Utf16(u"Big\r\nNews\r\n")},
                     {ppt::prop::kGeoTextFont, Utf16(u"Impact")}}),
-       deck::Shape(150, {}, 0, 1000, 2000, 2000, 0, false,
+       deck::Shape(150, {{ppt::prop::kGeoTextAlign, 3}}, 0, 1000, 2000, 2000, 0, false,
                    {{ppt::prop::kGeoTextUnicode, Utf16(u"Arch")}}),
        // Only WordArt presets carry their text as the shape.
        deck::Shape(1, {}, 0, 2000, 2000, 3000, 0, false,
@@ -504,7 +504,25 @@ TEST(WordArt, TextFaceAndStyleComeFromTheGeometryTextProperties) {
   EXPECT_EQ(s[1].word_art.text, u"Arch");
   EXPECT_EQ(s[1].word_art.face, "Arial");
   EXPECT_FALSE(s[1].word_art.bold);
+  EXPECT_EQ(s[0].word_art.align, ppt::Shape::WordArt::kCenter);  // unstated: centred
+  EXPECT_EQ(s[1].word_art.align, ppt::Shape::WordArt::kRight);
   EXPECT_TRUE(s[2].word_art.text.empty());
+}
+
+// Justified WordArt fills each line as stretched WordArt does; what the format does not name is
+// centred, as unstated alignment is.
+TEST(WordArt, AlignmentsAsStored) {
+  using A = ppt::Shape::WordArt;
+  const std::pair<uint32_t, A::Align> cases[] = {
+      {0, A::kStretch}, {1, A::kCenter},  {2, A::kLeft},   {3, A::kRight},
+      {4, A::kStretch}, {5, A::kStretch}, {6, A::kCenter}, {0xFFFF, A::kCenter}};
+  for (const auto& c : cases) {
+    std::vector<ppt::Shape> s =
+        Parse({deck::Shape(136, {{ppt::prop::kGeoTextAlign, c.first}}, 0, 0, 2000, 1000, 0, false,
+                           {{ppt::prop::kGeoTextUnicode, Utf16(u"A")}})});
+    ASSERT_EQ(s.size(), 1u);
+    EXPECT_EQ(s[0].word_art.align, c.second) << c.first;
+  }
 }
 
 }  // namespace

@@ -199,6 +199,30 @@ TEST(PaintWine, ArchedWordArtBendsItsLetters) {
   EXPECT_EQ(red(0, 0, 576, 98), 0);        // nothing above the box
 }
 
+// A short line under a long one keeps the long one's scale, centred, unless the WordArt stretches
+// each line across.
+TEST(PaintWine, WordArtLinesShareOneScaleUnlessStretched) {
+  deck::Bytes text;
+  for (char16_t c : std::u16string(u"MMMMMMMM\nMM")) deck::Put16(text, c);
+  for (uint32_t align : {1u, 0u}) {
+    Painted p({deck::Shape(136,
+                           {{0x1BF, kFilled}, {0x181, 0x0000FF}, {0x1FF, kNoLine}, {0xC2, align}},
+                           1000, 1000, 5000, 3000, 0, false, {{0x00C0, text}})});
+    ASSERT_TRUE(p.ok());
+    auto red = [&](int x0, int x1) {
+      int n = 0;
+      for (int y = 220; y < 280; y++)
+        for (int x = x0; x < x1; x++) n += Near(p.At(x, y), Px{255, 0, 0}, 40);
+      return n;
+    };
+    EXPECT_GT(red(260, 340), 50) << align;  // the short line's letters, mid-box
+    if (align == 1)
+      EXPECT_EQ(red(100, 200) + red(400, 500), 0);  // and nothing out to the sides
+    else
+      EXPECT_GT(red(100, 200), 50);  // stretched out to the sides
+  }
+}
+
 // Text turned with its shape by a quarter runs up or down the slide, measured as if it were not
 // turned: each letter in its own place, the line as long as it is unturned.
 TEST(PaintWine, TextOfQuarterTurnedShapesKeepsItsLength) {
