@@ -29,24 +29,44 @@ std::vector<std::wstring> Lines(const std::u16string& text) {
   return lines;
 }
 
-// The figures of the path recorded on `dc`, flattened: points and where each figure starts.
-void TakeFigures(HDC dc, std::vector<POINT>* pts, std::vector<size_t>* starts) {
-  pts->clear();
-  starts->clear();
-  if (!FlattenPath(dc)) return;
+// One line's letters outlined, flattened: their points, where each figure starts, and the box
+// their ink takes.
+struct LineOutline {
+  std::vector<POINT> pts;
+  std::vector<size_t> starts;
+  double left = 0, top = 0, right = 0, bottom = 0;
+  bool empty() const { return starts.empty() || right <= left; }
+};
+
+LineOutline Outline(HDC dc, const std::wstring& line) {
+  LineOutline o;
+  if (line.empty()) return o;
+  BeginPath(dc);
+  ExtTextOutW(dc, 0, 0, 0, nullptr, line.c_str(), UINT(line.size()), nullptr);
+  EndPath(dc);
+  if (!FlattenPath(dc)) return o;
   int n = GetPath(dc, nullptr, nullptr, 0);
-  if (n <= 0) return;
+  if (n <= 0) return o;
   std::vector<BYTE> types(size_t(n), 0);
-  pts->resize(size_t(n));
-  n = GetPath(dc, pts->data(), types.data(), n);
-  pts->resize(size_t(std::max(0, n)));
-  for (size_t i = 0; i < pts->size(); i++)
-    if ((types[i] & ~PT_CLOSEFIGURE) == PT_MOVETO) starts->push_back(i);
+  o.pts.resize(size_t(n));
+  n = GetPath(dc, o.pts.data(), types.data(), n);
+  o.pts.resize(size_t(std::max(0, n)));
+  for (size_t i = 0; i < o.pts.size(); i++) {
+    if ((types[i] & ~PT_CLOSEFIGURE) == PT_MOVETO) o.starts.push_back(i);
+    const POINT p = o.pts[i];
+    o.left = i ? std::min(o.left, double(p.x)) : p.x;
+    o.right = i ? std::max(o.right, double(p.x)) : p.x;
+    o.top = i ? std::min(o.top, double(p.y)) : p.y;
+    o.bottom = i ? std::max(o.bottom, double(p.y)) : p.y;
+  }
+  return o;
 }
 
 }  // namespace
 
-// Adds the text's outlines to the path being recorded on `dc`, bent into `box`.
+// Adds the text's outlines to the path being recorded on `dc`, bent into `box`. As WordArt does,
+// the letters' ink fills the path: side to side and from the tallest letter to the lowest
+// descender of all lines.
 void SlideRenderer::WordArtPath(HDC dc, const ppt::Shape& s, const RECT& box) {
   const double w = box.right - box.left, h = box.bottom - box.top;
   const geom::TextWarp warp(geom::ShapeOutline(s, w, h), w, h);
@@ -58,55 +78,49 @@ void SlideRenderer::WordArtPath(HDC dc, const ppt::Shape& s, const RECT& box) {
   f.italic = s.word_art.italic;
   f.size = kWordArtCellPx;
   ScopedSelect font(scratch.get(), Font(f));
-  TEXTMETRICW tm{};
-  GetTextMetricsW(scratch.get(), &tm);
   SetTextAlign(scratch.get(), TA_TOP | TA_LEFT | TA_NOUPDATECP);
   SetBkMode(scratch.get(), TRANSPARENT);
-  const double cell = std::max<LONG>(1, tm.tmAscent + tm.tmDescent);
-  const std::vector<std::wstring> lines = Lines(s.word_art.text);
-  const int count = int(lines.size());
-  // Unless each line is stretched across, all lines take the longest one's scale.
-  std::vector<double> advances;
-  double longest = 0;
-  for (const std::wstring& line : lines) {
-    SIZE extent{};
-    const bool measured = !line.empty() && GetTextExtentPoint32W(scratch.get(), line.c_str(),
-                                                                 int(line.size()), &extent);
-    advances.push_back(measured ? double(extent.cx) : 0.0);
-    longest = std::max(longest, advances.back());
+  std::vector<LineOutline> lines;
+  double widest = 0, top = 1e9, bottom = -1e9;
+  for (const std::wstring& line : Lines(s.word_art.text)) {
+    lines.push_back(Outline(scratch.get(), line));
+    const LineOutline& o = lines.back();
+    if (o.empty()) continue;
+    widest = std::max(widest, o.right - o.left);
+    top = std::min(top, o.top);
+    bottom = std::max(bottom, o.bottom);
   }
-  std::vector<POINT> glyphs, bent;
-  std::vector<size_t> starts;
+  if (widest <= 0 || bottom <= top) return;
+  const double height = bottom - top;
+  const int count = int(lines.size());
+  std::vector<POINT> bent;
   std::vector<INT> sizes;
   for (int i = 0; i < count; i++) {
-    const std::wstring& line = lines[size_t(i)];
-    const double advance = advances[size_t(i)];
-    if (advance <= 0) continue;
-    // The share of the width the line takes, and where that share starts.
-    const double share =
-        s.word_art.align == ppt::Shape::WordArt::kStretch ? 1.0 : advance / longest;
-    const double start = s.word_art.align == ppt::Shape::WordArt::kLeft     ? 0.0
-                         : s.word_art.align == ppt::Shape::WordArt::kRight  ? 1 - share
-                         : s.word_art.align == ppt::Shape::WordArt::kCenter ? (1 - share) / 2
-                                                                            : 0.0;
-    BeginPath(scratch.get());
-    ExtTextOutW(scratch.get(), 0, 0, 0, nullptr, line.c_str(), UINT(line.size()), nullptr);
-    EndPath(scratch.get());
-    TakeFigures(scratch.get(), &glyphs, &starts);
+    const LineOutline& o = lines[size_t(i)];
+    if (o.empty()) continue;
+    const double ink = o.right - o.left;
+    // Unless each line is stretched across, all lines take the widest one's scale: the share of
+    // the width this one takes, and where that share starts.
+    const ppt::Shape::WordArt::Align align = s.word_art.align;
+    const double share = align == ppt::Shape::WordArt::kStretch ? 1.0 : ink / widest;
+    const double start = align == ppt::Shape::WordArt::kRight    ? 1 - share
+                         : align == ppt::Shape::WordArt::kCenter ? (1 - share) / 2
+                                                                 : 0.0;
     auto put = [&](double x, double y) {
-      geom::Pt q =
-          warp.Map(i, count, start + share * x / advance, y / cell, cell * share / advance);
+      geom::Pt q = warp.Map(i, count, start + share * (x - o.left) / ink, (y - top) / height,
+                            height * share / ink);
       // Adjust values out of all proportion bend letters far off; keep them near the box.
       q.x = std::isfinite(q.x) ? std::min(std::max(q.x, -2 * w), 3 * w) : 0;
       q.y = std::isfinite(q.y) ? std::min(std::max(q.y, -2 * h), 3 * h) : 0;
       bent.push_back(POINT{box.left + LONG(std::lround(q.x)), box.top + LONG(std::lround(q.y))});
     };
-    for (size_t k = 0; k < starts.size(); k++) {
-      const size_t from = starts[k], to = k + 1 < starts.size() ? starts[k + 1] : glyphs.size();
+    for (size_t k = 0; k < o.starts.size(); k++) {
+      const size_t from = o.starts[k],
+                   to = k + 1 < o.starts.size() ? o.starts[k + 1] : o.pts.size();
       if (to - from < 2) continue;
       const size_t before = bent.size();
       for (size_t j = from; j < to; j++) {
-        const POINT a = glyphs[j], b = glyphs[j + 1 < to ? j + 1 : from];  // closing edge last
+        const POINT a = o.pts[j], b = o.pts[j + 1 < to ? j + 1 : from];  // closing edge last
         const int pieces =
             std::max(1, int(std::ceil(std::hypot(b.x - a.x, b.y - a.y) / kBendStepPx)));
         for (int p = 0; p < pieces; p++) {

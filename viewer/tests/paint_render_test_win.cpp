@@ -151,7 +151,8 @@ TEST(PaintWine, ArrowheadsAndDashesOnLines) {
   EXPECT_GT(changes, 20);
 }
 
-// WordArt is its text, stretched over the box in the shape's fill; nothing outside the letters.
+// WordArt is its text, its ink stretched over the box in the shape's fill; nothing outside the
+// letters.
 TEST(PaintWine, WordArtFillsItsLettersAcrossTheBox) {
   deck::Bytes text;
   for (char16_t c : std::u16string(u"IIII")) deck::Put16(text, c);
@@ -173,7 +174,13 @@ TEST(PaintWine, WordArtFillsItsLettersAcrossTheBox) {
   }
   EXPECT_GE(changes, 7);  // four letters
   EXPECT_GT(red, 40);
-  EXPECT_GT(last - first, 200);  // stretched across most of the box (its letters' bearings aside)
+  EXPECT_GT(last - first, 290);  // the letters' ink fills the box from side to side
+  // and from its top to its bottom
+  for (int y : {103, 296}) {
+    int row = 0;
+    for (int x = 100; x < 400; x++) row += Near(p.At(x, y), Px{255, 0, 0}, 40);
+    EXPECT_GT(row, 20) << y;
+  }
   EXPECT_TRUE(Near(p.At(420, 200), Px{255, 255, 255}));  // beside the box: nothing
   EXPECT_TRUE(Near(p.At(200, 90), Px{255, 255, 255}));   // above the box: nothing
 }
@@ -205,9 +212,9 @@ TEST(PaintWine, WordArtLinesShareOneScaleUnlessStretched) {
   deck::Bytes text;
   for (char16_t c : std::u16string(u"MMMMMMMM\nMM")) deck::Put16(text, c);
   for (uint32_t align : {1u, 0u}) {
-    Painted p({deck::Shape(136,
-                           {{0x1BF, kFilled}, {0x181, 0x0000FF}, {0x1FF, kNoLine}, {0xC2, align}},
-                           1000, 1000, 5000, 3000, 0, false, {{0x00C0, text}})});
+    Painted p(
+        {deck::Shape(136, {{0x1BF, kFilled}, {0x181, 0x0000FF}, {0x1FF, kNoLine}, {0xC2, align}},
+                     1000, 1000, 5000, 3000, 0, false, {{0x00C0, text}})});
     ASSERT_TRUE(p.ok());
     auto red = [&](int x0, int x1) {
       int n = 0;
