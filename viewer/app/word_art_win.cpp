@@ -6,6 +6,7 @@
 #include "app/fonts_win.h"
 #include "app/paint_util_win.h"
 #include "app/render_win.h"
+#include "app/translucent_win.h"
 #include "geom/text_warp.h"
 
 namespace viewer {
@@ -141,6 +142,23 @@ void SlideRenderer::DrawWordArt(HDC dc, const ppt::Shape& s, const RECT& box) {
   SetBkMode(dc, TRANSPARENT);
   const Figures whole = {
       {{box.left, box.top}, {box.right, box.top}, {box.right, box.bottom}, {box.left, box.bottom}}};
+  // The shadow falls from the letters, offset on the slide whichever way the shape is turned.
+  if (s.shadow.visible && (s.fill.kind != ppt::Fill::kNone || s.line)) {
+    ScopedSaveDC shadow(dc);
+    XFORM move{1, 0, 0, 1, float(s.shadow.dx * scale_), float(s.shadow.dy * scale_)};
+    ModifyWorldTransform(dc, &move, MWT_RIGHTMULTIPLY);
+    // Letters along a rail may reach past the box: the translucent layer covers some of that.
+    const LONG mx = (box.right - box.left) / 4 + 4, my = (box.bottom - box.top) / 4 + 4;
+    Translucent translucent(dc, {{box.left - mx, box.top - my}, {box.right + mx, box.bottom + my}},
+                            s.shadow.alpha);
+    AutoBrush brush(CreateSolidBrush(Ref(s.shadow.color)));
+    ScopedSelect b(dc, brush.get());
+    ScopedSelect p(dc, GetStockObject(NULL_PEN));
+    BeginPath(dc);
+    WordArtPath(dc, s, box);
+    EndPath(dc);
+    FillPath(dc);
+  }
   if (s.fill.kind != ppt::Fill::kNone) {
     ScopedSaveDC clip(dc);
     BeginPath(dc);

@@ -206,6 +206,26 @@ TEST(PaintWine, ArchedWordArtBendsItsLetters) {
   EXPECT_EQ(red(0, 0, 576, 98), 0);        // nothing above the box
 }
 
+// WordArt's shadow falls from its letters, not from its box.
+TEST(PaintWine, WordArtLettersCastTheShadow) {
+  deck::Bytes text;
+  for (char16_t c : std::u16string(u"IIII")) deck::Put16(text, c);
+  Painted p({deck::Shape(136,
+                         {{0x1BF, kFilled},
+                          {0x181, 0x0000FF},
+                          {0x1FF, kNoLine},
+                          {0x23F, 0x20002},
+                          {0x201, 0x000000},
+                          {0x205, 101600},
+                          {0x206, 101600}},
+                         1000, 1000, 4000, 3000, 0, false, {{0x00C0, text}})});
+  ASSERT_TRUE(p.ok());
+  EXPECT_TRUE(Near(p.At(403, 200), Px{0, 0, 0}, 40));        // beside the last letter
+  EXPECT_TRUE(Near(p.At(398, 200), Px{255, 0, 0}, 40));      // the letter over its shadow
+  EXPECT_TRUE(Near(p.At(250, 96), Px{255, 255, 255}, 40));   // nothing above the letters
+  EXPECT_TRUE(Near(p.At(103, 304), Px{255, 255, 255}, 40));  // the box casts none
+}
+
 // A short line under a long one keeps the long one's scale, centred, unless the WordArt stretches
 // each line across.
 TEST(PaintWine, WordArtLinesShareOneScaleUnlessStretched) {
