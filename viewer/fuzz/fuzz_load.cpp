@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "geom/outline.h"
+#include "geom/text_warp.h"
 #include "ppt/presentation.h"
 #include "text/layout.h"
 
@@ -19,10 +20,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Pictures are read only when asked for: ask for each, as a show would.
   for (size_t i = 0; i < p.blips.size() && i < 64; i++) p.Picture(int(i));
   // The outlines are evaluated from what the file stores (adjust values, freeform geometry).
+  // WordArt is bent along its outline: map a few points of a two-line text through it.
   for (const ppt::Slide& slide : p.slides)
-    for (const ppt::Shape& s : slide.shapes)
-      geom::ShapeOutline(s, (double(s.anchor.right) - s.anchor.left) / 8,
-                         (double(s.anchor.bottom) - s.anchor.top) / 8);
+    for (const ppt::Shape& s : slide.shapes) {
+      const double w = (double(s.anchor.right) - s.anchor.left) / 8,
+                   h = (double(s.anchor.bottom) - s.anchor.top) / 8;
+      geom::Outline o = geom::ShapeOutline(s, w, h);
+      if (s.word_art.text.empty()) continue;
+      geom::TextWarp warp(o, w, h);
+      for (int line = 0; line < 2; line++)
+        for (double u : {-0.1, 0.0, 0.37, 1.0, 1.2}) warp.Map(line, 2, u, 0.5, 0.2);
+    }
   text::Measurer fixed = [](const text::Font& f, const std::u16string& s) {
     text::Metrics m;
     m.advances.assign(s.size(), f.size / 2);

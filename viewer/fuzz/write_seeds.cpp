@@ -134,7 +134,8 @@ int main(int argc, char** argv) {
   }
   deck::DeckSpec plain;
   plain.slides = {{0x0000FF, "one"}, {0x00FF00, "two"}};
-  // WordArt with its text and face, and a shape of a type without a preset carrying a path.
+  // WordArt with its text and face (plain and arched), and a shape of a type without a preset
+  // carrying a path.
   deck::DeckSpec drawn = plain;
   deck::Bytes art, face, path;
   for (char16_t c : std::u16string(u"Word\r\nArt")) deck::Put16(art, c);
@@ -144,7 +145,10 @@ int main(int argc, char** argv) {
   drawn.slides[0].containers = {
       deck::Shape(136, {{0x00FF, 0x00200020}}, 100, 100, 2000, 1000, 0, false,
                   {{0x00C0, art}, {0x00C5, face}}),
-      deck::Shape(100, {}, 100, 1200, 2000, 2000, 0, false, {{0x0145, path}})};
+      deck::Shape(100, {}, 100, 1200, 2000, 2000, 0, false, {{0x0145, path}}),
+      // Arched, with its angle and alignment stated.
+      deck::Shape(144, {{0x0147, 120}, {0x00C2, 2}}, 2100, 100, 4000, 1500, 0, false,
+                  {{0x00C0, art}})};
   deck::DeckSpec saved = plain;
   saved.incremental = true;
   saved.scattered = true;
