@@ -72,6 +72,8 @@ TextWarp::Rail TextWarp::MakeRail(std::vector<Pt> pts) {
 }
 
 TextWarp::Spot TextWarp::PointAt(const Rail& r, double fraction) {
+  // A box of no size leaves rails of a single point, or none.
+  if (r.pts.size() < 2) return Spot{r.pts.empty() ? Pt{0, 0} : r.pts.front(), Pt{1, 0}};
   const double d = fraction * r.length;
   // The segment holding d; before the start or past the end, the first or last one, extended.
   size_t i = size_t(std::upper_bound(r.at.begin(), r.at.end(), d) - r.at.begin());

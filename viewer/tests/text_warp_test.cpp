@@ -122,4 +122,21 @@ TEST(TextWarp, RailsDrawnBackwardsAreReadForwards) {
   EXPECT_TRUE(Near(warp.Map(0, 1, 1.1, 0, 0.2), Pt{1.1 * kW, 0}));
 }
 
+// A box of no size, or one a line wide, has rails of a single point: the letters go to it.
+TEST(TextWarp, BoxesOfNoSizeTakeTheLettersToAPoint) {
+  for (auto [w, h] : {std::pair{0.0, 0.0}, {50.0, 0.0}, {0.0, 50.0}})
+    for (int type : {136, 144, 147, 160}) {
+      ppt::Shape s;
+      s.type = type;
+      s.geometry = ppt::Shape::kRect;
+      const TextWarp warp(geom::ShapeOutline(s, w, h), w, h);
+      for (double u : {0.0, 0.5, 1.0}) {
+        Pt p = warp.Map(1, 2, u, 0.5, 0.2);
+        EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y)) << type << " " << w << "x" << h;
+        EXPECT_LE(std::fabs(p.x), w + 1) << type;
+        EXPECT_LE(std::fabs(p.y), h + 1) << type;
+      }
+    }
+}
+
 }  // namespace
