@@ -13,6 +13,7 @@
 #include "common/le_bytes.h"
 #include "common/system_dll_win.h"
 #include "paint/blend.h"
+#include "paint/place_pixels.h"
 
 namespace viewer {
 namespace {
@@ -262,7 +263,7 @@ bool SlideRenderer::Prefetch(const std::vector<size_t>& order, size_t pos) {
 }
 
 void SlideRenderer::DrawImage(HDC dc, int blip, const RECT& r, const double* crop,
-                              const ppt::PictureAdjust* adjust) {
+                              const ppt::PictureAdjust* adjust, bool mirror_x, bool mirror_y) {
   Image* img = ImageFor(blip);
   int w = r.right - r.left, h = r.bottom - r.top;
   if (!img || w <= 0 || h <= 0) return;
@@ -273,6 +274,18 @@ void SlideRenderer::DrawImage(HDC dc, int blip, const RECT& r, const double* cro
   if (img->metafile) {
     int saved = SaveDC(dc);
     IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+    if (mirror_x || mirror_y) {
+      // Mirrored about the box's centre before whatever turns the shape.
+      const float fx = mirror_x ? -1.f : 1.f, fy = mirror_y ? -1.f : 1.f;
+      const XFORM flip{fx,
+                       0,
+                       0,
+                       fy,
+                       float(r.left + r.right) * (1 - fx) / 2,
+                       float(r.top + r.bottom) * (1 - fy) / 2};
+      SetGraphicsMode(dc, GM_ADVANCED);
+      ModifyWorldTransform(dc, &flip, MWT_LEFTMULTIPLY);
+    }
     double fw = w / (1 - cl - cr), fh = h / (1 - ct - cb);
     RECT full{r.left - int(cl * fw), r.top - int(ct * fh), r.right + int(cr * fw),
               r.bottom + int(cb * fh)};
@@ -299,8 +312,53 @@ void SlideRenderer::DrawImage(HDC dc, int blip, const RECT& r, const double* cro
                                 const_cast<BYTE*>(tmp.pixels()))))
     return;
   if (adjust) paint::AdjustPixels(const_cast<uint8_t*>(tmp.pixels()), w, h, *adjust);
+  BlendPixels(dc, tmp, r, mirror_x, mirror_y);
+}
+
+// Blends `pixels` (as large as `r`) into `r` through the DC's world transform. The system's
+// blend takes only upright, unmirrored rectangles: a turned or mirrored picture is resampled
+// onto the device's pixels first and blended there without a transform.
+void SlideRenderer::BlendPixels(HDC dc, const Canvas& pixels, const RECT& r, bool mirror_x,
+                                bool mirror_y) {
+  const int w = r.right - r.left, h = r.bottom - r.top;
   BLENDFUNCTION bf{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  sys::AlphaBlend(dc, r.left, r.top, w, h, tmp.dc(), 0, 0, w, h, bf);
+  XFORM x{1, 0, 0, 1, 0, 0};
+  if (GetGraphicsMode(dc) == GM_ADVANCED) GetWorldTransform(dc, &x);
+  if (!mirror_x && !mirror_y && x.eM12 == 0 && x.eM21 == 0 && x.eM11 > 0 && x.eM22 > 0) {
+    sys::AlphaBlend(dc, r.left, r.top, w, h, pixels.dc(), 0, 0, w, h, bf);
+    return;
+  }
+  // Picture pixels to logical units (mirrored within the box), then through the transform.
+  const double sx = mirror_x ? -1 : 1, sy = mirror_y ? -1 : 1;
+  const double lx = mirror_x ? r.right : r.left, ly = mirror_y ? r.bottom : r.top;
+  paint::Affine m;
+  m.a = x.eM11 * sx;
+  m.b = x.eM12 * sx;
+  m.c = x.eM21 * sy;
+  m.d = x.eM22 * sy;
+  m.e = x.eM11 * lx + x.eM21 * ly + x.eDx;
+  m.f = x.eM12 * lx + x.eM22 * ly + x.eDy;
+  double x0 = 1e18, y0 = 1e18, x1 = -1e18, y1 = -1e18;
+  for (double u : {0, w})
+    for (double v : {0, h}) {
+      const double dx = m.a * u + m.c * v + m.e, dy = m.b * u + m.d * v + m.f;
+      x0 = std::min(x0, dx);
+      y0 = std::min(y0, dy);
+      x1 = std::max(x1, dx);
+      y1 = std::max(y1, dy);
+    }
+  if (!(x1 - x0 < 16384 && y1 - y0 < 16384)) return;
+  const int bx = int(std::floor(x0)), by = int(std::floor(y0));
+  const int bw = int(std::ceil(x1)) - bx, bh = int(std::ceil(y1)) - by;
+  if (bw <= 0 || bh <= 0 || uint64_t(bw) * uint64_t(bh) > (64u << 20)) return;
+  Canvas placed(bw, bh);
+  if (!placed.ok()) return;
+  m.e -= bx;
+  m.f -= by;
+  paint::PlacePixels(pixels.pixels(), w, h, m, const_cast<uint8_t*>(placed.pixels()), bw, bh);
+  ScopedSaveDC saved(dc);
+  ModifyWorldTransform(dc, nullptr, MWT_IDENTITY);
+  sys::AlphaBlend(dc, bx, by, bw, bh, placed.dc(), 0, 0, bw, bh, bf);
 }
 
 }  // namespace viewer

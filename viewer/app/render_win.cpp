@@ -117,7 +117,7 @@ void SlideRenderer::DrawShape(const ShapeContext& c, const ppt::Shape& s) {
   if (s.shadow.visible) DrawShadow(dc, s, outline, figures, r);
   if (s.fill.kind != ppt::Fill::kNone && !outline.open_line)
     FillOutline(dc, s, outline, figures, r);
-  if (s.picture >= 0) DrawImage(dc, s.picture, r, s.crop, &s.picture_adjust);
+  if (s.picture >= 0) DrawImage(dc, s.picture, r, s.crop, &s.picture_adjust, s.flip_h, s.flip_v);
   if (s.line) StrokeOutline(dc, s, outline, figures);
   if (!s.word_art.text.empty()) {
     DrawWordArt(dc, s, r);

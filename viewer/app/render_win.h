@@ -19,6 +19,7 @@
 
 namespace viewer {
 
+class Canvas;
 class FontMapper;
 
 // A linked text run where it was painted: shape index in the slide, link index in the shape.
@@ -72,8 +73,11 @@ class SlideRenderer {
   };
   Image* ImageFor(int blip);
   std::unique_ptr<Image> Decode(int blip);
+  // `mirror_x`, `mirror_y`: the picture flipped within `r`, as its shape is.
   void DrawImage(HDC dc, int blip, const RECT& r, const double* crop = nullptr,
-                 const ppt::PictureAdjust* adjust = nullptr);
+                 const ppt::PictureAdjust* adjust = nullptr, bool mirror_x = false,
+                 bool mirror_y = false);
+  void BlendPixels(HDC dc, const Canvas& pixels, const RECT& r, bool mirror_x, bool mirror_y);
   // What one shape paints with: the DC, its place in the slide's shape order, and what its
   // build state and the caller ask of its text.
   struct ShapeContext {

@@ -226,6 +226,44 @@ TEST(PaintWine, WordArtLettersCastTheShadow) {
   EXPECT_TRUE(Near(p.At(103, 304), Px{255, 255, 255}, 40));  // the box casts none
 }
 
+// Pictures turn and mirror with their shape: a picture red on its left, blue on its right.
+TEST(PaintWine, PicturesTurnAndMirrorWithTheirShape) {
+  deck::Bytes dib;
+  for (uint32_t v : {40u, 2u, 1u}) deck::Put32(dib, v);  // header size, width, height
+  deck::Put16(dib, 1);
+  deck::Put16(dib, 24);
+  for (int i = 0; i < 6; i++) deck::Put32(dib, 0);
+  for (uint8_t b : {0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00}) dib.push_back(b);
+  const std::vector<deck::Bytes> pictures = {deck::BitmapBlip(dib, ppt::rt::kBlipDib, 0x7A8)};
+  constexpr uint32_t kFlipH = 0x40;
+  const Px red{255, 0, 0}, blue{0, 0, 255};
+  {
+    Painted p({deck::Shape(75, {{0x0104, 1}}, 1000, 1000, 3000, 2000, kFlipH)}, {}, nullptr, 576,
+              pictures);
+    ASSERT_TRUE(p.ok());
+    EXPECT_TRUE(Near(p.At(110, 150), blue, 40));
+    EXPECT_TRUE(Near(p.At(290, 150), red, 40));
+  }
+  {
+    // A quarter turn clockwise: stored as the turned box, the left end comes out on top.
+    Painted p({deck::Shape(75, {{0x0104, 1}, {0x0004, 90u << 16}}, 1500, 500, 2500, 2500)}, {},
+              nullptr, 576, pictures);
+    ASSERT_TRUE(p.ok());
+    EXPECT_TRUE(Near(p.At(200, 60), red, 40));
+    EXPECT_TRUE(Near(p.At(200, 240), blue, 40));
+    EXPECT_TRUE(Near(p.At(120, 150), Px{255, 255, 255}));  // the box as stored stays empty
+  }
+  {
+    // A twelfth of a turn: the picture's ends reach up and down past its upright box.
+    Painted p({deck::Shape(75, {{0x0104, 1}, {0x0004, 30u << 16}}, 1000, 1000, 3000, 2000)}, {},
+              nullptr, 576, pictures);
+    ASSERT_TRUE(p.ok());
+    EXPECT_TRUE(Near(p.At(131, 110), red, 40));            // the left end, up and to the left
+    EXPECT_TRUE(Near(p.At(269, 190), blue, 40));           // the right end, down and to the right
+    EXPECT_TRUE(Near(p.At(105, 195), Px{255, 255, 255}));  // a corner of the upright box: empty
+  }
+}
+
 // A short line under a long one keeps the long one's scale, centred, unless the WordArt stretches
 // each line across.
 TEST(PaintWine, WordArtLinesShareOneScaleUnlessStretched) {
@@ -346,6 +384,27 @@ TEST(PaintWine, MacintoshPicturesAreDrawn) {
   EXPECT_TRUE(Near(p.At(290, 290), Px{0, 0, 255}, 40));
   EXPECT_TRUE(Near(p.At(200, 250), Px{255, 0, 0}, 40));
   EXPECT_TRUE(Near(p.At(310, 250), Px{255, 255, 255}));
+}
+
+// A metafile mirrors with its shape as a bitmap does: blue on its left, red on its right.
+TEST(PaintWine, MetafilesMirrorWithTheirShape) {
+  const uint16_t kSetWindowOrg = 0x020B, kSetWindowExt = 0x020C, kCreateBrush = 0x02FC;
+  const uint16_t kSelectObject = 0x012D, kRectangle = 0x041B, kCreatePen = 0x02FA;
+  const int16_t kSolid = 0, kNullPen = 5;
+  deck::Bytes wmf = deck::Wmf(
+      {deck::WmfRecord(kSetWindowOrg, {0, 0}), deck::WmfRecord(kSetWindowExt, {100, 100}),
+       deck::WmfRecord(kCreatePen, {kNullPen, 0, 0, 0, 0}), deck::WmfRecord(kSelectObject, {0}),
+       deck::WmfRecord(kCreateBrush, {kSolid, 0, 255, 0}), deck::WmfRecord(kSelectObject, {1}),
+       deck::WmfRecord(kRectangle, {101, 51, 0, 0}),
+       deck::WmfRecord(kCreateBrush, {kSolid, 255, 0, 0}), deck::WmfRecord(kSelectObject, {2}),
+       deck::WmfRecord(kRectangle, {101, 101, 0, 50})},
+      3);
+  const int32_t bounds[4] = {0, 0, 100, 100};
+  Painted p({deck::Shape(75, {{0x0104, 1}}, 1000, 1000, 3000, 2000, 0x40)}, {}, nullptr, 576,
+            {deck::WmfBlip(wmf, bounds)});
+  ASSERT_TRUE(p.ok());
+  EXPECT_TRUE(Near(p.At(110, 150), Px{255, 0, 0}, 40));
+  EXPECT_TRUE(Near(p.At(290, 150), Px{0, 0, 255}, 40));
 }
 
 TEST(PaintWine, MetafilesThatRescaleTheirViewportKeepTheirFrame) {
