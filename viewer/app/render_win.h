@@ -116,6 +116,9 @@ class SlideRenderer {
   void DrawPiece(const ShapeContext& c, const text::Piece& piece, int x, int baseline);
   void ReportLine(const ShapeContext& c, const text::Line& line, const text::Bullet* bullet,
                   double left, double top);
+  void ReportStretch(const ShapeContext& c, const std::vector<const text::Piece*>& pieces,
+                     const std::string& words, const text::Bullet* bullet, double left, double top,
+                     double end);
   const ppt::TextBody& WithSymbols(const ppt::TextBody& body, ppt::TextBody* mapped);
   HFONT Font(const text::Font& font);  // cached for the renderer's life
   HFONT BulletFont(HDC dc, const text::Font& font, std::wstring* text, bool from_symbols);

@@ -14,6 +14,9 @@ namespace viewer {
 namespace {
 // The em height text is measured at; hinting leaves widths at this size as designed.
 constexpr double kDesignPx = 512;
+// Gaps between two pieces of a line, as shares of the text size: wider than a word break's, a
+// tab's that holds two stretches of text apart.
+constexpr double kWordGap = 0.1, kStretchGap = 1.0;
 // The size a face is asked for when only its characters matter.
 constexpr double kProbePx = 32;
 }  // namespace
@@ -257,35 +260,61 @@ void SlideRenderer::DrawText(const ShapeContext& c, const ppt::Shape& shape, con
 
 void SlideRenderer::ReportLine(const ShapeContext& c, const text::Line& line,
                                const text::Bullet* bullet, double left, double top) {
+  // Stretches of a line that tabs hold far apart are reported apart, as a PDF's text lines are;
+  // a shorter gap is a word break.
+  std::vector<const text::Piece*> stretch;
+  std::string words;
+  double end = -1e9;
+  for (const text::Piece& pc : line.pieces) {
+    const double gap = pc.x - end;
+    if (!stretch.empty() && gap > pc.font.size * kStretchGap) {
+      ReportStretch(c, stretch, words, bullet, left, top, end);
+      stretch.clear();
+      words.clear();
+      bullet = nullptr;
+    } else if (!stretch.empty() && gap > pc.font.size * kWordGap) {
+      words += ' ';
+    }
+    stretch.push_back(&pc);
+    words += ppt::ToUtf8(pc.text);
+    end = pc.x + pc.width;
+  }
+  if (!stretch.empty()) ReportStretch(c, stretch, words, bullet, left, top, line.x + line.width);
+}
+
+void SlideRenderer::ReportStretch(const ShapeContext& c,
+                                  const std::vector<const text::Piece*>& pieces,
+                                  const std::string& words, const text::Bullet* bullet, double left,
+                                  double top, double end) {
   LineBox lb;
-  for (const text::Piece& pc : line.pieces) lb.text += ppt::ToUtf8(pc.text);
+  lb.text = words;
   if (lb.text.find_first_not_of(" \t") == std::string::npos) return;
   if (bullet && bullet->blip < 0) lb.text = ppt::ToUtf8(bullet->text) + " " + lb.text;
-  // The line's corners through whatever turns the shape and its text.
+  // The stretch's corners through whatever turns the shape and its text.
   XFORM x{1, 0, 0, 1, 0, 0};
   if (GetGraphicsMode(c.dc) == GM_ADVANCED) GetWorldTransform(c.dc, &x);
   // Vertically the letters' extent, as a PDF's text boxes give it, not the line's spacing.
   text::Measurer measure = MeasurerFor(c.dc);
   double t = 1e9, b = -1e9;
-  for (const text::Piece& pc : line.pieces) {
-    text::Metrics m = measure(pc.font, u"");
-    t = std::min(t, top + pc.baseline - m.ascent);
-    b = std::max(b, top + pc.baseline + m.descent);
+  for (const text::Piece* pc : pieces) {
+    text::Metrics m = measure(pc->font, u"");
+    t = std::min(t, top + pc->baseline - m.ascent);
+    b = std::max(b, top + pc->baseline + m.descent);
   }
-  // From the first letter: blanks that open the line are no ink.
-  double ink = line.x;
-  for (const text::Piece& pc : line.pieces) {
+  // From the first letter: blanks that open the stretch are no ink.
+  double ink = pieces.front()->x;
+  for (const text::Piece* pc : pieces) {
     size_t blanks = 0;
-    while (blanks < pc.text.size() && (pc.text[blanks] == u' ' || pc.text[blanks] == u'\t'))
+    while (blanks < pc->text.size() && (pc->text[blanks] == u' ' || pc->text[blanks] == u'\t'))
       blanks++;
-    if (blanks == pc.text.size()) continue;
-    text::Metrics m = measure(pc.font, pc.text.substr(0, blanks));
-    ink = pc.x;
+    if (blanks == pc->text.size()) continue;
+    text::Metrics m = measure(pc->font, pc->text.substr(0, blanks));
+    ink = pc->x;
     for (double a : m.advances) ink += a;
     break;
   }
   if (bullet) ink = std::min(ink, bullet->x);
-  const double l = left + ink, r = left + line.x + line.width;
+  const double l = left + ink, r = left + end;
   const double xs[2] = {l, r}, ys[2] = {t, b};
   double x0 = 1e9, y0 = 1e9, x1 = -1e9, y1 = -1e9;
   for (double px : xs)

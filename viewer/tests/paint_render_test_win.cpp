@@ -288,6 +288,24 @@ TEST(PaintWine, WordArtLinesShareOneScaleUnlessStretched) {
   }
 }
 
+// Stretches of a line that a tab holds far apart are reported as lines of their own, as a
+// PDF's text lines are; a tab that moves its text on by less than an em is a word break.
+TEST(PaintWine, TabsSplitTheReportedLines) {
+  std::vector<viewer::LineBox> lines;
+  Painted p({deck::ShapeWithId(202, 0x401, {{0x1FF, kNoLine}}, 500, 500, 5000, 1500, 0, -1,
+                               "Reg\tzero constant"),
+             deck::ShapeWithId(202, 0x402, {{0x1FF, kNoLine}}, 500, 2000, 5000, 3000, 0, -1,
+                               "Register\tzero")},
+            {}, &lines);
+  ASSERT_TRUE(p.ok());
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].text, "Reg");
+  EXPECT_EQ(lines[1].text, "zero constant");
+  EXPECT_LT(lines[0].box.right + 10, lines[1].box.left);
+  EXPECT_EQ(lines[0].box.top, lines[1].box.top);
+  EXPECT_EQ(lines[2].text, "Register zero");
+}
+
 // Text turned with its shape by a quarter runs up or down the slide, measured as if it were not
 // turned: each letter in its own place, the line as long as it is unturned.
 TEST(PaintWine, TextOfQuarterTurnedShapesKeepsItsLength) {
