@@ -151,11 +151,17 @@ TEST(PaintWine, ArrowheadsAndDashesOnLines) {
   EXPECT_GT(changes, 20);
 }
 
+// WordArt's text as its property stores it.
+deck::Bytes WordArtText(const std::u16string& s) {
+  deck::Bytes text;
+  for (char16_t c : s) deck::Put16(text, c);
+  return text;
+}
+
 // WordArt is its text, its ink stretched over the box in the shape's fill; nothing outside the
 // letters.
 TEST(PaintWine, WordArtFillsItsLettersAcrossTheBox) {
-  deck::Bytes text;
-  for (char16_t c : std::u16string(u"IIII")) deck::Put16(text, c);
+  const deck::Bytes text = WordArtText(u"IIII");
   Painted p({deck::Shape(136, {{0x1BF, kFilled}, {0x181, 0x0000FF}, {0x1FF, kNoLine}}, 1000, 1000,
                          4000, 3000, 0, false, {{0x00C0, text}})});
   ASSERT_TRUE(p.ok());
@@ -188,8 +194,7 @@ TEST(PaintWine, WordArtFillsItsLettersAcrossTheBox) {
 // WordArt arched up hangs its letters from the top of its box, turned with the arch: letters at
 // its top middle and down its ends, none in the middle of the box or along its bottom.
 TEST(PaintWine, ArchedWordArtBendsItsLetters) {
-  deck::Bytes text;
-  for (char16_t c : std::u16string(u"MMMMMMMMMMMM")) deck::Put16(text, c);
+  const deck::Bytes text = WordArtText(u"MMMMMMMMMMMM");
   Painted p({deck::Shape(144, {{0x1BF, kFilled}, {0x181, 0x0000FF}, {0x1FF, kNoLine}}, 1000, 1000,
                          5000, 3000, 0, false, {{0x00C0, text}})});
   ASSERT_TRUE(p.ok());
@@ -208,8 +213,7 @@ TEST(PaintWine, ArchedWordArtBendsItsLetters) {
 
 // WordArt's shadow falls from its letters, not from its box.
 TEST(PaintWine, WordArtLettersCastTheShadow) {
-  deck::Bytes text;
-  for (char16_t c : std::u16string(u"IIII")) deck::Put16(text, c);
+  const deck::Bytes text = WordArtText(u"IIII");
   Painted p({deck::Shape(136,
                          {{0x1BF, kFilled},
                           {0x181, 0x0000FF},
@@ -267,8 +271,7 @@ TEST(PaintWine, PicturesTurnAndMirrorWithTheirShape) {
 // A short line under a long one keeps the long one's scale, centred, unless the WordArt stretches
 // each line across.
 TEST(PaintWine, WordArtLinesShareOneScaleUnlessStretched) {
-  deck::Bytes text;
-  for (char16_t c : std::u16string(u"MMMMMMMM\nMM")) deck::Put16(text, c);
+  const deck::Bytes text = WordArtText(u"MMMMMMMM\nMM");
   for (uint32_t align : {1u, 0u}) {
     Painted p(
         {deck::Shape(136, {{0x1BF, kFilled}, {0x181, 0x0000FF}, {0x1FF, kNoLine}, {0xC2, align}},
