@@ -110,7 +110,12 @@ class SlideRenderer {
                   const RECT& box);
   void DrawText(const ShapeContext& c, const ppt::Shape& s, const RECT& box);
   void DrawWordArt(HDC dc, const ppt::Shape& s, const RECT& box);
-  void WordArtPath(HDC dc, const ppt::Shape& s, const RECT& box);
+  // Figures of one path: their points one after the other, and how many each has.
+  struct Polygons {
+    std::vector<POINT> pts;
+    std::vector<INT> sizes;
+  };
+  Polygons WordArtLetters(HDC dc, const ppt::Shape& s, const RECT& box);
   text::Measurer MeasurerFor(HDC dc);
   void DrawBullet(HDC dc, const text::Bullet& b, int x, int baseline);
   void DrawPiece(const ShapeContext& c, const text::Piece& piece, int x, int baseline);

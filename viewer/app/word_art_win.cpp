@@ -65,14 +65,16 @@ LineOutline Outline(HDC dc, const std::wstring& line) {
 
 }  // namespace
 
-// Adds the text's outlines to the path being recorded on `dc`, bent into `box`. As WordArt does,
+// The text's outlines, bent into `box`. As WordArt does,
 // the letters' ink fills the path: side to side and from the tallest letter to the lowest
 // descender of all lines.
-void SlideRenderer::WordArtPath(HDC dc, const ppt::Shape& s, const RECT& box) {
+SlideRenderer::Polygons SlideRenderer::WordArtLetters(HDC dc, const ppt::Shape& s,
+                                                      const RECT& box) {
   const double w = box.right - box.left, h = box.bottom - box.top;
   const geom::TextWarp warp(geom::ShapeOutline(s, w, h), w, h);
+  Polygons letters;
   AutoMemoryDC scratch(CreateCompatibleDC(dc));
-  if (!scratch) return;
+  if (!scratch) return letters;
   text::Font f;
   f.face = s.word_art.face;
   f.bold = s.word_art.bold;
@@ -91,11 +93,11 @@ void SlideRenderer::WordArtPath(HDC dc, const ppt::Shape& s, const RECT& box) {
     top = std::min(top, o.top);
     bottom = std::max(bottom, o.bottom);
   }
-  if (widest <= 0 || bottom <= top) return;
+  if (widest <= 0 || bottom <= top) return letters;
   const double height = bottom - top;
   const int count = int(lines.size());
-  std::vector<POINT> bent;
-  std::vector<INT> sizes;
+  std::vector<POINT>& bent = letters.pts;
+  std::vector<INT>& sizes = letters.sizes;
   for (int i = 0; i < count; i++) {
     const LineOutline& o = lines[size_t(i)];
     if (o.empty()) continue;
@@ -132,11 +134,19 @@ void SlideRenderer::WordArtPath(HDC dc, const ppt::Shape& s, const RECT& box) {
       sizes.push_back(INT(bent.size() - before));
     }
   }
-  if (!sizes.empty()) PolyPolygon(dc, bent.data(), sizes.data(), int(sizes.size()));
+  return letters;
 }
 
 void SlideRenderer::DrawWordArt(HDC dc, const ppt::Shape& s, const RECT& box) {
   if (box.right <= box.left || box.bottom <= box.top) return;
+  // Outlined and bent once, then recorded as a path for the shadow, the fill and the line.
+  const Polygons letters = WordArtLetters(dc, s, box);
+  if (letters.sizes.empty()) return;
+  auto record = [&]() {
+    BeginPath(dc);
+    PolyPolygon(dc, letters.pts.data(), letters.sizes.data(), int(letters.sizes.size()));
+    EndPath(dc);
+  };
   ScopedSaveDC saved(dc);
   SetGraphicsMode(dc, GM_ADVANCED);
   SetBkMode(dc, TRANSPARENT);
@@ -154,16 +164,12 @@ void SlideRenderer::DrawWordArt(HDC dc, const ppt::Shape& s, const RECT& box) {
     AutoBrush brush(CreateSolidBrush(Ref(s.shadow.color)));
     ScopedSelect b(dc, brush.get());
     ScopedSelect p(dc, GetStockObject(NULL_PEN));
-    BeginPath(dc);
-    WordArtPath(dc, s, box);
-    EndPath(dc);
+    record();
     FillPath(dc);
   }
   if (s.fill.kind != ppt::Fill::kNone) {
     ScopedSaveDC clip(dc);
-    BeginPath(dc);
-    WordArtPath(dc, s, box);
-    EndPath(dc);
+    record();
     SelectClipPath(dc, RGN_AND);
     PaintFill(dc, s.fill, whole, box);
   }
@@ -171,9 +177,7 @@ void SlideRenderer::DrawWordArt(HDC dc, const ppt::Shape& s, const RECT& box) {
     const double width = std::max(1.0, s.line_width * kMasterPerEmu * scale_);
     AutoPen pen(CreatePen(PS_SOLID, int(std::lround(width)), Ref(s.line_color)));
     ScopedSelect selected(dc, pen.get());
-    BeginPath(dc);
-    WordArtPath(dc, s, box);
-    EndPath(dc);
+    record();
     StrokePath(dc);
   }
 }

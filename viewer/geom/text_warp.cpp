@@ -78,17 +78,10 @@ TextWarp::Spot TextWarp::PointAt(const Rail& r, double fraction) {
   // The segment holding d; before the start or past the end, the first or last one, extended.
   size_t i = size_t(std::upper_bound(r.at.begin(), r.at.end(), d) - r.at.begin());
   i = std::min(std::max<size_t>(i, 1), r.pts.size() - 1);
-  // A segment of no length has no direction: take the nearest one that has.
-  size_t k = i;
-  while (k + 1 < r.pts.size() && r.at[k] - r.at[k - 1] <= 1e-12) k++;
-  while (k > 1 && r.at[k] - r.at[k - 1] <= 1e-12) k--;
+  // Points repeated were dropped with the rail made: every segment has a length.
+  const size_t k = i;
   const double len = r.at[k] - r.at[k - 1];
   Spot s;
-  if (len <= 1e-12) {
-    s.pt = r.pts.front();
-    s.dir = Pt{1, 0};
-    return s;
-  }
   const Pt step{(r.pts[k].x - r.pts[k - 1].x) / len, (r.pts[k].y - r.pts[k - 1].y) / len};
   s.pt = Plus(r.pts[k - 1], step, d - r.at[k - 1]);
   const double t = std::min(1.0, std::max(0.0, (d - r.at[k - 1]) / len));
@@ -100,7 +93,7 @@ TextWarp::Spot TextWarp::PointAt(const Rail& r, double fraction) {
 Pt TextWarp::Map(int line, int lines, double u, double v, double aspect) const {
   lines = std::max(1, lines);
   line = std::min(std::max(0, line), lines - 1);
-  return single_ ? Along(line, lines, u, v, aspect) : Between(line, lines, u, v);
+  return single_ ? Along(line, u, v, aspect) : Between(line, lines, u, v);
 }
 
 // Between an upper and a lower rail. One pair takes every line, one under the other; several
@@ -122,8 +115,7 @@ Pt TextWarp::Between(int line, int lines, double u, double v) const {
 
 // Along one rail: the letters follow it, turned with it, on the side facing the middle of the box
 // (an arch's letters hang from it, a smile's stand on it). Lines past the last rail stack inwards.
-Pt TextWarp::Along(int line, int lines, double u, double v, double aspect) const {
-  (void)lines;
+Pt TextWarp::Along(int line, double u, double v, double aspect) const {
   const int count = int(rails_.size());
   const Rail& r = rails_[size_t(std::min(line, count - 1))];
   const int inward = std::max(0, line - (count - 1));

@@ -35,7 +35,7 @@ class TextWarp {
   static Rail MakeRail(std::vector<Pt> pts);
   static Spot PointAt(const Rail& r, double fraction);
   Pt Between(int line, int lines, double u, double v) const;
-  Pt Along(int line, int lines, double u, double v, double aspect) const;
+  Pt Along(int line, double u, double v, double aspect) const;
 
   std::vector<Rail> rails_;
   bool single_ = false;
