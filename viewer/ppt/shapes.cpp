@@ -437,13 +437,14 @@ void Loader::MapShape(const ShapeRecords& rec, const Transform& t, const Context
   body.insets.bottom = EmuToMaster(props.Get(prop::kTextBottom, 45720));
   MapTextFrame(props, &body);
   for (const RawText& text : rec.texts) BuildText(Resolve(text), ctx, &body);
-  // Body placeholders that store nothing about fitting fit their text to the box when it does
-  // not resize the shape: outline text that outgrew its placeholder was shown shrunk.
-  if (props.Flag(prop::kTextBooleans, 0) < 0 && rec.placeholder > 0 && !body.fit_shape &&
-      !rec.texts.empty()) {
+  // Outline text (the body placeholders' kinds) shrinks to fit its box unless the box grows to
+  // fit the text instead. The drawing format leaves the other fit bit undefined, and decks' own
+  // layouts (text kept clear of the logos below it) show that their authors saw it shrunk.
+  if (rec.placeholder > 0 && !body.fit_shape && !rec.texts.empty()) {
     int type = Resolve(rec.texts.front()).type;
-    body.shrink_to_fit =
-        type == text_type::kBody || type == text_type::kHalfBody || type == text_type::kQuarterBody;
+    if (type == text_type::kBody || type == text_type::kHalfBody ||
+        type == text_type::kQuarterBody)
+      body.shrink_to_fit = true;
   }
   ReadShowRecords(rec, ctx, out);
 }

@@ -240,38 +240,35 @@ TEST(InheritedFills, MastersNamingEachOtherOrNothingAreHarmless) {
 
 // --- text that fits its box ----------------------------------------------------------------
 
-TEST(TextFit, TheFitIsInheritedFromTheMasterShapeFlagByFlag) {
+TEST(TextFit, OutlineTextFitsItsBoxUnlessTheBoxGrowsToIt) {
   struct Case {
     const char* what;
-    Props master, own;
+    Props master, own, defaults;
     bool by_name;  // the slide placeholder names its master; else found by kind
     bool shrink, grow;
   } cases[] = {
-      {"master fits its text, named", {{kTextBooleans, kFitText}}, {}, true, true, false},
-      {"master fits its text, by kind", {{kTextBooleans, kFitText}}, {}, false, true, false},
-      {"the slide's own 'no fit' wins",
-       {{kTextBooleans, kFitText}},
-       {{kTextBooleans, kNoFitText}},
-       true,
-       false,
+      {"nothing stored", {}, {}, {}, true, true, false},
+      {"the undefined fit bit says no fit", {}, {{kTextBooleans, kNoFitText}}, {}, true, true,
        false},
+      {"the drawing's defaults say no fit", {}, {}, {{kTextBooleans, kNoFitText}}, true, true,
+       false},
+      {"master grows its box, named", {{kTextBooleans, kGrowBox}}, {}, {}, true, false, true},
+      {"master grows its box, by kind", {{kTextBooleans, kGrowBox}}, {}, {}, false, false, true},
       {"the slide stores only other flags",
-       {{kTextBooleans, kFitText}},
-       {{kTextBooleans, 0x00100010}},
-       true,
-       true,
-       false},
-      {"growing the box wins",
-       {{kTextBooleans, kFitText}},
        {{kTextBooleans, kGrowBox}},
+       {{kTextBooleans, 0x00100010}},
+       {},
        true,
        false,
        true},
+      {"the slide's own growth wins", {{kTextBooleans, kFitText}}, {{kTextBooleans, kGrowBox}},
+       {}, true, false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Deck d;
     d.defaults = kDefaults;
+    d.defaults.insert(d.defaults.end(), c.defaults.begin(), c.defaults.end());
     d.master = {MasterPlaceholder(0x2003, kMasterBody, c.master)};
     d.slide = {SlidePlaceholder(0x3001, kSlideBody, c.own, c.by_name ? 0x2003 : 0)};
     ppt::Shape s = OnlySlideShape(d);

@@ -289,6 +289,30 @@ TEST(TextLayoutVertical, BodyTextShrinksToFitItsBoxOnlyWhereItWouldOverflow) {
   }
 }
 
+TEST(TextLayoutVertical, ShrinkingStepsInWholePercentsToJustUnderTheTightestFit) {
+  // The same 210 points of text, whose height goes with the scale: each step takes the root of
+  // room over height and drops to a whole percent, until a percent repeats.
+  ppt::TextBody body;
+  body.shrink_to_fit = true;
+  for (int i = 0; i < 10; i++) {
+    ppt::Paragraph p = ParaOf(u"line");
+    p.space_after = -80;
+    body.paragraphs.push_back(p);
+  }
+  const struct {
+    double room, size;
+  } cases[] = {
+      {200, 9.5},  // 97, 96, 95: the tightest fit is 95.2%
+      {110, 5.2},  // 72, 61, 56, 54, 53, 52: the tightest is 52.4%
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.room);
+    text::Layout l = Lay(body, 100, c.room);
+    EXPECT_NEAR(l.lines[0].pieces.at(0).font.size, c.size, 1e-9);
+    EXPECT_LE(l.ink_height, c.room);
+  }
+}
+
 TEST(TextLayoutVertical, EmptyParagraphsAfterTheTextNeverMakeItShrink) {
   ppt::TextBody body;
   body.shrink_to_fit = true;

@@ -448,21 +448,27 @@ Layout LayOut(const ppt::TextBody& body, const Box& box, const Measurer& measure
   // Empty paragraphs after the last text show nothing, so they never make text overflow.
   auto fits = [&](const Layout& l) { return l.ink_height <= box.height + kEpsilon; };
   if (!body.shrink_to_fit || fits(full)) return full;
-  // The largest scale at which the text fits, to within a percent: text shrinks in steps as it
-  // grows, and no further than a fit that would leave it unreadable.
-  double lo = kMinFitScale, hi = 1;
-  Layout best = Engine(body, box, measure, lo).Run();
-  if (!fits(best)) return best;
-  while (hi - lo > 0.01) {
-    double mid = (lo + hi) / 2;
-    Layout l = Engine(body, box, measure, mid).Run();
-    if (fits(l)) {
-      lo = mid;
+  // Shrinking goes in whole percents: each step scales by the square root of room over height
+  // (the height falls about as the square of the scale, lines getting both lower and fewer),
+  // until a scale comes round again; the largest scale seen to fit wins. This lands a little
+  // under the tightest fit, where other renderers of these files put it too.
+  constexpr int kFullPercent = 100, kMaxSteps = 10;
+  const int least = int(std::ceil(kMinFitScale * kFullPercent));
+  int seen[kMaxSteps] = {};
+  int percent = kFullPercent, best_percent = 0;
+  Layout best;
+  for (int step = 0; step < kMaxSteps; step++) {
+    Layout l = percent == kFullPercent ? full : Engine(body, box, measure, percent / 100.0).Run();
+    const double factor = l.ink_height > 0 ? std::sqrt(box.height / l.ink_height) : 1;
+    if (factor >= 1 && percent > best_percent) {
+      best_percent = percent;
       best = std::move(l);
-    } else {
-      hi = mid;
     }
+    if (std::find(seen, seen + step, percent) != seen + step) break;
+    seen[step] = percent;
+    percent = std::max(least, std::min(kFullPercent, int(percent * factor)));
   }
+  if (best_percent == 0) best = Engine(body, box, measure, least / 100.0).Run();
   return best;
 }
 
