@@ -442,8 +442,7 @@ void Loader::MapShape(const ShapeRecords& rec, const Transform& t, const Context
   // layouts (text kept clear of the logos below it) show that their authors saw it shrunk.
   if (rec.placeholder > 0 && !body.fit_shape && !rec.texts.empty()) {
     int type = Resolve(rec.texts.front()).type;
-    if (type == text_type::kBody || type == text_type::kHalfBody ||
-        type == text_type::kQuarterBody)
+    if (type == text_type::kBody || type == text_type::kHalfBody || type == text_type::kQuarterBody)
       body.shrink_to_fit = true;
   }
   ReadShowRecords(rec, ctx, out);

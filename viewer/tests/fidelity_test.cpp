@@ -248,9 +248,19 @@ TEST(TextFit, OutlineTextFitsItsBoxUnlessTheBoxGrowsToIt) {
     bool shrink, grow;
   } cases[] = {
       {"nothing stored", {}, {}, {}, true, true, false},
-      {"the undefined fit bit says no fit", {}, {{kTextBooleans, kNoFitText}}, {}, true, true,
+      {"the undefined fit bit says no fit",
+       {},
+       {{kTextBooleans, kNoFitText}},
+       {},
+       true,
+       true,
        false},
-      {"the drawing's defaults say no fit", {}, {}, {{kTextBooleans, kNoFitText}}, true, true,
+      {"the drawing's defaults say no fit",
+       {},
+       {},
+       {{kTextBooleans, kNoFitText}},
+       true,
+       true,
        false},
       {"master grows its box, named", {{kTextBooleans, kGrowBox}}, {}, {}, true, false, true},
       {"master grows its box, by kind", {{kTextBooleans, kGrowBox}}, {}, {}, false, false, true},
@@ -261,8 +271,13 @@ TEST(TextFit, OutlineTextFitsItsBoxUnlessTheBoxGrowsToIt) {
        true,
        false,
        true},
-      {"the slide's own growth wins", {{kTextBooleans, kFitText}}, {{kTextBooleans, kGrowBox}},
-       {}, true, false, true},
+      {"the slide's own growth wins",
+       {{kTextBooleans, kFitText}},
+       {{kTextBooleans, kGrowBox}},
+       {},
+       true,
+       false,
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
