@@ -253,6 +253,36 @@ TEST(TextLayoutVertical, LineSpacingInPercentAndPointsAndParagraphSpacing) {
   }
 }
 
+TEST(TextLayoutVertical, AnEmptyOpeningParagraphKeepsAWholeLine) {
+  // Spacing is between lines: an empty first paragraph has none before it, so it keeps a whole
+  // 12-point line; an empty paragraph further down and every line of text take the spacing.
+  struct Case {
+    const char* name;
+    int line_spacing;
+    bool text_first;
+    double first, others;  // line heights
+  } cases[] = {
+      {"tighter", 80, false, 12, 9.6},
+      {"looser", 150, false, 12, 18},
+      {"exactly 20 points", -160, false, 20, 20},
+      {"text first", 80, true, 9.6, 9.6},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ppt::TextBody body;
+    for (const char16_t* t : {c.text_first ? u"w" : u"", u"x", u"", u"y"}) {
+      ppt::Paragraph p = ParaOf(t);
+      p.line_spacing = c.line_spacing;
+      body.paragraphs.push_back(p);
+    }
+    text::Layout l = Lay(body, 100);
+    ASSERT_EQ(l.lines.size(), 4u);
+    EXPECT_NEAR(l.lines[0].height, c.first, 1e-9);
+    for (size_t i = 1; i < 4; i++) EXPECT_NEAR(l.lines[i].height, c.others, 1e-9) << i;
+    EXPECT_NEAR(l.lines[1].top, c.first, 1e-9);
+  }
+}
+
 TEST(TextLayoutVertical, BodyTextShrinksToFitItsBoxOnlyWhereItWouldOverflow) {
   // Ten paragraphs of 10-point text at 12 points a line, plus 10 points after each given as a
   // length, which shrinks with the text: 210 points in all at full size (none after the last).

@@ -318,6 +318,9 @@ class Engine {
       size = r.size;
     }
     int spacing = w.p->line_spacing;
+    // An empty paragraph opening the text keeps a whole line whatever its spacing: the spacing
+    // is between lines, and nothing comes before it.
+    if (l->para == 0 && w.chars.empty() && spacing >= 0) spacing = 100;
     if (spacing >= 0)
       l->height = std::max(kSingleLine * size, l->ascent + l->descent) * spacing / 100.0;
     else
