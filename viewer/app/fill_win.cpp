@@ -131,7 +131,10 @@ void SlideRenderer::FillOutline(HDC dc, const ppt::Shape& s, const geom::Outline
            outline.parts[end].path == outline.parts[i].path;
          end++)
       if (outline.parts[end].fill && figures[end].size() >= 3) path.push_back(figures[end]);
-    if (!path.empty()) PaintFill(dc, Shaded(s.fill, outline.parts[i].shade), path, box);
+    // A flipped shape shows its blend flipped with it.
+    if (!path.empty())
+      PaintFill(dc, paint::Mirrored(Shaded(s.fill, outline.parts[i].shade), s.flip_h, s.flip_v),
+                path, box);
     i = end;
   }
 }

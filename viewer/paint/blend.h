@@ -36,6 +36,9 @@ std::vector<ColorBand> RectangularBands(const ppt::Fill& fill, double x, double 
 std::vector<ColorBand> ShapeBands(const ppt::Fill& fill, const std::vector<geom::Pt>& figure,
                                   double cx, double cy, int n);
 
+// A blend as its flipped shape shows it: the direction and focus mirrored with the outline.
+ppt::Fill Mirrored(const ppt::Fill& fill, bool flip_h, bool flip_v);
+
 // The opacity a blend is painted with as a whole.
 uint8_t AverageAlpha(const ppt::Fill& fill);
 

@@ -183,3 +183,40 @@ TEST(GradientLayout, FocusRectangleMayBeStoredEitherWayRound) {
 }
 
 }  // namespace
+
+TEST(GradientLayout, AFlippedShapeFlipsItsBlend) {
+  // A flip mirrors the blend with the outline: the colours trade the flipped sides, and a
+  // corner's focus moves to the mirrored corner.
+  struct Flip {
+    const char* what;
+    uint32_t type, angle;
+    double to;
+    bool h, v;
+    const char* expect;  // top bottom left right centre tl tr bl br
+  } flips[] = {
+      {"horizontal blend, flipped across", kShadeScale, kAbsent, 0, true, false, "FB--?FFBB"},
+      {"horizontal blend, flipped upside down", kShadeScale, kAbsent, 0, false, true, "BF--?BBFF"},
+      {"vertical blend, flipped across", kShadeScale, Fixed(90), 0, true, false, "--BF?BFBF"},
+      {"vertical blend, flipped both ways", kShadeScale, Fixed(90), 0, true, true, "--BF?BFBF"},
+      {"diagonal blend, flipped across", kShadeScale, Fixed(45), 0, true, false, "----?-FB-"},
+      {"from the top-left corner, flipped across", kShadeCenter, kAbsent, 0, true, false,
+       "-BB---F-B"},
+      {"from the top-left corner, flipped both ways", kShadeCenter, kAbsent, 0, true, true,
+       "B-B-----F"},
+  };
+  for (const Flip& c : flips) {
+    ppt::Fill f = paint::Mirrored(
+        ReadFill({{kFillType, c.type}, {kFillAngle, c.angle}, {kFillFocus, 100}}), c.h, c.v);
+    std::string got;
+    for (size_t i = 0; i < sizeof(kPlaces) / sizeof(kPlaces[0]); i++) {
+      const Place& at = kPlaces[i];
+      got += c.expect[i] == '-' ? '-' : Which(ColourAt(f, at.x, at.y));
+    }
+    EXPECT_EQ(got, c.expect) << c.what << " (places: top bottom left right centre, corners)";
+  }
+  // Solid fills and pictures are left as they are.
+  ppt::Fill solid;
+  solid.kind = ppt::Fill::kSolid;
+  solid.angle = 30;
+  EXPECT_EQ(paint::Mirrored(solid, true, true).angle, 30);
+}
