@@ -6,6 +6,7 @@
 #include "ppt/encryption.h"
 #include "ppt/loader.h"
 #include "ppt/picture_store.h"
+#include "ppt/pp95.h"
 
 namespace ppt {
 namespace detail {
@@ -401,8 +402,8 @@ LoadError Load(const uint8_t* data, size_t size, Presentation* out, const LoadOp
   // presentation whole in a storage of its own.
   store->EnterStorage(kDualStorage);
   bool marked_encrypted = cf.Has("EncryptedSummary");
-  // PowerPoint 95 kept its edits in streams of its own beside a document stream of the same name.
-  if (cf.Has("PersistentStorage Directory") || cf.Has("PP40")) return LoadError::kOldFormat;
+  // PowerPoint 4 kept its presentation in a stream of another name and layout.
+  if (cf.Has("PP40")) return LoadError::kOldFormat;
   StreamReader& doc_stream = store->document();
   if (!cf.Stream("PowerPoint Document", &doc_stream)) return LoadError::kNotPresentation;
   // The document is read in place when its sectors follow each other, as they mostly do.
@@ -414,6 +415,13 @@ LoadError Load(const uint8_t* data, size_t size, Presentation* out, const LoadOp
     doc_copy.resize(doc_stream.Read(0, doc_size, doc_copy.data()));
     doc = doc_copy.data();
   }
+  // PowerPoint 95 wrote the same record types under headers of its own.
+  if (detail::IsPowerPoint95(doc, doc_copy.empty() ? doc_size : doc_copy.size())) {
+    LoadError e = detail::LoadPowerPoint95(doc, doc_copy.empty() ? doc_size : doc_copy.size(), out);
+    if (e == LoadError::kNone) out->store = std::move(store);
+    return e;
+  }
+  if (cf.Has("PersistentStorage Directory")) return LoadError::kOldFormat;
   cf.Stream("Pictures", &store->pictures());
   std::vector<uint8_t> user;
   uint32_t current_edit = 0;

@@ -262,7 +262,7 @@ TEST(ParserCorpus, KnownFilesLoadAsExpected) {
     LoadError error;
     int slides;
   } cases[] = {
-      {"PPT95.ppt", LoadError::kOldFormat, 0},
+      {"PPT95.ppt", LoadError::kNone, 42},  // saved by PowerPoint 95
       {"Password_Protected-hello.ppt", LoadError::kEncrypted, 0},
       {"57272_corrupted_usereditatom.ppt", LoadError::kNone, 6},
       {"backgrounds.ppt", LoadError::kNone, 4},
