@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "viewer/tests/hostile_decks.h"
+#include "viewer/tests/pp95_builder.h"
 
 namespace {
 
@@ -149,6 +150,21 @@ int main(int argc, char** argv) {
       // Arched, with its angle and alignment stated.
       deck::Shape(144, {{0x0147, 120}, {0x00C2, 2}}, 2100, 100, 4000, 1500, 0, false,
                   {{0x00C0, art}})};
+  // A deck as PowerPoint 95 saved it: a text, an ellipse and a line on a slide, a bar on its
+  // master.
+  using namespace pp95;
+  Bytes style = Style(true, 1, true, 4);
+  Bytes text = Object(-2600, -900, 2500, 1600, style,
+                      Text("One\rTwo", {{4, 32, 1}, {3, 24, 2, 9, 9, 9, 0xFE}}, {{4}, {3, 1, 1}}));
+  Bytes old_doc =
+      Document(Environment("Arial", {{{0, 0}, {288, 288}}}),
+               {Slide({text, Object(1000, -500, 1400, 300, style, {}, 0xFFFFFFFF),
+                       Polyline({{-100, 400}, {200, 500}, {600, 450}}, style)},
+                      Scheme({0xFFFFFF, 0, 0x808080, 0, 0xFF6600}))},
+               Slide({Object(-2880, 1800, 2880, 2000, style)}, Scheme({0xFFFFFF}), 0x03F8));
+  deck::Bytes old_deck = deck::CompoundFile({{"PowerPoint Document", old_doc},
+                                             {"PersistentStorage Directory", deck::Bytes(62, 0)},
+                                             {"Header", deck::Bytes(57, 0)}});
   deck::DeckSpec saved = plain;
   saved.incremental = true;
   saved.scattered = true;
@@ -161,6 +177,7 @@ int main(int argc, char** argv) {
       {"outline_refs.ppt", hostile::ManyOutlineRefs(200, 4096)},
       {"deleted_shapes.ppt", hostile::DeletedShapesOnMaster(10, 20000)},
       {"fat_claims.ppt", hostile::ClaimsMoreSectors(deck::Build(plain))},
+      {"powerpoint95.ppt", old_deck},
   };
   if (!WriteAll(argv[1], seeds)) return 1;
   if (argc >= 3 && !WriteAll(argv[2], PictSeeds())) return 1;
