@@ -115,6 +115,24 @@ TEST(PaintWine, GradientsRunTheWayTheFileSays) {
   EXPECT_GT(right.b, 200);
 }
 
+TEST(PaintWine, FlippedShapesShowTheirBlendFlipped) {
+  // The blend of the test above, red at the top, in a shape flipped upside down and in one
+  // flipped across: only the first trades its ends.
+  constexpr uint32_t kFlipH = 0x40, kFlipV = 0x80;
+  const Props blend{{0x1BF, kFilled},  {0x180, 7},   {0x181, 0x0000FF},
+                    {0x183, 0xFF0000}, {0x18C, 100}, {0x1FF, kNoLine}};
+  Painted p({deck::Shape(1, blend, 1000, 1000, 3000, 3000, kFlipV),
+             deck::Shape(1, blend, 3500, 1000, 5500, 3000, kFlipH)});
+  ASSERT_TRUE(p.ok());
+  Px top = p.At(200, 105), bottom = p.At(200, 295);
+  EXPECT_GT(top.b, 200);
+  EXPECT_GT(bottom.r, 200);
+  top = p.At(450, 105);
+  bottom = p.At(450, 295);
+  EXPECT_GT(top.r, 200);
+  EXPECT_GT(bottom.b, 200);
+}
+
 TEST(PaintWine, ShadowsFallBesideTheShape) {
   Painted p({deck::Shape(1,
                          {{0x1BF, kFilled},
