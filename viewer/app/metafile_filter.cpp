@@ -66,6 +66,24 @@ constexpr size_t kWmfVersionAt = 4;
 constexpr uint16_t kWmfVersion1 = 0x0100, kWmfVersion3 = 0x0300;
 constexpr uint8_t kWmfEndRecord[kWmfRecordHead] = {3, 0, 0, 0, 0, 0};  // three words, function 0
 constexpr uint16_t kMetaEof = 0x0000, kMetaEscape = 0x0626;
+// Records that carry a device-independent bitmap: where its header starts among the record's
+// parameters, and where their colour usage is (DIB_PAL_COLORS bitmaps index the palette and
+// have no colours of their own), if they have one.
+struct DibRecord {
+  uint16_t function;
+  size_t header_at;
+  int usage_at;
+};
+constexpr DibRecord kDibRecords[] = {
+    {0x0940, 16, -1},  // META_DIBBITBLT
+    {0x0B41, 20, -1},  // META_DIBSTRETCHBLT
+    {0x0F43, 22, 4},   // META_STRETCHDIB
+    {0x0D33, 18, 0},   // META_SETDIBTODEV
+    {0x0142, 4, 2},    // META_DIBCREATEPATTERNBRUSH
+};
+constexpr uint16_t kDibPalColors = 1;
+constexpr size_t kBitmapInfoSize = 40, kBitCountAt = 14, kColorsUsedAt = 32;
+constexpr uint16_t kMaxIndexedBits = 8;
 
 using kestrane::le::Get16;
 using kestrane::le::Get32;
@@ -227,6 +245,27 @@ bool FilterEnhancedMetafile(const uint8_t* data, size_t size, std::vector<uint8_
   return true;
 }
 
+// A bitmap whose colour table is implied by its depth (a count of zero) gets the count written
+// out: players that copy the bitmap into a converted metafile take a zero count as no table and
+// draw its indices as colours, near black.
+void StateColourCount(uint8_t* record, size_t len) {
+  const uint16_t function = Get16(record + 4);
+  for (const DibRecord& d : kDibRecords) {
+    if (d.function != function) continue;
+    uint8_t* params = record + kWmfRecordHead;
+    const size_t n = len - kWmfRecordHead;
+    if (d.usage_at >= 0 &&
+        (size_t(d.usage_at) + 2 > n || Get16(params + d.usage_at) == kDibPalColors))
+      return;
+    if (d.header_at + kBitmapInfoSize > n || Get32(params + d.header_at) < kBitmapInfoSize) return;
+    uint8_t* bi = params + d.header_at;
+    const uint16_t bits = Get16(bi + kBitCountAt);
+    if (bits == 0 || bits > kMaxIndexedBits || Get32(bi + kColorsUsedAt) != 0) return;
+    Put32(bi + kColorsUsedAt, 1u << bits);
+    return;
+  }
+}
+
 bool FilterWindowsMetafile(const uint8_t* data, size_t size, std::vector<uint8_t>* out,
                            size_t* dropped) {
   out->clear();
@@ -245,6 +284,7 @@ bool FilterWindowsMetafile(const uint8_t* data, size_t size, std::vector<uint8_t
       skipped++;
     } else {
       out->insert(out->end(), data + at, data + at + len);
+      StateColourCount(out->data() + out->size() - len, size_t(len));
     }
     ended = function == kMetaEof;
     at += size_t(len);

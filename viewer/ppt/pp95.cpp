@@ -40,6 +40,13 @@ constexpr uint32_t kPolyline = 0x0BC8;
 constexpr uint32_t kPolylineAtom = 0x0BC9;
 constexpr uint32_t kPolylinePoints = 0x0BDB;
 constexpr uint32_t kMaster = 0x03F8;
+constexpr uint32_t kPictures = 0x07D6;
+constexpr uint32_t kPicture = 0x0FBC;
+constexpr uint32_t kPictureBody = 0x0FC5;
+constexpr uint32_t kMetafile = 0x0FC1;
+constexpr uint32_t kContent = 0x0FAE;
+constexpr uint32_t kPictureRef = 0x0FD5;
+constexpr uint32_t kPictureIndex = 0x0FC4;
 constexpr uint32_t kRulers = 0x0FB0;
 constexpr uint32_t kRulerEntry = 0x0FE5;
 constexpr uint32_t kRuler = 0x0FB3;
@@ -86,7 +93,7 @@ constexpr size_t kFaceAt = 28, kFaceSize = 32;
 // The object atom's rectangle, and a text atom's, from the slide's centre.
 constexpr size_t kObjectKindAt = 0, kObjectRectAt = 12, kTextKindAt = 0, kTextAtomSize = 4;
 // Bounds on what a crafted file can make the reader build.
-constexpr size_t kMaxSlides = 10000, kMaxShapes = 2000, kMaxRuns = 100000;
+constexpr size_t kMaxSlides = 10000, kMaxShapes = 2000, kMaxRuns = 100000, kMaxPictures = 10000;
 
 struct Rec {
   uint32_t type = 0, inst = 0, ref = 0;
@@ -230,11 +237,13 @@ void ApplyParaFormat(const StyleRun* f, const Ruler& ruler, Paragraph* p) {
 
 class Reader {
  public:
-  Reader(int32_t width, int32_t height, std::string face, std::vector<Ruler> rulers)
+  Reader(int32_t width, int32_t height, std::string face, std::vector<Ruler> rulers,
+         size_t pictures)
       : half_w_(width / 2),
         half_h_(height / 2),
         face_(std::move(face)),
-        rulers_(std::move(rulers)) {}
+        rulers_(std::move(rulers)),
+        pictures_(pictures) {}
 
   // The master's own objects, which every slide shows beneath its own; its placeholders only
   // shape the slides' text.
@@ -315,8 +324,20 @@ class Reader {
     if (Find(object, rt95::kPlaceholderAtom, &placeholder) && placeholder.len >= 1)
       s.placeholder = placeholder.body[0];
     ReadStyle(object, &s);
+    s.picture = PictureOf(object);
     bool has_text = Find(object, rt95::kText, &text) && ReadText(text, &s);
-    if (has_text || s.line || s.fill.kind != Fill::kNone) out->shapes.push_back(std::move(s));
+    if (has_text || s.line || s.fill.kind != Fill::kNone || s.picture >= 0)
+      out->shapes.push_back(std::move(s));
+  }
+
+  // The picture an object shows, by its place in the document's picture list; -1 for none.
+  int PictureOf(const Rec& object) const {
+    Rec content, ref, index;
+    if (!Find(object, rt95::kContent, &content) || !Find(content, rt95::kPictureRef, &ref) ||
+        !Find(ref, rt95::kPictureIndex, &index) || index.len < 4)
+      return -1;
+    uint32_t i = Le32(index.body);
+    return i < pictures_ ? int(i) : -1;
   }
 
   // A line through points, drawn as an open outline.
@@ -421,9 +442,29 @@ class Reader {
   int32_t half_w_, half_h_;
   std::string face_;
   std::vector<Ruler> rulers_;
+  size_t pictures_;
   Scheme scheme_;
   std::vector<Shape> master_;
 };
+
+// The document's pictures, metafiles in the document stream itself, in list order.
+void ReadPictures(const uint8_t* doc, const Rec& document, Presentation* out) {
+  Rec env, list;
+  if (!Find(document, rt95::kEnvironment, &env) || !Find(env, rt95::kPictures, &list)) return;
+  Kids k(list);
+  Rec entry, body, metafile;
+  while (k.Next(&entry) && out->blips.size() < kMaxPictures) {
+    if (entry.type != rt95::kPicture) continue;
+    Blip b;
+    if (Find(entry, rt95::kPictureBody, &body) && Find(body, rt95::kMetafile, &metafile)) {
+      b.type = Blip::kWmf;
+      b.source = Blip::kDocument;
+      b.offset = uint64_t(metafile.body - doc);
+      b.length = metafile.len;
+    }
+    out->blips.push_back(b);
+  }
+}
 
 // The document's rulers, which texts choose by their place in this list.
 std::vector<Ruler> ReadRulers(const Rec& document) {
@@ -484,7 +525,9 @@ LoadError LoadPowerPoint95(const uint8_t* doc, size_t size, Presentation* out) {
       out->height = h;
     }
   }
-  Reader reader(out->width, out->height, FirstFace(document), ReadRulers(document));
+  ReadPictures(doc, document, out);
+  Reader reader(out->width, out->height, FirstFace(document), ReadRulers(document),
+                out->blips.size());
   // The slide list is the list that holds slides; masters and notes pages have lists of their
   // own.
   Kids lists(document);

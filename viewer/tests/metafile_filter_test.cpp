@@ -277,4 +277,67 @@ TEST(MetafileFilter, WindowsMetafilesLoseTheirEscapes) {
   EXPECT_FALSE(viewer::FilterWindowsMetafile(zero.data(), zero.size(), &out));
 }
 
+// A metafile of one bitmap record: `params` before the bitmap's header, then the header with
+// its depth and colour count, then as many table entries as the depth implies.
+Bytes BitmapWmf(uint16_t function, const Bytes& params, uint16_t bits, uint32_t used) {
+  Bytes b = Wmf({}, false);
+  b.resize(18);
+  Bytes rec = params;
+  Put32(&rec, 40);
+  Put32(&rec, 4);
+  Put32(&rec, 2);
+  Put16(&rec, 1);
+  Put16(&rec, bits);
+  for (int i = 0; i < 4; i++) Put32(&rec, 0);
+  Put32(&rec, used);
+  Put32(&rec, 0);
+  rec.resize(rec.size() + (bits <= 8 ? 4u << bits : 0) + 16, 0);
+  Put32(&b, uint32_t(3 + rec.size() / 2));
+  Put16(&b, function);
+  b.insert(b.end(), rec.begin(), rec.end());
+  WmfRecord(&b, 0, 3);
+  for (int i = 0; i < 4; i++) b[6 + i] = uint8_t((b.size() / 2) >> (8 * i));
+  return b;
+}
+
+uint32_t ColoursUsed(const Bytes& wmf, size_t params) {
+  const size_t at = 18 + 6 + params + 32;
+  return uint32_t(wmf[at]) | uint32_t(wmf[at + 1]) << 8 | uint32_t(wmf[at + 2]) << 16 |
+         uint32_t(wmf[at + 3]) << 24;
+}
+
+TEST(MetafileFilter, BitmapsStateTheColourTableTheirDepthImplies) {
+  struct Case {
+    const char* what;
+    uint16_t function;
+    size_t params;
+    int usage_at;  // where the colour usage sits, -1 without one
+    uint16_t usage, bits;
+    uint32_t used, expect;
+  } cases[] = {
+      {"stretched 8-bit blit", 0x0B41, 20, -1, 0, 8, 0, 256},
+      {"1-bit mask", 0x0B41, 20, -1, 0, 1, 0, 2},
+      {"4-bit blit", 0x0940, 16, -1, 0, 4, 0, 16},
+      {"stretched bitmap in colours", 0x0F43, 22, 4, 0, 8, 0, 256},
+      {"palette indices: no table of its own", 0x0F43, 22, 4, 1, 8, 0, 0},
+      {"a count already stated", 0x0B41, 20, -1, 0, 8, 17, 17},
+      {"true colour: no table", 0x0B41, 20, -1, 0, 24, 0, 0},
+      {"pattern brush", 0x0142, 4, 2, 0, 1, 0, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Bytes params(c.params, 0);
+    if (c.usage_at >= 0) params[size_t(c.usage_at)] = uint8_t(c.usage);
+    Bytes wmf = BitmapWmf(c.function, params, c.bits, c.used), out;
+    ASSERT_TRUE(viewer::FilterWindowsMetafile(wmf.data(), wmf.size(), &out));
+    ASSERT_EQ(out.size(), wmf.size());
+    EXPECT_EQ(ColoursUsed(out, c.params), c.expect);
+  }
+  // A record too short for the header it names is left alone.
+  Bytes shortened = Wmf({0x0B41});
+  Bytes out;
+  ASSERT_TRUE(viewer::FilterWindowsMetafile(shortened.data(), shortened.size(), &out));
+  EXPECT_EQ(out, shortened);
+}
+
 }  // namespace

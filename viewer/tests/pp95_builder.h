@@ -130,7 +130,8 @@ inline Bytes Style(bool line, uint8_t line_slot, bool fill, uint8_t fill_slot) {
 // An object at a rectangle from the slide's centre; kind 0xFFFFFFFD a rectangle, 0xFFFFFFFF an
 // ellipse.
 inline Bytes Object(int32_t l, int32_t t, int32_t r, int32_t b, const Bytes& style,
-                    const Bytes& text = Bytes(), uint32_t kind = 0xFFFFFFFD, int placeholder = -1) {
+                    const Bytes& text = Bytes(), uint32_t kind = 0xFFFFFFFD, int placeholder = -1,
+                    int picture = -1) {
   Bytes atom;
   Put32(&atom, kind);
   Put32(&atom, 0);
@@ -146,6 +147,12 @@ inline Bytes Object(int32_t l, int32_t t, int32_t r, int32_t b, const Bytes& sty
   kids.push_back(Atom(0x0BC1, atom));
   kids.push_back(style);
   if (!text.empty()) kids.push_back(text);
+  if (picture >= 0) {
+    Bytes index;
+    Put32(&index, uint32_t(picture));
+    kids.push_back(Container(
+        0x0FAE, {Atom(0x0FAF, Bytes(16, 0)), Container(0x0FD5, {Atom(0x0FC4, index)})}, 0x1F));
+  }
   return Container(placeholder >= 0 ? 0x0BC2 : 0x0BC0, kids, 0x13);
 }
 
@@ -185,9 +192,11 @@ inline Bytes Slide(const std::vector<Bytes>& objects, const Bytes& scheme, uint3
                    0x10);
 }
 
-// The environment: one font and the rulers given as (margin, indent) per level.
+// The environment: one font, the rulers given as (margin, indent) per level, and pictures
+// (metafiles).
 inline Bytes Environment(const std::string& face,
-                         const std::vector<std::vector<std::pair<int32_t, int32_t>>>& rulers) {
+                         const std::vector<std::vector<std::pair<int32_t, int32_t>>>& rulers,
+                         const std::vector<Bytes>& pictures = {}) {
   Bytes font(60, 0);
   for (size_t i = 0; i < face.size() && i < 31; i++) font[28 + i] = uint8_t(face[i]);
   Bytes entry = Atom(0x0FB7, font);
@@ -201,10 +210,15 @@ inline Bytes Environment(const std::string& face,
     r.resize(52, 0);
     ruler_entries.push_back(Container(0x0FE5, {Atom(0x0FB3, r)}, 9));
   }
-  return Container(0x03F2,
-                   {Container(0x07D5, {Record(0x0FB6, kContainer, 9, entry)}),
-                    Container(0x0FB0, ruler_entries, 0x18)},
-                   0x15);
+  std::vector<Bytes> picture_entries;
+  for (const Bytes& p : pictures)
+    picture_entries.push_back(Container(
+        0x0FBC, {Container(0x0FC5, {Atom(0x0FC6, Bytes(20, 0)), Atom(0x0FC1, p)}, 9)}, 9));
+  return Container(
+      0x03F2,
+      {Container(0x07D5, {Record(0x0FB6, kContainer, 9, entry)}),
+       Container(0x07D6, picture_entries, 0x17), Container(0x0FB0, ruler_entries, 0x18)},
+      0x15);
 }
 
 inline Bytes Document(const Bytes& environment, const std::vector<Bytes>& slides,
