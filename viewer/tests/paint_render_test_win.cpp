@@ -446,6 +446,35 @@ TEST(PaintWine, MetafilesMirrorWithTheirShape) {
   EXPECT_TRUE(Near(p.At(290, 150), Px{0, 0, 255}, 40));
 }
 
+TEST(PaintWine, MetafileBitmapsKeepTheirColourTable) {
+  // A stretched 8-bit bitmap whose colour count is left at zero, meaning all 256: every pixel
+  // index 1, green in the table. Converted metafiles have drawn the indices as colours instead.
+  const uint16_t kSetMapMode = 0x0103, kSetWindowOrg = 0x020B, kSetWindowExt = 0x020C;
+  const uint16_t kDibStretchBlt = 0x0B41;
+  const uint32_t kSrcCopy = 0x00CC0020;
+  deck::Bytes blt;
+  deck::Put32(blt, 0);  // size: set below
+  deck::Put16(blt, kDibStretchBlt);
+  deck::Put32(blt, kSrcCopy);
+  for (int16_t v : {2, 2, 0, 0, 100, 100, 0, 0}) deck::Put16(blt, uint16_t(v));
+  for (uint32_t v : {40u, 2u, 2u}) deck::Put32(blt, v);
+  deck::Put16(blt, 1);
+  deck::Put16(blt, 8);
+  for (int i = 0; i < 6; i++) deck::Put32(blt, 0);  // compression .. colours used, important
+  for (int i = 0; i < 256; i++) deck::Put32(blt, i == 1 ? 0x0000FF00u : 0u);
+  for (int row = 0; row < 2; row++) deck::Put32(blt, 0x00000101u);
+  for (int i = 0; i < 4; i++) blt[size_t(i)] = uint8_t((blt.size() / 2) >> (8 * i));
+  deck::Bytes wmf =
+      deck::Wmf({deck::WmfRecord(kSetWindowOrg, {0, 0}), deck::WmfRecord(kSetWindowExt, {100, 100}),
+                 deck::WmfRecord(kSetMapMode, {8}), blt},
+                0);
+  const int32_t bounds[4] = {0, 0, 100, 100};
+  Painted p({}, {}, nullptr, 576, {deck::WmfBlip(wmf, bounds)});
+  ASSERT_TRUE(p.ok());
+  for (auto [x, y] : {std::pair{120, 220}, {200, 250}, {280, 290}})
+    EXPECT_TRUE(Near(p.At(x, y), Px{0, 255, 0}, 40)) << x << "," << y;
+}
+
 TEST(PaintWine, MetafilesThatRescaleTheirViewportKeepTheirFrame) {
   const uint16_t kSetMapMode = 0x0103, kSetWindowOrg = 0x020B, kSetWindowExt = 0x020C;
   const uint16_t kScaleViewportExt = 0x0412, kCreateBrush = 0x02FC, kSelectObject = 0x012D;
