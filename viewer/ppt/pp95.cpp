@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -56,8 +57,6 @@ constexpr uint32_t kTextAtom = 0x0FA3;
 constexpr uint32_t kFont = 0x0FB6;
 constexpr uint32_t kFontAtom = 0x0FB7;
 constexpr uint32_t kTextContent = 0x0FE0;
-constexpr uint32_t kCharFormat = 0x0FE2;
-constexpr uint32_t kParaFormat = 0x0FE3;
 }  // namespace rt95
 
 // What the strings of a text's content hold, by their reference numbers.
@@ -66,6 +65,7 @@ constexpr uint32_t kRefCharRuns = 0x2F, kRefParaRuns = 0x30, kRefChars = 0x35;
 // Character formats: size, style bits and a colour as the later format writes it.
 constexpr size_t kCharSizeAt = 4, kCharStyleAt = 8, kCharColorAt = 10, kCharFormatSize = 14;
 constexpr uint16_t kBold = 0x0001, kItalic = 0x0002;
+constexpr uint32_t kMaxTextSize = 4000;  // points
 // Paragraph formats: the outline level and the alignment.
 constexpr size_t kLevelAt = 24, kAlignAt = 28, kParaFormatSize = 32;
 // A ruler: the text margin and first-line indent of each outline level, in master units.
@@ -90,9 +90,12 @@ constexpr int kTextSlot = 1, kTitleSlot = 3;
 constexpr uint32_t kTitleText = 0, kCentreTitleText = 6;
 // The face name of a font entry: after the logical font's sizes, weight and flags.
 constexpr size_t kFaceAt = 28, kFaceSize = 32;
-// The object atom's rectangle, and a text atom's, from the slide's centre.
+// Places in an object's atom (its kind, and its rectangle from the slide's centre) and in a
+// text's atom (its kind).
 constexpr size_t kObjectKindAt = 0, kObjectRectAt = 12, kTextKindAt = 0, kTextAtomSize = 4;
 // Bounds on what a crafted file can make the reader build.
+constexpr int32_t kMaxSlideSide = 1000000;  // master units, some 43 metres
+constexpr size_t kMaxTotalShapes = 200000;  // over all slides, the master's copies counted
 constexpr size_t kMaxSlides = 10000, kMaxShapes = 2000, kMaxRuns = 100000, kMaxPictures = 10000;
 
 struct Rec {
@@ -210,7 +213,7 @@ void ApplyCharFormat(const StyleRun* f, const Scheme& scheme, int slot, Run* r) 
   }
   const uint8_t* p = f->format;
   uint32_t size = Le32(p + kCharSizeAt);
-  if (size >= 1 && size <= 4000) r->size = int(size);
+  if (size >= 1 && size <= kMaxTextSize) r->size = int(size);
   uint16_t style = Le16(p + kCharStyleAt);
   r->bold = style & kBold;
   r->italic = style & kItalic;
@@ -232,7 +235,7 @@ void ApplyParaFormat(const StyleRun* f, const Ruler& ruler, Paragraph* p) {
   static const Paragraph::Align kAlign[] = {Paragraph::kLeft, Paragraph::kCenter, Paragraph::kRight,
                                             Paragraph::kJustify};
   uint32_t a = Le32(f->format + kAlignAt);
-  if (a < 4) p->align = kAlign[a];
+  if (a < std::size(kAlign)) p->align = kAlign[a];
 }
 
 class Reader {
@@ -262,9 +265,11 @@ class Reader {
     ReadScheme(slide, &scheme_);
     out.background.kind = Fill::kSolid;
     out.background.color = scheme_.slots[0];
-    out.shapes = master_;
+    if (total_shapes_ + master_.size() <= kMaxTotalShapes) out.shapes = master_;
     Rec objects;
-    if (Find(slide, rt95::kObjects, &objects)) ReadObjects(objects, 0, &out);
+    if (Find(slide, rt95::kObjects, &objects) && total_shapes_ < kMaxTotalShapes)
+      ReadObjects(objects, 0, &out);
+    total_shapes_ += out.shapes.size();
     for (size_t i = 0; i < out.shapes.size(); i++) out.shapes[i].id = uint32_t(i + 1);
     scheme_ = saved;
     return out;
@@ -443,6 +448,7 @@ class Reader {
   std::string face_;
   std::vector<Ruler> rulers_;
   size_t pictures_;
+  size_t total_shapes_ = 0;
   Scheme scheme_;
   std::vector<Shape> master_;
 };
@@ -520,7 +526,7 @@ LoadError LoadPowerPoint95(const uint8_t* doc, size_t size, Presentation* out) {
   if (!top.Next(&start) || !Find(start, rt95::kDocument, &document)) return LoadError::kDamaged;
   if (Find(document, rt95::kDocumentAtom, &atom) && atom.len >= 8) {
     int32_t w = int32_t(Le32(atom.body)), h = int32_t(Le32(atom.body + 4));
-    if (w > 0 && h > 0 && w <= 1000000 && h <= 1000000) {
+    if (w > 0 && h > 0 && w <= kMaxSlideSide && h <= kMaxSlideSide) {
       out->width = w;
       out->height = h;
     }
