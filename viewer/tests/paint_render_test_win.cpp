@@ -446,6 +446,16 @@ TEST(PaintWine, MetafilesMirrorWithTheirShape) {
   EXPECT_TRUE(Near(p.At(290, 150), Px{0, 0, 255}, 40));
 }
 
+// A 100 x 100 metafile as the slide's picture, at x 100..300, y 200..300 pixels.
+Painted PaintedMetafile(const deck::Bytes& wmf) {
+  const int32_t bounds[4] = {0, 0, 100, 100};
+  return Painted({}, {}, nullptr, 576, {deck::WmfBlip(wmf, bounds)});
+}
+
+void ExpectColour(const Painted& p, std::initializer_list<std::pair<int, int>> places, Px colour) {
+  for (auto [x, y] : places) EXPECT_TRUE(Near(p.At(x, y), colour, 40)) << x << "," << y;
+}
+
 TEST(PaintWine, MetafileBitmapsKeepTheirColourTable) {
   // A stretched 8-bit bitmap whose colour count is left at zero, meaning all 256: every pixel
   // index 1, green in the table. Converted metafiles have drawn the indices as colours instead.
@@ -468,11 +478,9 @@ TEST(PaintWine, MetafileBitmapsKeepTheirColourTable) {
       deck::Wmf({deck::WmfRecord(kSetWindowOrg, {0, 0}), deck::WmfRecord(kSetWindowExt, {100, 100}),
                  deck::WmfRecord(kSetMapMode, {8}), blt},
                 0);
-  const int32_t bounds[4] = {0, 0, 100, 100};
-  Painted p({}, {}, nullptr, 576, {deck::WmfBlip(wmf, bounds)});
+  Painted p = PaintedMetafile(wmf);
   ASSERT_TRUE(p.ok());
-  for (auto [x, y] : {std::pair{120, 220}, {200, 250}, {280, 290}})
-    EXPECT_TRUE(Near(p.At(x, y), Px{0, 255, 0}, 40)) << x << "," << y;
+  ExpectColour(p, {{120, 220}, {200, 250}, {280, 290}}, Px{0, 255, 0});
 }
 
 TEST(PaintWine, MetafilesThatRescaleTheirViewportKeepTheirFrame) {
@@ -495,13 +503,10 @@ TEST(PaintWine, MetafilesThatRescaleTheirViewportKeepTheirFrame) {
        deck::WmfRecord(kSetWindowExt, {100, 100}), brush(255, 0, 0),
        deck::WmfRecord(kSelectObject, {2}), deck::WmfRecord(kRectangle, {200, 200, 0, 0})},
       3);
-  const int32_t bounds[4] = {0, 0, 100, 100};
-  Painted p({}, {}, nullptr, 576, {deck::WmfBlip(wmf, bounds)});
+  Painted p = PaintedMetafile(wmf);
   ASSERT_TRUE(p.ok());
-  // The picture's box: x 100..300, y 200..300 pixels; red from half way on.
-  for (auto [x, y] : {std::pair{110, 210}, {150, 250}, {190, 290}})
-    EXPECT_TRUE(Near(p.At(x, y), Px{0, 0, 255}, 40)) << x << "," << y;
-  for (auto [x, y] : {std::pair{210, 260}, {295, 295}})
-    EXPECT_TRUE(Near(p.At(x, y), Px{255, 0, 0}, 40)) << x << "," << y;
+  // Red from half way on.
+  ExpectColour(p, {{110, 210}, {150, 250}, {190, 290}}, Px{0, 0, 255});
+  ExpectColour(p, {{210, 260}, {295, 295}}, Px{255, 0, 0});
   EXPECT_TRUE(Near(p.At(310, 295), Px{255, 255, 255}));
 }
