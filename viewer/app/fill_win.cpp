@@ -131,10 +131,10 @@ void SlideRenderer::FillOutline(HDC dc, const ppt::Shape& s, const geom::Outline
            outline.parts[end].path == outline.parts[i].path;
          end++)
       if (outline.parts[end].fill && figures[end].size() >= 3) path.push_back(figures[end]);
-    // A flipped shape shows its blend flipped with it.
-    if (!path.empty())
-      PaintFill(dc, paint::Mirrored(Shaded(s.fill, outline.parts[i].shade), s.flip_h, s.flip_v),
-                path, box);
+    if (!path.empty()) {
+      ppt::Fill f = Shaded(s.fill, outline.parts[i].shade);
+      PaintFill(dc, s.flip_v ? paint::UpsideDown(f) : f, path, box);
+    }
     i = end;
   }
 }

@@ -69,19 +69,11 @@ std::vector<ColorBand> LinearBands(const ppt::Fill& fill, double x, double y, do
   return out;
 }
 
-ppt::Fill Mirrored(const ppt::Fill& fill, bool flip_h, bool flip_v) {
+ppt::Fill UpsideDown(const ppt::Fill& fill) {
   ppt::Fill out = fill;
   if (fill.kind != ppt::Fill::kGradient) return out;
-  if (flip_h) {
-    out.angle = std::fmod(540 - out.angle, 360.0);
-    out.focus[0] = 1 - fill.focus[2];
-    out.focus[2] = 1 - fill.focus[0];
-  }
-  if (flip_v) {
-    out.angle = std::fmod(360 - out.angle, 360.0);
-    out.focus[1] = 1 - fill.focus[3];
-    out.focus[3] = 1 - fill.focus[1];
-  }
+  out.angle = std::fmod(out.angle + 180, 360.0);
+  for (int i = 0; i < 4; i++) out.focus[i] = 1 - fill.focus[(i + 2) % 4];
   return out;
 }
 

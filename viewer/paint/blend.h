@@ -36,8 +36,10 @@ std::vector<ColorBand> RectangularBands(const ppt::Fill& fill, double x, double 
 std::vector<ColorBand> ShapeBands(const ppt::Fill& fill, const std::vector<geom::Pt>& figure,
                                   double cx, double cy, int n);
 
-// A blend as its flipped shape shows it: the direction and focus mirrored with the outline.
-ppt::Fill Mirrored(const ppt::Fill& fill, bool flip_h, bool flip_v);
+// A blend as a shape flipped upside down shows it. Upside down is flipped across and turned half
+// round: the blend turns with the shape, and a flip across leaves it as stored, since files store
+// it as the flipped shape shows it (mirrored copies carry their own angle).
+ppt::Fill UpsideDown(const ppt::Fill& fill);
 
 // The opacity a blend is painted with as a whole.
 uint8_t AverageAlpha(const ppt::Fill& fill);

@@ -184,29 +184,24 @@ TEST(GradientLayout, FocusRectangleMayBeStoredEitherWayRound) {
 
 }  // namespace
 
-TEST(GradientLayout, AFlippedShapeFlipsItsBlend) {
-  // A flip mirrors the blend with the outline: the colours trade the flipped sides, and a
-  // corner's focus moves to the mirrored corner.
+TEST(GradientLayout, AShapeUpsideDownTurnsItsBlendHalfRound) {
+  // Upside down is flipped across and turned half round: the blend turns, its colours and a
+  // corner's focus trading both ways round; a flip across alone leaves the blend as stored.
   struct Flip {
     const char* what;
     uint32_t type, angle;
-    double to;
-    bool h, v;
+    bool upside_down;
     const char* expect;  // top bottom left right centre tl tr bl br
   } flips[] = {
-      {"horizontal blend, flipped across", kShadeScale, kAbsent, 0, true, false, "FB--?FFBB"},
-      {"horizontal blend, flipped upside down", kShadeScale, kAbsent, 0, false, true, "BF--?BBFF"},
-      {"vertical blend, flipped across", kShadeScale, Fixed(90), 0, true, false, "--BF?BFBF"},
-      {"vertical blend, flipped both ways", kShadeScale, Fixed(90), 0, true, true, "--BF?BFBF"},
-      {"diagonal blend, flipped across", kShadeScale, Fixed(45), 0, true, false, "----?-FB-"},
-      {"from the top-left corner, flipped across", kShadeCenter, kAbsent, 0, true, false,
-       "-BB---F-B"},
-      {"from the top-left corner, flipped both ways", kShadeCenter, kAbsent, 0, true, true,
-       "B-B-----F"},
+      {"horizontal blend, upside down", kShadeScale, kAbsent, true, "BF--?BBFF"},
+      {"vertical blend, upside down", kShadeScale, Fixed(90), true, "--BF?BFBF"},
+      {"diagonal blend, upside down", kShadeScale, Fixed(45), true, "----?B--F"},
+      {"from the top-left corner, upside down", kShadeCenter, kAbsent, true, "B-B-----F"},
+      {"vertical blend, as stored", kShadeScale, Fixed(90), false, "--FB?FBFB"},
   };
   for (const Flip& c : flips) {
-    ppt::Fill f = paint::Mirrored(
-        ReadFill({{kFillType, c.type}, {kFillAngle, c.angle}, {kFillFocus, 100}}), c.h, c.v);
+    ppt::Fill f = ReadFill({{kFillType, c.type}, {kFillAngle, c.angle}, {kFillFocus, 100}});
+    if (c.upside_down) f = paint::UpsideDown(f);
     std::string got;
     for (size_t i = 0; i < sizeof(kPlaces) / sizeof(kPlaces[0]); i++) {
       const Place& at = kPlaces[i];
@@ -218,5 +213,5 @@ TEST(GradientLayout, AFlippedShapeFlipsItsBlend) {
   ppt::Fill solid;
   solid.kind = ppt::Fill::kSolid;
   solid.angle = 30;
-  EXPECT_EQ(paint::Mirrored(solid, true, true).angle, 30);
+  EXPECT_EQ(paint::UpsideDown(solid).angle, 30);
 }

@@ -115,7 +115,7 @@ TEST(PaintWine, GradientsRunTheWayTheFileSays) {
   EXPECT_GT(right.b, 200);
 }
 
-TEST(PaintWine, FlippedShapesShowTheirBlendFlipped) {
+TEST(PaintWine, ShapesUpsideDownTurnTheirBlend) {
   // The blend of the test above, red at the top, in a shape flipped upside down and in one
   // flipped across: only the first trades its ends.
   constexpr uint32_t kFlipH = 0x40, kFlipV = 0x80;
