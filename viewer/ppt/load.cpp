@@ -415,9 +415,10 @@ LoadError Load(const uint8_t* data, size_t size, Presentation* out, const LoadOp
     doc_copy.resize(doc_stream.Read(0, doc_size, doc_copy.data()));
     doc = doc_copy.data();
   }
+  const size_t doc_length = doc_copy.empty() ? doc_size : doc_copy.size();
   // PowerPoint 95 wrote the same record types under headers of its own.
-  if (detail::IsPowerPoint95(doc, doc_copy.empty() ? doc_size : doc_copy.size())) {
-    LoadError e = detail::LoadPowerPoint95(doc, doc_copy.empty() ? doc_size : doc_copy.size(), out);
+  if (detail::IsPowerPoint95(doc, doc_length)) {
+    LoadError e = detail::LoadPowerPoint95(doc, doc_length, out);
     if (e == LoadError::kNone) out->store = std::move(store);
     return e;
   }
@@ -440,7 +441,6 @@ LoadError Load(const uint8_t* data, size_t size, Presentation* out, const LoadOp
       have_user = token == detail::kTokenPlain || token == 0 || token == detail::kTokenEncrypted;
     }
   }
-  size_t doc_length = doc_copy.empty() ? doc_size : doc_copy.size();
   detail::EncryptedObjects encrypted;
   if (have_user) detail::FindEncryption(doc, doc_length, current_edit, &encrypted);
   if (marked_encrypted || encrypted.found) {

@@ -457,19 +457,25 @@ Layout LayOut(const ppt::TextBody& body, const Box& box, const Measurer& measure
   // under the tightest fit, where other renderers of these files put it too.
   constexpr int kFullPercent = 100, kMaxSteps = 10;
   const int least = int(std::ceil(kMinFitScale * kFullPercent));
-  int seen[kMaxSteps] = {};
-  int percent = kFullPercent, best_percent = 0;
+  auto factor = [&](const Layout& l) {
+    return l.ink_height > 0 ? std::sqrt(box.height / l.ink_height) : 1.0;
+  };
+  auto next = [&](int percent, double f) {
+    return std::max(least, std::min(kFullPercent, int(percent * f)));
+  };
+  int seen[kMaxSteps] = {kFullPercent};
+  int percent = next(kFullPercent, factor(full)), best_percent = 0;
   Layout best;
-  for (int step = 0; step < kMaxSteps; step++) {
-    Layout l = percent == kFullPercent ? full : Engine(body, box, measure, percent / 100.0).Run();
-    const double factor = l.ink_height > 0 ? std::sqrt(box.height / l.ink_height) : 1;
-    if (factor >= 1 && percent > best_percent) {
+  for (int step = 1; step < kMaxSteps; step++) {
+    Layout l = Engine(body, box, measure, percent / 100.0).Run();
+    const double f = factor(l);
+    if (f >= 1 && percent > best_percent) {
       best_percent = percent;
       best = std::move(l);
     }
     if (std::find(seen, seen + step, percent) != seen + step) break;
     seen[step] = percent;
-    percent = std::max(least, std::min(kFullPercent, int(percent * factor)));
+    percent = next(percent, f);
   }
   if (best_percent == 0) best = Engine(body, box, measure, least / 100.0).Run();
   return best;
