@@ -92,6 +92,7 @@ constexpr uint32_t kTitleText = 0, kCentreTitleText = 6;
 constexpr size_t kFaceAt = 28, kFaceSize = 32;
 // Places in an object's atom (its kind, and its rectangle from the slide's centre) and in a
 // text's atom (its kind).
+constexpr size_t kRectSize = 16;  // left, top, right, bottom
 constexpr size_t kObjectKindAt = 0, kObjectRectAt = 12, kTextKindAt = 0, kTextAtomSize = 4;
 // Bounds on what a crafted file can make the reader build.
 constexpr int32_t kMaxSlideSide = 1000000;  // master units, some 43 metres
@@ -316,7 +317,7 @@ class Reader {
 
   void ReadObject(const Rec& object, Slide* out) {
     Rec atom, text;
-    if (!Find(object, rt95::kObjectAtom, &atom) || atom.len < kObjectRectAt + 16) return;
+    if (!Find(object, rt95::kObjectAtom, &atom) || atom.len < kObjectRectAt + kRectSize) return;
     Shape s;
     s.id = uint32_t(out->shapes.size() + 1);
     s.anchor = RectAt(atom.body + kObjectRectAt);
@@ -348,7 +349,7 @@ class Reader {
   // A line through points, drawn as an open outline.
   void ReadPolyline(const Rec& object, Slide* out) {
     Rec atom, points;
-    if (!Find(object, rt95::kPolylineAtom, &atom) || atom.len < 16 ||
+    if (!Find(object, rt95::kPolylineAtom, &atom) || atom.len < kRectSize ||
         !Find(object, rt95::kPolylinePoints, &points))
       return;
     Shape s;
