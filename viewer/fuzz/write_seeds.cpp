@@ -155,11 +155,13 @@ int main(int argc, char** argv) {
   using namespace pp95;
   Bytes style = Style(true, 1, true, 4);
   Bytes text = Object(-2600, -900, 2500, 1600, style,
-                      Text("One\rTwo", {{4, 32, 1}, {3, 24, 2, 9, 9, 9, 0xFE}}, {{4}, {3, 1, 1}}));
+                      Text("One\rTwo", {{4, 32, 1, 0, 0, 0, 1, 0}, {3, 24, 2, 9, 9, 9, 0xFE, 10}},
+                           {{4, 0, 0, {0x55, 'n', 10, 0, 0, 0, 4, 80}, 90, -6, 10}, {3, 1, 1}}));
   Bytes old_doc =
-      Document(Environment("Arial", {{{0, 0}, {288, 288}}}),
+      Document(Environment({{"Arial", 0}, {"Monotype Sorts", 10, 2}}, {{{0, 0}, {288, 288}}}),
                {Slide({text, Object(1000, -500, 1400, 300, style, {}, 0xFFFFFFFF),
-                       Polyline({{-100, 400}, {200, 500}, {600, 450}}, style)},
+                       Polyline({{-100, 400}, {200, 500}, {600, 450}}, style),
+                       Line(400, 300, -200, -100, Style(true, 1, false, 4, {2, 3, true}), {0, 4})},
                       Scheme({0xFFFFFF, 0, 0x808080, 0, 0xFF6600}))},
                Slide({Object(-2880, 1800, 2880, 2000, style)}, Scheme({0xFFFFFF}), 0x03F8));
   deck::Bytes old_deck = deck::CompoundFile({{"PowerPoint Document", old_doc},

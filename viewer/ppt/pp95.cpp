@@ -10,86 +10,53 @@
 #include "ppt/charsets.h"
 #include "ppt/records.h"
 
+#include "ppt/pp95_records.h"
+#include "ppt/pp95_text.h"
+
 namespace ppt::detail {
 namespace {
 
-// A record: type, instance, length and a reference number, four bytes each, then the body.
-// Containers carry this instance.
-constexpr size_t kHeaderSize = 16;
-constexpr uint32_t kContainer = 0xFFFF;
+using namespace pp95;
 
-namespace rt95 {
-constexpr uint32_t kStreamStart = 0x0003;
-constexpr uint32_t kDocument = 0x03E8;
-constexpr uint32_t kDocumentAtom = 0x03E9;
-constexpr uint32_t kSlide = 0x03EE;
-constexpr uint32_t kColorScheme = 0x03F4;
-constexpr uint32_t kEnvironment = 0x03F2;
-constexpr uint32_t kFonts = 0x07D5;
-constexpr uint32_t kList = 0x07D0;
-constexpr uint32_t kStyleRuns = 0x07EC;
-constexpr uint32_t kString = 0x07EE;
-constexpr uint32_t kSchemeColors = 0x07EF;
-constexpr uint32_t kObjects = 0x0BB8;
-constexpr uint32_t kGroup = 0x0BB9;
-constexpr uint32_t kObject = 0x0BC0;
-constexpr uint32_t kObjectAtom = 0x0BC1;
-constexpr uint32_t kPlaceholder = 0x0BC2;
-constexpr uint32_t kPlaceholderAtom = 0x0BC3;
-constexpr uint32_t kObjectStyle = 0x0BBD;
-constexpr uint32_t kPolyline = 0x0BC8;
-constexpr uint32_t kPolylineAtom = 0x0BC9;
-constexpr uint32_t kPolylinePoints = 0x0BDB;
-constexpr uint32_t kMaster = 0x03F8;
-constexpr uint32_t kPictures = 0x07D6;
-constexpr uint32_t kPicture = 0x0FBC;
-constexpr uint32_t kPictureBody = 0x0FC5;
-constexpr uint32_t kMetafile = 0x0FC1;
-constexpr uint32_t kContent = 0x0FAE;
-constexpr uint32_t kPictureRef = 0x0FD5;
-constexpr uint32_t kPictureIndex = 0x0FC4;
-constexpr uint32_t kRulers = 0x0FB0;
-constexpr uint32_t kRulerEntry = 0x0FE5;
-constexpr uint32_t kRuler = 0x0FB3;
-constexpr uint32_t kRulerChoice = 0x0FB5;
-constexpr uint32_t kText = 0x0FA1;
-constexpr uint32_t kTextAtom = 0x0FA3;
-constexpr uint32_t kFont = 0x0FB6;
-constexpr uint32_t kFontAtom = 0x0FB7;
-constexpr uint32_t kTextContent = 0x0FE0;
-}  // namespace rt95
-
-// What the strings of a text's content hold, by their reference numbers.
-constexpr uint32_t kRefCharRuns = 0x2F, kRefParaRuns = 0x30, kRefChars = 0x35;
-
-// Character formats: size, style bits and a colour as the later format writes it.
-constexpr size_t kCharSizeAt = 4, kCharStyleAt = 8, kCharColorAt = 10, kCharFormatSize = 14;
-constexpr uint16_t kBold = 0x0001, kItalic = 0x0002;
-constexpr uint32_t kMaxTextSize = 4000;  // points
-// Paragraph formats: the outline level and the alignment.
-constexpr size_t kLevelAt = 24, kAlignAt = 28, kParaFormatSize = 32;
-// A ruler: the text margin and first-line indent of each outline level, in master units.
-constexpr int kLevels = 5;
-constexpr size_t kMaxRulers = 16;
-constexpr int32_t kMaxIndent = 1 << 16;
 // An object's kind, first in its atom: an ellipse, or else a rectangle.
 constexpr uint32_t kEllipseKind = 0xFFFFFFFF;
-// An object's style: switches that turn its line and its fill off, and their colours.
-constexpr size_t kNoLineAt = 0, kLineColorAt = 4, kNoFillAt = 12, kFillColorAt = 20,
-                 kStyleSize = 24;
-constexpr int kFillSlot = 4;
+// An object's style: its line (a switch that turns it off, dashes, a width code, a colour), its
+// fill (switch, kind, colour) and, in the longer form, its shadow (switch, colour, offset) and
+// flips.
+constexpr size_t kNoLineAt = 0, kDashAt = 1, kLineWidthAt = 3, kLineColorAt = 4, kNoFillAt = 12,
+                 kFillKindAt = 13, kFillColorAt = 20, kStyleSize = 24;
+constexpr size_t kNoShadowAt = 28, kShadowColorAt = 30, kShadowOffsetAt = 36, kFlipAt = 52,
+                 kFullStyleSize = 56;
+constexpr uint8_t kSwitchedOn = 0;
+constexpr uint8_t kBackgroundFill = 2, kHalfSeenFill = 3;
+constexpr uint8_t kFlipAcross = 0x01, kFlipUpsideDown = 0x02;
+constexpr int32_t kMaxShadowOffset = 5760;  // master units, ten inches
+// Line widths by their code, in points; the last four are double and triple lines.
+constexpr int kLineWidthPoints[] = {1, 2, 3, 6, 8, 10, 3, 4, 4, 6};
+constexpr LineStyle::Compound kLineCompound[] = {
+    LineStyle::kSingle,    LineStyle::kSingle, LineStyle::kSingle, LineStyle::kSingle,
+    LineStyle::kSingle,    LineStyle::kSingle, LineStyle::kDouble, LineStyle::kThinThick,
+    LineStyle::kThickThin, LineStyle::kTriple};
+constexpr LineStyle::Dash kLineDash[] = {LineStyle::kSolid, LineStyle::kDotSys, LineStyle::kDot,
+                                         LineStyle::kDash, LineStyle::kDashDot};
+constexpr int kEmuPerPoint = 12700;
+constexpr uint8_t kHalfAlpha = 128;
+constexpr int kFillSlot = 4, kBackgroundSlot = 0, kShadowSlot = 2;
+// A line's ends: arrowheads at its start and end, when their bytes are not zero.
+constexpr size_t kArrowsSize = 2;
+// A straight line's atom: its two ends from the slide's centre.
+constexpr int kLineType = 20;  // the drawing's shape type a straight line has
+// An object's turn, in sixteenths of a degree, after its rectangle.
+constexpr size_t kRotationAt = 28;
+constexpr int kRotationUnits = 16;
 constexpr int kEllipseType = 3;  // the drawing's shape type an ellipse has
 // Most points a polyline keeps.
 constexpr uint16_t kMaxPoints = 4096;
 // The outline of a drawn polyline: one move, straight segments, the end.
 constexpr uint16_t kMoveTo = 0x4000, kLineTo = 0x0000, kPathEnd = 0x8000;
-// A colour's index byte: a scheme slot below eight, or the red, green and blue before it.
-constexpr uint8_t kSchemeSlots = 8, kRgbIndex = 0xFE;
 constexpr int kTextSlot = 1, kTitleSlot = 3;
 // Text kinds of a text's atom: the two title kinds take the title colour.
 constexpr uint32_t kTitleText = 0, kCentreTitleText = 6;
-// The face name of a font entry: after the logical font's sizes, weight and flags.
-constexpr size_t kFaceAt = 28, kFaceSize = 32;
 // Places in an object's atom (its kind, and its rectangle from the slide's centre) and in a
 // text's atom (its kind).
 constexpr size_t kRectSize = 16;  // left, top, right, bottom
@@ -97,156 +64,15 @@ constexpr size_t kObjectKindAt = 0, kObjectRectAt = 12, kTextKindAt = 0, kTextAt
 // Bounds on what a crafted file can make the reader build.
 constexpr int32_t kMaxSlideSide = 1000000;  // master units, some 43 metres
 constexpr size_t kMaxTotalShapes = 200000;  // over all slides, the master's copies counted
-constexpr size_t kMaxSlides = 10000, kMaxShapes = 2000, kMaxRuns = 100000, kMaxPictures = 10000;
-
-struct Rec {
-  uint32_t type = 0, inst = 0, ref = 0;
-  const uint8_t* body = nullptr;
-  size_t len = 0;
-  bool container() const { return inst == kContainer; }
-  ByteReader reader() const { return ByteReader(body, len); }
-};
-
-class Kids {
- public:
-  Kids(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  explicit Kids(const Rec& parent) : Kids(parent.body, parent.len) {}
-  bool Next(Rec* r) {
-    if (pos_ > size_ || size_ - pos_ < kHeaderSize) return false;
-    const uint8_t* p = data_ + pos_;
-    r->type = Le32(p);
-    r->inst = Le32(p + 4);
-    uint32_t declared = Le32(p + 8);
-    r->ref = Le32(p + 12);
-    r->body = p + kHeaderSize;
-    size_t avail = size_ - pos_ - kHeaderSize;
-    r->len = declared < avail ? declared : avail;
-    pos_ += kHeaderSize + r->len;
-    return true;
-  }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t pos_ = 0;
-};
-
-bool Find(const Rec& parent, uint32_t type, Rec* out) {
-  Kids k(parent);
-  while (k.Next(out))
-    if (out->type == type) return true;
-  return false;
-}
-
-Rgb RgbAt(const uint8_t* p) {
-  return Rgb{p[0], p[1], p[2]};
-}
-
-struct Scheme {
-  Rgb slots[kSchemeSlots] = {{255, 255, 255}, {0, 0, 0},       {128, 128, 128}, {0, 0, 0},
-                             {255, 255, 255}, {128, 128, 128}, {0, 0, 0},       {0, 0, 0}};
-  Rgb Color(const uint8_t* p, int fallback) const {
-    if (p[3] == kRgbIndex) return RgbAt(p);
-    return slots[p[3] < kSchemeSlots ? p[3] : fallback];
-  }
-};
-
-void ReadScheme(const Rec& slide, Scheme* s) {
-  Rec scheme, colors;
-  if (!Find(slide, rt95::kColorScheme, &scheme) || !Find(scheme, rt95::kSchemeColors, &colors))
-    return;
-  ByteReader br = colors.reader();
-  uint32_t n = std::min<uint32_t>(br.U32(), kSchemeSlots);
-  for (uint32_t i = 0; i < n && br.Has(4); i++) {
-    s->slots[i] = RgbAt(br.here());
-    br.Skip(4);
-  }
-}
-
-// A run of a style string: how many characters it covers, and its format's body.
-struct StyleRun {
-  uint32_t count = 0;
-  const uint8_t* format = nullptr;
-  size_t size = 0;
-};
-
-std::vector<StyleRun> ReadRuns(const Rec& runs) {
-  std::vector<StyleRun> out;
-  Rec s;
-  if (!Find(runs, rt95::kString, &s)) return out;
-  ByteReader br = s.reader();
-  while (br.Has(4 + kHeaderSize) && out.size() < kMaxRuns) {
-    StyleRun r;
-    r.count = br.U32();
-    Kids k(br.here(), br.left());
-    Rec f;
-    if (!k.Next(&f)) break;
-    r.format = f.body;
-    r.size = f.len;
-    br.Skip(kHeaderSize + f.len);
-    out.push_back(r);
-  }
-  return out;
-}
-
-// Walks runs alongside the characters they cover.
-class RunCursor {
- public:
-  explicit RunCursor(std::vector<StyleRun> runs) : runs_(std::move(runs)) {}
-  // The format in force at character `at`, null past the last run.
-  const StyleRun* At(size_t at) {
-    while (i_ < runs_.size() && at >= end_ + runs_[i_].count) {
-      end_ += runs_[i_].count;
-      i_++;
-    }
-    return i_ < runs_.size() ? &runs_[i_] : nullptr;
-  }
-
- private:
-  std::vector<StyleRun> runs_;
-  size_t i_ = 0, end_ = 0;
-};
-
-void ApplyCharFormat(const StyleRun* f, const Scheme& scheme, int slot, Run* r) {
-  if (!f || f->size < kCharFormatSize) {
-    r->color = scheme.slots[slot];
-    return;
-  }
-  const uint8_t* p = f->format;
-  uint32_t size = Le32(p + kCharSizeAt);
-  if (size >= 1 && size <= kMaxTextSize) r->size = int(size);
-  uint16_t style = Le16(p + kCharStyleAt);
-  r->bold = style & kBold;
-  r->italic = style & kItalic;
-  r->color = scheme.Color(p + kCharColorAt, slot);
-}
-
-struct Ruler {
-  int32_t margin[kLevels] = {}, indent[kLevels] = {};
-};
-
-void ApplyParaFormat(const StyleRun* f, const Ruler& ruler, Paragraph* p) {
-  if (!f || f->size < kParaFormatSize) return;
-  uint32_t level = Le32(f->format + kLevelAt);
-  if (level < uint32_t(kLevels)) {
-    p->level = int(level);
-    p->left_margin = ruler.margin[level];
-    p->indent = ruler.indent[level];
-  }
-  static const Paragraph::Align kAlign[] = {Paragraph::kLeft, Paragraph::kCenter, Paragraph::kRight,
-                                            Paragraph::kJustify};
-  uint32_t a = Le32(f->format + kAlignAt);
-  if (a < std::size(kAlign)) p->align = kAlign[a];
-}
+constexpr size_t kMaxSlides = 10000, kMaxShapes = 2000, kMaxPictures = 10000;
 
 class Reader {
  public:
-  Reader(int32_t width, int32_t height, std::string face, std::vector<Ruler> rulers,
-         size_t pictures)
+  Reader(int32_t width, int32_t height, const Rec& document, size_t pictures)
       : half_w_(width / 2),
         half_h_(height / 2),
-        face_(std::move(face)),
-        rulers_(std::move(rulers)),
+        faces_(document),
+        rulers_(ReadRulers(document)),
         pictures_(pictures) {}
 
   // The master's own objects, which every slide shows beneath its own; its placeholders only
@@ -285,6 +111,8 @@ class Reader {
         ReadObject(r, out);
       } else if (r.type == rt95::kPolyline) {
         ReadPolyline(r, out);
+      } else if (r.type == rt95::kLine) {
+        ReadLine(r, out);
       } else if (r.type == rt95::kGroup && depth < kMaxNesting) {
         Rec members;
         if (Find(r, rt95::kList, &members)) ReadObjects(members, depth + 1, out);
@@ -302,17 +130,62 @@ class Reader {
                 Moved(p + 12, half_h_)};
   }
 
-  // The line and fill an object's style switches on, in their colours.
+  // The line, fill, shadow and flips an object's style gives it.
   void ReadStyle(const Rec& object, Shape* s) const {
     Rec style;
     if (!Find(object, rt95::kObjectStyle, &style) || style.len < kStyleSize) return;
     const uint8_t* p = style.body;
-    s->line = p[kNoLineAt] == 0;
+    s->line = p[kNoLineAt] == kSwitchedOn;
     s->line_color = scheme_.Color(p + kLineColorAt, kTextSlot);
-    if (p[kNoFillAt] == 0) {
+    if (p[kDashAt] < std::size(kLineDash)) s->line_style.dash = kLineDash[p[kDashAt]];
+    if (p[kLineWidthAt] < std::size(kLineWidthPoints)) {
+      s->line_width = kLineWidthPoints[p[kLineWidthAt]] * kEmuPerPoint;
+      s->line_style.compound = kLineCompound[p[kLineWidthAt]];
+    }
+    if (p[kNoFillAt] == kSwitchedOn) {
       s->fill.kind = Fill::kSolid;
       s->fill.color = scheme_.Color(p + kFillColorAt, kFillSlot);
+      if (p[kFillKindAt] == kBackgroundFill) s->fill.color = scheme_.slots[kBackgroundSlot];
+      if (p[kFillKindAt] == kHalfSeenFill) s->fill.alpha = kHalfAlpha;
     }
+    if (style.len < kFullStyleSize) return;
+    if (p[kNoShadowAt] == kSwitchedOn) {
+      s->shadow.visible = true;
+      s->shadow.color = scheme_.Color(p + kShadowColorAt, kShadowSlot);
+      s->shadow.dx =
+          std::clamp(int32_t(Le32(p + kShadowOffsetAt)), -kMaxShadowOffset, kMaxShadowOffset);
+      s->shadow.dy =
+          std::clamp(int32_t(Le32(p + kShadowOffsetAt + 4)), -kMaxShadowOffset, kMaxShadowOffset);
+    }
+    s->flip_h = p[kFlipAt] & kFlipAcross;
+    s->flip_v = p[kFlipAt] & kFlipUpsideDown;
+  }
+
+  // Arrowheads at a line's ends, where it has them.
+  static void ReadArrows(const Rec& object, Shape* s) {
+    Rec arrows;
+    if (!Find(object, rt95::kLineArrows, &arrows) || arrows.len < kArrowsSize) return;
+    if (arrows.body[0]) s->line_style.start.style = LineEnd::kTriangle;
+    if (arrows.body[1]) s->line_style.end.style = LineEnd::kTriangle;
+  }
+
+  // A straight line between two points; its direction is in the points, not in flips.
+  void ReadLine(const Rec& object, Slide* out) {
+    Rec atom;
+    if (!Find(object, rt95::kLineAtom, &atom) || atom.len < kRectSize) return;
+    Shape s;
+    s.id = uint32_t(out->shapes.size() + 1);
+    s.geometry = Shape::kLine;
+    s.type = kLineType;
+    ReadStyle(object, &s);
+    ReadArrows(object, &s);
+    s.fill.kind = Fill::kNone;
+    const Rect ends = RectAt(atom.body);
+    s.anchor = Rect{std::min(ends.left, ends.right), std::min(ends.top, ends.bottom),
+                    std::max(ends.left, ends.right), std::max(ends.top, ends.bottom)};
+    s.flip_h = ends.left > ends.right;
+    s.flip_v = ends.top > ends.bottom;
+    if (s.line) out->shapes.push_back(std::move(s));
   }
 
   void ReadObject(const Rec& object, Slide* out) {
@@ -330,6 +203,8 @@ class Reader {
     if (Find(object, rt95::kPlaceholderAtom, &placeholder) && placeholder.len >= 1)
       s.placeholder = placeholder.body[0];
     ReadStyle(object, &s);
+    if (atom.len >= kRotationAt + 2)
+      s.rotation = int16_t(Le16(atom.body + kRotationAt)) / kRotationUnits;
     s.picture = PictureOf(object);
     bool has_text = Find(object, rt95::kText, &text) && ReadText(text, &s);
     if (has_text || s.line || s.fill.kind != Fill::kNone || s.picture >= 0)
@@ -358,6 +233,7 @@ class Reader {
     s.type = 0;
     s.anchor = RectAt(atom.body);
     ReadStyle(object, &s);
+    ReadArrows(object, &s);
     s.fill.kind = Fill::kNone;
     ByteReader br = points.reader();
     uint16_t n = std::min(br.U16(), kMaxPoints);
@@ -383,70 +259,20 @@ class Reader {
     while (!found && k.Next(&body))
       found = body.container() && Find(body, rt95::kTextContent, &content);
     if (!found) return false;
-    Ruler ruler;
+    TextContext context{faces_, scheme_, kTextSlot, Ruler()};
     Rec choice;
     if (Find(body, rt95::kRulerChoice, &choice) && choice.len >= 4 &&
         Le32(choice.body) < rulers_.size())
-      ruler = rulers_[Le32(choice.body)];
-    int slot = kTextSlot;
+      context.ruler = rulers_[Le32(choice.body)];
     if (Find(body, rt95::kTextAtom, &atom) && atom.len >= kTextAtomSize) {
       uint32_t kind = Le32(atom.body + kTextKindAt);
-      if (kind == kTitleText || kind == kCentreTitleText) slot = kTitleSlot;
+      if (kind == kTitleText || kind == kCentreTitleText) context.slot = kTitleSlot;
     }
-    std::u16string chars;
-    std::vector<StyleRun> char_runs, para_runs;
-    Kids parts(content);
-    Rec part;
-    while (parts.Next(&part)) {
-      if (part.type == rt95::kString && part.ref == kRefChars) {
-        chars.clear();
-        for (size_t i = 0; i < part.len; i++) chars += FromWindows1252(part.body[i]);
-      } else if (part.type == rt95::kStyleRuns && part.ref == kRefCharRuns) {
-        char_runs = ReadRuns(part);
-      } else if (part.type == rt95::kStyleRuns && part.ref == kRefParaRuns) {
-        para_runs = ReadRuns(part);
-      }
-    }
-    if (chars.empty()) return false;
-    BuildParagraphs(chars, std::move(char_runs), std::move(para_runs), slot, ruler, &s->text);
-    return true;
-  }
-
-  void BuildParagraphs(const std::u16string& chars, std::vector<StyleRun> char_runs,
-                       std::vector<StyleRun> para_runs, int slot, const Ruler& ruler,
-                       TextBody* body) {
-    RunCursor cf(std::move(char_runs)), pf(std::move(para_runs));
-    Paragraph p;
-    ApplyParaFormat(pf.At(0), ruler, &p);
-    Run run;
-    const StyleRun* current = nullptr;
-    bool started = false;
-    for (size_t i = 0; i <= chars.size(); i++) {
-      bool end = i == chars.size() || chars[i] == u'\r';
-      const StyleRun* f = cf.At(i);
-      if (!started || (f != current && !end)) {
-        if (started && !run.text.empty()) p.runs.push_back(run);
-        run = Run();
-        run.font = face_;
-        ApplyCharFormat(f, scheme_, slot, &run);
-        current = f;
-        started = true;
-      }
-      if (!end) {
-        run.text += chars[i];
-        continue;
-      }
-      // An empty paragraph keeps its run: its size sets the line's height.
-      p.runs.push_back(run);
-      body->paragraphs.push_back(std::move(p));
-      p = Paragraph();
-      ApplyParaFormat(pf.At(i + 1), ruler, &p);
-      run.text.clear();
-    }
+    return ReadTextContent(content, context, &s->text);
   }
 
   int32_t half_w_, half_h_;
-  std::string face_;
+  Faces faces_;
   std::vector<Ruler> rulers_;
   size_t pictures_;
   size_t total_shapes_ = 0;
@@ -473,44 +299,6 @@ void ReadPictures(const uint8_t* doc, const Rec& document, Presentation* out) {
   }
 }
 
-// The document's rulers, which texts choose by their place in this list.
-std::vector<Ruler> ReadRulers(const Rec& document) {
-  std::vector<Ruler> out;
-  Rec env, list;
-  if (!Find(document, rt95::kEnvironment, &env) || !Find(env, rt95::kRulers, &list)) return out;
-  Kids k(list);
-  Rec entry, ruler;
-  while (k.Next(&entry) && out.size() < kMaxRulers) {
-    if (entry.type != rt95::kRulerEntry) continue;
-    Ruler r;
-    if (Find(entry, rt95::kRuler, &ruler)) {
-      ByteReader br = ruler.reader();
-      for (int i = 0; i < kLevels && br.Has(8); i++) {
-        r.margin[i] = std::clamp(br.I32(), 0, kMaxIndent);
-        r.indent[i] = std::clamp(br.I32(), 0, kMaxIndent);
-      }
-    }
-    out.push_back(r);
-  }
-  return out;
-}
-
-// The first face of the document's font list, which its text is mostly set in.
-std::string FirstFace(const Rec& document) {
-  Rec env, fonts, font, atom;
-  if (!Find(document, rt95::kEnvironment, &env) || !Find(env, rt95::kFonts, &fonts) ||
-      !Find(fonts, rt95::kFont, &font))
-    return "Arial";
-  // The entry holds its atom as bytes of its own.
-  Kids k(font.body, font.len);
-  if (!k.Next(&atom) || atom.type != rt95::kFontAtom || atom.len < kFaceAt + kFaceSize)
-    return "Arial";
-  std::string face;
-  for (size_t i = 0; i < kFaceSize && atom.body[kFaceAt + i]; i++)
-    face += char(atom.body[kFaceAt + i]);
-  return face.empty() ? "Arial" : face;
-}
-
 }  // namespace
 
 bool IsPowerPoint95(const uint8_t* doc, size_t size) {
@@ -533,8 +321,7 @@ LoadError LoadPowerPoint95(const uint8_t* doc, size_t size, Presentation* out) {
     }
   }
   ReadPictures(doc, document, out);
-  Reader reader(out->width, out->height, FirstFace(document), ReadRulers(document),
-                out->blips.size());
+  Reader reader(out->width, out->height, document, out->blips.size());
   // The slide list is the list that holds slides; masters and notes pages have lists of their
   // own.
   Kids lists(document);

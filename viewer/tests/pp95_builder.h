@@ -45,12 +45,23 @@ inline void PutColor(Bytes* b, uint8_t r, uint8_t g, uint8_t bl, uint8_t index) 
 struct CharRun {
   uint32_t count;
   uint32_t size = 24;
-  uint16_t style = 0;  // 1 bold, 2 italic
+  uint16_t style = 0;  // 1 bold, 2 italic, 4 underlined
   uint8_t r = 0, g = 0, b = 0, index = 1;
+  uint16_t face = 3;  // the number the environment's font list gives a face
+  int32_t escapement = 0;
+};
+struct Bullet {
+  uint16_t flags = 0;  // 1 shown, 4 its own face, 0x10 its own colour, 0x40 its own size
+  uint8_t code = 0x95;
+  uint16_t face = 0;
+  uint8_t r = 0, g = 0, b = 0, index = 0;
+  int16_t size = 100;
 };
 struct ParaRun {
   uint32_t count;
   uint32_t level = 0, align = 0;  // 0 left, 1 centre, 2 right
+  Bullet bullet = {};
+  int32_t line_spacing = 100, space_before = 0, space_after = 0;  // percent; points below 0
 };
 
 inline Bytes StyleString(uint32_t ref, const std::vector<Bytes>& formats,
@@ -65,22 +76,27 @@ inline Bytes StyleString(uint32_t ref, const std::vector<Bytes>& formats,
 
 inline Bytes CharFormat(const CharRun& c) {
   Bytes f;
-  Put16(&f, 3);
+  Put16(&f, c.face);
   Put16(&f, 2);
   Put32(&f, c.size);
   Put16(&f, c.style);
   PutColor(&f, c.r, c.g, c.b, c.index);
   Put16(&f, 0x12);
-  Put32(&f, 0);
+  Put32(&f, uint32_t(c.escapement));
   Put32(&f, 0);
   return Atom(0x0FE2, f);
 }
 
 inline Bytes ParaFormat(const ParaRun& p) {
-  Bytes f(24, 0);
+  Bytes f;
+  Put16(&f, p.bullet.flags);
+  PutColor(&f, p.bullet.r, p.bullet.g, p.bullet.b, p.bullet.index);
+  for (int16_t v : {int16_t(p.bullet.code), int16_t(p.bullet.face), int16_t(2), p.bullet.size})
+    Put16(&f, uint16_t(v));
+  f.resize(24, 0);
   Put32(&f, p.level);
   Put32(&f, p.align);
-  Put32(&f, 100);
+  for (int32_t v : {p.line_spacing, p.space_before, p.space_after}) Put32(&f, uint32_t(v));
   f.resize(52, 0);
   return Atom(0x0FE3, f);
 }
@@ -112,19 +128,45 @@ inline Bytes Text(const std::string& chars, const std::vector<CharRun>& cf,
                     Container(0x0FA2, {Atom(0x0FA3, atom), Atom(0x0FB5, choice), content})});
 }
 
-// An object's style: line and fill switched on or off, in scheme slots.
-inline Bytes Style(bool line, uint8_t line_slot, bool fill, uint8_t fill_slot) {
+// An object's style: line and fill switched on or off, in scheme slots; the line's width code
+// and dashes, a shadow (offset in master units) and flips (1 across, 2 upside down).
+struct Look {
+  uint8_t width = 0, dash = 0;
+  bool shadow = false;
+  int32_t shadow_dx = 48, shadow_dy = 48;
+  uint8_t flips = 0;
+};
+inline Bytes Style(bool line, uint8_t line_slot, bool fill, uint8_t fill_slot,
+                   const Look& look = {}) {
   Bytes s;
   s.push_back(line ? 0 : 1);
-  s.insert(s.end(), {0, 0, 0});
+  s.insert(s.end(), {look.dash, 0, look.width});
   PutColor(&s, 0, 0, 0, line_slot);
   PutColor(&s, 255, 255, 255, 0xFE);
   s.push_back(fill ? 0 : 1);
   s.insert(s.end(), {1, 0, 0});
   Put32(&s, 0);
   PutColor(&s, 0, 0, 0, fill_slot);
+  PutColor(&s, 0, 0, 0, 0);
+  s.insert(s.end(), {uint8_t(look.shadow ? 0 : 1), 1});
+  PutColor(&s, 0, 0, 0, 2);
+  Put16(&s, 0);
+  Put32(&s, uint32_t(look.shadow_dx));
+  Put32(&s, uint32_t(look.shadow_dy));
+  s.resize(52, 0);
+  s.push_back(look.flips);
   s.resize(56, 0);
   return Atom(0x0BBD, s, 0);
+}
+
+// A straight line between two points from the slide's centre, with arrowheads at its ends
+// where `arrows` names them (start, end; 0 none).
+inline Bytes Line(int32_t x1, int32_t y1, int32_t x2, int32_t y2, const Bytes& style,
+                  std::pair<uint8_t, uint8_t> arrows = {0, 0}) {
+  Bytes atom;
+  for (int32_t v : {x1, y1, x2, y2}) Put32(&atom, uint32_t(v));
+  return Container(0x0BC6, {Atom(0x0BC7, atom), Atom(0x0BBF, {arrows.first, arrows.second}), style},
+                   0x13);
 }
 
 // An object at a rectangle from the slide's centre; kind 0xFFFFFFFD a rectangle, 0xFFFFFFFF an
@@ -192,14 +234,29 @@ inline Bytes Slide(const std::vector<Bytes>& objects, const Bytes& scheme, uint3
                    0x10);
 }
 
-// The environment: one font, the rulers given as (margin, indent) per level, and pictures
-// (metafiles).
-inline Bytes Environment(const std::string& face,
+struct Face {
+  std::string name;
+  uint8_t number = 0, charset = 0;
+};
+
+// A font list entry, followed by the number runs name it by where `numbered`.
+inline std::vector<Bytes> FontEntry(const Face& face, bool numbered) {
+  Bytes font(60, 0);
+  for (size_t i = 0; i < face.name.size() && i < 31; i++) font[28 + i] = uint8_t(face.name[i]);
+  font[23] = face.charset;
+  std::vector<Bytes> out{Record(0x0FB6, kContainer, 9, Atom(0x0FB7, font)), Atom(0x0FCA, {})};
+  if (numbered) out.push_back(Atom(0x07E1, {}, face.number));
+  return out;
+}
+
+// The environment: its faces (the first unnumbered when alone, as some files have it), the
+// rulers given as (margin, indent) per level, and pictures (metafiles).
+inline Bytes Environment(const std::vector<Face>& faces,
                          const std::vector<std::vector<std::pair<int32_t, int32_t>>>& rulers,
                          const std::vector<Bytes>& pictures = {}) {
-  Bytes font(60, 0);
-  for (size_t i = 0; i < face.size() && i < 31; i++) font[28 + i] = uint8_t(face[i]);
-  Bytes entry = Atom(0x0FB7, font);
+  std::vector<Bytes> font_list;
+  for (const Face& f : faces)
+    for (Bytes& b : FontEntry(f, faces.size() > 1)) font_list.push_back(std::move(b));
   std::vector<Bytes> ruler_entries;
   for (const auto& levels : rulers) {
     Bytes r;
@@ -214,11 +271,10 @@ inline Bytes Environment(const std::string& face,
   for (const Bytes& p : pictures)
     picture_entries.push_back(Container(
         0x0FBC, {Container(0x0FC5, {Atom(0x0FC6, Bytes(20, 0)), Atom(0x0FC1, p)}, 9)}, 9));
-  return Container(
-      0x03F2,
-      {Container(0x07D5, {Record(0x0FB6, kContainer, 9, entry)}),
-       Container(0x07D6, picture_entries, 0x17), Container(0x0FB0, ruler_entries, 0x18)},
-      0x15);
+  return Container(0x03F2,
+                   {Container(0x07D5, font_list), Container(0x07D6, picture_entries, 0x17),
+                    Container(0x0FB0, ruler_entries, 0x18)},
+                   0x15);
 }
 
 inline Bytes Document(const Bytes& environment, const std::vector<Bytes>& slides,

@@ -22,7 +22,7 @@ const std::vector<uint32_t> kScheme{0xFFFFFF, 0x000000, 0x808080, 0x000080,
 pp95::Bytes Deck() {
   using namespace pp95;
   const Bytes metafile{1, 0, 9, 0, 0, 3, 12, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0};
-  Bytes env = Environment("Tahoma", {{{0, 0}, {288, 288}}, {{216, 0}, {468, 288}}}, {metafile});
+  Bytes env = Environment({{"Tahoma"}}, {{{0, 0}, {288, 288}}, {{216, 0}, {468, 288}}}, {metafile});
   Bytes title = Object(-2600, -2000, 2200, -1300, Style(false, 1, false, 4),
                        Text("Overview", {{8, 40, 0, 0, 0, 0, 3}}, {{8, 0, 1}}, 0), 0xFFFFFFFD, 12);
   // Bold, then italic grey given as red, green and blue; a second paragraph at level 1.
@@ -123,6 +123,95 @@ TEST(PowerPoint95, DrawnObjectsKeepTheirKindLineAndFill) {
   EXPECT_EQ(line.custom.vertices, (std::vector<int32_t>{-100, 400, 200, 500, 600, 450}));
   EXPECT_EQ(line.anchor.left, -100 + kHalfW);
   EXPECT_EQ(line.anchor.right, 600 + kHalfW);
+}
+
+TEST(PowerPoint95, RunsAndBulletsTakeTheFacesTheyNumber) {
+  using namespace pp95;
+  Bytes env =
+      Environment({{"Arial", 0}, {"Tahoma", 1}, {"Monotype Sorts", 10, 2}, {"Symbol", 16, 2}},
+                  {{{0, 0}, {288, 288}}});
+  const Bullet sorts_square{0x15, 'n', 10, 0, 0, 0, 4};  // its face and colour
+  const Bullet plain_dot{0x01, 0x95};                    // the text's face and colour
+  const Bullet tahoma_dash{0x45, '-', 1, 0, 0, 0, 0, 75};
+  const Bullet symbol_unknown{0x05, 0x20, 16};  // a code the face's table has nothing for
+  Bytes text = Object(-2600, -900, 2500, 1600, Style(false, 1, false, 4),
+                      Text("Tahoma up\rUnknown\rDash\rBlank",
+                           {{7, 24, 4, 0, 0, 0, 1, 1, 30},
+                            {3, 24, 0, 0, 0, 0, 1, 1},
+                            {8, 24, 0, 0, 0, 0, 4, 7},
+                            {10, 24, 0, 0, 0, 0, 1, 10}},
+                           {{10, 0, 0, sorts_square, 80, -6, 10},
+                            {8, 0, 0, plain_dot},
+                            {5, 0, 0, tahoma_dash},
+                            {5, 0, 0, symbol_unknown}}));
+  Presentation p = LoadDeck(Document(env, {Slide({text}, Scheme(kScheme))}, Bytes()));
+  const std::vector<ppt::Paragraph>& paras = p.slides.at(0).shapes.at(0).text.paragraphs;
+  ASSERT_EQ(paras.size(), 4u);
+
+  const ppt::Run& up = paras[0].runs.at(0);
+  EXPECT_EQ(up.font, "Tahoma");
+  EXPECT_TRUE(up.underline);
+  EXPECT_EQ(up.escapement, 30);
+  EXPECT_EQ(paras[0].runs.at(1).text, u"up");
+  EXPECT_EQ(paras[0].runs[1].font, "Tahoma");
+  EXPECT_EQ(paras[1].runs.at(0).font, "Arial") << "an unlisted number takes the first face";
+  EXPECT_EQ(paras[1].runs[0].color, (Rgb{0xFF, 0x66, 0})) << "scheme slot 4";
+
+  // Monotype Sorts' square as the Unicode one, in the bullet's own scheme colour.
+  EXPECT_TRUE(paras[0].bullet);
+  EXPECT_EQ(int(paras[0].bullet_char), 0x25A0);
+  EXPECT_TRUE(paras[0].bullet_from_symbols);
+  EXPECT_EQ(paras[0].bullet_color, (Rgb{0xFF, 0x66, 0}));
+  EXPECT_EQ(paras[0].line_spacing, 80);
+  EXPECT_EQ(paras[0].space_before, -6 * 8) << "points as master units";
+  EXPECT_EQ(paras[0].space_after, 10);
+  // A western bullet code in the text's own face and colour.
+  EXPECT_TRUE(paras[1].bullet);
+  EXPECT_EQ(int(paras[1].bullet_char), 0x2022);
+  EXPECT_TRUE(paras[1].bullet_font.empty());
+  EXPECT_EQ(paras[1].bullet_color, paras[1].runs[0].color);
+  // A plain face named for the bullet, at its own size.
+  EXPECT_EQ(paras[2].bullet_font, "Tahoma");
+  EXPECT_EQ(int(paras[2].bullet_char), '-');
+  EXPECT_EQ(paras[2].bullet_size, 75);
+  // A symbol face's code with no equivalent still shows a bullet, not a Latin letter.
+  EXPECT_EQ(int(paras[3].bullet_char), 0x2022);
+  EXPECT_TRUE(paras[3].bullet_from_symbols);
+  EXPECT_EQ(paras[3].runs.at(0).font, "Monotype Sorts") << "symbol runs keep their face";
+}
+
+TEST(PowerPoint95, LinesRunBetweenTheirEndsWithTheirArrowsWidthsAndShadows) {
+  using namespace pp95;
+  Look thick_dashed{2, 3}, shadowed{0, 0, true, 24, -16, 3};
+  // Drawn right to left and upwards: the direction lives in the ends, not in flips.
+  Bytes back_up = Line(400, 300, -200, -100, Style(true, 1, false, 4, thick_dashed), {0, 4});
+  Bytes off = Line(0, 0, 100, 100, Style(false, 1, false, 4));  // no line: nothing to draw
+  Bytes box = Object(-500, -500, 500, 500, Style(true, 1, true, 4, shadowed));
+  Presentation p = LoadDeck(Document(Environment({{"Arial"}}, {}),
+                                     {Slide({back_up, off, box}, Scheme(kScheme))}, Bytes()));
+  const std::vector<ppt::Shape>& shapes = p.slides.at(0).shapes;
+  ASSERT_EQ(shapes.size(), 2u);
+  const ppt::Shape& line = shapes[0];
+  EXPECT_EQ(line.geometry, ppt::Shape::kLine);
+  EXPECT_EQ(line.anchor.left, -200 + kHalfW);
+  EXPECT_EQ(line.anchor.top, -100 + kHalfH);
+  EXPECT_EQ(line.anchor.right, 400 + kHalfW);
+  EXPECT_EQ(line.anchor.bottom, 300 + kHalfH);
+  EXPECT_TRUE(line.flip_h);
+  EXPECT_TRUE(line.flip_v);
+  EXPECT_EQ(line.fill.kind, ppt::Fill::kNone);
+  EXPECT_EQ(line.line_width, 3 * 12700) << "width code 2: three points";
+  EXPECT_EQ(line.line_style.dash, ppt::LineStyle::kDash);
+  EXPECT_EQ(line.line_style.start.style, ppt::LineEnd::kNone);
+  EXPECT_EQ(line.line_style.end.style, ppt::LineEnd::kTriangle);
+
+  const ppt::Shape& b = shapes[1];
+  EXPECT_EQ(b.line_width, 12700);
+  EXPECT_TRUE(b.shadow.visible);
+  EXPECT_EQ(b.shadow.color, (Rgb{0x80, 0x80, 0x80}));
+  EXPECT_EQ(b.shadow.dx, 24);
+  EXPECT_EQ(b.shadow.dy, -16);
+  EXPECT_TRUE(b.flip_h && b.flip_v);
 }
 
 TEST(PowerPoint95, StreamsCutShortOrLyingAboutLengthsAreSafe) {
