@@ -57,6 +57,13 @@ constexpr uint16_t kMoveTo = 0x4000, kLineTo = 0x0000, kPathEnd = 0x8000;
 constexpr int kTextSlot = 1, kTitleSlot = 3;
 // Text kinds of a text's atom: the two title kinds take the title colour.
 constexpr uint32_t kTitleText = 0, kCentreTitleText = 6;
+// A text's frame: switches for the box fitted to the text and for wrapping, and where the lines
+// sit top to bottom (the upper half of a byte).
+constexpr size_t kTextFrameFlagsAt = 8, kTextAnchorAt = 12, kTextFrameSize = 16;
+constexpr uint8_t kFitsText = 0x01, kWordWrap = 0x04, kAnchorMiddle = 1;
+// A slide's atom: its number, then that of the master it follows.
+constexpr size_t kSlideIdAt = 0, kSlideMasterAt = 4, kSlideAtomSize = 8;
+constexpr size_t kMaxMasters = 64;
 // Places in an object's atom (its kind, and its rectangle from the slide's centre) and in a
 // text's atom (its kind).
 constexpr size_t kRectSize = 16;  // left, top, right, bottom
@@ -77,13 +84,23 @@ class Reader {
 
   // The master's own objects, which every slide shows beneath its own; its placeholders only
   // shape the slides' text.
+  // The slide master gives slides their colours; a title master only objects of its own.
   void ReadMaster(const Rec& master) {
     Slide m;
+    Scheme saved = scheme_;
     ReadScheme(master, &scheme_);
     Rec objects;
     if (Find(master, rt95::kObjects, &objects)) ReadObjects(objects, 0, &m);
+    std::vector<Shape> own;
     for (Shape& s : m.shapes)
-      if (s.placeholder < 0) master_.push_back(std::move(s));
+      if (s.placeholder < 0) own.push_back(std::move(s));
+    if (master.type == rt95::kMaster && !have_master_) {
+      have_master_ = true;
+      master_ = own;
+    } else {
+      scheme_ = saved;
+    }
+    if (masters_.size() < kMaxMasters) masters_.emplace_back(IdOf(master), std::move(own));
   }
 
   Slide ReadSlide(const Rec& slide) {
@@ -92,7 +109,8 @@ class Reader {
     ReadScheme(slide, &scheme_);
     out.background.kind = Fill::kSolid;
     out.background.color = scheme_.slots[0];
-    if (total_shapes_ + master_.size() <= kMaxTotalShapes) out.shapes = master_;
+    const std::vector<Shape>& master = MasterOf(slide);
+    if (total_shapes_ + master.size() <= kMaxTotalShapes) out.shapes = master;
     Rec objects;
     if (Find(slide, rt95::kObjects, &objects) && total_shapes_ < kMaxTotalShapes)
       ReadObjects(objects, 0, &out);
@@ -103,6 +121,19 @@ class Reader {
   }
 
  private:
+  // A slide's or master's own number, and the number of the master it follows.
+  static uint32_t IdOf(const Rec& slide, size_t at = kSlideIdAt) {
+    Rec atom;
+    return Find(slide, rt95::kSlideAtom, &atom) && atom.len >= kSlideAtomSize ? Le32(atom.body + at)
+                                                                              : 0;
+  }
+  const std::vector<Shape>& MasterOf(const Rec& slide) const {
+    const uint32_t id = IdOf(slide, kSlideMasterAt);
+    for (const auto& m : masters_)
+      if (id != 0 && m.first == id) return m.second;
+    return master_;
+  }
+
   void ReadObjects(const Rec& list, int depth, Slide* out) {
     Kids k(list);
     Rec r;
@@ -252,6 +283,17 @@ class Reader {
     out->shapes.push_back(std::move(s));
   }
 
+  // How the text sits in its box: wrapped or not, the box fitted to it, the lines centred
+  // top to bottom.
+  static void ReadTextFrame(const Rec& text, TextBody* body) {
+    Rec frame;
+    if (!Find(text, rt95::kTextFrame, &frame) || frame.len < kTextFrameSize) return;
+    const uint8_t flags = frame.body[kTextFrameFlagsAt];
+    body->fit_shape = flags & kFitsText;
+    body->wrap = flags & kWordWrap;
+    if ((frame.body[kTextAnchorAt] >> 4) == kAnchorMiddle) body->anchor = TextBody::kMiddle;
+  }
+
   bool ReadText(const Rec& text, Shape* s) {
     Rec body, atom, content;
     Kids k(text);
@@ -268,6 +310,7 @@ class Reader {
       uint32_t kind = Le32(atom.body + kTextKindAt);
       if (kind == kTitleText || kind == kCentreTitleText) context.slot = kTitleSlot;
     }
+    ReadTextFrame(text, &s->text);
     return ReadTextContent(content, context, &s->text);
   }
 
@@ -278,6 +321,8 @@ class Reader {
   size_t total_shapes_ = 0;
   Scheme scheme_;
   std::vector<Shape> master_;
+  bool have_master_ = false;
+  std::vector<std::pair<uint32_t, std::vector<Shape>>> masters_;
 };
 
 // The document's pictures, metafiles in the document stream itself, in list order.
@@ -324,22 +369,25 @@ LoadError LoadPowerPoint95(const uint8_t* doc, size_t size, Presentation* out) {
   Reader reader(out->width, out->height, document, out->blips.size());
   // The slide list is the list that holds slides; masters and notes pages have lists of their
   // own.
+  // The list that holds the slide master holds the title master too, as a slide.
   Kids lists(document);
-  Rec list, item;
-  bool master = false;
-  while (!master && lists.Next(&list)) {
+  Rec list, item, masters;
+  bool have_masters = false;
+  while (!have_masters && lists.Next(&list)) {
     if (list.type != rt95::kList) continue;
     Kids items(list);
-    while (!master && items.Next(&item))
-      if (item.type == rt95::kMaster) {
-        reader.ReadMaster(item);
-        master = true;
-      }
+    while (!have_masters && items.Next(&item)) have_masters = item.type == rt95::kMaster;
+    if (have_masters) masters = list;
+  }
+  if (have_masters) {
+    Kids items(masters);
+    while (items.Next(&item))
+      if (item.type == rt95::kMaster || item.type == rt95::kSlide) reader.ReadMaster(item);
   }
   Kids k(document);
   bool found = false;
   while (!found && k.Next(&list)) {
-    if (list.type != rt95::kList) continue;
+    if (list.type != rt95::kList || (have_masters && list.body == masters.body)) continue;
     Kids items(list);
     while (items.Next(&item) && out->slides.size() < kMaxSlides) {
       if (item.type != rt95::kSlide) continue;

@@ -101,9 +101,11 @@ inline Bytes ParaFormat(const ParaRun& p) {
   return Atom(0x0FE3, f);
 }
 
-// A text: its characters (paragraphs end at '\r'), runs, and which ruler it takes.
+// A text: its characters (paragraphs end at '\r'), runs, which ruler it takes, and its frame's
+// switches (1 box fits the text, 4 words wrap) and anchor byte (0x13 centred top to bottom).
 inline Bytes Text(const std::string& chars, const std::vector<CharRun>& cf,
-                  const std::vector<ParaRun>& pf, uint32_t kind = 1, uint32_t ruler = 0) {
+                  const std::vector<ParaRun>& pf, uint32_t kind = 1, uint32_t ruler = 0,
+                  uint8_t frame_flags = 0x04, uint8_t anchor = 0x03) {
   std::vector<Bytes> cformats, pformats;
   std::vector<uint32_t> ccounts, pcounts;
   for (const CharRun& c : cf) {
@@ -124,7 +126,8 @@ inline Bytes Text(const std::string& chars, const std::vector<CharRun>& cf,
       0x0FE0, {Atom(0x07EE, Bytes(chars.begin(), chars.end()), 0x35),
                StyleString(0x2F, cformats, ccounts), StyleString(0x30, pformats, pcounts)});
   return Container(0x0FA1,
-                   {Atom(0x0FA0, Bytes(16, 0)),
+                   {Atom(0x0FA0, Bytes{58, 0, 0, 0, 29, 0, 0, 0, frame_flags, 0x6E, 7, 0x50, anchor,
+                                       0xE0, 0x62, 0}),
                     Container(0x0FA2, {Atom(0x0FA3, atom), Atom(0x0FB5, choice), content})});
 }
 
@@ -229,9 +232,13 @@ inline Bytes Scheme(const std::vector<uint32_t>& rgb) {
   return Container(0x03F4, {Atom(0x07EF, s, 0x78)}, 0x78);
 }
 
-inline Bytes Slide(const std::vector<Bytes>& objects, const Bytes& scheme, uint32_t type = 0x03EE) {
-  return Container(type, {Atom(0x03EF, Bytes(8, 0)), scheme, Container(0x0BB8, objects, 0x14)},
-                   0x10);
+// A slide (or, by type, a master) with its own number and that of the master it follows.
+inline Bytes Slide(const std::vector<Bytes>& objects, const Bytes& scheme, uint32_t type = 0x03EE,
+                   uint32_t id = 0, uint32_t master = 0) {
+  Bytes atom;
+  Put32(&atom, id);
+  Put32(&atom, master);
+  return Container(type, {Atom(0x03EF, atom), scheme, Container(0x0BB8, objects, 0x14)}, 0x10);
 }
 
 struct Face {
@@ -278,7 +285,8 @@ inline Bytes Environment(const std::vector<Face>& faces,
 }
 
 inline Bytes Document(const Bytes& environment, const std::vector<Bytes>& slides,
-                      const Bytes& master, int32_t width = 5760, int32_t height = 4320) {
+                      const Bytes& master, int32_t width = 5760, int32_t height = 4320,
+                      const Bytes& title_master = {}) {
   Bytes atom;
   Put32(&atom, uint32_t(width));
   Put32(&atom, uint32_t(height));
@@ -291,6 +299,7 @@ inline Bytes Document(const Bytes& environment, const std::vector<Bytes>& slides
   Put32(&one, 1);
   std::vector<Bytes> master_list{Atom(0x07D1, one)};
   if (!master.empty()) master_list.push_back(master);
+  if (!title_master.empty()) master_list.push_back(title_master);
   return Container(0x0003, {Container(0x03E8, {Atom(0x03E9, atom), environment,
                                                Container(0x07D0, slide_list, 0xA),
                                                Container(0x07D0, master_list, 0xB)})});

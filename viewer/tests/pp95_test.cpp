@@ -89,6 +89,9 @@ TEST(PowerPoint95, TextKeepsItsRunsParagraphsAndRuler) {
   EXPECT_EQ(title.text.paragraphs[0].runs[0].size, 40);
   EXPECT_EQ(title.text.paragraphs[0].runs[0].color, (Rgb{0, 0, 0x80})) << "the title colour";
   EXPECT_EQ(title.text.paragraphs[0].align, ppt::Paragraph::kCenter);
+  EXPECT_TRUE(title.text.wrap);
+  EXPECT_FALSE(title.text.fit_shape);
+  EXPECT_EQ(title.text.anchor, ppt::TextBody::kTop);
 
   const ppt::TextBody& body = p.slides[0].shapes[3].text;
   ASSERT_EQ(body.paragraphs.size(), 2u);
@@ -186,7 +189,9 @@ TEST(PowerPoint95, LinesRunBetweenTheirEndsWithTheirArrowsWidthsAndShadows) {
   // Drawn right to left and upwards: the direction lives in the ends, not in flips.
   Bytes back_up = Line(400, 300, -200, -100, Style(true, 1, false, 4, thick_dashed), {0, 4});
   Bytes off = Line(0, 0, 100, 100, Style(false, 1, false, 4));  // no line: nothing to draw
-  Bytes box = Object(-500, -500, 500, 500, Style(true, 1, true, 4, shadowed));
+  // A label whose box fits its unwrapped lines, centred top to bottom.
+  Bytes box = Object(-500, -500, 500, 500, Style(true, 1, true, 4, shadowed),
+                     Text("Label", {{5}}, {{5}}, 4, 0, 0x01, 0x13));
   Presentation p = LoadDeck(Document(Environment({{"Arial"}}, {}),
                                      {Slide({back_up, off, box}, Scheme(kScheme))}, Bytes()));
   const std::vector<ppt::Shape>& shapes = p.slides.at(0).shapes;
@@ -212,6 +217,33 @@ TEST(PowerPoint95, LinesRunBetweenTheirEndsWithTheirArrowsWidthsAndShadows) {
   EXPECT_EQ(b.shadow.dx, 24);
   EXPECT_EQ(b.shadow.dy, -16);
   EXPECT_TRUE(b.flip_h && b.flip_v);
+  EXPECT_FALSE(b.text.wrap);
+  EXPECT_TRUE(b.text.fit_shape);
+  EXPECT_EQ(b.text.anchor, ppt::TextBody::kMiddle);
+}
+
+TEST(PowerPoint95, SlidesFollowTheMasterTheyName) {
+  using namespace pp95;
+  constexpr uint32_t kMasterId = 0x80000004, kTitleMasterId = 0x80000005;
+  Bytes style = Style(false, 1, true, 4);
+  Bytes master =
+      Slide({Object(-2880, 1800, 2880, 2000, style)}, Scheme(kScheme), 0x03F8, kMasterId);
+  // The title master is kept as a slide in the masters' list, with a bar of its own.
+  Bytes title_master =
+      Slide({Object(-2880, 0, 2880, 100, style)}, Scheme({0}), 0x03EE, kTitleMasterId);
+  Presentation p = LoadDeck(Document(Environment({{"Arial"}}, {}),
+                                     {Slide({}, Scheme(kScheme), 0x03EE, 0x100, kTitleMasterId),
+                                      Slide({}, Scheme(kScheme), 0x03EE, 0x101, kMasterId),
+                                      Slide({}, Scheme(kScheme), 0x03EE, 0x102, 0x12345)},
+                                     master, 5760, 4320, title_master));
+  ASSERT_EQ(p.slides.size(), 3u) << "the title master is no slide";
+  ASSERT_EQ(p.slides[0].shapes.size(), 1u);
+  EXPECT_EQ(p.slides[0].shapes[0].anchor.top, kHalfH);
+  EXPECT_EQ(p.slides[0].background.color, (Rgb{255, 255, 255})) << "the slide's own colours";
+  ASSERT_EQ(p.slides[1].shapes.size(), 1u);
+  EXPECT_EQ(p.slides[1].shapes[0].anchor.top, 1800 + kHalfH);
+  ASSERT_EQ(p.slides[2].shapes.size(), 1u) << "an unknown master: the slide master";
+  EXPECT_EQ(p.slides[2].shapes[0].anchor.top, 1800 + kHalfH);
 }
 
 TEST(PowerPoint95, StreamsCutShortOrLyingAboutLengthsAreSafe) {
