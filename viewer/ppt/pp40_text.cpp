@@ -195,7 +195,9 @@ bool BuildText(const StoredText& text, const TextContext& c, TextBody* body) {
   for (size_t i = 0; i <= n; i++) {
     bool end = i == n || chars[i] == kParagraphEnd;
     const uint8_t* f = cf.At(i);
-    if (!started || (f != current && !end)) {
+    // A paragraph's break takes the format of the text before it, but an empty paragraph's
+    // sets the blank line's height.
+    if (!started || (f != current && (!end || run.text.empty()))) {
       if (started && !run.text.empty()) p.runs.push_back(run);
       run = Run();
       ApplyCharFormat(f, c, &run);
@@ -210,7 +212,6 @@ bool BuildText(const StoredText& text, const TextContext& c, TextBody* body) {
       run.text += FromWindows1252(chars[i]);
       continue;
     }
-    // An empty paragraph keeps its run: its size sets the line's height.
     p.runs.push_back(run);
     body->paragraphs.push_back(std::move(p));
     p = Paragraph();

@@ -197,6 +197,28 @@ TEST(PowerPoint4, DrawnFramesKeepTheirKindLineAndFill) {
   EXPECT_NE(line.line_style.dash, ppt::LineStyle::kSolid);
 }
 
+// A deck of one slide with one text frame.
+pp40::Bytes OneText(const std::string& chars, const std::vector<pp40::CharRun>& cf,
+                    const std::vector<pp40::ParaRun>& pf) {
+  using namespace pp40;
+  Stream s;
+  Slots slots;
+  uint32_t texts = s.Add(TextZone({Text(0, 0x20, -2000, -1000, 2000, 1000, chars, cf, pf)}));
+  uint32_t frames = s.Add(Frames({Frame{1, 0, 0, 1, -2000, -1000, 2000, 1000}}));
+  uint32_t slide = s.Add(Slide(s.Add(Content(texts, frames, -1, -1, false, 0))));
+  slots.root = s.Add(Root(s.Add(SlideList({slide}))));
+  return s.Build(s.Add(DocInfo(slots)));
+}
+
+TEST(PowerPoint4, BlankLinesTakeTheSizeOfTheirOwnBreak) {
+  Presentation p = LoadStream(OneText("Big\r\rBig", {{4, 0, 32}, {1, 0, 12}, {3, 0, 32}}, {{9}}));
+  const ppt::TextBody& t = p.slides.at(0).shapes.at(0).text;
+  ASSERT_EQ(t.paragraphs.size(), 3u);
+  EXPECT_EQ(t.paragraphs[0].runs.at(0).size, 32) << "a break keeps the size of its line";
+  EXPECT_EQ(t.paragraphs[1].runs.at(0).size, 12);
+  EXPECT_EQ(t.paragraphs[2].runs.at(0).size, 32);
+}
+
 // Every load of a damaged stream must end, within the reader's bounds.
 void LoadAnyway(const pp40::Bytes& b) {
   Presentation p;
