@@ -31,7 +31,10 @@ constexpr size_t kRootZone = 0, kMasterZone = 2, kPicturesZone = 5, kRulersZone 
 // The root names the slide list; the list's entries name the slides.
 constexpr size_t kSlideListAt = 6, kSlideListHead = 16, kSlideEntrySize = 16, kSlideEntryZone = 12;
 // A slide names the zone of its content, beside its transition's and its notes'.
-constexpr size_t kSlideContentAt = 8;
+constexpr size_t kSlideTransitionAt = 4, kSlideContentAt = 8;
+// A transition: its effect, speed and the time the slide stays on screen in milliseconds.
+constexpr size_t kTransitionSpeedAt = 4, kAdvanceAt = 8, kTransitionSize = 24;
+constexpr int32_t kMaxAdvanceMs = 24 * 3600 * 1000;
 // A slide's content: its texts, frames, the frames that hold its title and body, whether the
 // master's objects show beneath it, its scheme, the formats and polygons its frames use.
 constexpr size_t kContentTextAt = 0, kContentFramesAt = 4, kTitleFrameAt = 14, kBodyFrameAt = 16,
@@ -242,6 +245,24 @@ struct Content {
   size_t scheme = 0;
 };
 
+// How the slide comes on: the transition's speed, and the time after which it moves on by
+// itself (negative: on a click).
+void ReadTransition(const Document& d, uint32_t slide, Slide* out) {
+  ByteReader s = d.zones.Reader(slide);
+  if (!s.Has(kSlideTransitionAt + 4)) return;
+  ByteReader t = d.zones.Reader(Le32(s.here() + kSlideTransitionAt));
+  if (!t.Has(kTransitionSize)) return;
+  static const Transition::Speed kSpeeds[] = {Transition::kSlow, Transition::kMedium,
+                                              Transition::kFast};
+  uint16_t speed = Le16(t.here() + kTransitionSpeedAt);
+  if (speed < std::size(kSpeeds)) out->transition.speed = kSpeeds[speed];
+  int32_t advance = int32_t(Le32(t.here() + kAdvanceAt));
+  if (advance >= 0) {
+    out->auto_advance = true;
+    out->advance_ms = std::min(advance, kMaxAdvanceMs);
+  }
+}
+
 bool ReadContent(const Document& d, uint32_t slide, Content* c) {
   ByteReader s = d.zones.Reader(slide);
   if (!s.Has(kSlideContentAt + 4)) return false;
@@ -320,6 +341,8 @@ LoadError LoadPowerPoint4(const uint8_t* doc, size_t size, Presentation* out) {
     context.picture_blips = &d.picture_blips;
     context.text = TextContext{&d.faces, &d.rulers, &palette, &chars_left};
     context.max_shapes = std::min(kMaxShapes, kMaxTotalShapes - total);
+    context.slide_number = int(i + 1);
+    ReadTransition(d, zone, &slide);
     if (read && has_master && c.shows_master)
       ReadFrames(master_source, context, true, &slide.shapes);
     if (read) ReadFrames(SourceOf(d, c), context, false, &slide.shapes);

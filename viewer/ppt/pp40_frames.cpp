@@ -17,7 +17,8 @@ constexpr size_t kFrameSize = 32, kKindAt = 0, kFlagsAt = 2, kBoxAt = 4, kFillPa
                  kFillColorAt = 13, kLineWeightAt = 15, kLineColorAt = 17, kShapeAt = 24,
                  kPictureAt = 28;
 // The kind word: the frame's type, its fill, its line style.
-constexpr int kTypeMask = 7, kFillShift = 3, kLineShift = 6;
+constexpr int kTypeMask = 7, kFillShift = 3, kLineShift = 6, kShadowShift = 10, kDropShadow = 1;
+constexpr size_t kShadowColorAt = 19;
 enum FrameType { kLineFrame = 0, kShapeFrame = 1, kPolygonFrame = 2 };
 enum FillKind { kNoFill = 0, kSolid = 1, kOpaque = 2, kPattern = 3, kGradient = 4 };
 enum LineKind { kNoLine = 0, kSolidLine = 1, kPatternLine = 2, kFirstDash = 3 };
@@ -32,7 +33,9 @@ constexpr int16_t kMenuShapeMask = 0xFF, kFlippedAcross = 0x4000;
 constexpr int kLineWeights[] = {0, 1, 2, 3, 6, 12, 16, 3, 4, 4, 6};
 constexpr int kEmuPerPoint = 12700;
 // A format: the shade the second colour of a blend takes, -10 (black) to 10 (white).
-constexpr size_t kFormatSize = 26, kBlendShadeAt = 10;
+// Then the offset of the frame's shadow, across and down.
+constexpr size_t kFormatSize = 26, kBlendShadeAt = 10, kShadowOffsetAt = 16;
+constexpr int kDefaultShadowOffset = 48, kMaxShadowOffset = 2880;
 constexpr int kShadeSteps = 10;
 // Polygons: the count of points, whether it is closed, its box, then the points.
 constexpr size_t kPolygonHead = 12, kPolygonClosedAt = 2;
@@ -116,6 +119,7 @@ class FrameReader {
   }
 
   void Read(bool master, std::vector<Shape>* out) {
+    master_ = master;
     ByteReader r = s_.frames;
     for (int i = 0; r.Has(kFrameSize) && out->size() < c_.max_shapes; i++, r.Skip(kFrameSize)) {
       const uint8_t* f = r.here();
@@ -176,6 +180,7 @@ class FrameReader {
     }
     ReadLine(f, kind, s);
     if (type != kLineFrame) ReadFill(f, kind, format, s);
+    ReadShadow(f, kind, format, s);
     if (type == kPolygonFrame && !polygon->closed) s->fill.kind = Fill::kNone;
     if ((f[kFlagsAt] & kHasPicture) && type == kShapeFrame) {
       uint16_t n = Le16(f + kPictureAt);
@@ -265,9 +270,22 @@ class FrameReader {
     }
   }
 
+  // A shadow set off by the format's offset, or by six points where the frame has no format.
+  void ReadShadow(const uint8_t* f, uint16_t kind, const uint8_t* format, Shape* s) const {
+    if (!((kind >> kShadowShift) & kDropShadow)) return;
+    s->shadow.visible = true;
+    s->shadow.color =
+        c_.text.palette->Color(f[kShadowColorAt], c_.text.palette->scheme[kShadowSlot]);
+    int dx = format ? I16At(format + kShadowOffsetAt) : 0;
+    int dy = format ? I16At(format + kShadowOffsetAt + 2) : 0;
+    if (dx == 0 && dy == 0) dx = dy = kDefaultShadowOffset;
+    s->shadow.dx = std::clamp(dx, -kMaxShadowOffset, kMaxShadowOffset);
+    s->shadow.dy = std::clamp(dy, -kMaxShadowOffset, kMaxShadowOffset);
+  }
+
   // The frame's text, inset as far as its stored box lies within the frame.
   bool Text(const StoredText& t, Shape* s) {
-    if (!BuildText(t, c_.text, &s->text)) return false;
+    if (!BuildText(t, c_.text, master_ ? c_.slide_number : 0, &s->text)) return false;
     const Rect& a = s->anchor;
     Rect box{X(int16_t(t.box.left)), Y(int16_t(t.box.top)), X(int16_t(t.box.right)),
              Y(int16_t(t.box.bottom))};
@@ -283,6 +301,7 @@ class FrameReader {
   std::vector<Polygon> polygons_;
   size_t polygon_ = 0, formats_ = 0;
   int mains_ = 0, others_ = 0;
+  bool master_ = false;
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 // formats, laid over the ruler the text names.
 #include <algorithm>
 #include <iterator>
+#include <string>
 
 #include "ppt/charsets.h"
 #include "ppt/pp40_zones.h"
@@ -33,6 +34,7 @@ constexpr uint8_t kHasBullet = 0x01, kNoColor = 0xFF, kNoChar = 0xFF;
 constexpr int kUnitsPerPoint = 8, kMaxSpacing = 5000;
 constexpr size_t kMaxRuns = 100000;
 constexpr char16_t kParagraphEnd = u'\r';
+constexpr uint8_t kNumberField = '#';
 
 // A run of a format list: the characters it covers and the format itself.
 struct Span {
@@ -106,6 +108,7 @@ void ApplyCharFormat(const uint8_t* f, const TextContext& c, Run* r) {
   r->underline = style & kUnderline;
   r->emboss = style & kEmboss;
   r->shadow = style & kShadow;
+  r->shadow_color = c.palette->scheme[kShadowSlot];
   r->color = c.palette->Color(I16At(f + kColorAt), r->color);
   r->escapement = std::clamp<int>(I16At(f + kRaiseAt), -100, 100);
 }
@@ -172,7 +175,7 @@ std::vector<StoredText> ReadTexts(ByteReader zone) {
   return out;
 }
 
-bool BuildText(const StoredText& text, const TextContext& c, TextBody* body) {
+bool BuildText(const StoredText& text, const TextContext& c, int slide_number, TextBody* body) {
   size_t n = std::min(text.chars.left(), *c.chars_left);
   if (n == 0) return false;
   *c.chars_left -= n;
@@ -207,6 +210,13 @@ bool BuildText(const StoredText& text, const TextContext& c, TextBody* body) {
     if (!para_open) {
       ApplyParaFormat(pf.At(i), c, ruler, run, &p);
       para_open = true;
+    }
+    if (!end && slide_number > 0 && chars[i] == kNumberField && i + 1 < n &&
+        chars[i + 1] == kNumberField) {
+      for (char ch : std::to_string(slide_number)) run.text += char16_t(ch);
+      body->fields |= TextBody::kSlideNumberField;
+      i++;
+      continue;
     }
     if (!end) {
       run.text += FromWindows1252(chars[i]);

@@ -15,7 +15,7 @@ namespace ppt::detail::pp4 {
 constexpr int kLevels = 5;
 // Colour numbers below this name the slide's scheme; the rest the document's own colours.
 constexpr int kSchemeSlots = 8;
-constexpr int kBackgroundSlot = 0, kTextSlot = 1;
+constexpr int kBackgroundSlot = 0, kTextSlot = 1, kShadowSlot = 2;
 
 // The stream's zones, by number: each a range of the stream, or empty when the table leaves it
 // out or puts it outside the stream.
@@ -76,8 +76,10 @@ struct StoredText {
 // The texts of a slide's text zone, in the order its frames take them.
 std::vector<StoredText> ReadTexts(ByteReader zone);
 
-// Fills a frame's text body; false when the text holds no characters.
-bool BuildText(const StoredText& text, const TextContext& context, TextBody* body);
+// Fills a frame's text body; false when the text holds no characters. On a master drawn beneath
+// a slide, a doubled '#' shows the slide's number (`slide_number`, 0 elsewhere).
+bool BuildText(const StoredText& text, const TextContext& context, int slide_number,
+               TextBody* body);
 
 // What a slide's frames are read from: its zones of frames, formats and polygons, its texts, and
 // which frames hold its title and body.
@@ -92,6 +94,7 @@ struct FrameContext {
   const std::vector<int>* picture_blips = nullptr;
   TextContext text;
   size_t max_shapes = 0;
+  int slide_number = 0;  // one-based
 };
 
 // Appends the shapes a slide's frames draw, in their order. A master's title and body frames

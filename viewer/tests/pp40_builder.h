@@ -152,8 +152,7 @@ inline void PutFont(Bytes* b, const CharRun& c) {
 }
 inline void PutPara(Bytes* b, const ParaRun& p) {
   b->insert(b->end(), {uint8_t(p.bullet ? 1 : 0), 0xFF, p.bullet ? p.bullet : uint8_t(0xFF), 0});
-  for (int v : {-1, 100, 0, 0, int(p.level), int(p.align), 100, 20, 0, 0})
-    Put16(b, uint16_t(v));
+  for (int v : {-1, 100, 0, 0, int(p.level), int(p.align), 100, 20, 0, 0}) Put16(b, uint16_t(v));
 }
 
 // One text of a text zone: the ruler it takes, its switches (0x20: not centred as a block,
@@ -200,19 +199,21 @@ struct Frame {
   uint16_t type = 1;  // 0 line, 1 shape, 2 polygon, 3 arc, 4 group
   uint16_t fill = 0;  // 0 none, 1 solid, 2 background, 4 blend
   uint16_t line = 0;  // 0 none, 1 solid, 3 to 6 dashed
-  uint8_t flags = 0;  // 1 text, 2 picture, 4 format
+  uint8_t flags = 0;  // 1 text, 2 picture, 4 format, 8 and 0x10 arrows
   int16_t l = 0, t = 0, r = 0, b = 0;
   uint8_t pattern = 0, fill_color = 4, weight = 1, line_color = 1;
   int16_t shape = -3;  // -1 oval, -2 rounded, -3 rectangle, 0 and up the shape menu's
   uint16_t picture = 0;
+  bool shadow = false;
+  uint8_t shadow_color = 2;
 };
 inline Bytes Frames(const std::vector<Frame>& frames) {
   Bytes b;
   for (const Frame& f : frames) {
-    Put16(&b, uint16_t(f.type | f.fill << 3 | f.line << 6));
+    Put16(&b, uint16_t(f.type | f.fill << 3 | f.line << 6 | (f.shadow ? 1 << 10 : 0)));
     b.insert(b.end(), {f.flags, 0x03});
     PutBox(&b, f.l, f.t, f.r, f.b);
-    b.insert(b.end(), {f.pattern, f.fill_color, 0, f.weight, 0, f.line_color, 0, 1});
+    b.insert(b.end(), {f.pattern, f.fill_color, 0, f.weight, 0, f.line_color, 0, f.shadow_color});
     Put32(&b, 0);
     Put16(&b, uint16_t(f.shape));
     Put16(&b, 0);
@@ -251,10 +252,30 @@ inline Bytes Content(uint32_t texts, uint32_t frames, int16_t title, int16_t bod
   return b;
 }
 
-inline Bytes Slide(uint32_t content) {
+// The format of a frame: the shade of its blend's second colour (-10 black to 10 white) and
+// its shadow's offset.
+inline Bytes Format(int16_t shade, int16_t dx, int16_t dy) {
+  Bytes b(10, 0);
+  for (int16_t v : {shade, int16_t(0), int16_t(0), dx, dy}) Put16(&b, uint16_t(v));
+  b.resize(26, 0);
+  return b;
+}
+
+// A transition: its speed (0 slow, 2 fast) and the milliseconds before the next slide, -1 for
+// a click.
+inline Bytes Transition(uint16_t speed, int32_t advance) {
+  Bytes b(4, 0);
+  Put16(&b, speed);
+  Put16(&b, 0);
+  Put32(&b, uint32_t(advance));
+  b.resize(24, 0);
+  return b;
+}
+
+inline Bytes Slide(uint32_t content, uint32_t transition = 0) {
   Bytes b;
   Put32(&b, 0x4F5F0194);
-  Put32(&b, 0);
+  Put32(&b, transition);
   Put32(&b, content);
   Put32(&b, 0);
   b.resize(34, 0);

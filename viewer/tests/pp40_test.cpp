@@ -219,6 +219,41 @@ TEST(PowerPoint4, BlankLinesTakeTheSizeOfTheirOwnBreak) {
   EXPECT_EQ(t.paragraphs[2].runs.at(0).size, 32);
 }
 
+TEST(PowerPoint4, MasterNumbersEachSlideShadowsAndTimingsAreKept) {
+  using namespace pp40;
+  Stream s;
+  Slots slots;
+  uint32_t footer = s.Add(TextZone({Text(0, 0x20, 0, 1900, 2800, 2100, "Page ##", {{7}}, {{7}})}));
+  slots.master = s.Add(Slide(s.Add(
+      Content(footer, s.Add(Frames({Frame{1, 0, 0, 1, 0, 1900, 2800, 2100}})), -1, -1, false, 0))));
+  Frame shadowed{1, 1, 0, 4, -100, -100, 100, 100};
+  shadowed.shadow = true;
+  Frame plain_shadow = shadowed;
+  plain_shadow.flags = 0;
+  uint32_t frames = s.Add(Frames({shadowed, plain_shadow}));
+  uint32_t formats = s.Add(Format(0, 24, -16));
+  uint32_t content = s.Add(Content(0, frames, -1, -1, true, 0, 0, formats));
+  uint32_t first = s.Add(Slide(content, s.Add(Transition(0, 5000))));
+  uint32_t second = s.Add(Slide(content, s.Add(Transition(2, -1))));
+  slots.root = s.Add(Root(s.Add(SlideList({first, second}))));
+  Presentation p = LoadStream(s.Build(s.Add(DocInfo(slots))));
+  ASSERT_EQ(p.slides.size(), 2u);
+  ASSERT_EQ(p.slides[1].shapes.size(), 3u);
+  const ppt::TextBody& number = p.slides[1].shapes[0].text;
+  EXPECT_EQ(number.paragraphs.at(0).runs.at(0).text, u"Page 2");
+  EXPECT_TRUE(number.fields & ppt::TextBody::kSlideNumberField);
+  const Shape& shadowed_shape = p.slides[0].shapes[1];
+  EXPECT_TRUE(shadowed_shape.shadow.visible);
+  EXPECT_EQ(shadowed_shape.shadow.dx, 24) << "the format's offset";
+  EXPECT_EQ(shadowed_shape.shadow.dy, -16);
+  EXPECT_EQ(shadowed_shape.shadow.color, (Rgb{0x80, 0x80, 0x80}));
+  EXPECT_GT(p.slides[0].shapes[2].shadow.dx, 0) << "a frame without a format still casts one";
+  EXPECT_TRUE(p.slides[0].auto_advance);
+  EXPECT_EQ(p.slides[0].advance_ms, 5000);
+  EXPECT_EQ(p.slides[0].transition.speed, ppt::Transition::kSlow);
+  EXPECT_FALSE(p.slides[1].auto_advance);
+}
+
 // Every load of a damaged stream must end, within the reader's bounds.
 void LoadAnyway(const pp40::Bytes& b) {
   Presentation p;
