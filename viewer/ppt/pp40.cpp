@@ -63,7 +63,7 @@ constexpr size_t kPictureDescAt = 20, kPictureDefSize = 24, kPictureDataAt = 18,
 // Bounds on what a crafted file can make the reader build.
 constexpr int32_t kMaxSlideSide = 1000000;
 constexpr size_t kMaxSlides = 10000, kMaxShapes = 2000, kMaxTotalShapes = 200000;
-constexpr size_t kMaxTotalChars = size_t(16) << 20;
+constexpr size_t kMaxTotalChars = size_t(16) << 20, kMaxWork = size_t(2) << 20;
 
 int16_t I16At(const uint8_t* p) {
   return int16_t(Le16(p));
@@ -289,12 +289,12 @@ const pp4::Palette& SchemeOf(const pp4::Document& d, size_t n) {
   return n < d.schemes.size() && d.has_scheme[n] ? d.schemes[n] : d.schemes[0];
 }
 
-pp4::FrameSource SourceOf(const pp4::Document& d, const pp4::Content& c) {
+pp4::FrameSource SourceOf(const pp4::Document& d, const pp4::Content& c, size_t* work_left) {
   pp4::FrameSource s;
   s.frames = d.zones.Reader(c.frames);
   s.formats = d.zones.Reader(c.formats);
   s.polygons = d.zones.Reader(c.polygons);
-  s.texts = pp4::ReadTexts(d.zones.Reader(c.texts));
+  s.texts = pp4::ReadTexts(d.zones.Reader(c.texts), work_left);
   s.title = c.title;
   s.body = c.body;
   return s;
@@ -322,8 +322,8 @@ LoadError LoadPowerPoint4(const uint8_t* doc, size_t size, Presentation* out) {
   ReadPictures(&d, out);
   Content master;
   const bool has_master = ReadContent(d, d.slots[kMasterZone], &master);
-  const FrameSource master_source = has_master ? SourceOf(d, master) : FrameSource();
-  size_t n = Le16(list.here()), chars_left = kMaxTotalChars, total = 0;
+  size_t n = Le16(list.here()), chars_left = kMaxTotalChars, total = 0, work_left = kMaxWork;
+  const FrameSource master_source = has_master ? SourceOf(d, master, &work_left) : FrameSource();
   list.Skip(kSlideListHead);
   for (size_t i = 0; i < n && list.Has(kSlideEntrySize) && out->slides.size() < kMaxSlides; i++) {
     const uint32_t zone = Le32(list.here() + kSlideEntryZone);
@@ -342,10 +342,11 @@ LoadError LoadPowerPoint4(const uint8_t* doc, size_t size, Presentation* out) {
     context.text = TextContext{&d.faces, &d.rulers, &palette, &chars_left};
     context.max_shapes = std::min(kMaxShapes, kMaxTotalShapes - total);
     context.slide_number = int(i + 1);
+    context.work_left = &work_left;
     ReadTransition(d, zone, &slide);
     if (read && has_master && c.shows_master)
       ReadFrames(master_source, context, true, &slide.shapes);
-    if (read) ReadFrames(SourceOf(d, c), context, false, &slide.shapes);
+    if (read) ReadFrames(SourceOf(d, c, &work_left), context, false, &slide.shapes);
     for (size_t k = 0; k < slide.shapes.size(); k++) slide.shapes[k].id = uint32_t(k + 1);
     total += slide.shapes.size();
     out->slides.push_back(std::move(slide));

@@ -53,10 +53,12 @@ struct Polygon {
   std::vector<int32_t> points;  // x, y pairs
 };
 
-std::vector<Polygon> ReadPolygons(ByteReader r) {
+std::vector<Polygon> ReadPolygons(ByteReader r, size_t* work_left) {
   std::vector<Polygon> out;
   while (r.Has(kPolygonHead) && out.size() < kMaxPolygons) {
     size_t n = Le16(r.here());
+    if (n >= *work_left) break;
+    *work_left -= n + 1;
     Polygon p;
     p.closed = Le16(r.here() + kPolygonClosedAt) == kClosed;
     r.Skip(kPolygonHead);
@@ -111,17 +113,18 @@ void Blend(uint8_t pattern, Rgb color, Rgb other, Fill* f) {
 class FrameReader {
  public:
   FrameReader(const FrameSource& s, const FrameContext& c) : s_(s), c_(c) {
-    polygons_ = ReadPolygons(s.polygons);
+    polygons_ = ReadPolygons(s.polygons, c.work_left);
     // The texts of frames other than the title and body come first, in frame order.
     ByteReader r = s.frames;
-    for (int i = 0; r.Has(kFrameSize); i++, r.Skip(kFrameSize))
+    for (int i = 0; r.Has(kFrameSize) && Spend(); i++, r.Skip(kFrameSize))
       if ((r.here()[kFlagsAt] & kHasText) && (i == s.title || i == s.body)) mains_++;
   }
 
   void Read(bool master, std::vector<Shape>* out) {
     master_ = master;
     ByteReader r = s_.frames;
-    for (int i = 0; r.Has(kFrameSize) && out->size() < c_.max_shapes; i++, r.Skip(kFrameSize)) {
+    for (int i = 0; r.Has(kFrameSize) && out->size() < c_.max_shapes && Spend();
+         i++, r.Skip(kFrameSize)) {
       const uint8_t* f = r.here();
       const uint16_t kind = Le16(f + kKindAt);
       const uint8_t flags = f[kFlagsAt];
@@ -149,6 +152,12 @@ class FrameReader {
   }
 
  private:
+  bool Spend() const {
+    if (*c_.work_left == 0) return false;
+    --*c_.work_left;
+    return true;
+  }
+
   // Title and body take the last texts, the title first; the others take theirs in order.
   int TextNumber(int frame) {
     if (frame != s_.title && frame != s_.body) return others_++;

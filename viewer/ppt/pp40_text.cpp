@@ -152,10 +152,11 @@ void ApplyParaFormat(const uint8_t* f, const TextContext& c, const Ruler& ruler,
 
 }  // namespace
 
-std::vector<StoredText> ReadTexts(ByteReader zone) {
+std::vector<StoredText> ReadTexts(ByteReader zone, size_t* work_left) {
   std::vector<StoredText> out;
   zone.Skip(kZoneHead);
-  while (zone.Has(kTextHead + 1) && out.size() < kMaxRuns) {
+  while (zone.Has(kTextHead + 1) && out.size() < kMaxRuns && *work_left > 0) {
+    --*work_left;
     const uint8_t* head = zone.here();
     StoredText t;
     t.ruler = I16At(head + kRulerAt);

@@ -73,8 +73,9 @@ struct StoredText {
   size_t char_run_count = 0, para_run_count = 0;
 };
 
-// The texts of a slide's text zone, in the order its frames take them.
-std::vector<StoredText> ReadTexts(ByteReader zone);
+// The texts of a slide's text zone, in the order its frames take them; each costs a unit of
+// `work_left`, and reading stops when that runs out.
+std::vector<StoredText> ReadTexts(ByteReader zone, size_t* work_left);
 
 // Fills a frame's text body; false when the text holds no characters. On a master drawn beneath
 // a slide, a doubled '#' shows the slide's number (`slide_number`, 0 elsewhere).
@@ -95,6 +96,9 @@ struct FrameContext {
   TextContext text;
   size_t max_shapes = 0;
   int slide_number = 0;  // one-based
+  // What reading all slides may still cost: a frame or a polygon's point a unit. Slides that
+  // name the same large zones over and over stop here instead of keeping the viewer busy.
+  size_t* work_left = nullptr;
 };
 
 // Appends the shapes a slide's frames draw, in their order. A master's title and body frames

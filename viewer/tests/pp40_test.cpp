@@ -300,6 +300,21 @@ TEST(PowerPoint4, HugeCountsAreHeldToTheReadersLimits) {
   EXPECT_EQ(p.slides[0].shapes.size(), 2000u);
 }
 
+TEST(PowerPoint4, SlidesNamingOneLargeZoneOverAndOverStopBeingRead) {
+  using namespace pp40;
+  Stream s;
+  // Twenty thousand frames that show nothing, then one that does, on every slide.
+  std::vector<Frame> frames(20000, Frame{1, 0, 0, 0, 0, 0, 10, 10});
+  frames.push_back(Frame{1, 1, 0, 0, 0, 0, 10, 10});
+  uint32_t slide = s.Add(Slide(s.Add(Content(0, s.Add(Frames(frames)), -1, -1, false, 0))));
+  Slots slots;
+  slots.root = s.Add(Root(s.Add(SlideList(std::vector<uint32_t>(10000, slide)))));
+  Presentation p = LoadStream(s.Build(s.Add(DocInfo(slots))));
+  ASSERT_EQ(p.slides.size(), 10000u);
+  EXPECT_EQ(p.slides.front().shapes.size(), 1u);
+  EXPECT_TRUE(p.slides.back().shapes.empty());
+}
+
 // The public test file as PowerPoint 4 saved it, where a copy is at hand.
 TEST(PowerPoint4, RealFileShowsAllItsSlides) {
   std::vector<uint8_t> b;
