@@ -1,7 +1,8 @@
 // The frames of a PowerPoint 4 slide: lines, rectangles, ovals and the other named shapes,
-// polygons, pictures and text, each with its fill and line.
+// polygons, arcs, pictures and text, each with its fill and line.
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <iterator>
 
 #include "ppt/pp40_zones.h"
@@ -19,12 +20,17 @@ constexpr size_t kFrameSize = 32, kKindAt = 0, kFlagsAt = 2, kBoxAt = 4, kFillPa
 // The kind word: the frame's type, its fill, its line style.
 constexpr int kTypeMask = 7, kFillShift = 3, kLineShift = 6, kShadowShift = 10, kDropShadow = 1;
 constexpr size_t kShadowColorAt = 19;
-enum FrameType { kLineFrame = 0, kShapeFrame = 1, kPolygonFrame = 2 };
+enum FrameType { kLineFrame = 0, kShapeFrame = 1, kPolygonFrame = 2, kArcFrame = 3 };
 enum FillKind { kNoFill = 0, kSolid = 1, kOpaque = 2, kPattern = 3, kGradient = 4 };
 enum LineKind { kNoLine = 0, kSolidLine = 1, kPatternLine = 2, kFirstDash = 3 };
 // Switches, as this version's files store them.
 constexpr uint8_t kHasText = 0x01, kHasPicture = 0x02, kHasFormat = 0x04, kArrowAtEnd = 0x08,
                   kArrowAtStart = 0x10;
+// An arc: where it starts on the frame's ellipse and how far it turns, counter-clockwise, in
+// sixteenths of a degree.
+constexpr size_t kArcStartAt = 24, kArcSweepAt = 26;
+constexpr double kArcUnitsPerDegree = 16, kDegreesPerStep = 5, kPi = 3.14159265358979323846;
+constexpr int32_t kArcBox = 21600;
 // Named shapes are negative; other numbers pick a shape of the shape menu in the low byte, and
 // whether it is flipped across in a higher bit.
 constexpr int16_t kOval = -1, kRoundRect = -2, kRectangle = -3;
@@ -184,8 +190,11 @@ class FrameReader {
       Named(I16At(f + kShapeAt), s);
     } else if (type == kPolygonFrame) {
       if (!polygon || !Outline(*polygon, s)) return false;
+    } else if (type == kArcFrame) {
+      if (!Arc(I16At(f + kArcStartAt), I16At(f + kArcSweepAt), (kind >> kFillShift) & 7, s))
+        return false;
     } else {
-      return false;  // arcs and groups, whose members are frames of their own
+      return false;  // groups, whose members are frames of their own
     }
     ReadLine(f, kind, s);
     if (type != kLineFrame) ReadFill(f, kind, format, s);
@@ -197,6 +206,30 @@ class FrameReader {
     }
     bool has_text = text >= 0 && size_t(text) < s_.texts.size() && Text(s_.texts[size_t(text)], s);
     return has_text || s->line || s->fill.kind != Fill::kNone || s->picture >= 0;
+  }
+
+  // A piece of the ellipse the frame bounds: filled, a wedge from its centre; else the curve.
+  static bool Arc(int16_t start, int16_t sweep, int fill, Shape* s) {
+    const double from = start / kArcUnitsPerDegree;
+    const double turn = std::clamp(sweep / kArcUnitsPerDegree, -360.0, 360.0);
+    const int steps = std::max(1, int(std::ceil(std::abs(turn) / kDegreesPerStep)));
+    Shape::Custom& c = s->custom;
+    c.left = c.top = 0;
+    c.right = c.bottom = kArcBox;
+    const bool wedge = fill != kNoFill;
+    if (wedge) c.vertices = {kArcBox / 2, kArcBox / 2};
+    for (int i = 0; i <= steps; i++) {
+      const double a = (from + turn * i / steps) * kPi / 180;
+      c.vertices.push_back(int32_t(std::lround(kArcBox / 2.0 * (1 + std::cos(a)))));
+      c.vertices.push_back(int32_t(std::lround(kArcBox / 2.0 * (1 - std::sin(a)))));
+    }
+    const size_t count = c.vertices.size() / 2;
+    c.segments = {kMoveTo, uint16_t(kLineTo | (count - 1))};
+    if (wedge) c.segments.push_back(kClose);
+    c.segments.push_back(kPathEnd);
+    s->geometry = Shape::kFreeform;
+    s->type = spt::kNotPrimitive;
+    return true;
   }
 
   void Named(int16_t shape, Shape* s) const {

@@ -202,7 +202,9 @@ struct Frame {
   uint8_t flags = 0;  // 1 text, 2 picture, 4 format, 8 and 0x10 arrows
   int16_t l = 0, t = 0, r = 0, b = 0;
   uint8_t pattern = 0, fill_color = 4, weight = 1, line_color = 1;
-  int16_t shape = -3;  // -1 oval, -2 rounded, -3 rectangle, 0 and up the shape menu's
+  int16_t shape = -3;  // -1 oval, -2 rounded, -3 rectangle, 0 and up the shape menu's;
+                       // arcs: their start, in sixteenths of a degree
+  int16_t sweep = 0;   // arcs: how far they turn
   uint16_t picture = 0;
   bool shadow = false;
   uint8_t shadow_color = 2;
@@ -216,7 +218,7 @@ inline Bytes Frames(const std::vector<Frame>& frames) {
     b.insert(b.end(), {f.pattern, f.fill_color, 0, f.weight, 0, f.line_color, 0, f.shadow_color});
     Put32(&b, 0);
     Put16(&b, uint16_t(f.shape));
-    Put16(&b, 0);
+    Put16(&b, uint16_t(f.sweep));
     Put16(&b, f.picture);
     Put16(&b, 0);
   }

@@ -56,6 +56,8 @@ uint32_t FirstSlide(pp40::Stream* s) {
   line.weight = 3;
   Frame nothing{1, 0, 0, 0, 0, 0, 100, 100};
   Frame arc{3, 1, 1, 0, 0, 0, 100, 100};
+  arc.shape = 0;
+  arc.sweep = 90 * 16;  // a quarter, from three o'clock up to twelve
   // The frames' own texts come first; the title's and the body's follow.
   uint32_t texts = s->Add(TextZone(
       {Text(0, 0x72, -2560, -1980, 2160, -1320, "Overview", {{8, 0, 40, 0, 3}}, {{8, 0, 1}}),
@@ -175,8 +177,8 @@ TEST(PowerPoint4, TextKeepsItsRunsParagraphsRulerAndPlace) {
 TEST(PowerPoint4, DrawnFramesKeepTheirKindLineAndFill) {
   Presentation p = LoadStream(MakeDeck().stream);
   const std::vector<Shape>& s = p.slides.at(0).shapes;
-  // The empty rectangle and the arc show nothing.
-  ASSERT_EQ(s.size(), 8u);
+  // The empty rectangle shows nothing.
+  ASSERT_EQ(s.size(), 9u);
   const Shape& ellipse = s[3];
   EXPECT_EQ(ellipse.geometry, Shape::kEllipse);
   EXPECT_TRUE(ellipse.line);
@@ -195,6 +197,16 @@ TEST(PowerPoint4, DrawnFramesKeepTheirKindLineAndFill) {
   EXPECT_EQ(line.anchor.left, 200 + kHalfW);
   EXPECT_EQ(line.line_width, 3 * 12700);
   EXPECT_NE(line.line_style.dash, ppt::LineStyle::kSolid);
+  // A filled arc is a wedge of the ellipse its frame bounds.
+  const Shape& arc = s[8];
+  EXPECT_EQ(arc.geometry, Shape::kFreeform);
+  EXPECT_EQ(arc.anchor.right, 100 + kHalfW);
+  const std::vector<int32_t>& v = arc.custom.vertices;
+  ASSERT_GE(v.size(), 6u);
+  EXPECT_EQ((std::vector<int32_t>(v.begin(), v.begin() + 4)),
+            (std::vector<int32_t>{10800, 10800, 21600, 10800}))
+      << "from the centre out to three o'clock";
+  EXPECT_EQ((std::vector<int32_t>(v.end() - 2, v.end())), (std::vector<int32_t>{10800, 0}));
 }
 
 // A deck of one slide with one text frame.
