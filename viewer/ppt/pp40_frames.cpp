@@ -34,7 +34,7 @@ constexpr int32_t kArcBox = 21600;
 // Named shapes are negative; other numbers pick a shape of the shape menu in the low byte, and
 // whether it is flipped across in a higher bit.
 constexpr int16_t kOval = -1, kRoundRect = -2, kRectangle = -3;
-constexpr int16_t kMenuShapeMask = 0xFF, kFlippedAcross = 0x4000;
+constexpr int16_t kMenuShapeMask = 0xFF, kTurnedHalf = 0x2000, kFlippedAcross = 0x4000;
 // Line weights by number, in points; from seven on, double and triple lines.
 constexpr int kLineWeights[] = {0, 1, 2, 3, 6, 12, 16, 3, 4, 4, 6};
 constexpr int kEmuPerPoint = 12700;
@@ -241,7 +241,10 @@ class FrameReader {
       s->type = spt::kRoundRectangle;
     } else if (shape >= 0) {
       s->type = MenuShapeType(shape & kMenuShapeMask);
-      s->flip_h = s->flip_h != bool(shape & kFlippedAcross);
+      // Half a turn is both flips at once.
+      const bool across = shape & kFlippedAcross, half = shape & kTurnedHalf;
+      s->flip_h = s->flip_h != (across != half);
+      s->flip_v = s->flip_v != half;
     }
     (void)kRectangle;  // and anything else: a rectangle
   }

@@ -55,6 +55,8 @@ uint32_t FirstSlide(pp40::Stream* s) {
   Frame line{0, 0, 4, 0, 600, 400, 200, 800};  // drawn from its right end, dashed
   line.weight = 3;
   Frame nothing{1, 0, 0, 0, 0, 0, 100, 100};
+  Frame turned{1, 1, 0, 0, 0, 0, 100, 100};
+  turned.shape = 0x2001;  // the menu's triangle, half a turn round
   Frame arc{3, 1, 1, 0, 0, 0, 100, 100};
   arc.shape = 0;
   arc.sweep = 90 * 16;  // a quarter, from three o'clock up to twelve
@@ -63,7 +65,7 @@ uint32_t FirstSlide(pp40::Stream* s) {
       {Text(0, 0x72, -2560, -1980, 2160, -1320, "Overview", {{8, 0, 40, 0, 3}}, {{8, 0, 1}}),
        Text(1, 0x22, -2580, -880, 2480, 1580, "Lead in\rSecond",
             {{5, 1, 32, 1}, {2, 1, 32, 2, 8}, {7, 0, 20, 4}}, {{8, 0, 2}, {7, 1, 0, 0x95}})}));
-  uint32_t frames = s->Add(Frames({ellipse, title, body, triangle, line, nothing, arc}));
+  uint32_t frames = s->Add(Frames({ellipse, title, body, triangle, line, nothing, arc, turned}));
   uint32_t polygons = s->Add(Polygons({{true, {0, 0, 40, 0, 20, 40}}}));
   return s->Add(Slide(s->Add(Content(texts, frames, 1, 2, true, 0, polygons))));
 }
@@ -178,7 +180,7 @@ TEST(PowerPoint4, DrawnFramesKeepTheirKindLineAndFill) {
   Presentation p = LoadStream(MakeDeck().stream);
   const std::vector<Shape>& s = p.slides.at(0).shapes;
   // The empty rectangle shows nothing.
-  ASSERT_EQ(s.size(), 9u);
+  ASSERT_EQ(s.size(), 10u);
   const Shape& ellipse = s[3];
   EXPECT_EQ(ellipse.geometry, Shape::kEllipse);
   EXPECT_TRUE(ellipse.line);
@@ -207,6 +209,9 @@ TEST(PowerPoint4, DrawnFramesKeepTheirKindLineAndFill) {
             (std::vector<int32_t>{10800, 10800, 21600, 10800}))
       << "from the centre out to three o'clock";
   EXPECT_EQ((std::vector<int32_t>(v.end() - 2, v.end())), (std::vector<int32_t>{10800, 0}));
+  const Shape& turned = s[9];
+  EXPECT_EQ(turned.type, 5) << "an isosceles triangle";
+  EXPECT_TRUE(turned.flip_h && turned.flip_v);
 }
 
 // A deck of one slide with one text frame.
