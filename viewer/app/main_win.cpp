@@ -48,8 +48,8 @@ std::string LoadMessage(ppt::LoadError e, const std::string& name) {
       return "The password of " + q + " is incorrect.";
     case ppt::LoadError::kOldFormat:
       return q +
-             " was saved in PowerPoint 95 or an earlier version. PowerPoint Viewer shows "
-             "presentations saved in PowerPoint 97 and later.";
+             " was saved in an early version of PowerPoint that PowerPoint Viewer cannot read. "
+             "Open it in PowerPoint and save it again.";
     case ppt::LoadError::kDamaged:
       return q + " is damaged and cannot be shown.";
     default:

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "viewer/tests/hostile_decks.h"
+#include "viewer/tests/pp40_builder.h"
 #include "viewer/tests/pp95_builder.h"
 
 namespace {
@@ -126,6 +127,35 @@ bool WriteAll(const std::string& folder,
   return true;
 }
 
+// A deck as PowerPoint 4 saved it: a master with a bar, a slide with a title, bulleted body
+// text, an oval and a polygon.
+deck::Bytes PowerPoint4Deck() {
+  using namespace pp40;
+  Stream s;
+  Slots slots;
+  slots.fonts = s.Add(List(64, {FontEntry("Arial")}));
+  slots.rulers = s.Add(List(4, {Word32(s.Add(Ruler({{0, 0}, {468, 288}}, {{1000, 3}})))}));
+  slots.schemes = s.Add(List(4, {Word32(s.Add(Scheme({0xFFFFFF, 0, 0x808080, 0x000080})))}));
+  slots.colors = s.Add(ColorMenu(s.Add(ColorTable({0, 0, 0, 0, 0, 0, 0, 0, 0x996633}))));
+  Frame bar{1, 1, 0, 0, -2880, 1800, 2880, 2000};
+  bar.fill_color = 8;
+  slots.master = s.Add(Slide(s.Add(Content(0, s.Add(Frames({bar})), -1, -1, false, 0))));
+  Frame title{1, 0, 0, 1, -2600, -2000, 2200, -1300};
+  Frame body{1, 0, 0, 1, -2600, -900, 2500, 1600};
+  Frame oval{1, 1, 1, 0, 1000, -500, 1400, 300};
+  oval.shape = -1;
+  Frame polygon{2, 1, 1, 0, -500, 500, -100, 900};
+  uint32_t texts = s.Add(
+      TextZone({Text(0, 0x72, -2560, -1980, 2160, -1320, "Title", {{5, 0, 40, 1, 3}}, {{5, 0, 1}}),
+                Text(0, 0x22, -2580, -880, 2480, 1580, "One\rTwo",
+                     {{4, 0, 32, 2}, {3, 0, 24, 0, 8}}, {{4, 0, 0, 0x95}, {3, 1, 1, 0x96}})}));
+  uint32_t polygons = s.Add(Polygons({{true, {0, 0, 40, 0, 20, 40}}}));
+  uint32_t content =
+      s.Add(Content(texts, s.Add(Frames({title, body, oval, polygon})), 0, 1, true, 0, polygons));
+  slots.root = s.Add(Root(s.Add(SlideList({s.Add(Slide(content))}))));
+  return deck::CompoundFile({{"PP40", s.Build(s.Add(DocInfo(slots)))}});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -168,6 +198,7 @@ int main(int argc, char** argv) {
                                              {"PersistentStorage Directory", deck::Bytes(62, 0)},
                                              {"Header", deck::Bytes(57, 0)}});
   deck::DeckSpec saved = plain;
+  deck::Bytes pp4_deck = PowerPoint4Deck();
   saved.incremental = true;
   saved.scattered = true;
   std::vector<std::pair<std::string, deck::Bytes>> seeds{
@@ -180,6 +211,7 @@ int main(int argc, char** argv) {
       {"deleted_shapes.ppt", hostile::DeletedShapesOnMaster(10, 20000)},
       {"fat_claims.ppt", hostile::ClaimsMoreSectors(deck::Build(plain))},
       {"powerpoint95.ppt", old_deck},
+      {"powerpoint4.ppt", pp4_deck},
   };
   if (!WriteAll(argv[1], seeds)) return 1;
   if (argc >= 3 && !WriteAll(argv[2], PictSeeds())) return 1;

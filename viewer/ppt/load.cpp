@@ -6,6 +6,7 @@
 #include "ppt/encryption.h"
 #include "ppt/loader.h"
 #include "ppt/picture_store.h"
+#include "ppt/pp40.h"
 #include "ppt/pp95.h"
 
 namespace ppt {
@@ -403,9 +404,10 @@ LoadError Load(const uint8_t* data, size_t size, Presentation* out, const LoadOp
   store->EnterStorage(kDualStorage);
   bool marked_encrypted = cf.Has("EncryptedSummary");
   // PowerPoint 4 kept its presentation in a stream of another name and layout.
-  if (cf.Has("PP40")) return LoadError::kOldFormat;
+  const bool pp4 = cf.Has("PP40");
   StreamReader& doc_stream = store->document();
-  if (!cf.Stream("PowerPoint Document", &doc_stream)) return LoadError::kNotPresentation;
+  if (!cf.Stream(pp4 ? "PP40" : "PowerPoint Document", &doc_stream))
+    return LoadError::kNotPresentation;
   // The document is read in place when its sectors follow each other, as they mostly do.
   std::vector<uint8_t> doc_copy;
   const size_t doc_size = size_t(doc_stream.size());
@@ -416,6 +418,12 @@ LoadError Load(const uint8_t* data, size_t size, Presentation* out, const LoadOp
     doc = doc_copy.data();
   }
   const size_t doc_length = doc_copy.empty() ? doc_size : doc_copy.size();
+  if (pp4) {
+    if (!detail::IsPowerPoint4(doc, doc_length)) return LoadError::kOldFormat;
+    LoadError e = detail::LoadPowerPoint4(doc, doc_length, out);
+    if (e == LoadError::kNone) out->store = std::move(store);
+    return e;
+  }
   // PowerPoint 95 wrote the same record types under headers of its own.
   if (detail::IsPowerPoint95(doc, doc_length)) {
     LoadError e = detail::LoadPowerPoint95(doc, doc_length, out);

@@ -352,7 +352,7 @@ enum class LoadError {
   kNotCompound,      // not a compound file: not a presentation at all
   kNotPresentation,  // a compound file without presentation streams
   kEncrypted,  // needs a password (none given), or is encrypted in a way this viewer cannot read
-  kOldFormat,  // PowerPoint 95 and earlier
+  kOldFormat,  // saved by an early version of PowerPoint that this viewer does not read
   kDamaged,
   kWrongPassword,
 };
