@@ -6,6 +6,7 @@
 
 #include "ppt/charsets.h"
 #include "ppt/pp40_zones.h"
+#include "ppt/run_cursor.h"
 
 namespace ppt::detail::pp4 {
 namespace {
@@ -54,23 +55,11 @@ std::vector<Span> ReadSpans(ByteReader r, size_t count, size_t entry) {
   return out;
 }
 
-// Walks the spans alongside the characters they cover.
-class SpanCursor {
- public:
-  explicit SpanCursor(std::vector<Span> spans) : spans_(std::move(spans)) {}
-  // The format in force at character `at` (asked in rising order); null past the last span.
-  const uint8_t* At(size_t at) {
-    while (i_ < spans_.size() && at >= end_ + spans_[i_].count) {
-      end_ += spans_[i_].count;
-      i_++;
-    }
-    return i_ < spans_.size() ? spans_[i_].format : nullptr;
-  }
-
- private:
-  std::vector<Span> spans_;
-  size_t i_ = 0, end_ = 0;
-};
+// The format of the span in force at character `at`; null past the last span.
+const uint8_t* FormatAt(RunCursor<Span>* spans, size_t at) {
+  const Span* s = spans->At(at);
+  return s ? s->format : nullptr;
+}
 
 // A run list's entries, when its head declares the entry size this reader knows.
 bool ReadRunList(ByteReader* r, uint16_t entry, ByteReader* out, size_t* count) {
@@ -184,8 +173,8 @@ bool BuildText(const StoredText& text, const TextContext& c, int slide_number, T
   if (text.ruler >= 0 && size_t(text.ruler) < c.rulers->size())
     ruler = (*c.rulers)[size_t(text.ruler)];
   const uint8_t* chars = text.chars.here();
-  SpanCursor cf(ReadSpans(text.char_runs, text.char_run_count, kCharRunSize));
-  SpanCursor pf(ReadSpans(text.para_runs, text.para_run_count, kParaRunSize));
+  RunCursor<Span> cf(ReadSpans(text.char_runs, text.char_run_count, kCharRunSize));
+  RunCursor<Span> pf(ReadSpans(text.para_runs, text.para_run_count, kParaRunSize));
   uint8_t anchor = text.flags >> kAnchorShift;
   body->anchor = anchor == 1 ? TextBody::kMiddle : anchor == 2 ? TextBody::kBottom : TextBody::kTop;
   body->centered = !(text.flags & kNotCentred);
@@ -198,7 +187,7 @@ bool BuildText(const StoredText& text, const TextContext& c, int slide_number, T
   bool started = false, para_open = false;
   for (size_t i = 0; i <= n; i++) {
     bool end = i == n || chars[i] == kParagraphEnd;
-    const uint8_t* f = cf.At(i);
+    const uint8_t* f = FormatAt(&cf, i);
     // A paragraph's break takes the format of the text before it, but an empty paragraph's
     // sets the blank line's height.
     if (!started || (f != current && (!end || run.text.empty()))) {
@@ -209,7 +198,7 @@ bool BuildText(const StoredText& text, const TextContext& c, int slide_number, T
       started = true;
     }
     if (!para_open) {
-      ApplyParaFormat(pf.At(i), c, ruler, run, &p);
+      ApplyParaFormat(FormatAt(&pf, i), c, ruler, run, &p);
       para_open = true;
     }
     if (!end && slide_number > 0 && chars[i] == kNumberField && i + 1 < n &&

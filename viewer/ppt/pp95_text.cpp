@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "ppt/charsets.h"
+#include "ppt/run_cursor.h"
 #include "text/symbol_faces.h"
 
 namespace ppt::detail::pp95 {
@@ -69,24 +70,6 @@ std::vector<StyleRun> ReadRuns(const Rec& runs) {
   }
   return out;
 }
-
-// Walks runs alongside the characters they cover.
-class RunCursor {
- public:
-  explicit RunCursor(std::vector<StyleRun> runs) : runs_(std::move(runs)) {}
-  // The format in force at character `at`, null past the last run.
-  const StyleRun* At(size_t at) {
-    while (i_ < runs_.size() && at >= end_ + runs_[i_].count) {
-      end_ += runs_[i_].count;
-      i_++;
-    }
-    return i_ < runs_.size() ? &runs_[i_] : nullptr;
-  }
-
- private:
-  std::vector<StyleRun> runs_;
-  size_t i_ = 0, end_ = 0;
-};
 
 void ApplyCharFormat(const StyleRun* f, const TextContext& c, Run* r) {
   const Face* face =
@@ -176,7 +159,7 @@ void ApplyParaFormat(const StyleRun* f, const TextContext& c, Paragraph* p) {
 
 void BuildParagraphs(const std::u16string& chars, std::vector<StyleRun> char_runs,
                      std::vector<StyleRun> para_runs, const TextContext& c, TextBody* body) {
-  RunCursor cf(std::move(char_runs)), pf(std::move(para_runs));
+  RunCursor<StyleRun> cf(std::move(char_runs)), pf(std::move(para_runs));
   Paragraph p;
   const StyleRun* pformat = pf.At(0);
   ApplyParaFormat(pformat, c, &p);
