@@ -403,8 +403,9 @@ LoadError Load(const uint8_t* data, size_t size, Presentation* out, const LoadOp
   // presentation whole in a storage of its own.
   store->EnterStorage(kDualStorage);
   bool marked_encrypted = cf.Has("EncryptedSummary");
-  // PowerPoint 4 kept its presentation in a stream of another name and layout.
-  const bool pp4 = cf.Has("PP40");
+  // PowerPoint 4 kept its presentation in a stream of another name and layout; where a later
+  // version's presentation stands beside it, that one is the file as last saved.
+  const bool pp4 = cf.Has("PP40") && !cf.Has("PowerPoint Document");
   StreamReader& doc_stream = store->document();
   if (!cf.Stream(pp4 ? "PP40" : "PowerPoint Document", &doc_stream))
     return LoadError::kNotPresentation;

@@ -10,6 +10,7 @@
 #include "viewer/tests/corpus.h"
 #include "viewer/tests/deck_builder.h"
 #include "viewer/tests/pp40_builder.h"
+#include "viewer/tests/pp95_builder.h"
 
 namespace {
 
@@ -130,6 +131,17 @@ TEST(PowerPoint4, SlidesInListOrderOnTheirSchemesWithTheMasterBeneath) {
   ppt::PictureBytes bytes = p.Picture(0);
   ASSERT_TRUE(bytes.ok());
   EXPECT_EQ(std::vector<uint8_t>(bytes.data, bytes.data + bytes.size), kMetafile);
+}
+
+TEST(PowerPoint4, ALaterPresentationBesideItIsTheOneShown) {
+  pp95::Bytes later = pp95::Document(pp95::Environment({{"Arial"}}, {}),
+                                     {pp95::Slide({}, pp95::Scheme({0x102030}))}, pp95::Bytes());
+  std::vector<uint8_t> file =
+      deck::CompoundFile({{"PowerPoint Document", later}, {"PP40", MakeDeck().stream}});
+  Presentation p;
+  ASSERT_EQ(ppt::Load(file.data(), file.size(), &p), ppt::LoadError::kNone);
+  ASSERT_EQ(p.slides.size(), 1u);
+  EXPECT_EQ(p.slides[0].background.color, (Rgb{0x10, 0x20, 0x30}));
 }
 
 TEST(PowerPoint4, TextKeepsItsRunsParagraphsRulerAndPlace) {
