@@ -328,16 +328,12 @@ class FrameReader {
     s->shadow.dy = std::clamp(dy, -kMaxShadowOffset, kMaxShadowOffset);
   }
 
-  // The frame's text, inset as far as its stored box lies within the frame.
+  // The frame's text, set across the whole frame. The text's head also keeps the box it was last
+  // laid out in, a margin in from the frame; the frame is what the text is set in here, as
+  // other readers of the format do.
   bool Text(const StoredText& t, Shape* s) {
     if (!BuildText(t, c_.text, master_ ? c_.slide_number : 0, &s->text)) return false;
-    const Rect& a = s->anchor;
-    Rect box{X(int16_t(t.box.left)), Y(int16_t(t.box.top)), X(int16_t(t.box.right)),
-             Y(int16_t(t.box.bottom))};
-    const int32_t most = std::max(0, std::min(a.width(), a.height()) / 2);
-    s->text.insets =
-        Rect{std::clamp(box.left - a.left, 0, most), std::clamp(box.top - a.top, 0, most),
-             std::clamp(a.right - box.right, 0, most), std::clamp(a.bottom - box.bottom, 0, most)};
+    s->text.insets = Rect{0, 0, 0, 0};
     return true;
   }
 

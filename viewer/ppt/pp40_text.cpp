@@ -11,9 +11,9 @@
 namespace ppt::detail::pp4 {
 namespace {
 
-// A text's head: its ruler, its layout switches, its box, the formats of its first character
+// A text's head: its ruler, its layout switches, its box (at 8), the formats of its first character
 // and paragraph, then the count of its characters, which follow padded to an even length.
-constexpr size_t kRulerAt = 0, kFlagsAt = 2, kBoxAt = 8, kCharsCountAt = 54, kTextHead = 58;
+constexpr size_t kRulerAt = 0, kFlagsAt = 2, kCharsCountAt = 54, kTextHead = 58;
 constexpr size_t kZoneHead = 14;
 // Each list of runs: a tag, the characters it covers, its entries' size and their count.
 constexpr size_t kRunsHead = 12, kRunsSizeAt = 6, kRunsCountAt = 8;
@@ -150,8 +150,6 @@ std::vector<StoredText> ReadTexts(ByteReader zone, size_t* work_left) {
     StoredText t;
     t.ruler = I16At(head + kRulerAt);
     t.flags = head[kFlagsAt];
-    t.box = Rect{I16At(head + kBoxAt), I16At(head + kBoxAt + 2), I16At(head + kBoxAt + 4),
-                 I16At(head + kBoxAt + 6)};
     uint32_t n = Le32(head + kCharsCountAt);
     zone.Skip(kTextHead);
     if (!zone.Has(n)) break;

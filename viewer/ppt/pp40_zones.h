@@ -68,7 +68,6 @@ struct TextContext {
 struct StoredText {
   int ruler = 0;
   uint8_t flags = 0;
-  Rect box;  // as stored, from the page's top left corner once moved
   ByteReader chars{nullptr, 0}, char_runs{nullptr, 0}, para_runs{nullptr, 0};
   size_t char_run_count = 0, para_run_count = 0;
 };

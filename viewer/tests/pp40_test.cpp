@@ -159,8 +159,8 @@ TEST(PowerPoint4, TextKeepsItsRunsParagraphsRulerAndPlace) {
   EXPECT_EQ(title.text.paragraphs[0].align, ppt::Paragraph::kCenter);
   EXPECT_EQ(title.text.anchor, ppt::TextBody::kMiddle);
   EXPECT_EQ(title.anchor.left, -2600 + kHalfW);
-  EXPECT_EQ(title.text.insets.left, 40) << "the text's box within its frame";
-  EXPECT_EQ(title.text.insets.bottom, 20);
+  EXPECT_EQ(title.text.insets.left, 0) << "set across the frame, not its stored box";
+  EXPECT_EQ(title.text.insets.bottom, 0);
 
   const ppt::TextBody& body = s[5].text;
   ASSERT_EQ(body.paragraphs.size(), 2u);
