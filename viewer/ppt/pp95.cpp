@@ -94,13 +94,12 @@ class Reader {
     std::vector<Shape> own;
     for (Shape& s : m.shapes)
       if (s.placeholder < 0) own.push_back(std::move(s));
-    if (master.type == rt95::kMaster && !have_master_) {
-      have_master_ = true;
-      master_ = own;
-    } else {
+    if (masters_.size() >= kMaxMasters) return;
+    if (master.type == rt95::kMaster && slide_master_ == kNone)
+      slide_master_ = masters_.size();
+    else
       scheme_ = saved;
-    }
-    if (masters_.size() < kMaxMasters) masters_.emplace_back(IdOf(master), std::move(own));
+    masters_.emplace_back(IdOf(master), std::move(own));
   }
 
   Slide ReadSlide(const Rec& slide) {
@@ -131,7 +130,8 @@ class Reader {
     const uint32_t id = IdOf(slide, kSlideMasterAt);
     for (const auto& m : masters_)
       if (id != 0 && m.first == id) return m.second;
-    return master_;
+    static const std::vector<Shape> kNoShapes;
+    return slide_master_ == kNone ? kNoShapes : masters_[slide_master_].second;
   }
 
   void ReadObjects(const Rec& list, int depth, Slide* out) {
@@ -320,9 +320,10 @@ class Reader {
   size_t pictures_;
   size_t total_shapes_ = 0;
   Scheme scheme_;
-  std::vector<Shape> master_;
-  bool have_master_ = false;
+  // The masters' own objects by their numbers; the slide master's place among them.
   std::vector<std::pair<uint32_t, std::vector<Shape>>> masters_;
+  static constexpr size_t kNone = SIZE_MAX;
+  size_t slide_master_ = kNone;
 };
 
 // The document's pictures, metafiles in the document stream itself, in list order.
