@@ -25,19 +25,6 @@ constexpr int kFilledBit = 4;  // fill booleans
 constexpr int kLineBit = 3;    // line booleans
 }  // namespace
 
-// Only the file's flags count: its colours and sizes are what the editor gives a shape it draws
-// anew, and a stored shape without a colour of its own shows the format's (a white fill, a
-// black line).
-void Loader::ReadDrawingDefaults(const Record& dgg) {
-  Children c(dgg);
-  Record r;
-  Properties all;
-  while (c.Next(&r))
-    if (r.type == rt::kFopt || r.type == rt::kTertiaryFopt) all.Read(r);
-  for (const auto& v : all.values)
-    if (Properties::IsBooleanSet(v.first)) drawing_defaults_.values.insert(v);
-}
-
 void Loader::IndexShapes(const Record& parent, int depth) {
   if (depth > kMaxNesting) return;
   Children c(parent);
@@ -96,8 +83,11 @@ void Loader::InheritDefaults(ShapeRecords* rec) const {
   }
   for (int t : kLineTypes)
     if (rec->type == t) type[prop::kFillBooleans] = Off(kFilledBit);
+  // The drawing group's own defaults are left out: they are what the editor gives a shape it
+  // draws anew, and it stores with each shape whatever it gave it. Taken as defaults for stored
+  // shapes, they empty gradient-filled boxes that store only their fill's colours, and grow
+  // every placeholder to its text.
   rec->props.Inherit(type);
-  rec->props.Inherit(drawing_defaults_);
 }
 
 }  // namespace ppt::detail

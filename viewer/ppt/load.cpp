@@ -137,10 +137,8 @@ void Loader::ReadDocument(const Record& doc) {
         break;
       case rt::kDrawingGroup: {
         Record dgg;
-        if (FindChild(r, rt::kDggContainer, &dgg)) {
+        if (FindChild(r, rt::kDggContainer, &dgg))
           ReadBlipStore(index_, pictures_, dgg, &out_->blips);
-          ReadDrawingDefaults(dgg);
-        }
         break;
       }
       case rt::kProgTags:

@@ -236,13 +236,11 @@ class Loader {
   bool Own(RawText* text);
   void InheritPlaceholder(const Context& ctx, ShapeRecords* rec);
   // What a shape leaves unset comes from its master shape, then from what its type shows, then
-  // from the file's drawing defaults (inherit.cpp).
-  void ReadDrawingDefaults(const Record& dgg);
+  // from the format's defaults (inherit.cpp).
   void InheritMasterShape(ShapeRecords* rec);
   void InheritDefaults(ShapeRecords* rec) const;
   const Properties* MasterShape(uint32_t spid);
   void IndexShapes(const Record& parent, int depth);
-  Properties drawing_defaults_;
   std::map<uint32_t, Properties> master_shapes_;  // by shape id, shapes of every master
   bool master_shapes_indexed_ = false;
   void MapShape(const ShapeRecords& rec, const Transform& t, const Context& ctx, Shape* out);

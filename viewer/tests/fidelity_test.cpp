@@ -1,6 +1,7 @@
 // Slides drawn as their authors made them: what a shape leaves unset comes from its master
-// shape, its type and the file's drawing defaults, flag by flag; text shrinks only where the box
-// stores that it fits its text. Decks built here, and real files where the corpus has them.
+// shape and its type, flag by flag, never from the defaults the editor gives new shapes; text
+// shrinks only where the box stores that it fits its text. Decks built here, and real files where
+// the corpus has them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -181,7 +182,7 @@ TEST(InheritedFills, PlaceholdersFollowTheMastersPlaceholderByNameOrByKind) {
   EXPECT_FALSE(s[1].line);
 }
 
-TEST(InheritedFills, DrawingDefaultsFillShapesButNeverPicturesTextBoxesOrPlaceholders) {
+TEST(InheritedFills, ShapesAreFilledButNeverPicturesTextBoxesOrPlaceholders) {
   Deck d;
   d.defaults = kDefaults;
   d.pictures = {deck::Rec(0xF01E, deck::Bytes(24, 0), 0x6E0)};
@@ -196,7 +197,7 @@ TEST(InheritedFills, DrawingDefaultsFillShapesButNeverPicturesTextBoxesOrPlaceho
   std::vector<ppt::Shape> s = SlideShapes(d);
   ASSERT_EQ(s.size(), 5u);
   EXPECT_EQ(s[0].fill.kind, ppt::Fill::kSolid);
-  EXPECT_EQ(s[0].fill.color, (Rgb{0xFF, 0xFF, 0xFF})) << "the defaults' flags, not colours";
+  EXPECT_EQ(s[0].fill.color, (Rgb{0xFF, 0xFF, 0xFF})) << "the format's colour, not the defaults'";
   EXPECT_TRUE(s[0].line);
   for (size_t i : {1, 2, 3}) {
     SCOPED_TRACE(i);
@@ -207,17 +208,20 @@ TEST(InheritedFills, DrawingDefaultsFillShapesButNeverPicturesTextBoxesOrPlaceho
   EXPECT_EQ(s[1].picture, 0);
 }
 
-TEST(InheritedFills, TheFilesDefaultFlagsDecideWhatNothingElseDoes) {
+TEST(InheritedFills, TheEditorsDefaultsForNewShapesDecideNothing) {
   Deck d;
-  d.slide = {deck::ShapeWithId(1, 0x3001, {{kLineColor, 0x0000FF}}, 3000, 100, 4000, 600)};
+  // A box that stores its gradient's colours and nothing about being filled.
+  d.slide = {
+      deck::ShapeWithId(1, 0x3001, {{kLineColor, 0x0000FF}, {kFillType, 7}}, 3000, 100, 4000, 600)};
   ppt::Shape plain = OnlySlideShape(d);
-  EXPECT_EQ(plain.fill.kind, ppt::Fill::kSolid) << "the format's own defaults";
+  EXPECT_EQ(plain.fill.kind, ppt::Fill::kGradient) << "the format's own defaults";
   EXPECT_TRUE(plain.line);
   EXPECT_EQ(plain.line_color, (Rgb{0xFF, 0, 0}));
   d.defaults = {{kFillBooleans, kNoFill}, {kLineBooleans, kNoLine}, {kLineColor, 0x00FF00}};
-  ppt::Shape bare = OnlySlideShape(d);
-  EXPECT_EQ(bare.fill.kind, ppt::Fill::kNone);
-  EXPECT_FALSE(bare.line);
+  ppt::Shape same = OnlySlideShape(d);
+  EXPECT_EQ(same.fill.kind, ppt::Fill::kGradient);
+  EXPECT_TRUE(same.line);
+  EXPECT_EQ(same.line_color, (Rgb{0xFF, 0, 0}));
 }
 
 TEST(InheritedFills, MastersNamingEachOtherOrNothingAreHarmless) {
@@ -255,10 +259,10 @@ TEST(TextFit, OutlineTextFitsItsBoxUnlessTheBoxGrowsToIt) {
        true,
        true,
        false},
-      {"the drawing's defaults say no fit",
+      {"the editor's defaults grow new boxes",
        {},
        {},
-       {{kTextBooleans, kNoFitText}},
+       {{kTextBooleans, kGrowBox}},
        true,
        true,
        false},
