@@ -178,6 +178,7 @@ bool BuildText(const StoredText& text, const TextContext& c, int slide_number, T
   body->centered = !(text.flags & kNotCentred);
   body->wrap = text.flags & kWrap;
   body->fit_shape = text.flags & kFitFrame;
+  body->face_lines = true;
 
   Paragraph p;
   Run run;

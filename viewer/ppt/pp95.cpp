@@ -311,6 +311,7 @@ class Reader {
       if (kind == kTitleText || kind == kCentreTitleText) context.slot = kTitleSlot;
     }
     ReadTextFrame(text, &s->text);
+    s->text.face_lines = true;
     return ReadTextContent(content, context, &s->text);
   }
 

@@ -152,6 +152,9 @@ struct TextBody {
   // Text flow: kDown runs lines top to bottom turned a quarter clockwise, kUp a quarter
   // counter-clockwise.
   enum Flow { kHorizontal, kDown, kUp } flow = kHorizontal;
+  // A single line is as tall as its face (ascent and descent) rather than 1.2 times its size;
+  // spacing given as a share of a line is a share of that. PowerPoint 4's text is set so.
+  bool face_lines = false;
   // Fields the text shows, as bits of FieldBits.
   enum FieldBits : uint8_t { kSlideNumberField = 1, kDateField = 2, kHeaderFooterField = 4 };
   uint8_t fields = 0;

@@ -161,6 +161,7 @@ TEST(PowerPoint4, TextKeepsItsRunsParagraphsRulerAndPlace) {
   EXPECT_EQ(title.anchor.left, -2600 + kHalfW);
   EXPECT_EQ(title.text.insets.left, 0) << "set across the frame, not its stored box";
   EXPECT_EQ(title.text.insets.bottom, 0);
+  EXPECT_TRUE(title.text.face_lines) << "lines as tall as their face";
 
   const ppt::TextBody& body = s[5].text;
   ASSERT_EQ(body.paragraphs.size(), 2u);

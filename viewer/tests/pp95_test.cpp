@@ -92,6 +92,7 @@ TEST(PowerPoint95, TextKeepsItsRunsParagraphsAndRuler) {
   EXPECT_TRUE(title.text.wrap);
   EXPECT_FALSE(title.text.fit_shape);
   EXPECT_EQ(title.text.anchor, ppt::TextBody::kTop);
+  EXPECT_TRUE(title.text.face_lines) << "lines as tall as their face";
 
   const ppt::TextBody& body = p.slides[0].shapes[3].text;
   ASSERT_EQ(body.paragraphs.size(), 2u);

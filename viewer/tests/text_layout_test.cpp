@@ -221,22 +221,30 @@ TEST(TextLayoutVertical, AnchoringAndCentredBlocks) {
 }
 
 TEST(TextLayoutVertical, LineSpacingInPercentAndPointsAndParagraphSpacing) {
+  // The face is as tall as its size: a single line is 1.2 of it, or the face itself where the
+  // body sets lines by the face (the oldest format's text).
   struct Case {
     const char* name;
     int line_spacing, before, after;
+    bool face_lines;
     double second_top;  // of the second paragraph's first line
     double height;      // of its lines
   } cases[] = {
-      {"single", 100, 0, 0, 12, 12},
-      {"one and a half", 150, 0, 0, 18, 18},
-      {"tighter", 80, 0, 0, 9.6, 9.6},
-      {"exactly 20 points", -160, 0, 0, 20, 20},
-      {"half a line before", 100, 50, 0, 18, 12},
-      {"ten points after", 100, 0, -80, 22, 12},
+      {"single", 100, 0, 0, false, 12, 12},
+      {"one and a half", 150, 0, 0, false, 18, 18},
+      {"tighter", 80, 0, 0, false, 9.6, 9.6},
+      {"exactly 20 points", -160, 0, 0, false, 20, 20},
+      {"half a line before", 100, 50, 0, false, 18, 12},
+      {"ten points after", 100, 0, -80, false, 22, 12},
+      {"single, by the face", 100, 0, 0, true, 10, 10},
+      {"one and a half, by the face", 150, 0, 0, true, 15, 15},
+      {"half a line before, by the face", 100, 50, 0, true, 15, 10},
+      {"exactly 20 points, by the face", -160, 0, 0, true, 20, 20},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ppt::TextBody body;
+    body.face_lines = c.face_lines;
     for (int i = 0; i < 2; i++) {
       ppt::Paragraph p = ParaOf(u"x");
       p.line_spacing = c.line_spacing;

@@ -179,10 +179,9 @@ class Engine {
       // they type a blank after the bullet where they want one.
       w.first_x = std::max(w.rest_x, end);
     }
-    double size0 = first.size * upp;
-    auto spacing = [&](int v) {
-      return v >= 0 ? kSingleLine * size0 * v / 100.0 : Mu(-v) * scale_;
-    };
+    const double line0 =
+        body_.face_lines ? w.empty.ascent + w.empty.descent : kSingleLine * first.size * upp;
+    auto spacing = [&](int v) { return v >= 0 ? line0 * v / 100.0 : Mu(-v) * scale_; };
     w.before = index > 0 ? spacing(p.space_before) : 0;
     w.after = spacing(p.space_after);
     paras_.push_back(std::move(w));
@@ -321,8 +320,9 @@ class Engine {
     // An empty paragraph opening the text keeps a whole line whatever its spacing: the spacing
     // is between lines, and nothing comes before it.
     if (l->para == 0 && w.chars.empty() && spacing >= 0) spacing = 100;
+    const double face = l->ascent + l->descent;
     if (spacing >= 0)
-      l->height = std::max(kSingleLine * size, l->ascent + l->descent) * spacing / 100.0;
+      l->height = (body_.face_lines ? face : std::max(kSingleLine * size, face)) * spacing / 100.0;
     else
       l->height = Mu(-spacing) * scale_;
   }
