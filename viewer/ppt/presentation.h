@@ -153,7 +153,7 @@ struct TextBody {
   // counter-clockwise.
   enum Flow { kHorizontal, kDown, kUp } flow = kHorizontal;
   // A single line is as tall as its face (ascent and descent) rather than 1.2 times its size;
-  // spacing given as a share of a line is a share of that. PowerPoint 4's text is set so.
+  // spacing given as a share of a line is a share of that. Text of PowerPoint 4 and 95 is set so.
   bool face_lines = false;
   // Fields the text shows, as bits of FieldBits.
   enum FieldBits : uint8_t { kSlideNumberField = 1, kDateField = 2, kHeaderFooterField = 4 };
